@@ -1,0 +1,37 @@
+# The whole set-up on a fresh Debian machine: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+PACKAGES := cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libgtest-dev \
+            qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation \
+            xvfb xauth
+
+.PHONY: all deps build test run clean
+
+all: build
+
+# Installs only what is missing; apt-get update runs once, when needed.
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  if [ "$$(id -u)" -ne 0 ]; then SUDO=sudo; fi; \
+	  $$SUDO apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/build.ninja: deps
+	cmake -S . -B $(BUILD) -G Ninja
+
+build: deps
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@./scripts/run-window.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

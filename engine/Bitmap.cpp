@@ -1,0 +1,168 @@
+#include "Bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "Errors.h"
+
+struct TBitmap::PixelMemory {
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::size_t size = 0;
+
+  // Fails with EOutOfResources, leaving nothing half-made, when the bytes
+  // cannot be had.
+  static std::shared_ptr<PixelMemory> Allocate(std::size_t size) {
+    if (size > MaxPixelBytes) throw EOutOfResources();
+    auto memory = std::make_shared<PixelMemory>();
+    memory->bytes.reset(new (std::nothrow) std::uint8_t[size]);
+    if (!memory->bytes) throw EOutOfResources();
+    memory->size = size;
+    return memory;
+  }
+};
+
+int TBitmap::BitsPerPixel(TPixelFormat format) {
+  switch (format) {
+    case TPixelFormat::pf8bit: return 8;
+    case TPixelFormat::pf24bit: return 24;
+    case TPixelFormat::pfDevice: break;
+  }
+  return 32;
+}
+
+int TBitmap::StrideFor(int width, TPixelFormat format) {
+  if (width <= 0) return 0;
+  const std::int64_t bits = std::int64_t(width) * BitsPerPixel(format);
+  return int((bits + 31) / 32 * 4);
+}
+
+// Sizes whose memory could not be addressed count as too large.
+static std::size_t PixelBytes(int width, int height, TPixelFormat format) {
+  if (width <= 0 || height <= 0) return 0;
+  const std::uint64_t stride = (std::uint64_t(width) * TBitmap::BitsPerPixel(format) + 31) / 32 * 4;
+  const std::uint64_t size = stride * std::uint64_t(height);
+  if (stride > std::uint64_t(INT32_MAX) || size > TBitmap::MaxPixelBytes) throw EOutOfResources();
+  return std::size_t(size);
+}
+
+void TBitmap::SetSize(int width, int height) {
+  if (width == width_ && height == height_) return;
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  std::shared_ptr<PixelMemory> memory;
+  if (const std::size_t size = PixelBytes(width, height, format_); size > 0) {
+    memory = PixelMemory::Allocate(size);
+    const int stride = StrideFor(width, format_);
+    // White everywhere first, then the top-left area the two sizes share.
+    std::memset(memory->bytes.get(), 0xFF, size);
+    if (HasPixels()) {
+      const int rows = std::min(height, height_);
+      const int rowBytes = std::min(stride, Stride());
+      for (int y = 0; y < rows; ++y)
+        std::memcpy(memory->bytes.get() + std::size_t(height - 1 - y) * stride, RowAddress(y),
+                    rowBytes);
+    }
+  }
+  pixels_ = std::move(memory);
+  width_ = width;
+  height_ = height;
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat format) {
+  if (format == format_) return;
+  if (!HasPixels()) {
+    format_ = format;
+    return;
+  }
+  const int stride = StrideFor(width_, format);
+  auto memory = PixelMemory::Allocate(PixelBytes(width_, height_, format));
+  const int bytesPerPixel = BitsPerPixel(format) / 8;
+  for (int y = 0; y < height_; ++y) {
+    std::uint8_t* row = memory->bytes.get() + std::size_t(height_ - 1 - y) * stride;
+    std::memset(row, 0, stride);
+    for (int x = 0; x < width_; ++x) {
+      const TColorValue c = Pixel(x, y);
+      std::uint8_t* p = row + std::size_t(x) * bytesPerPixel;
+      if (format == TPixelFormat::pf8bit) {
+        p[0] = 0;  // only ever set on pictures without pixels
+      } else {
+        p[0] = std::uint8_t(BlueOf(c));
+        p[1] = std::uint8_t(GreenOf(c));
+        p[2] = std::uint8_t(RedOf(c));
+      }
+    }
+  }
+  pixels_ = std::move(memory);
+  format_ = format;
+}
+
+void TBitmap::SetPalette(std::span<const TPaletteEntry> entries) {
+  palette_.assign(entries.begin(), entries.begin() + std::min<std::size_t>(entries.size(), 256));
+}
+
+const std::uint8_t* TBitmap::RowAddress(int y) const {
+  return pixels_->bytes.get() + std::size_t(height_ - 1 - y) * std::size_t(Stride());
+}
+
+const std::uint8_t* TBitmap::ScanLine(int y) const {
+  if (y < 0 || y >= height_ || !pixels_)
+    throw EInvalidGraphicOperation("Scan line index out of range");
+  return RowAddress(y);
+}
+
+std::uint8_t* TBitmap::ScanLine(int y) {
+  const std::uint8_t* row = static_cast<const TBitmap&>(*this).ScanLine(y);
+  if (pixels_.use_count() > 1) {
+    Detach();
+    row = RowAddress(y);
+  }
+  return const_cast<std::uint8_t*>(row);
+}
+
+void TBitmap::Detach() {
+  auto memory = PixelMemory::Allocate(pixels_->size);
+  std::memcpy(memory->bytes.get(), pixels_->bytes.get(), pixels_->size);
+  pixels_ = std::move(memory);
+}
+
+TColorValue TBitmap::Pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_ || !pixels_) return InvalidColor;
+  const std::uint8_t* row = RowAddress(y);
+  switch (format_) {
+    case TPixelFormat::pf8bit: {
+      const std::uint8_t index = row[x];
+      if (index >= palette_.size()) return 0;
+      const TPaletteEntry& e = palette_[index];
+      return RGBColor(e.red, e.green, e.blue);
+    }
+    case TPixelFormat::pf24bit: {
+      const std::uint8_t* p = row + std::size_t(x) * 3;
+      return RGBColor(p[2], p[1], p[0]);
+    }
+    case TPixelFormat::pfDevice: break;
+  }
+  const std::uint8_t* p = row + std::size_t(x) * 4;
+  return RGBColor(p[2], p[1], p[0]);
+}
+
+void TBitmap::SetPixel(int x, int y, TColorValue color) {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_ || !pixels_) return;
+  std::uint8_t* row = ScanLine(y);
+  switch (format_) {
+    case TPixelFormat::pf8bit: row[x] = std::uint8_t(color & 0xFF); return;
+    case TPixelFormat::pf24bit: {
+      std::uint8_t* p = row + std::size_t(x) * 3;
+      p[0] = std::uint8_t(BlueOf(color));
+      p[1] = std::uint8_t(GreenOf(color));
+      p[2] = std::uint8_t(RedOf(color));
+      return;
+    }
+    case TPixelFormat::pfDevice: break;
+  }
+  std::uint8_t* p = row + std::size_t(x) * 4;
+  p[0] = std::uint8_t(BlueOf(color));
+  p[1] = std::uint8_t(GreenOf(color));
+  p[2] = std::uint8_t(RedOf(color));
+  p[3] = 0;
+}

@@ -1,0 +1,108 @@
+// TBitmap: the in-memory raster picture the whole engine works on.
+//
+// Rows are padded to 4 bytes and stored bottom-up: row 0 is the top row and
+// lies last in memory, so ScanLine(y + 1) == ScanLine(y) - Stride().
+// Copies share their pixel memory until one of them takes a writable row.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+class TJPEGImage;
+
+// Colour value: red in bits 0-7, green 8-15, blue 16-23, top byte zero.
+using TColorValue = std::uint32_t;
+inline constexpr TColorValue InvalidColor = 0xFFFFFFFFu;
+
+inline constexpr TColorValue RGBColor(int r, int g, int b) {
+  return TColorValue(r & 0xFF) | TColorValue(g & 0xFF) << 8 | TColorValue(b & 0xFF) << 16;
+}
+inline constexpr int RedOf(TColorValue c) { return int(c & 0xFF); }
+inline constexpr int GreenOf(TColorValue c) { return int((c >> 8) & 0xFF); }
+inline constexpr int BlueOf(TColorValue c) { return int((c >> 16) & 0xFF); }
+
+// pfDevice is this platform's true-colour layout: 4 bytes a pixel, blue,
+// green, red, unused. pf24bit is blue, green, red; pf8bit a palette index.
+enum class TPixelFormat { pfDevice, pf8bit, pf24bit };
+
+struct TPaletteEntry {
+  std::uint8_t red = 0, green = 0, blue = 0;
+  bool operator==(const TPaletteEntry&) const = default;
+};
+
+// Common base of pictures that can be assigned to and from one another.
+class TGraphic {
+ public:
+  virtual ~TGraphic() = default;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual void SetWidth(int value) = 0;
+  virtual void SetHeight(int value) = 0;
+};
+
+class TBitmap : public TGraphic {
+ public:
+  TBitmap() = default;
+  TBitmap(const TBitmap&) = default;
+  TBitmap& operator=(const TBitmap&) = default;
+  TBitmap(TBitmap&&) noexcept = default;
+  TBitmap& operator=(TBitmap&&) noexcept = default;
+
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  // A size equal to the current one changes nothing; otherwise the shared
+  // top-left area keeps its pixels and new pixels are white.
+  void SetWidth(int value) override { SetSize(value, height_); }
+  void SetHeight(int value) override { SetSize(width_, value); }
+  void SetSize(int width, int height);
+
+  TPixelFormat PixelFormat() const { return format_; }
+  // Only conversions to pf24bit move pixels; any format may be set on a
+  // bitmap without pixels.
+  void SetPixelFormat(TPixelFormat format);
+
+  const std::vector<TPaletteEntry>& Palette() const { return palette_; }
+  void SetPalette(std::span<const TPaletteEntry> entries);
+
+  // Address of row y's first byte; fails with "Scan line index out of range"
+  // outside 0 <= y < Height(). The writable form first gives this bitmap
+  // pixel memory of its own.
+  std::uint8_t* ScanLine(int y);
+  const std::uint8_t* ScanLine(int y) const;
+
+  // Bytes from one row start to the next, padding included.
+  int Stride() const { return StrideFor(width_, format_); }
+  static int BitsPerPixel(TPixelFormat format);
+  static int StrideFor(int width, TPixelFormat format);
+
+  // Outside the picture: read gives InvalidColor, write does nothing.
+  TColorValue Pixel(int x, int y) const;
+  void SetPixel(int x, int y, TColorValue color);
+
+  bool HasPixels() const { return width_ > 0 && height_ > 0; }
+  // True while this bitmap's pixel memory is shared with a copy.
+  bool SharesPixelsWith(const TBitmap& other) const {
+    return pixels_ && pixels_ == other.pixels_;
+  }
+
+  void Assign(const TBitmap& source) { *this = source; }
+  void Assign(TJPEGImage& source);  // decodes once; defined with the codec
+
+  // Largest pixel memory a bitmap may take; beyond it sizing fails with
+  // EOutOfResources before anything is allocated.
+  static constexpr std::size_t MaxPixelBytes = std::size_t(1) << 32;
+
+ private:
+  struct PixelMemory;
+  void Detach();
+  const std::uint8_t* RowAddress(int y) const;
+
+  int width_ = 0;
+  int height_ = 0;
+  TPixelFormat format_ = TPixelFormat::pfDevice;
+  std::vector<TPaletteEntry> palette_;
+  std::shared_ptr<PixelMemory> pixels_;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Bitmap.h"
+#include "RowHooks.h"
+
+// Enlarges the picture V refers to by bilinear interpolation into a new
+// picture and makes V refer to it; the source is left to its other owners.
+// mode "percent" uses scaleX/scaleY, mode "size" a target width or height.
+void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX, float scaleY,
+                   float width, float height, const TRowHooks& hooks = {});

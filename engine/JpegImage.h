@@ -1,0 +1,72 @@
+// TJPEGImage: a JPEG photo held in memory (its file's bytes, the decoded or
+// assigned picture, and its settings), decoded and encoded by libjpeg.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Bitmap.h"
+
+// The stored JPEG data: the encoded bytes and the header's size.
+struct TJPEGData {
+  std::vector<std::uint8_t> bytes;
+  int width = 0;
+  int height = 0;
+  bool grayscale = false;
+};
+
+enum class TJPEGPerformance { jpBestQuality, jpBestSpeed };
+
+// Process-wide defaults each new TJPEGImage copies at creation.
+struct TJPEGDefaults {
+  int compressionQuality = 90;
+  bool grayscale = false;
+  TJPEGPerformance performance = TJPEGPerformance::jpBestQuality;
+  // pf24bit, or pf8bit when the display works with 8 bits per pixel or fewer.
+  TPixelFormat pixelFormat = TPixelFormat::pf24bit;
+  bool progressiveDisplay = false;
+  bool progressiveEncoding = false;
+  int scale = 0;  // scale_denom = 1 << scale
+  bool smoothing = true;
+};
+TJPEGDefaults& JPEGDefaults();
+
+class TJPEGImage : public TGraphic {
+ public:
+  TJPEGImage();
+  ~TJPEGImage() override;
+  TJPEGImage(const TJPEGImage&) = delete;
+  TJPEGImage& operator=(const TJPEGImage&) = delete;
+
+  // Reads the whole file once and its header; a zero-byte file loads without error.
+  void LoadFromFile(const std::string& path);
+  // Decodes on first use; the target becomes a copy of the held picture.
+  void AssignTo(TBitmap& target);
+  // Drops the stored bytes and holds a copy of the source.
+  void Assign(const TBitmap& source);
+  // Encodes when no bytes are held, then writes the file.
+  void SaveToFile(const std::string& path);
+
+  int Width() const override;
+  int Height() const override;
+  // Always fail: a JPEG image's size follows its data.
+  void SetWidth(int value) override;
+  void SetHeight(int value) override;
+
+  bool Empty() const;
+  const TJPEGData* Data() const { return data_.get(); }
+  const TBitmap* Picture() const { return picture_.get(); }
+  int DecodeCount() const { return decodeCount_; }
+
+  TJPEGDefaults settings;
+
+ private:
+  void Decode();
+  void Encode();
+
+  std::unique_ptr<TJPEGData> data_;
+  std::unique_ptr<TBitmap> picture_;
+  int decodeCount_ = 0;
+};
