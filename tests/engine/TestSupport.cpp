@@ -1,0 +1,27 @@
+#include "TestSupport.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <random>
+#include <unistd.h>
+
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  path_ = std::filesystem::temp_directory_path() /
+          ("vizuvod-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+           std::to_string(std::random_device{}()));
+  std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::filesystem::path CorpusDir() {
+  if (const char* dir = std::getenv("VIZUVOD_CORPUS"); dir && std::filesystem::is_directory(dir))
+    return dir;
+  return {};
+}
