@@ -1,0 +1,95 @@
+// The photo folder scan over POSIX directory reading. The wizard's platform
+// matched "*.jpg" ignoring case and listed names in its file system's
+// case-blind order; both are reproduced here so a listing is the same
+// whatever order this file system returns the names in.
+#include "PhotoScan.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+
+std::vector<std::string> PhotoFiles;
+std::int32_t PhotoCount = 0;
+
+namespace {
+
+bool IsPhotoName(const std::string& name) {
+  if (name.empty() || name[0] == '.') return false;  // hidden entries
+  if (name.size() < 4) return false;
+  const std::string tail = name.substr(name.size() - 4);
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+  return lower(tail[0]) == '.' && lower(tail[1]) == 'j' && lower(tail[2]) == 'p' && lower(tail[3]) == 'g';
+}
+
+// Reads the code point starting at s[i] and moves i past it. A byte that does
+// not start a well-formed sequence stands for itself.
+char32_t NextCodePoint(const std::string& s, std::size_t& i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char lead = byte(i);
+  const int extra = lead >= 0xC2 && lead < 0xE0 ? 1 : lead >= 0xE0 && lead < 0xF0 ? 2
+                  : lead >= 0xF0 && lead < 0xF5 ? 3 : 0;
+  char32_t cp = lead & (0x3F >> extra);
+  int k = 1;
+  for (; k <= extra && i + k < s.size() && (byte(i + k) & 0xC0) == 0x80; ++k)
+    cp = cp << 6 | (byte(i + k) & 0x3F);
+  if (extra > 0 && k == extra + 1) {
+    i += k;
+    return cp;
+  }
+  ++i;
+  return lead;
+}
+
+char32_t Upper(char32_t c) {
+  if (c >= U'a' && c <= U'z') return c - 0x20;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;  // Latin-1
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;              // а-я
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;              // ё and the rest
+  return c;
+}
+
+}  // namespace
+
+bool PhotoNameLess(const std::string& a, const std::string& b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    const char32_t ca = Upper(NextCodePoint(a, i));
+    const char32_t cb = Upper(NextCodePoint(b, j));
+    if (ca != cb) return ca < cb;
+  }
+  if (i < a.size() || j < b.size()) return j < b.size();
+  return a < b;
+}
+
+std::vector<std::string> ListPhotoFiles(const std::string& folderText) {
+  // The text is used as typed: a trailing '/' gives a doubled separator,
+  // which the file system accepts like a single one.
+  const std::string prefix = folderText + "/";
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(prefix.c_str()), ::closedir);
+  if (!dir) return {};
+
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (!IsPhotoName(name)) continue;
+    // stat follows links: a link to a photo is a photo, a link to a folder,
+    // a dangling link, a pipe or a device is not (a pipe would hang the run).
+    struct stat info;
+    if (::stat((prefix + name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end(), PhotoNameLess);
+
+  std::vector<std::string> entries;
+  entries.reserve(names.size());
+  for (const std::string& name : names) entries.push_back(prefix + name);
+  return entries;
+}
+
+std::int32_t ScanPhotoFolder(const std::string& folderText) {
+  PhotoFiles = ListPhotoFiles(folderText);
+  PhotoCount = static_cast<std::int32_t>(PhotoFiles.size());
+  return PhotoCount;
+}

@@ -1,0 +1,32 @@
+// The photo folder scan: the "*.jpg" files directly inside the folder typed
+// on page 1 become the photo list (PhotoFiles / PhotoCount) the batch run
+// works through.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The photo list of the last folder scan: entries 0 to PhotoCount - 1 hold
+// full paths in the order the scan found them. It grows as needed.
+extern std::vector<std::string> PhotoFiles;
+extern std::int32_t PhotoCount;
+
+inline constexpr const char* NoPhotosWarning =
+    "В указанной вами папке не найдено фотографий. Для продолжения работы укажите другую папку.";
+
+// The photos of folderText: every entry whose name ends in ".jpg" in any
+// case, that does not start with '.', and that is a file (a link to a file
+// counts, a directory does not), sorted case-insensitively. Each entry is
+// folderText exactly as typed, '/', and the name; an empty text searches the
+// root ("/*.jpg"), the way an empty path meant the root of the current drive.
+// A folder that cannot be read gives no entries.
+std::vector<std::string> ListPhotoFiles(const std::string& folderText);
+
+// Replaces PhotoFiles and PhotoCount with ListPhotoFiles(folderText) and
+// returns the count. When it is 0 the window shows NoPhotosWarning.
+std::int32_t ScanPhotoFolder(const std::string& folderText);
+
+// The order of the listing: names compared as upper case (ASCII, Latin-1 and
+// Cyrillic letters), raw bytes breaking ties so the order is total.
+bool PhotoNameLess(const std::string& a, const std::string& b);
