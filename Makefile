@@ -3,9 +3,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES := cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libgtest-dev \
             qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation \
-            xvfb xauth
+            xvfb xauth clang libclang-rt-14-dev
 
-.PHONY: all deps build test run clean
+.PHONY: all deps build test run clean check-deep
 
 all: build
 
@@ -32,6 +32,15 @@ test: build
 
 run: build
 	@./scripts/run-window.sh $(BUILD)
+
+# Engine and batch tests under ASan+UBSan, then a bounded fuzz run (clang).
+DEEP ?= build-deep
+FUZZ_SECONDS ?= 60
+check-deep: deps
+	cmake --preset deep -B $(DEEP)
+	cmake --build $(DEEP) -j $(JOBS)
+	cd $(DEEP) && UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	fuzz/run-fuzz.sh $(DEEP) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

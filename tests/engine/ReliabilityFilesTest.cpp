@@ -1,0 +1,305 @@
+// Hostile file systems under the batch run: photos that cannot be read or
+// vanish, folders that refuse writes, a disk that fills up, names that are
+// folders, links or not UTF-8. Each case must end in a clear error or work,
+// and no original or earlier output may be damaged or left half-written.
+//
+// Tests run as root in CI, where permission bits stop nothing; the cases that
+// need a refusal drop root's file rights for the thread (setfsuid) or mount a
+// small tmpfs, and skip with a message where the machine allows neither.
+#include <gtest/gtest.h>
+
+#include <sys/fsuid.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "BatchRun.h"
+#include "Errors.h"
+#include "JpegCraft.h"
+#include "JpegImage.h"
+#include "PhotoScan.h"
+#include "TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const TFixedSettings kHalf = TFixedSettings::Percent(50);
+
+craft::Bytes Photo(int width = 48, int height = 32) {
+  craft::Options o;
+  o.width = width, o.height = height;
+  return craft::Encode(o);
+}
+
+// Names in the folder other than `except`, to catch stray temporary files.
+std::vector<std::string> Names(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Decodes a written output fully: a short or empty file fails here.
+std::pair<int, int> DecodedSize(const std::string& path) {
+  TJPEGImage J;
+  J.LoadFromFile(path);
+  TBitmap B;
+  B.Assign(J);
+  return {B.Width(), B.Height()};
+}
+
+// The failure a call raised, as "<what()>", or "" when it returned.
+template <class F>
+std::string FailureOf(F&& f) {
+  try {
+    f();
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// Runs the thread with the file rights of an ordinary user while alive, so
+// permission bits bite even when the tests run as root.
+class TOrdinaryUser {
+ public:
+  TOrdinaryUser() {
+    if (::geteuid() == 0) {
+      ::setfsuid(65534);
+      ::setfsgid(65534);
+      active_ = true;
+    }
+  }
+  ~TOrdinaryUser() {
+    if (active_) {
+      ::setfsuid(0);
+      ::setfsgid(0);
+    }
+  }
+
+ private:
+  bool active_ = false;
+};
+
+// A tmpfs of `bytes` mounted on a fresh folder; mounted() is false where the
+// machine does not let the test mount.
+class TSmallDisk {
+ public:
+  explicit TSmallDisk(std::size_t bytes, bool readOnly = false) : where_(dir_.path() / "disk") {
+    fs::create_directories(where_);
+    const std::string opts = "size=" + std::to_string(bytes) + ",mode=0755";
+    mounted_ = ::mount("tmpfs", where_.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, opts.c_str()) == 0;
+  }
+  ~TSmallDisk() {
+    if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  const fs::path& path() const { return where_; }
+  // Remount read-only once the files are in place.
+  bool MakeReadOnly() {
+    return ::mount("tmpfs", where_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+
+ private:
+  TempDir dir_;
+  fs::path where_;
+  bool mounted_ = false;
+};
+
+// Fills the file system holding `dir` until fewer than `leave` bytes are free.
+void FillDisk(const fs::path& dir, std::size_t leave) {
+  const std::string filler = (dir / "filler").string();
+  std::FILE* f = std::fopen(filler.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::vector<char> block(4096, 'x');
+  while (fs::space(dir).available >= leave + block.size() && std::fwrite(block.data(), 1, block.size(), f) == block.size())
+    std::fflush(f);
+  std::fclose(f);
+}
+
+}  // namespace
+
+// A photo whose file the user may not read: the open fails with the path named.
+TEST(ReliabilityFiles, UnreadablePhotoGivesOpenErrorAndWritesNothing) {
+  TempDir dir;
+  const std::string photo = dir / "locked.jpg";
+  craft::WriteFile(photo, Photo());
+  fs::permissions(photo, fs::perms::none);
+  fs::permissions(dir.path(), fs::perms::all);  // the folder itself stays open
+  std::string failure;
+  {
+    TOrdinaryUser user;
+    failure = FailureOf([&] { ResizePhoto(photo, kHalf); });
+  }
+  EXPECT_EQ(failure, "Cannot open file " + photo);
+  EXPECT_FALSE(fs::exists(ResizedPhotoPath(photo)));
+}
+
+// The list holds the photo, then the user deletes it before the run reaches
+// it: the run stops there with a clear error; earlier outputs are whole.
+TEST(ReliabilityFiles, PhotoDeletedBetweenScanAndRunStopsTheRunClearly) {
+  TempDir dir;
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) craft::WriteFile(dir / name, Photo());
+  ASSERT_EQ(ScanPhotoFolder(dir.path().string()), 3);
+  fs::remove(dir / "b.jpg");
+
+  struct TWindow : TBatchWindow {
+    TResizeMode Mode() const override { return TResizeMode::rmPercent; }
+    int P() const override { return 50; }
+    int N() const override { return 0; }
+    std::string FitSideText() const override { return ""; }
+    std::string FitSideItem(int) const override { return ""; }
+    void SetOverallProgress(int) override {}
+    void SetProcessedCount(const std::string& t) override { count = t; }
+    void SetPhotoProgress(int) override {}
+    void ProcessMessages() override {}
+    std::string count;
+  } window;
+  std::string failure = FailureOf([&] { BatchResizeRun(window); });
+  EXPECT_EQ(failure, "Cannot open file " + dir.path().string() + "/b.jpg");
+  EXPECT_EQ(window.count, "1");
+  EXPECT_EQ(DecodedSize(dir / "Resize of a.jpg"), std::make_pair(24, 16));
+  EXPECT_FALSE(fs::exists(dir / "Resize of c.jpg"));
+  EXPECT_FALSE(BatchRunActive());
+}
+
+// A folder where nothing may be created: by permission (as an ordinary user)
+// and by a read-only mount (which stops root too). An earlier output stays.
+TEST(ReliabilityFiles, ReadOnlyFolderRefusesTheOutputAndKeepsEarlierOnes) {
+  {
+    TempDir dir;
+    const std::string photo = dir / "a.jpg";
+    craft::WriteFile(photo, Photo());
+    craft::WriteFile(ResizedPhotoPath(photo), craft::Bytes{1, 2, 3});
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(photo, fs::perms::all);
+    std::string failure;
+    {
+      TOrdinaryUser user;
+      failure = FailureOf([&] { ResizePhoto(photo, kHalf); });
+    }
+    EXPECT_EQ(failure, "Cannot create file " + ResizedPhotoPath(photo));
+    EXPECT_EQ(craft::ReadFile(ResizedPhotoPath(photo)), (craft::Bytes{1, 2, 3}));
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"Resize of a.jpg", "a.jpg"}));
+  }
+  TSmallDisk disk(1 << 20);
+  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here; the read-only mount case is not run";
+  const std::string photo = (disk.path() / "a.jpg").string();
+  const craft::Bytes original = Photo();
+  craft::WriteFile(photo, original);
+  ASSERT_TRUE(disk.MakeReadOnly());
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }), "Cannot create file " + ResizedPhotoPath(photo));
+  EXPECT_EQ(craft::ReadFile(photo), original);
+  EXPECT_EQ(Names(disk.path()), (std::vector<std::string>{"a.jpg"}));
+}
+
+// A disk that fills up while the output is written: a clear error, no empty
+// or partial output, no temporary file left, the earlier output unharmed.
+TEST(ReliabilityFiles, FullDiskLeavesNoPartialOutput) {
+  TSmallDisk disk(256 * 1024);
+  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here; the full-disk case is not run";
+  const std::string photo = (disk.path() / "a.jpg").string();
+  const craft::Bytes original = Photo(200, 150);
+  craft::WriteFile(photo, original);
+  const craft::Bytes earlier = Photo(10, 10);
+  craft::WriteFile(ResizedPhotoPath(photo), earlier);
+  FillDisk(disk.path(), 2048);
+
+  // 400 % of 200x150 encodes to far more than the 2 KiB left.
+  const std::string failure = FailureOf([&] { ResizePhoto(photo, TFixedSettings::Percent(400)); });
+  EXPECT_EQ(failure, "Cannot write file " + ResizedPhotoPath(photo) + ": No space left on device");
+  EXPECT_EQ(craft::ReadFile(photo), original);
+  EXPECT_EQ(craft::ReadFile(ResizedPhotoPath(photo)), earlier);
+  EXPECT_EQ(Names(disk.path()), (std::vector<std::string>{"Resize of a.jpg", "a.jpg", "filler"}));
+
+  // Completely full: not even the temporary file's first block fits.
+  FillDisk(disk.path(), 0);
+  const std::string full = FailureOf([&] { ResizePhoto(photo, TFixedSettings::Percent(400)); });
+  EXPECT_TRUE(full.starts_with("Cannot write file " + ResizedPhotoPath(photo)) ||
+              full == "Cannot create file " + ResizedPhotoPath(photo))
+      << full;
+  EXPECT_EQ(craft::ReadFile(ResizedPhotoPath(photo)), earlier);
+  EXPECT_EQ(Names(disk.path()), (std::vector<std::string>{"Resize of a.jpg", "a.jpg", "filler"}));
+}
+
+// Things standing where the output goes: a folder of that name is refused
+// and left alone; a link or a second name of the original is replaced as a
+// name, never written through, so the original stays as it was.
+TEST(ReliabilityFiles, WhateverStandsAtTheOutputNameTheOriginalSurvives) {
+  TempDir dir;
+  const std::string photo = dir / "x.jpg";
+  const craft::Bytes original = Photo();
+  craft::WriteFile(photo, original);
+  const std::string out = ResizedPhotoPath(photo);
+
+  fs::create_directory(out);
+  craft::WriteFile(out + "/inside.txt", craft::Bytes{'k'});
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }), "Cannot create file " + out);
+  EXPECT_TRUE(fs::is_directory(out));
+  EXPECT_EQ(craft::ReadFile(out + "/inside.txt"), craft::Bytes{'k'});
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"Resize of x.jpg", "x.jpg"}));
+  fs::remove_all(out);
+
+  fs::create_symlink("x.jpg", out);
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }), "");
+  EXPECT_EQ(craft::ReadFile(photo), original);
+  EXPECT_EQ(DecodedSize(out), std::make_pair(24, 16));
+  fs::remove(out);
+
+  fs::create_hard_link(photo, out);
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }), "");
+  EXPECT_EQ(craft::ReadFile(photo), original);
+  EXPECT_EQ(DecodedSize(out), std::make_pair(24, 16));
+}
+
+// A link named x.jpg is a photo like any other; a dangling one is no photo
+// for the scan, and one that breaks after the scan stops the run clearly.
+TEST(ReliabilityFiles, LinksAreFollowedAndBrokenOnesAreClear) {
+  TempDir dir;
+  fs::create_directory(dir / "elsewhere");
+  const craft::Bytes original = Photo();
+  craft::WriteFile(dir / "elsewhere/real.jpg", original);
+  fs::create_directory(dir / "photos");
+  const fs::path photos = dir.path() / "photos";
+  fs::create_symlink("../elsewhere/real.jpg", photos / "x.jpg");
+  fs::create_symlink("../elsewhere/missing.jpg", photos / "broken.jpg");
+
+  ASSERT_EQ(ScanPhotoFolder(photos.string()), 1);
+  EXPECT_EQ(PhotoFiles[0], (photos / "x.jpg").string());
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(PhotoFiles[0], kHalf); }), "");
+  EXPECT_EQ(DecodedSize((photos / "Resize of x.jpg").string()), std::make_pair(24, 16));
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(photos / "Resize of x.jpg")));
+  EXPECT_EQ(craft::ReadFile(dir / "elsewhere/real.jpg"), original);
+
+  const std::string broken = (photos / "broken.jpg").string();
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(broken, kHalf); }), "Cannot open file " + broken);
+  EXPECT_FALSE(fs::exists(ResizedPhotoPath(broken)));
+}
+
+// Names in Cyrillic, with spaces, and with bytes that are not UTF-8 are
+// scanned, read and written as they are.
+TEST(ReliabilityFiles, OddNamesWork) {
+  TempDir dir;
+  const std::vector<std::string> names = {"Фото с моря.jpg", "  two  spaces .jpg", "raw-\xFF\xFE-\xC3(.jpg",
+                                          "Ёлка.JPG", "x.jpg.jpg"};
+  for (const auto& name : names) craft::WriteFile(dir / name, Photo());
+  ASSERT_EQ(ScanPhotoFolder(dir.path().string()), std::int32_t(names.size()));
+  for (std::int32_t i = 0; i < PhotoCount; ++i) {
+    SCOPED_TRACE(PhotoFiles[i]);
+    EXPECT_EQ(FailureOf([&] { ResizePhoto(PhotoFiles[i], kHalf); }), "");
+  }
+  for (const auto& name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(DecodedSize(dir / ("Resize of " + name)), std::make_pair(24, 16));
+  }
+  // And a missing one with such a name is named in the error as it is.
+  const std::string missing = dir / "нет-\xFF.jpg";
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(missing, kHalf); }), "Cannot open file " + missing);
+}
