@@ -1,0 +1,441 @@
+// The drawing layer over QImage. Rectangles, hatches, thin lines and raster
+// copies are done pixel by pixel, so their edges are exactly the platform's;
+// only text and wide pens go through QPainter.
+#include "Canvas.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPen>
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace {
+
+QRgb ToQRgb(TColorValue c) { return qRgb(RedOf(c), GreenOf(c), BlueOf(c)); }
+TColorValue FromQRgb(QRgb c) { return RGBColor(qRed(c), qGreen(c), qBlue(c)); }
+
+// Monochrome surfaces hold only black and white; a colour becomes the
+// nearer of the two by its brightness.
+TColorValue ToMono(TColorValue c) {
+  return RedOf(c) * 30 + GreenOf(c) * 59 + BlueOf(c) * 11 >= 128 * 100 ? 0xFFFFFF : 0;
+}
+
+// One line of text after prefix processing and breaking.
+struct TextLine {
+  QString text;
+  std::vector<int> underlined;  // indices into text
+  int width = 0;
+};
+
+// '&x' -> x underlined, '&&' -> '&'; a lone '&' at the end shows nothing.
+void StripPrefixes(const QString& text, QString& shown, std::vector<int>& underlined) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('&')) {
+      if (++i >= text.size()) break;
+      if (text[i] != QLatin1Char('&')) underlined.push_back(int(shown.size()));
+    }
+    shown += text[i];
+  }
+}
+
+TextLine MakeLine(const QString& shown, const std::vector<int>& underlined, qsizetype from,
+                  qsizetype count, const QFontMetrics& fm) {
+  TextLine line;
+  line.text = shown.mid(from, count);
+  for (int u : underlined)
+    if (u >= from && u < from + count) line.underlined.push_back(int(u - from));
+  line.width = fm.horizontalAdvance(line.text);
+  return line;
+}
+
+// Breaks one paragraph between words so that each line fits maxWidth; a
+// word wider than that stands alone on its line. The blanks at a break are
+// dropped, blanks inside a line are kept as they are.
+void BreakParagraph(const QString& shown, const std::vector<int>& underlined, qsizetype begin,
+                    qsizetype end, int maxWidth, const QFontMetrics& fm,
+                    std::vector<TextLine>& lines) {
+  const auto isBlank = [&](qsizetype k) { return shown[k] == QLatin1Char(' '); };
+  qsizetype i = begin;
+  if (i == end) {
+    lines.push_back(MakeLine(shown, underlined, i, 0, fm));
+    return;
+  }
+  while (i < end) {
+    qsizetype j = i;
+    qsizetype lastBlank = -1;
+    while (j < end && fm.horizontalAdvance(shown.mid(i, j + 1 - i)) <= maxWidth) {
+      if (isBlank(j)) lastBlank = j;
+      ++j;
+    }
+    qsizetype lineEnd;
+    if (j == end) {
+      lineEnd = end;
+    } else if (isBlank(j)) {
+      lineEnd = j;
+    } else if (lastBlank >= i) {
+      lineEnd = lastBlank;
+    } else {
+      // A word wider than the line: it stays whole.
+      lineEnd = j;
+      while (lineEnd < end && !isBlank(lineEnd)) ++lineEnd;
+    }
+    qsizetype trimmed = lineEnd;
+    if (lineEnd < end)
+      while (trimmed > i && isBlank(trimmed - 1)) --trimmed;
+    lines.push_back(MakeLine(shown, underlined, i, trimmed - i, fm));
+    i = lineEnd;
+    while (i < end && isBlank(i)) ++i;
+  }
+}
+
+// The repeating on/off runs of the styled one-pixel pens.
+const std::vector<int>& DashRuns(int style) {
+  static const std::vector<int> dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6},
+      dashDotDot{9, 3, 3, 3, 3, 3}, solid{};
+  switch (style) {
+    case PS_DASH: return dash;
+    case PS_DOT: return dot;
+    case PS_DASHDOT: return dashDot;
+    case PS_DASHDOTDOT: return dashDotDot;
+    default: return solid;
+  }
+}
+
+bool DashOn(int style, int phase) {
+  const std::vector<int>& runs = DashRuns(style);
+  if (runs.empty()) return true;
+  int period = 0;
+  for (int r : runs) period += r;
+  int p = phase % period;
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    if (p < runs[k]) return k % 2 == 0;
+    p -= runs[k];
+  }
+  return true;
+}
+
+bool HatchBit(int hatch, int px, int py) {
+  const bool horizontal = py == 0, vertical = px == 0;
+  const bool forward = px == py, backward = px + py == 7;
+  switch (hatch) {
+    case HS_HORIZONTAL: return horizontal;
+    case HS_VERTICAL: return vertical;
+    case HS_FDIAGONAL: return forward;
+    case HS_BDIAGONAL: return backward;
+    case HS_CROSS: return horizontal || vertical;
+    case HS_DIAGCROSS: return forward || backward;
+    default: return false;
+  }
+}
+
+TColorValue ApplyRop(unsigned rop, TColorValue src, TColorValue dst) {
+  switch (rop) {
+    case SRCAND: return src & dst;
+    case SRCPAINT: return src | dst;
+    case NOTSRCCOPY: return ~src & 0xFFFFFF;
+    case SRCCOPY:
+    default: return src;
+  }
+}
+
+}  // namespace
+
+int MulDiv(int a, int b, int c) {
+  if (c == 0) return -1;
+  const std::int64_t product = std::int64_t(a) * b;
+  const std::int64_t magnitude = (std::llabs(product) + std::llabs(c) / 2) / std::llabs(c);
+  const std::int64_t result = ((product < 0) != (c < 0)) ? -magnitude : magnitude;
+  if (result > std::numeric_limits<int>::max() || result < std::numeric_limits<int>::min())
+    return -1;
+  return int(result);
+}
+
+std::optional<TLogBrush> CreateSolidBrush(TColorValue color) {
+  return TLogBrush{BS_SOLID, color, 0};
+}
+
+std::optional<TLogBrush> CreateBrushIndirect(const TLogBrush& record) {
+  switch (record.Style) {
+    case BS_SOLID:
+    case BS_NULL: return record;
+    case BS_HATCHED:
+      if (record.Hatch >= HS_HORIZONTAL && record.Hatch <= HS_DIAGCROSS) return record;
+      return std::nullopt;
+    default: return std::nullopt;
+  }
+}
+
+TLogPen CreatePen(int style, int width, TColorValue color) {
+  if (width < 1) width = 1;
+  if (width > 1 && style != PS_NULL && style != PS_INSIDEFRAME) style = PS_SOLID;
+  return TLogPen{style, width, color};
+}
+
+TCanvas::TCanvas(int width, int height, int bitsPerPixel) : bitsPerPixel_(bitsPerPixel) {
+  SetSize(width, height);
+  font_ = TFont().ToQFont();
+}
+
+void TCanvas::SetSize(int width, int height) {
+  image_ = QImage(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
+  image_.fill(qRgb(255, 255, 255));
+}
+
+int TCanvas::GetDeviceCaps(int cap) const {
+  switch (cap) {
+    case BITSPIXEL: return bitsPerPixel_;
+    case PLANES: return 1;
+    default: return 0;
+  }
+}
+
+bool TCanvas::Visible(int x, int y) const {
+  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return false;
+  return !clip_ || (x >= clip_->Left && x < clip_->Right && y >= clip_->Top && y < clip_->Bottom);
+}
+
+void TCanvas::Plot(int x, int y, TColorValue color) {
+  if (!Visible(x, y)) return;
+  if (bitsPerPixel_ == 1) color = ToMono(color);
+  reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = ToQRgb(color);
+}
+
+TColorValue TCanvas::GetPixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return CLR_INVALID;
+  return FromQRgb(reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]);
+}
+
+void TCanvas::SetPixel(int x, int y, TColorValue color) { Plot(x, y, color); }
+
+TColorValue TCanvas::SetBkColor(TColorValue color) { return std::exchange(bkColor_, color); }
+int TCanvas::SetBkMode(int mode) { return std::exchange(bkMode_, mode); }
+TColorValue TCanvas::SetTextColor(TColorValue color) { return std::exchange(textColor_, color); }
+
+void TCanvas::FillRect(const TRect& r, const std::optional<TLogBrush>& brush) {
+  if (!brush || brush->Style == BS_NULL || r.IsEmpty()) return;
+  const int left = std::max(r.Left, 0), right = std::min(r.Right, image_.width());
+  const int top = std::max(r.Top, 0), bottom = std::min(r.Bottom, image_.height());
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x) {
+      if (brush->Style == BS_SOLID) {
+        Plot(x, y, brush->Color);
+      } else if (HatchBit(brush->Hatch, (x - brushOrigin_.X) & 7, (y - brushOrigin_.Y) & 7)) {
+        Plot(x, y, brush->Color);
+      } else if (bkMode_ == OPAQUE) {
+        Plot(x, y, bkColor_);
+      }
+    }
+  }
+}
+
+TLogPen TCanvas::SelectPen(const TLogPen& pen) { return std::exchange(pen_, pen); }
+
+void TCanvas::MoveToEx(int x, int y) {
+  penPos_ = {x, y};
+  dashPhase_ = 0;
+}
+
+void TCanvas::LineTo(int x, int y) {
+  if (pen_.Style != PS_NULL) {
+    if (pen_.Width <= 1) {
+      PlotLine(penPos_.X, penPos_.Y, x, y);
+    } else {
+      QPainter painter(&image_);
+      if (clip_)
+        painter.setClipRect(QRect(clip_->Left, clip_->Top, clip_->Width(), clip_->Height()));
+      painter.setRenderHint(QPainter::Antialiasing, false);
+      painter.setPen(QPen(QColor::fromRgb(ToQRgb(pen_.Color)), pen_.Width, Qt::SolidLine,
+                          Qt::RoundCap, Qt::RoundJoin));
+      painter.drawLine(penPos_.X, penPos_.Y, x, y);
+    }
+  }
+  penPos_ = {x, y};
+}
+
+// Bresenham from (x0, y0) towards (x1, y1), leaving out the end point; the
+// dash pattern runs on from one LineTo to the next.
+void TCanvas::PlotLine(int x0, int y0, int x1, int y1) {
+  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
+  const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+  const int steps = std::max(dx, dy);
+  int x = x0, y = y0;
+  int err = (dx > dy ? dx : -dy) / 2;
+  for (int k = 0; k < steps; ++k) {
+    if (DashOn(pen_.Style, dashPhase_++)) Plot(x, y, pen_.Color);
+    const int e = err;
+    if (e > -dx) {
+      err -= dy;
+      x += sx;
+    }
+    if (e < dy) {
+      err += dx;
+      y += sy;
+    }
+  }
+}
+
+void TCanvas::SelectFont(const TFont& font) {
+  font_ = font.ToQFont();
+  textColor_ = ColorToRGB(font.Color);
+}
+
+int TCanvas::TextHeight(const QString&) const { return QFontMetrics(font_).height(); }
+
+int TCanvas::TextWidth(const QString& text) const {
+  return QFontMetrics(font_).horizontalAdvance(text);
+}
+
+int TCanvas::DrawText(const QString& text, TRect& r, unsigned format) {
+  const QFontMetrics fm(font_);
+  QString shown;
+  std::vector<int> underlined;
+  if (format & DT_NOPREFIX)
+    shown = text;
+  else
+    StripPrefixes(text, shown, underlined);
+
+  std::vector<TextLine> lines;
+  if (format & DT_SINGLELINE) {
+    lines.push_back(MakeLine(shown, underlined, 0, shown.size(), fm));
+  } else {
+    qsizetype begin = 0;
+    while (begin <= shown.size()) {
+      qsizetype end = shown.indexOf(QLatin1Char('\n'), begin);
+      if (end < 0) end = shown.size();
+      const qsizetype stop = (end > begin && shown[end - 1] == QLatin1Char('\r')) ? end - 1 : end;
+      if (format & DT_WORDBREAK)
+        BreakParagraph(shown, underlined, begin, stop, r.Width(), fm, lines);
+      else
+        lines.push_back(MakeLine(shown, underlined, begin, stop - begin, fm));
+      if (end == shown.size()) break;
+      begin = end + 1;
+    }
+  }
+
+  const int lineHeight = fm.height();
+  const int height = lineHeight * int(lines.size());
+  if (format & DT_CALCRECT) {
+    int widest = 0;
+    for (const TextLine& line : lines) widest = std::max(widest, line.width);
+    r.Right = r.Left + widest;
+    r.Bottom = r.Top + height;
+    return height;
+  }
+
+  int y = r.Top;
+  if (format & DT_SINGLELINE) {
+    if (format & DT_VCENTER)
+      y = r.Top + (r.Height() - lineHeight) / 2;
+    else if (format & DT_BOTTOM)
+      y = r.Bottom - lineHeight;
+  }
+
+  QPainter painter(&image_);
+  QRect clip(0, 0, image_.width(), image_.height());
+  if (clip_) clip &= QRect(clip_->Left, clip_->Top, clip_->Width(), clip_->Height());
+  if (!(format & DT_NOCLIP)) clip &= QRect(r.Left, r.Top, r.Width(), r.Height());
+  painter.setClipRect(clip);
+  painter.setFont(font_);
+  const QColor ink = QColor::fromRgb(ToQRgb(textColor_));
+  for (const TextLine& line : lines) {
+    int x = r.Left;
+    if (format & DT_CENTER)
+      x = r.Left + (r.Width() - line.width) / 2;
+    else if (format & DT_RIGHT)
+      x = r.Right - line.width;
+    if (bkMode_ == OPAQUE)
+      painter.fillRect(QRect(x, y, line.width, lineHeight), QColor::fromRgb(ToQRgb(bkColor_)));
+    painter.setPen(ink);
+    painter.drawText(QPoint(x, y + fm.ascent()), line.text);
+    for (int u : line.underlined) {
+      const int from = x + fm.horizontalAdvance(line.text.left(u));
+      const int width = fm.horizontalAdvance(line.text.mid(u, 1));
+      const int thickness = std::max(1, fm.lineWidth());
+      painter.fillRect(QRect(from, y + fm.ascent() + 1, width, thickness), ink);
+    }
+    y += lineHeight;
+  }
+  return height;
+}
+
+bool TCanvas::DrawEdge(TRect& r, unsigned edge, unsigned sides) {
+  // Outer border first, then the inner one just inside it.
+  struct Pass {
+    unsigned raised, sunken;
+    int raisedTopLeft, raisedBottomRight, sunkenTopLeft, sunkenBottomRight;
+  };
+  const Pass passes[2] = {
+      {BDR_RAISEDOUTER, BDR_SUNKENOUTER, COLOR_3DLIGHT, COLOR_3DDKSHADOW, COLOR_BTNSHADOW,
+       COLOR_BTNHIGHLIGHT},
+      {BDR_RAISEDINNER, BDR_SUNKENINNER, COLOR_BTNHIGHLIGHT, COLOR_BTNSHADOW, COLOR_3DDKSHADOW,
+       COLOR_3DLIGHT},
+  };
+  TRect inner = r;
+  for (const Pass& pass : passes) {
+    int topLeft, bottomRight;
+    if (edge & pass.raised) {
+      topLeft = pass.raisedTopLeft;
+      bottomRight = pass.raisedBottomRight;
+    } else if (edge & pass.sunken) {
+      topLeft = pass.sunkenTopLeft;
+      bottomRight = pass.sunkenBottomRight;
+    } else {
+      continue;
+    }
+    const TColorValue light = GetSysColor(topLeft), dark = GetSysColor(bottomRight);
+    if (inner.IsEmpty()) break;
+    if (sides & BF_BOTTOM) {
+      FillRect({inner.Left, inner.Bottom - 1, inner.Right, inner.Bottom}, CreateSolidBrush(dark));
+      --inner.Bottom;
+    }
+    if (sides & BF_RIGHT) {
+      FillRect({inner.Right - 1, inner.Top, inner.Right, inner.Bottom}, CreateSolidBrush(dark));
+      --inner.Right;
+    }
+    if (sides & BF_TOP) {
+      FillRect({inner.Left, inner.Top, inner.Right, inner.Top + 1}, CreateSolidBrush(light));
+      ++inner.Top;
+    }
+    if (sides & BF_LEFT) {
+      FillRect({inner.Left, inner.Top, inner.Left + 1, inner.Bottom}, CreateSolidBrush(light));
+      ++inner.Left;
+    }
+  }
+  if (sides & BF_ADJUST) r = inner;
+  return true;
+}
+
+void TCanvas::BitBlt(int x, int y, int w, int h, const TCanvas& source, int sx, int sy,
+                     unsigned rop) {
+  // A copy within one surface reads the pixels as they were before it.
+  const TCanvas* from = &source;
+  TCanvas snapshot(0, 0);
+  if (from == this) {
+    snapshot = *this;
+    from = &snapshot;
+  }
+  const bool toMono = bitsPerPixel_ == 1 && from->bitsPerPixel_ != 1;
+  const bool fromMono = from->bitsPerPixel_ == 1 && bitsPerPixel_ != 1;
+  for (int j = 0; j < h; ++j) {
+    for (int i = 0; i < w; ++i) {
+      const int dx = x + i, dy = y + j;
+      if (!Visible(dx, dy)) continue;
+      TColorValue s = from->GetPixel(sx + i, sy + j);
+      if (s == CLR_INVALID) continue;
+      if (toMono)
+        s = (s == from->bkColor_) ? 0xFFFFFF : 0;
+      else if (fromMono)
+        s = (s == 0) ? textColor_ : bkColor_;
+      Plot(dx, dy, ApplyRop(rop, s, GetPixel(dx, dy)));
+    }
+  }
+}
+
+void TCanvas::Draw(int x, int y, const TBitmap& picture) {
+  for (int j = 0; j < picture.Height(); ++j)
+    for (int i = 0; i < picture.Width(); ++i) Plot(x + i, y + j, picture.Pixel(i, j));
+}
