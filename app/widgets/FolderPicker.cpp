@@ -1,0 +1,176 @@
+// The folder picker dialog. Folders only unless files are asked for; hidden
+// folders stay hidden as in a file manager. The OK button follows the
+// selection (enabled for an item that may be returned) until the component
+// overrides it.
+#include "FolderPicker.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
+    : QDialog(request.Parent), request_(request) {
+  setWindowTitle(QStringLiteral("Обзор папок"));
+  setModal(true);
+
+  caption_ = new QLabel(request.Title, this);
+  caption_->setWordWrap(true);
+
+  model_ = new QFileSystemModel(this);
+  QDir::Filters filter = QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives;
+  if (request.Flags & BIF_BROWSEINCLUDEFILES) filter |= QDir::Files;
+  model_->setFilter(filter);
+  model_->setReadOnly(true);
+  const QString rootPath = request.Root.value_or(QDir::rootPath());
+  model_->setRootPath(rootPath);
+
+  tree_ = new QTreeView(this);
+  tree_->setModel(model_);
+  for (int c = 1; c < model_->columnCount(); ++c) tree_->hideColumn(c);
+  tree_->header()->hide();
+  tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+  if (request.Root) {
+    tree_->setRootIndex(model_->index(rootPath));
+  } else {
+    // The whole file system from its top, opened down to the user's home.
+    for (QDir d(QDir::homePath());; ) {
+      tree_->expand(model_->index(d.absolutePath()));
+      if (d.isRoot() || !d.cdUp()) break;
+    }
+  }
+  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { CurrentChanged(current); });
+
+  status_ = new QLabel(this);
+  status_->setVisible(request.Flags & BIF_STATUSTEXT);
+
+  if (request.Flags & BIF_EDITBOX) {
+    edit_ = new QLineEdit(this);
+    edit_->setObjectName(QStringLiteral("folderEdit"));
+  }
+
+  buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons_->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
+  connect(buttons_, &QDialogButtonBox::accepted, this, &TFolderPickerDialog::accept);
+  connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(caption_);
+  layout->addWidget(tree_, 1);
+  layout->addWidget(status_);
+  if (edit_) {
+    auto* label = new QLabel(QStringLiteral("Папка:"), this);
+    label->setBuddy(edit_);
+    layout->addWidget(label);
+    layout->addWidget(edit_);
+  }
+  layout->addWidget(buttons_);
+  resize(320, 400);
+}
+
+void TFolderPickerDialog::Initialize() { Notify(TBrowseMessage::Initialized, nullptr, {}); }
+
+int TFolderPickerDialog::Notify(TBrowseMessage message, const TBrowseItem* item,
+                                const QString& text) {
+  if (!request_.Callback) return 0;
+  return request_.Callback(this, message, item, text, request_.Context);
+}
+
+TBrowseItem TFolderPickerDialog::ItemAt(const QModelIndex& index) const {
+  if (!index.isValid()) return {};
+  return {model_->filePath(index), model_->fileName(index)};
+}
+
+bool TFolderPickerDialog::MayReturn(const QString& path) const {
+  const QFileInfo info(path);
+  if (info.isDir()) return true;
+  return info.exists() && (request_.Flags & BIF_BROWSEINCLUDEFILES) &&
+         !(request_.Flags & BIF_RETURNONLYFSDIRS);
+}
+
+void TFolderPickerDialog::CurrentChanged(const QModelIndex& current) {
+  const TBrowseItem item = ItemAt(current);
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(current.isValid() && MayReturn(item.Path));
+  if (edit_) edit_->setText(item.DisplayName);
+  Notify(TBrowseMessage::SelChanged, &item, {});
+}
+
+void TFolderPickerDialog::SetSelection(const QString& path) {
+  const QModelIndex index = model_->index(path);
+  if (!index.isValid()) return;
+  tree_->setCurrentIndex(index);
+  tree_->scrollTo(index);
+}
+
+void TFolderPickerDialog::SetStatusText(const QString& text) { status_->setText(text); }
+
+void TFolderPickerDialog::EnableOK(bool enable) {
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(enable);
+}
+
+bool TFolderPickerDialog::IsOKEnabled() const {
+  return buttons_->button(QDialogButtonBox::Ok)->isEnabled();
+}
+
+void TFolderPickerDialog::SetTitle(const QString& title) { setWindowTitle(title); }
+
+QSize TFolderPickerDialog::OuterSize() const {
+  return isVisible() ? frameGeometry().size() : size();
+}
+
+void TFolderPickerDialog::MoveTo(QPoint topLeft) { move(topLeft); }
+
+void TFolderPickerDialog::accept() {
+  const TBrowseItem selected = ItemAt(tree_->currentIndex());
+  if (!edit_) {
+    if (selected.Path.isEmpty()) return;
+    result_ = selected;
+    QDialog::accept();
+    return;
+  }
+  // A typed name: the selected item's own name, a full path, or a name
+  // inside the selected folder (inside the root when nothing is selected).
+  const QString typed = edit_->text().trimmed();
+  QString path;
+  if (typed.isEmpty() || (typed == selected.DisplayName && !selected.Path.isEmpty()))
+    path = selected.Path;
+  else if (QDir::isAbsolutePath(typed))
+    path = typed;
+  else
+    path = (selected.Path.isEmpty() ? request_.Root.value_or(QDir::rootPath()) : selected.Path) +
+           QLatin1Char('/') + typed;
+  if (!path.isEmpty() && MayReturn(path)) {
+    result_ = TBrowseItem{QDir::cleanPath(path), QFileInfo(path).fileName()};
+    QDialog::accept();
+    return;
+  }
+  if (request_.Flags & BIF_VALIDATE) {
+    if (Notify(TBrowseMessage::ValidateFailed, nullptr, edit_->text()) != 0) return;
+    // Let go without a folder: the typed name named none.
+    QDialog::reject();
+    return;
+  }
+  if (selected.Path.isEmpty()) return;
+  result_ = selected;
+  QDialog::accept();
+}
+
+std::optional<TBrowseItem> TQtFolderBrowser::BrowseForFolder(const TBrowseRequest& request) {
+  TFolderPickerDialog dialog(request);
+  dialog.Initialize();
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Result();
+}
+
+TFolderBrowser& QtFolderBrowser() {
+  static TQtFolderBrowser browser;
+  return browser;
+}
