@@ -45,6 +45,14 @@ class EFCreateError : public Exception {
   explicit EFCreateError(const std::string& path) : Exception("Cannot create file " + path) {}
 };
 
+// Writing a file's bytes failed part-way (a full disk, a quota, an I/O error);
+// the text names the file the user asked for and the system's reason.
+class EFWriteError : public Exception {
+ public:
+  EFWriteError(const std::string& path, const std::string& reason)
+      : Exception("Cannot write file " + path + ": " + reason) {}
+};
+
 class EReadError : public Exception {
  public:
   EReadError() : Exception("Stream read error") {}

@@ -46,7 +46,8 @@ class TJPEGImage : public TGraphic {
   void AssignTo(TBitmap& target);
   // Drops the stored bytes and holds a copy of the source.
   void Assign(const TBitmap& source);
-  // Encodes when no bytes are held, then writes the file.
+  // Encodes when no bytes are held, then replaces the file with them; on
+  // failure an earlier file of that name is left as it was.
   void SaveToFile(const std::string& path);
 
   int Width() const override;
@@ -68,5 +69,6 @@ class TJPEGImage : public TGraphic {
 
   std::unique_ptr<TJPEGData> data_;
   std::unique_ptr<TBitmap> picture_;
+  bool decoded_ = false;  // picture_ is complete (decoded or assigned)
   int decodeCount_ = 0;
 };

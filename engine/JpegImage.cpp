@@ -1,0 +1,281 @@
+// TJPEGImage: loads a photo's bytes, decodes them once into a TBitmap and
+// encodes a TBitmap back, all through libjpeg on in-memory bytes.
+//
+// Rows move straight between the library and the bitmap's own pixel memory,
+// one row per call: the library delivers and takes blue-green-red (and
+// blue-green-red-unused for the device format) itself, so no converted copy
+// of a picture is ever made. Only palette pictures and four-component (CMYK)
+// files pass through a one-row buffer.
+#include "JpegImage.h"
+
+#include <algorithm>
+
+#include "Errors.h"
+#include "JpegFiles.h"
+#include "JpegLibrary.h"
+
+namespace {
+
+// Largest picture the decoder takes on. 2^28 pixels (16384 x 16384) is far
+// above any camera's photo, yet bounds the picture to under 1 GiB at 24 bits,
+// so a small file whose header claims a giant picture is refused before
+// anything of that size is allocated.
+constexpr std::uint64_t MaxDecodedPixels = std::uint64_t(1) << 28;
+
+// Working memory the library itself may take. Progressive files keep every
+// coefficient of the picture (2 bytes a sample, about 200 MB for a 36 MP
+// photo); past this cap the library fails at the start instead of allocating.
+constexpr long MaxLibraryMemory = 1L << 30;
+
+// The grey levels (or colours) of a quantised picture; 20 of 256 entries stay
+// free, as in the system palette the format was made for.
+constexpr int QuantisedColours = 236;
+
+// How decoded rows reach the bitmap.
+enum class TRowLayout {
+  Indexed,  // quantised: one palette index a pixel, pf8bit
+  Bgr,      // three components delivered blue, green, red: pf24bit
+  Cmyk,     // four components, converted per row into pf24bit
+};
+
+// Four-component files hold ink amounts, which are turned into light with the
+// usual formula without an ICC profile: red = (1 - cyan) * (1 - black) on a
+// 0..1 scale, and likewise green from magenta and blue from yellow. Files with
+// an Adobe marker (Photoshop's) store every value inverted (255 = no ink), so
+// there red = C * K / 255 directly. Products are rounded to nearest.
+void CmykRowToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool inverted) {
+  const int flip = inverted ? 0 : 255;
+  for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+    const int k = cmyk[3] ^ flip;
+    bgr[0] = std::uint8_t(((cmyk[2] ^ flip) * k + 127) / 255);
+    bgr[1] = std::uint8_t(((cmyk[1] ^ flip) * k + 127) / 255);
+    bgr[2] = std::uint8_t(((cmyk[0] ^ flip) * k + 127) / 255);
+  }
+}
+
+// A palette row to blue-green-red; an index past the palette shows black, as
+// the bitmap's own pixel read gives it.
+void PaletteRowToBgr(const std::uint8_t* indices, std::uint8_t* bgr, int width,
+                     const std::vector<TPaletteEntry>& palette) {
+  for (int x = 0; x < width; ++x, bgr += 3) {
+    const std::uint8_t i = indices[x];
+    const TPaletteEntry e = i < palette.size() ? palette[i] : TPaletteEntry{};
+    bgr[0] = e.blue;
+    bgr[1] = e.green;
+    bgr[2] = e.red;
+  }
+}
+
+}  // namespace
+
+TJPEGDefaults& JPEGDefaults() {
+  static TJPEGDefaults defaults;
+  return defaults;
+}
+
+TJPEGImage::TJPEGImage() : settings(JPEGDefaults()) {}
+
+TJPEGImage::~TJPEGImage() = default;
+
+void TJPEGImage::LoadFromFile(const std::string& path) {
+  TJpegInputFile file(path);
+  data_ = std::make_unique<TJPEGData>();
+  picture_.reset();
+  decoded_ = false;
+  file.ReadAll(data_->bytes);
+  if (data_->bytes.empty()) return;
+
+  TJpegDecompressor d;
+  d([&](j_decompress_ptr c) {
+    jpeg_mem_src(c, data_->bytes.data(), data_->bytes.size());
+    jpeg_read_header(c, TRUE);
+  });
+  data_->width = int(d->image_width);
+  data_->height = int(d->image_height);
+  data_->grayscale = d->jpeg_color_space == JCS_GRAYSCALE;
+  settings.progressiveEncoding = d([](j_decompress_ptr c) { return jpeg_has_multiple_scans(c); });
+}
+
+void TJPEGImage::AssignTo(TBitmap& target) {
+  if (!decoded_) Decode();
+  target.Assign(*picture_);
+}
+
+void TBitmap::Assign(TJPEGImage& source) { source.AssignTo(*this); }
+
+void TJPEGImage::Assign(const TBitmap& source) {
+  data_ = std::make_unique<TJPEGData>();
+  picture_ = std::make_unique<TBitmap>(source);  // shares the pixels until either changes
+  decoded_ = true;
+}
+
+void TJPEGImage::Decode() {
+  ++decodeCount_;
+  // The picture is held from here on, also when decoding fails part-way; it
+  // counts as decoded only once every row has arrived, so a later assignment
+  // tries again instead of handing out a half-filled picture.
+  picture_ = std::make_unique<TBitmap>();
+  decoded_ = false;
+  if (!data_) data_ = std::make_unique<TJPEGData>();
+  TBitmap& picture = *picture_;
+  const std::vector<std::uint8_t>& bytes = data_->bytes;
+
+  TJpegDecompressor d;
+  d->mem->max_memory_to_use = MaxLibraryMemory;
+  // No bytes at all fail here with the library's code for empty input.
+  d([&](j_decompress_ptr c) {
+    jpeg_mem_src(c, bytes.data(), bytes.size());
+    jpeg_read_header(c, TRUE);
+  });
+  if (std::uint64_t(d->image_width) * d->image_height > MaxDecodedPixels) throw EOutOfResources();
+
+  d->scale_num = 1;
+  d->scale_denom = 1u << std::clamp(settings.scale, 0, 3);
+  d->do_block_smoothing = settings.smoothing;
+  if (settings.performance == TJPEGPerformance::jpBestQuality) {
+    d->dct_method = JDCT_FLOAT;
+  } else {
+    d->dct_method = JDCT_IFAST;
+    d->two_pass_quantize = FALSE;
+    d->dither_mode = JDITHER_ORDERED;
+  }
+  if (settings.grayscale) d->out_color_space = JCS_GRAYSCALE;
+
+  // Only one, three or four components can become a picture; anything else
+  // would arrive with the wrong number of bytes per pixel.
+  TRowLayout layout;
+  if (d->out_color_space == JCS_GRAYSCALE ||
+      (settings.pixelFormat == TPixelFormat::pf8bit && d->num_components == 3)) {
+    layout = TRowLayout::Indexed;
+    // A colour map comes red first; a palette index needs no reordering.
+    if (d->out_color_space != JCS_GRAYSCALE) d->out_color_space = JCS_RGB;
+    d->quantize_colors = TRUE;
+    d->desired_number_of_colors = QuantisedColours;
+  } else if (d->num_components == 3) {
+    layout = TRowLayout::Bgr;
+    d->out_color_space = JCS_EXT_BGR;
+  } else if (d->num_components == 4 &&
+             (d->jpeg_color_space == JCS_CMYK || d->jpeg_color_space == JCS_YCCK)) {
+    // A palette of CMYK colours is not on offer; these always give 24 bits.
+    layout = TRowLayout::Cmyk;
+    d->out_color_space = JCS_CMYK;
+  } else {
+    throw EJPEG(JERR_CONVERSION_NOTIMPL);
+  }
+  const bool invertedInk = d->saw_Adobe_marker;
+
+  picture.SetPixelFormat(layout == TRowLayout::Indexed ? TPixelFormat::pf8bit
+                                                       : TPixelFormat::pf24bit);
+  d([](j_decompress_ptr c) { jpeg_start_decompress(c); });
+  const int width = int(d->output_width);
+  picture.SetSize(width, int(d->output_height));
+
+  if (layout == TRowLayout::Indexed) {
+    std::vector<TPaletteEntry> palette(std::size_t(d->actual_number_of_colors));
+    JSAMPARRAY map = d->colormap;
+    const bool grey = d->out_color_components == 1;
+    for (std::size_t i = 0; i < palette.size(); ++i)
+      palette[i] = grey ? TPaletteEntry{map[0][i], map[0][i], map[0][i]}
+                        : TPaletteEntry{map[0][i], map[1][i], map[2][i]};
+    picture.SetPalette(palette);
+  }
+
+  std::vector<std::uint8_t> inkRow(layout == TRowLayout::Cmyk ? std::size_t(width) * 4 : 0);
+  while (d->output_scanline < d->output_height) {
+    const int y = int(d->output_scanline);
+    std::uint8_t* row = picture.ScanLine(y);
+    JSAMPROW target = layout == TRowLayout::Cmyk ? inkRow.data() : row;
+    const JDIMENSION got = d([&](j_decompress_ptr c) { return jpeg_read_scanlines(c, &target, 1); });
+    if (got != 1) throw EJPEG(JERR_INPUT_EOF);  // cannot happen with bytes in memory
+    if (layout == TRowLayout::Cmyk) CmykRowToBgr(inkRow.data(), row, width, invertedInk);
+  }
+  d([](j_decompress_ptr c) { jpeg_finish_decompress(c); });
+  decoded_ = true;
+}
+
+void TJPEGImage::SaveToFile(const std::string& path) {
+  // Encoded wholly in memory first: nothing touches the file system until
+  // the bytes are complete, and the file is only replaced once they are
+  // written.
+  if (!data_ || data_->bytes.empty()) Encode();
+  ReplaceFileWith(path, data_->bytes);
+}
+
+void TJPEGImage::Encode() {
+  // The new bytes become the stored data only when complete, so a failed
+  // encoding never leaves half a file behind to be saved by a later call.
+  auto data = std::make_unique<TJPEGData>();
+  if (!picture_ || !picture_->HasPixels()) {
+    data_ = std::move(data);
+    return;
+  }
+  // Read-only access: the held picture may share its pixels with the
+  // caller's bitmap, and a writable row would copy them all.
+  const TBitmap& picture = *picture_;
+  const int width = picture.Width();
+  const int height = picture.Height();
+  data->width = width;
+  data->height = height;
+
+  TJpegCompressor c;
+  // About half a byte a pixel is a generous first guess for a photo at
+  // quality 90; the buffer doubles when it is not.
+  c([&](j_compress_ptr ci) {
+    JpegVectorDestination(ci, data->bytes, std::size_t(width) * std::size_t(height) / 2);
+  });
+  c->image_width = JDIMENSION(width);
+  c->image_height = JDIMENSION(height);
+  // The library takes the bitmap's own byte order, so its rows go in as they
+  // are; the result is the same as red-first input of the same colours.
+  const TPixelFormat format = picture.PixelFormat();
+  c->input_components = format == TPixelFormat::pfDevice ? 4 : 3;
+  c->in_color_space = format == TPixelFormat::pfDevice ? JCS_EXT_BGRX : JCS_EXT_BGR;
+
+  const int quality = settings.compressionQuality;
+  const bool grayscale = settings.grayscale;
+  const bool progressive = settings.progressiveEncoding;
+  c([&](j_compress_ptr ci) {
+    jpeg_set_defaults(ci);
+    ci->dct_method = JDCT_FLOAT;
+    jpeg_set_quality(ci, quality, TRUE);
+    if (grayscale) jpeg_set_colorspace(ci, JCS_GRAYSCALE);
+    if (progressive) jpeg_simple_progression(ci);
+    jpeg_start_compress(ci, TRUE);
+  });
+  data->grayscale = grayscale;
+
+  std::vector<std::uint8_t> paletteRow(format == TPixelFormat::pf8bit ? std::size_t(width) * 3 : 0);
+  while (c->next_scanline < c->image_height) {
+    const std::uint8_t* row = picture.ScanLine(int(c->next_scanline));
+    if (format == TPixelFormat::pf8bit) {
+      PaletteRowToBgr(row, paletteRow.data(), width, picture.Palette());
+      row = paletteRow.data();
+    }
+    JSAMPROW source = const_cast<JSAMPROW>(row);  // the library only reads it
+    c([&](j_compress_ptr ci) { jpeg_write_scanlines(ci, &source, 1); });
+  }
+  c([](j_compress_ptr ci) { jpeg_finish_compress(ci); });
+  data_ = std::move(data);
+}
+
+int TJPEGImage::Width() const {
+  if (picture_) return picture_->Width();
+  return data_ ? data_->width : 0;
+}
+
+int TJPEGImage::Height() const {
+  if (picture_) return picture_->Height();
+  return data_ ? data_->height : 0;
+}
+
+void TJPEGImage::SetWidth(int) {
+  throw EInvalidGraphicOperation("Cannot change the size of a JPEG image");
+}
+
+void TJPEGImage::SetHeight(int) {
+  throw EInvalidGraphicOperation("Cannot change the size of a JPEG image");
+}
+
+bool TJPEGImage::Empty() const {
+  return !(picture_ && picture_->HasPixels()) && (!data_ || data_->bytes.empty());
+}

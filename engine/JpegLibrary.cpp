@@ -1,0 +1,114 @@
+// libjpeg error handling, object lifetimes and the vector destination.
+#include "JpegLibrary.h"
+
+#include <cstdlib>
+#include <exception>
+
+#include "Errors.h"
+
+namespace {
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+  TJpegErrorManager& err = TJpegErrorManager::Of(cinfo);
+  // Every library call is guarded; an error outside one would jump into a
+  // finished frame, so stop instead.
+  if (!err.armed) std::abort();
+  std::longjmp(err.jump, 1);
+}
+
+// Warnings (corrupt data, a premature end) do not stop the work, and nothing
+// is printed or formatted.
+void EmitMessage(j_common_ptr, int) {}
+void OutputMessage(j_common_ptr) {}
+void FormatMessage(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
+
+struct TVectorDestination {
+  jpeg_destination_mgr pub;  // first, as the library expects
+  std::vector<std::uint8_t>* bytes;
+  std::size_t initialSize;
+};
+
+TVectorDestination& DestinationOf(j_compress_ptr cinfo) {
+  return *reinterpret_cast<TVectorDestination*>(cinfo->dest);
+}
+
+// Gives the encoder the bytes from used up to size. A failed allocation must
+// not throw through the library: it leaves by the error exit instead, with
+// a mark so that the caller reports the buffer's own error.
+void GrowTo(j_compress_ptr cinfo, std::size_t used, std::size_t size) {
+  TVectorDestination& d = DestinationOf(cinfo);
+  bool grown = true;
+  try {
+    d.bytes->resize(size);
+  } catch (...) {
+    grown = false;
+  }
+  if (!grown) {
+    TJpegErrorManager::Of(reinterpret_cast<j_common_ptr>(cinfo)).bufferFailed = true;
+    ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+  }
+  d.pub.next_output_byte = d.bytes->data() + used;
+  d.pub.free_in_buffer = size - used;
+}
+
+void InitDestination(j_compress_ptr cinfo) {
+  DestinationOf(cinfo).bytes->clear();
+  GrowTo(cinfo, 0, DestinationOf(cinfo).initialSize);
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
+  // The library calls this only when the whole buffer is full.
+  const std::size_t used = DestinationOf(cinfo).bytes->size();
+  GrowTo(cinfo, used, used * 2);
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+  TVectorDestination& d = DestinationOf(cinfo);
+  d.bytes->resize(d.bytes->size() - d.pub.free_in_buffer);
+}
+
+}  // namespace
+
+TJpegErrorManager::TJpegErrorManager() {
+  jpeg_std_error(&pub);
+  pub.error_exit = ErrorExit;
+  pub.emit_message = EmitMessage;
+  pub.output_message = OutputMessage;
+  pub.format_message = FormatMessage;
+}
+
+void TJpegErrorManager::Raise() {
+  armed = false;
+  if (bufferFailed) throw EStreamError();
+  throw EJPEG(pub.msg_code);
+}
+
+TJpegDecompressor::TJpegDecompressor() {
+  info_.err = &err_.pub;
+  // A failed create leaves no memory behind, so the throw needs no clean-up.
+  JpegGuarded(err_, [this] { jpeg_create_decompress(&info_); });
+}
+
+TJpegDecompressor::~TJpegDecompressor() { jpeg_destroy_decompress(&info_); }
+
+TJpegCompressor::TJpegCompressor() {
+  info_.err = &err_.pub;
+  JpegGuarded(err_, [this] { jpeg_create_compress(&info_); });
+}
+
+TJpegCompressor::~TJpegCompressor() { jpeg_destroy_compress(&info_); }
+
+void JpegVectorDestination(j_compress_ptr cinfo, std::vector<std::uint8_t>& bytes,
+                           std::size_t initialSize) {
+  auto* d = static_cast<TVectorDestination*>((*cinfo->mem->alloc_small)(
+      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(TVectorDestination)));
+  d->pub.init_destination = InitDestination;
+  d->pub.empty_output_buffer = EmptyOutputBuffer;
+  d->pub.term_destination = TermDestination;
+  d->pub.next_output_byte = nullptr;
+  d->pub.free_in_buffer = 0;
+  d->bytes = &bytes;
+  d->initialSize = initialSize < 4096 ? 4096 : initialSize;
+  cinfo->dest = &d->pub;
+}

@@ -1,0 +1,99 @@
+// The codec's hold on libjpeg: compression and decompression objects that are
+// always destroyed, an error exit that reaches the caller as EJPEG, warnings
+// that are ignored, and a destination that encodes straight into a byte vector.
+//
+// The library is C: a C++ exception thrown from its error exit would have to
+// cross its frames, which is not safe. So every library call runs under
+// JpegGuarded: the error exit long-jumps back to that call's own C++ frame,
+// and the exception is thrown from there.
+#pragma once
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <type_traits>
+#include <vector>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+struct TJpegErrorManager {
+  jpeg_error_mgr pub;  // first, so the library's err pointer is ours too
+  std::jmp_buf jump;
+  bool armed = false;         // a guarded call is running; jump is live
+  bool bufferFailed = false;  // the output buffer could not grow
+
+  TJpegErrorManager();
+  // Throws what the library reported: EStreamError when our buffer could
+  // not grow, otherwise EJPEG with the library's message code.
+  [[noreturn]] void Raise();
+
+  static TJpegErrorManager& Of(j_common_ptr cinfo) {
+    return *reinterpret_cast<TJpegErrorManager*>(cinfo->err);
+  }
+};
+static_assert(std::is_standard_layout_v<TJpegErrorManager>);
+
+// Runs call() with the error exit armed. call must keep no object with a
+// destructor alive across the library call: the long jump would skip it.
+template <class Call>
+auto JpegGuarded(TJpegErrorManager& err, Call&& call) {
+  if (setjmp(err.jump) != 0) err.Raise();
+  err.armed = true;
+  if constexpr (std::is_void_v<decltype(call())>) {
+    call();
+    err.armed = false;
+  } else {
+    auto result = call();
+    err.armed = false;
+    return result;
+  }
+}
+
+// A decompression object, created at construction (EJPEG when the library
+// cannot) and destroyed with its whole memory however the work ended.
+class TJpegDecompressor {
+ public:
+  TJpegDecompressor();
+  ~TJpegDecompressor();
+  TJpegDecompressor(const TJpegDecompressor&) = delete;
+  TJpegDecompressor& operator=(const TJpegDecompressor&) = delete;
+
+  j_decompress_ptr operator->() { return &info_; }
+  j_decompress_ptr get() { return &info_; }
+  // Runs call(info) as one guarded library call.
+  template <class Call>
+  auto operator()(Call&& call) {
+    return JpegGuarded(err_, [&] { return call(&info_); });
+  }
+
+ private:
+  TJpegErrorManager err_;
+  jpeg_decompress_struct info_{};
+};
+
+class TJpegCompressor {
+ public:
+  TJpegCompressor();
+  ~TJpegCompressor();
+  TJpegCompressor(const TJpegCompressor&) = delete;
+  TJpegCompressor& operator=(const TJpegCompressor&) = delete;
+
+  j_compress_ptr operator->() { return &info_; }
+  j_compress_ptr get() { return &info_; }
+  template <class Call>
+  auto operator()(Call&& call) {
+    return JpegGuarded(err_, [&] { return call(&info_); });
+  }
+
+ private:
+  TJpegErrorManager err_;
+  jpeg_compress_struct info_{};
+};
+
+// Makes bytes the destination: emptied, then filled by the encoder, starting
+// at initialSize and doubling, and cut to the encoded length at the end.
+// Call it guarded (it allocates from the library's pool).
+void JpegVectorDestination(j_compress_ptr cinfo, std::vector<std::uint8_t>& bytes,
+                           std::size_t initialSize);
