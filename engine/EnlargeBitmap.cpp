@@ -1,0 +1,217 @@
+// EnlargeBitmap: bilinear interpolation over source cells, the cell that
+// reaches past the source's edge blending with the white an outside read
+// gives. The exactness contract is that of EnlargeBitmapLiteral (extended
+// precision, slopes and values stored as 32-bit floats); this version gives
+// the same bytes with double arithmetic where that is provably exact:
+//  - cell, origin and offset of every column and row are computed once, in
+//    long double, with the literal expressions;
+//  - a slope (p1 - p0) / scale has only 511 possible values per scale, so
+//    they are taken from a table built with the literal expression;
+//  - x*sT + p00 - X0*sT is exact in long double and equals (x - X0)*sT + p00,
+//    which double holds exactly too, so both round once to the same float;
+//  - (I1 - I0) / scaleY: I1 - I0 is exact in both precisions and is a short
+//    multiple of the slopes' grid, so the quotient rounded to 64 or 53 bits
+//    and then to a float equals the quotient rounded once (no double rounding);
+//  - y*sV + I0 - Y0*sV is exact in long double, so its round() is that of
+//    (y - Y0)*sV + I0, which double gives with one rounding whose error an
+//    error-free sum recovers when the result looks like a tie.
+// FastPathHolds checks per call the magnitude bounds these steps need; a call
+// outside them (scales beyond 8192 or below 2^-20, absurd sizes) takes the
+// literal version.
+#include "EnlargeBitmap.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "EnlargeBitmapLiteral.h"
+
+using namespace enlarge_detail;
+
+namespace {
+
+// Per output column (or row): the source cell and the offset from the
+// cell's origin, by the literal's long double expressions.
+struct TAxis {
+  std::vector<int> cell;
+  std::vector<int> offset;
+  int lastCell = 0;
+  int minOffset = 0, maxOffset = 0;
+};
+
+TAxis MakeAxis(int count, float scale) {
+  TAxis a;
+  a.cell.resize(count);
+  a.offset.resize(count);
+  for (int i = 0; i < count; ++i) {
+    const int c = int(std::trunc((long double)i / scale));
+    const int origin = int(std::nearbyint((long double)c * scale));
+    a.cell[i] = c;
+    a.offset[i] = i - origin;
+  }
+  a.lastCell = count ? *std::max_element(a.cell.begin(), a.cell.end()) : 0;
+  if (count) {
+    auto [lo, hi] = std::minmax_element(a.offset.begin(), a.offset.end());
+    a.minOffset = *lo, a.maxOffset = *hi;
+  }
+  return a;
+}
+
+// Smallest power of two of which every float at least |v| is a multiple.
+long double FloatGrid(float v) {
+  int e;
+  std::frexp(std::fabs(v), &e);  // |v| in [2^(e-1), 2^e)
+  return std::ldexp(1.0L, e - 24);
+}
+
+// The magnitude bounds under which the double evaluation is exact (see the
+// file comment). Slopes are multiples of the grid g of the smallest one,
+// every I is a multiple of g and at most bI; sV is at most 2 bI / scaleY.
+bool FastPathHolds(const TAxis& cols, const TAxis& rows, float scaleX, float scaleY,
+                   const float* slope, int EW, int EH) {
+  const float limitLow = 1.0f / (1 << 20), limitHigh = 8192.0f;
+  if (!(scaleX >= limitLow && scaleX <= limitHigh && scaleY >= limitLow && scaleY <= limitHigh))
+    return false;
+  if (cols.minOffset < 0 || rows.minOffset < 0 || cols.maxOffset > (1 << 20) ||
+      rows.maxOffset > (1 << 20))
+    return false;
+  const long double g = FloatGrid(slope[255 + 1]);
+  const long double maxSlope = std::fabs(slope[255 + 255]);
+  if (g > 1) return false;
+  const long double bI = (255 + cols.maxOffset * maxSlope) * (1 + 0x1p-20L);
+  const long double maxSV = 2 * bI / scaleY * (1 + 0x1p-20L);
+  return 2 * std::max<long double>((long double)(EW - 1) * maxSlope, 256) / g < 0x1p62L &&
+         2 * bI / g < 0x1p51L && 2 * (long double)(EH - 1) * maxSV / g < 0x1p62L;
+}
+
+// Source row r as blue, green, red bytes, white past the last row or column
+// (the colour an outside pixel read gives), `length` pixels long.
+class TSourceRows {
+ public:
+  TSourceRows(const TBitmap& S, int length) : S_(S), length_(length) {
+    if (S.PixelFormat() == TPixelFormat::pf8bit) {
+      const auto& palette = S.Palette();
+      for (std::size_t i = 0; i < palette.size(); ++i)
+        palette_[i] = {palette[i].blue, palette[i].green, palette[i].red};
+    }
+  }
+
+  void Load(int r, std::uint8_t* out) const {
+    const int SW = S_.Width();
+    if (r < 0 || r >= S_.Height() || SW <= 0) {
+      std::memset(out, 0xFF, std::size_t(length_) * 3);
+      return;
+    }
+    const std::uint8_t* in = S_.ScanLine(r);
+    const int known = std::min(SW, length_);
+    switch (S_.PixelFormat()) {
+      case TPixelFormat::pf24bit:
+        std::memcpy(out, in, std::size_t(known) * 3);
+        break;
+      case TPixelFormat::pfDevice:
+        for (int x = 0; x < known; ++x)
+          out[3 * x] = in[4 * x], out[3 * x + 1] = in[4 * x + 1], out[3 * x + 2] = in[4 * x + 2];
+        break;
+      case TPixelFormat::pf8bit:
+        for (int x = 0; x < known; ++x) std::memcpy(out + 3 * x, palette_[in[x]].data(), 3);
+        break;
+    }
+    std::memset(out + std::size_t(known) * 3, 0xFF, std::size_t(length_ - known) * 3);
+  }
+
+ private:
+  const TBitmap& S_;
+  int length_;
+  // Indices past the palette's end read black, as the pixel read gives them.
+  std::array<std::uint8_t, 3> palette_[256] = {};
+};
+
+// round() of the exact sum a + b, a and b doubles: a + b rounded to double
+// only misleads at a tie, where the sign of the lost part decides.
+inline long long RoundSum(double a, double b) {
+  const double s = a + b;
+  const long long r = std::llrint(s);
+  const double d = s - double(r);
+  if (d == 0.5 || d == -0.5) {
+    const double bb = s - a;
+    const double lost = (a - (s - bb)) + (b - bb);
+    if (lost > 0) return std::llrint(s + 0.5);
+    if (lost < 0) return std::llrint(s - 0.5);
+  }
+  return r;
+}
+
+}  // namespace
+
+void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX,
+                   float scaleY, float width, float height, const TRowHooks& hooks) {
+  const TBitmap& S = *V;
+  const TEnlargeGeometry g = Geometry(mode, scaleX, scaleY, width, height, S.Width(), S.Height());
+  const int EW = g.EW, EH = g.EH;
+  auto E = std::make_shared<TBitmap>();
+  if (EW == 0 || EH == 0) {  // a mode of neither kind: the empty picture
+    V = std::move(E);
+    return;
+  }
+
+  float slope[511];
+  for (int d = -255; d <= 255; ++d) slope[d + 255] = float((long double)d / g.scaleX);
+  const TAxis cols = MakeAxis(EW, g.scaleX);
+  const TAxis rows = MakeAxis(EH, g.scaleY);
+  if (!FastPathHolds(cols, rows, g.scaleX, g.scaleY, slope, EW, EH)) {
+    EnlargeBitmapLiteral(V, mode, scaleX, scaleY, width, height, hooks);
+    return;
+  }
+  E->SetWidth(EW);
+  E->SetHeight(EH);
+
+  // Two source rows (the cell's top and bottom) and, per column and channel,
+  // the cell values I0 and vertical slopes sV of the current cell row.
+  const int length = std::max(S.Width(), cols.lastCell + 2);
+  const TSourceRows source(S, length);
+  std::vector<std::uint8_t> top(std::size_t(length) * 3), bottom(std::size_t(length) * 3);
+  std::vector<float> I0s(std::size_t(EW) * 3), I1s(std::size_t(EW) * 3), sVs(std::size_t(EW) * 3);
+  const double scaleY_ = g.scaleY;
+  int loadedCell = -2;
+
+  for (int y = 0; y < EH; ++y) {
+    hooks.Progress(RowProgress(y, EH));
+    hooks.Pump();
+    const int cy = rows.cell[y];
+    if (cy != loadedCell) {
+      if (cy == loadedCell + 1) {
+        std::swap(top, bottom);
+      } else {
+        source.Load(cy, top.data());
+      }
+      source.Load(cy + 1, bottom.data());
+      loadedCell = cy;
+      for (int x = 0; x < EW; ++x) {
+        const std::uint8_t* t = top.data() + 3 * cols.cell[x];
+        const std::uint8_t* b = bottom.data() + 3 * cols.cell[x];
+        const double k = cols.offset[x];
+        for (int ch = 0; ch < 3; ++ch) {
+          const float sT = slope[t[ch + 3] - t[ch] + 255];
+          const float sB = slope[b[ch + 3] - b[ch] + 255];
+          I0s[3 * x + ch] = float(k * sT + t[ch]);
+          I1s[3 * x + ch] = float(k * sB + b[ch]);
+        }
+      }
+      for (std::size_t i = 0; i < sVs.size(); ++i)
+        sVs[i] = float((double(I1s[i]) - double(I0s[i])) / scaleY_);
+    }
+    const double k = rows.offset[y];
+    std::uint8_t* out = E->ScanLine(y);
+    for (int x = 0; x < EW; ++x, out += 4) {
+      for (int ch = 0; ch < 3; ++ch) {
+        const long long v = RoundSum(k * sVs[3 * x + ch], I0s[3 * x + ch]);
+        out[ch] = std::uint8_t(std::clamp<long long>(v, 0, 255));
+      }
+      out[3] = 0;
+    }
+  }
+  V = std::move(E);
+}

@@ -1,0 +1,36 @@
+// EnlargeBitmap exactly as its algorithm is written down: per output pixel
+// four pixel reads, the slopes and values of the cell in extended precision
+// stored as 32-bit floats, one pixel write. Kept as the reference the fast
+// EnlargeBitmap must match byte for byte, with the pieces both share.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Bitmap.h"
+#include "RowHooks.h"
+
+// Same contract and results as EnlargeBitmap, at the speed of the plain text.
+void EnlargeBitmapLiteral(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX,
+                          float scaleY, float width, float height, const TRowHooks& hooks = {});
+
+namespace enlarge_detail {
+
+// The new picture's size and the working scales that the mode gives.
+struct TEnlargeGeometry {
+  int EW = 0, EH = 0;
+  float scaleX = 0, scaleY = 0;
+};
+
+// "percent" and "size" give a size of at least 1 x 1 or fail with
+// EInvalidArgument (a side of 0 or less, or no number at all), or with
+// EOutOfResources when a side would not even fit a 32-bit count. Any other
+// mode text gives 0 x 0.
+TEnlargeGeometry Geometry(const std::string& mode, float scaleX, float scaleY, float width,
+                          float height, int SW, int SH);
+
+// Position of the progress bar for output row y: round(y * 100 / (EH - 1)),
+// and 100 for a picture of one row.
+int RowProgress(int y, int EH);
+
+}  // namespace enlarge_detail

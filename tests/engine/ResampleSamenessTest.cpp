@@ -1,0 +1,201 @@
+// The fast ShrinkBitmap and EnlargeBitmap against their literal versions:
+// many sizes, awkward scales, pictures that provoke exact ties, clamping and
+// the white edge, in all three source formats. Every byte and every progress
+// call must agree.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "EnlargeBitmap.h"
+#include "EnlargeBitmapLiteral.h"
+#include "ShrinkBitmap.h"
+#include "ShrinkBitmapLiteral.h"
+#include "TestSupport.h"
+
+namespace {
+
+enum class Picture { Random, Extremes, Gradient, Photo, Flat };
+const char* Name(Picture p) {
+  static const char* names[] = {"random", "extremes", "gradient", "photo", "flat"};
+  return names[int(p)];
+}
+
+TColorValue Sample(Picture kind, int x, int y, std::mt19937& random) {
+  switch (kind) {
+    case Picture::Random: return random() & 0xFFFFFF;
+    case Picture::Extremes: return (random() & 1) ? 0xFFFFFF : (random() & 1) ? 0 : 0x00FF00;
+    case Picture::Gradient: return RGBColor(x * 7, y * 5, (x + y) * 3);
+    case Picture::Photo: {
+      const int base = int(128 + 100 * std::sin(x * 0.07) * std::cos(y * 0.05));
+      const int noise = int(random() % 9) - 4;
+      return RGBColor(std::clamp(base + noise, 0, 255), std::clamp(base / 2 + noise, 0, 255),
+                      std::clamp(255 - base, 0, 255));
+    }
+    case Picture::Flat: break;
+  }
+  return RGBColor(200, 17, 255);
+}
+
+// A picture in the given format; pf8bit pictures are grey with a full palette.
+TBitmap MakePicture(TPixelFormat format, int w, int h, Picture kind, std::mt19937& random) {
+  TBitmap b = MakeBitmap24(w, h, [&](int x, int y) { return Sample(kind, x, y, random); });
+  if (format == TPixelFormat::pfDevice) {
+    TBitmap d;
+    d.SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) d.SetPixel(x, y, b.Pixel(x, y));
+    return d;
+  }
+  if (format == TPixelFormat::pf8bit) {
+    TBitmap g;
+    g.SetPixelFormat(TPixelFormat::pf8bit);
+    std::vector<TPaletteEntry> palette(256);
+    for (int i = 0; i < 256; ++i)
+      palette[i] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)};
+    g.SetPalette(palette);
+    g.SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) g.ScanLine(y)[x] = std::uint8_t(GreenOf(b.Pixel(x, y)));
+    return g;
+  }
+  return b;
+}
+
+// Every pixel byte of two pictures of the same format (padding excluded).
+::testing::AssertionResult SameBytes(const TBitmap& a, const TBitmap& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height() || a.PixelFormat() != b.PixelFormat())
+    return ::testing::AssertionFailure() << "size or format differs";
+  const int bytes = a.Width() * TBitmap::BitsPerPixel(a.PixelFormat()) / 8;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int i = 0; i < bytes; ++i)
+      if (a.ScanLine(y)[i] != b.ScanLine(y)[i])
+        return ::testing::AssertionFailure()
+               << "row " << y << " byte " << i << ": " << int(a.ScanLine(y)[i]) << " vs "
+               << int(b.ScanLine(y)[i]);
+  return ::testing::AssertionSuccess();
+}
+
+struct Recorder {
+  std::vector<int> calls;  // progress positions, -1 for a pump
+  TRowHooks Hooks() {
+    return {[this](int p) { calls.push_back(p); }, [this] { calls.push_back(-1); }};
+  }
+};
+
+const TPixelFormat formats[] = {TPixelFormat::pf24bit, TPixelFormat::pf8bit,
+                                TPixelFormat::pfDevice};
+
+void CompareShrink(const TBitmap& source, int dw, int dh, const std::string& what) {
+  TBitmap S1 = source, S2 = source, D1, D2;
+  D1.SetSize(dw, dh);
+  D2.SetSize(dw, dh);
+  TBitmap *R1 = nullptr, *R2 = nullptr;
+  Recorder fast, literal;
+  ShrinkBitmap(S1, D1, R1, fast.Hooks());
+  ShrinkBitmapLiteral(S2, D2, R2, literal.Hooks());
+  ASSERT_EQ(R1, &D1);
+  ASSERT_TRUE(SameBytes(D1, D2)) << what;
+  ASSERT_TRUE(SameBytes(S1, S2)) << what;
+  ASSERT_EQ(fast.calls, literal.calls) << what;
+}
+
+TEST(ShrinkSameness, RandomSizesPicturesAndFormats) {
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 400; ++round) {
+    const int sw = 1 + int(random() % 90), sh = 1 + int(random() % 90);
+    const int dw = 1 + int(random() % sw), dh = 1 + int(random() % sh);
+    const Picture kind = Picture(random() % 5);
+    const TPixelFormat format = formats[random() % 3];
+    const TBitmap source = MakePicture(format, sw, sh, kind, random);
+    CompareShrink(source, dw, dh,
+                  std::to_string(sw) + "x" + std::to_string(sh) + " -> " + std::to_string(dw) +
+                      "x" + std::to_string(dh) + " " + Name(kind));
+  }
+}
+
+TEST(ShrinkSameness, TypicalRatiosAndLargeBlocks) {
+  std::mt19937 random(7);
+  struct Case {
+    int sw, sh, dw, dh;
+  };
+  for (const Case& c : std::vector<Case>{{640, 480, 320, 240},
+                                         {641, 479, 320, 240},
+                                         {1000, 300, 800, 240},
+                                         {997, 401, 3, 402 / 3},
+                                         {300, 300, 1, 1},      // a block of 90000 pixels
+                                         {100, 90, 2, 2},       // blocks just above 256
+                                         {17, 16, 1, 16},       // runs of 17
+                                         {700, 300, 699, 299}}) {
+    for (Picture kind : {Picture::Photo, Picture::Extremes, Picture::Flat}) {
+      const TBitmap source = MakePicture(TPixelFormat::pf24bit, c.sw, c.sh, kind, random);
+      CompareShrink(source, c.dw, c.dh, std::to_string(c.sw) + " -> " + std::to_string(c.dw));
+    }
+  }
+}
+
+void CompareEnlarge(const TBitmap& source, const std::string& mode, float sx, float sy, float w,
+                    float h, const std::string& what) {
+  auto V1 = std::make_shared<TBitmap>(source), V2 = std::make_shared<TBitmap>(source);
+  Recorder fast, literal;
+  EnlargeBitmap(V1, mode, sx, sy, w, h, fast.Hooks());
+  EnlargeBitmapLiteral(V2, mode, sx, sy, w, h, literal.Hooks());
+  ASSERT_TRUE(SameBytes(*V1, *V2)) << what;
+  ASSERT_EQ(fast.calls, literal.calls) << what;
+}
+
+// Scales that stress the arithmetic: ties at 2 and 4, rounding of the
+// stored scale (1.3, 1.9, 3.003...), barely above 1, large, below 1.
+const float awkwardScales[] = {1.3f,  1.9f,  float(1000.0L / 333), 1.0000001f, 1.0f, 7.77f, 1.5f,
+                               2.0f,  4.0f,  2.5f, 1.25f, 0.999f, 0.7f, 1.29999995f, 13.0f,
+                               float(150 / 100.0), float(101 / 100.0), 3.0f};
+
+TEST(EnlargeSameness, AwkwardScalesOnEveryPictureKind) {
+  std::mt19937 random(1234);
+  for (float scale : awkwardScales) {
+    for (Picture kind : {Picture::Random, Picture::Extremes, Picture::Gradient, Picture::Photo}) {
+      // About 0.03 MP of output per case keeps the literal version quick.
+      const int side = std::max(2, int(170 / std::max(scale, 1.0f)));
+      const int sw = side + int(random() % 5), sh = side - 1 + int(random() % 3);
+      const TBitmap source = MakePicture(formats[random() % 3], sw, sh, kind, random);
+      CompareEnlarge(source, "percent", scale, scale, 0, 0,
+                     std::to_string(scale) + " " + Name(kind) + " " + std::to_string(sw));
+    }
+  }
+}
+
+TEST(EnlargeSameness, RandomScalesSizesAndModes) {
+  std::mt19937 random(99);
+  std::uniform_real_distribution<float> scale(1.0f, 8.0f);
+  for (int round = 0; round < 120; ++round) {
+    const int sw = 1 + int(random() % 40), sh = 1 + int(random() % 40);
+    const TBitmap source =
+        MakePicture(formats[random() % 3], sw, sh, Picture(random() % 4), random);
+    const float sx = scale(random), sy = (random() & 1) ? sx : scale(random);
+    const std::string what = std::to_string(sw) + "x" + std::to_string(sh) + " at " +
+                             std::to_string(sx) + "," + std::to_string(sy);
+    switch (round % 3) {
+      case 0: CompareEnlarge(source, "percent", sx, sy, 0, 0, what); break;
+      case 1: CompareEnlarge(source, "size", 0, 0, float(sw + int(random() % 200)), 0, what); break;
+      case 2: CompareEnlarge(source, "size", 0, 0, 0, float(sh + int(random() % 200)), what); break;
+    }
+  }
+}
+
+// Scales whose 1 / scale is close to an integer make x / scaleX land next to
+// whole numbers, where the extended quotient's rounding picks the cell.
+TEST(EnlargeSameness, CellBoundariesNextToWholeNumbers) {
+  std::mt19937 random(5);
+  const TBitmap source = MakePicture(TPixelFormat::pf24bit, 60, 9, Picture::Random, random);
+  for (float scale : {std::nextafter(2.0f, 3.0f), std::nextafter(2.0f, 0.0f),
+                      std::nextafter(3.0f, 0.0f), std::nextafter(1.5f, 0.0f),
+                      std::nextafter(5.0f, 9.0f)})
+    CompareEnlarge(source, "percent", scale, scale, 0, 0, std::to_string(scale));
+}
+
+}  // namespace
