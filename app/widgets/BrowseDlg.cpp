@@ -131,9 +131,8 @@ QString MinimizeName(const QString& path, int maxLength, QChar sep) {
     } else {
       const bool rooted = dir.startsWith(sep);
       if (rooted) dir.remove(0, 1);
-      // Only the marker of an earlier pass is taken off here: a folder whose
-      // own name begins with a dot (common on this platform) is a folder.
-      if (dir.startsWith(marker)) dir.remove(0, marker.size());
+      // A leading dot is the marker an earlier pass left.
+      if (dir.startsWith(u'.')) dir.remove(0, marker.size());
       const qsizetype k = dir.indexOf(sep);
       dir = k >= 0 ? marker + dir.mid(k + 1) : QString();
       if (rooted) dir.prepend(sep);
