@@ -1,16 +1,17 @@
 // Whole-file read and crash-safe replace for the JPEG codec (POSIX).
 #include "JpegFiles.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "Errors.h"
 

@@ -185,7 +185,8 @@ void TJPEGImage::Decode() {
     const int y = int(d->output_scanline);
     std::uint8_t* row = picture.ScanLine(y);
     JSAMPROW target = layout == TRowLayout::Cmyk ? inkRow.data() : row;
-    const JDIMENSION got = d([&](j_decompress_ptr c) { return jpeg_read_scanlines(c, &target, 1); });
+    const JDIMENSION got =
+        d([&](j_decompress_ptr c) { return jpeg_read_scanlines(c, &target, 1); });
     if (got != 1) throw EJPEG(JERR_INPUT_EOF);  // cannot happen with bytes in memory
     if (layout == TRowLayout::Cmyk) CmykRowToBgr(inkRow.data(), row, width, invertedInk);
   }

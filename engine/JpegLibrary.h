@@ -15,8 +15,10 @@
 #include <type_traits>
 #include <vector>
 
+// clang-format off
 #include <jpeglib.h>
 #include <jerror.h>
+// clang-format on
 
 struct TJpegErrorManager {
   jpeg_error_mgr pub;  // first, so the library's err pointer is ours too

@@ -2,6 +2,9 @@
 // library's own encoding of the picture, its decoded pixels the library's own
 // decoding, and its failures the right errors with nothing lost on disk.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -9,12 +12,11 @@
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <jerror.h>
+// clang-format off
 #include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
 
 #include "Errors.h"
 #include "JpegImage.h"
@@ -164,8 +166,8 @@ void RgbPattern(int x, int y, std::uint8_t* p) {
 // ---- files and pictures ---------------------------------------------------
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 Bytes ReadFile(const std::string& path) {
@@ -250,8 +252,8 @@ TEST(JpegEncode, EqualsRedFirstEncodeByteForByte) {
   for (TPixelFormat format : formats)
     for (auto [w, h] : sizes)
       for (bool progressive : {false, true}) {
-        SCOPED_TRACE(testing::Message() << int(format) << " " << w << "x" << h << " "
-                                        << progressive);
+        SCOPED_TRACE(testing::Message()
+                     << int(format) << " " << w << "x" << h << " " << progressive);
         const TBitmap picture = Noise(w, h, format);
         TJPEGImage j;
         j.settings.progressiveEncoding = progressive;
@@ -288,7 +290,7 @@ TEST(JpegDecode, EqualsLibraryDecodeInBlueGreenRed) {
     bool progressive;
     int sampling;
     int keepPercent = 100;  // a cut progressive file is where block smoothing shows
-  } cases[] = {{37, 23, false, 2}, {37, 23, true, 2}, {40, 1, false, 2},     {1, 40, true, 1},
+  } cases[] = {{37, 23, false, 2}, {37, 23, true, 2},  {40, 1, false, 2},    {1, 40, true, 1},
                {1, 1, false, 2},   {50, 30, false, 1}, {64, 64, true, 2, 40}};
   TempDir dir;
   for (const Case& c : cases) {
@@ -345,6 +347,33 @@ TEST(JpegDecode, GreyBecomesQuantisedPaletteAndSavesThreeComponents) {
   const TFrame f = ReadFrame(ReadFile(dir / "out.jpg"));
   EXPECT_EQ(f.marker, 0xC0);
   EXPECT_EQ(f.sampling, (std::vector<int>{0x22, 0x11, 0x11}));
+}
+
+// With a display of 8 bits or fewer every photo becomes a palette picture.
+TEST(JpegDecode, ColourFileQuantisedWhenPaletteFormatIsSet) {
+  TempDir dir;
+  TFileSpec s;
+  s.pixel = [](int x, int y, std::uint8_t* p) {
+    p[0] = 200, p[1] = std::uint8_t(x * 8), p[2] = std::uint8_t(y * 10);
+  };
+  const Bytes file = MakeJpeg(s);
+  WriteFile(dir / "in.jpg", file);
+  TJPEGImage j;
+  j.settings.pixelFormat = TPixelFormat::pf8bit;
+  j.LoadFromFile(dir / "in.jpg");
+  TBitmap b;
+  b.Assign(j);
+  ASSERT_EQ(b.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_LE(b.Palette().size(), 236u);
+  const std::vector<TColorValue> reference = ReferenceDecode(file);
+  const std::vector<TColorValue> got = PixelsOf(b);
+  // Dithering moves single pixels far; on average each channel stays close.
+  for (int (*channel)(TColorValue) : {RedOf, GreenOf, BlueOf}) {
+    double error = 0;
+    for (std::size_t i = 0; i < got.size(); ++i)
+      error += std::abs(channel(got[i]) - channel(reference[i]));
+    EXPECT_LT(error / double(got.size()), 8.0);
+  }
 }
 
 TEST(JpegDecode, ProgressiveOrBaselineInputIsKeptOnSaving) {
@@ -543,7 +572,8 @@ TEST(JpegSave, PathsThatCannotBeCreated) {
   TJPEGImage j;
   j.Assign(Noise(8, 8, TPixelFormat::pf24bit));
   const std::string missing = dir / "no such folder/Resize of a.jpg";
-  EXPECT_EQ(ErrorOf<EFCreateError>([&] { j.SaveToFile(missing); }), "Cannot create file " + missing);
+  EXPECT_EQ(ErrorOf<EFCreateError>([&] { j.SaveToFile(missing); }),
+            "Cannot create file " + missing);
   fs::create_directory(dir / "taken.jpg");
   EXPECT_EQ(ErrorOf<EFCreateError>([&] { j.SaveToFile(dir / "taken.jpg"); }),
             "Cannot create file " + (dir / "taken.jpg"));
