@@ -219,7 +219,7 @@ inline std::vector<Sample> Catalogue() {
   // Decompression bombs: tiny files whose header claims a huge picture.
   add("bomb-65000-baseline", WithFrame(baseline, -1, -1, 65000, 65000));
   add("bomb-65000-progressive", WithFrame(progressive, -1, -1, 65000, 65000));
-  add("bomb-65500x1", WithFrame(baseline, -1, -1, 65500, 1));
+  add("wide-65500x1", WithFrame(baseline, -1, -1, 65500, 1));
   add("zero-width", WithFrame(baseline, -1, -1, 0, 24));
   add("zero-height", WithFrame(baseline, -1, -1, 40, 0));
 
