@@ -6,12 +6,15 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -45,8 +48,28 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
       if (d.isRoot() || !d.cdUp()) break;
     }
   }
-  connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) { CurrentChanged(current); });
+  // The selection, not the current item: the tree makes its first row current
+  // when it gains the focus, which is not a choice by the user.
+  connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    const QModelIndexList rows = tree_->selectionModel()->selectedRows();
+    CurrentChanged(rows.isEmpty() ? QModelIndex() : rows.first());
+  });
+  // Folders are listed and sorted in the background, and every batch moves the
+  // rows: the selection is brought back into view once they settle.
+  scrollTimer_ = new QTimer(this);
+  scrollTimer_->setSingleShot(true);
+  scrollTimer_->setInterval(50);
+  connect(scrollTimer_, &QTimer::timeout, this, &TFolderPickerDialog::ScrollToSelection);
+  auto later = [this] {
+    if (followSelection_) scrollTimer_->start();
+  };
+  // ...until the user moves around the tree by hand.
+  tree_->viewport()->installEventFilter(this);
+  connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          [this] { followSelection_ = false; });
+  connect(model_, &QFileSystemModel::directoryLoaded, this, later);
+  connect(model_, &QAbstractItemModel::layoutChanged, this, later);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, later);
 
   status_ = new QLabel(this);
   status_->setVisible(request.Flags & BIF_STATUSTEXT);
@@ -74,6 +97,24 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
   }
   layout->addWidget(buttons_);
   resize(320, 400);
+}
+
+void TFolderPickerDialog::ScrollToSelection() {
+  const QModelIndexList rows = tree_->selectionModel()->selectedRows();
+  if (!rows.isEmpty()) tree_->scrollTo(rows.first(), QAbstractItemView::PositionAtCenter);
+}
+
+bool TFolderPickerDialog::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == tree_->viewport() &&
+      (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::Wheel))
+    followSelection_ = false;
+  return QDialog::eventFilter(watched, e);
+}
+
+void TFolderPickerDialog::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  // Only now does the tree know its height.
+  scrollTimer_->start();
 }
 
 void TFolderPickerDialog::Initialize() { Notify(TBrowseMessage::Initialized, nullptr, {}); }
@@ -106,7 +147,10 @@ void TFolderPickerDialog::CurrentChanged(const QModelIndex& current) {
 void TFolderPickerDialog::SetSelection(const QString& path) {
   const QModelIndex index = model_->index(path);
   if (!index.isValid()) return;
-  tree_->setCurrentIndex(index);
+  for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) tree_->expand(p);
+  followSelection_ = true;
+  tree_->selectionModel()->setCurrentIndex(
+      index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   tree_->scrollTo(index);
 }
 
@@ -129,7 +173,8 @@ QSize TFolderPickerDialog::OuterSize() const {
 void TFolderPickerDialog::MoveTo(QPoint topLeft) { move(topLeft); }
 
 void TFolderPickerDialog::accept() {
-  const TBrowseItem selected = ItemAt(tree_->currentIndex());
+  const QModelIndexList rows = tree_->selectionModel()->selectedRows();
+  const TBrowseItem selected = ItemAt(rows.isEmpty() ? QModelIndex() : rows.first());
   if (!edit_) {
     if (selected.Path.isEmpty()) return;
     result_ = selected;

@@ -14,6 +14,7 @@ class QFileSystemModel;
 class QLabel;
 class QLineEdit;
 class QModelIndex;
+class QTimer;
 class QTreeView;
 
 class TFolderPickerDialog : public QDialog, public TBrowseDialogWindow {
@@ -43,7 +44,12 @@ class TFolderPickerDialog : public QDialog, public TBrowseDialogWindow {
  public slots:
   void accept() override;
 
+ protected:
+  void showEvent(QShowEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
  private:
+  void ScrollToSelection();
   void CurrentChanged(const QModelIndex& current);
   TBrowseItem ItemAt(const QModelIndex& index) const;
   bool MayReturn(const QString& path) const;
@@ -56,6 +62,8 @@ class TFolderPickerDialog : public QDialog, public TBrowseDialogWindow {
   QLabel* status_ = nullptr;
   QLineEdit* edit_ = nullptr;
   QDialogButtonBox* buttons_ = nullptr;
+  QTimer* scrollTimer_ = nullptr;
+  bool followSelection_ = true;  // keep the selection in view while folders load
   std::optional<TBrowseItem> result_;
 };
 
