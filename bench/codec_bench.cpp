@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
         }
       }
     }
-  } catch (const Exception& e) {
+  } catch (const std::exception& e) {
     std::fprintf(stderr, "codec_bench: %s\n", e.what());
     fs::remove_all(scratch);
     return 1;

@@ -130,7 +130,9 @@ void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& b
   }
   // The bytes must be on disk before the name points at them, or a crash
   // could leave an empty file where the earlier one was. Some file systems
-  // cannot sync (EINVAL); there is nothing more to do on those.
+  // cannot sync (EINVAL); there is nothing more to do on those. The folder
+  // itself is not synced: after a crash the name shows the old file or the
+  // new one, either whole.
   if (::fsync(file.fd) != 0 && errno != EINVAL && errno != EROFS)
     throw EFWriteError(path, ReasonOf(errno));
   if (::close(file.Release()) != 0) throw EFWriteError(path, ReasonOf(errno));
