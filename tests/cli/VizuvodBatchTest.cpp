@@ -1,0 +1,270 @@
+// vizuvod-batch run as a user runs it: the files it writes (the same as the
+// wizard's, whatever the job count), failures, usage errors and Ctrl-C.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BatchRun.h"
+#include "JpegImage.h"
+#include "TestSupport.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Starts vizuvod-batch with args, its output going to files in `logs`.
+pid_t Start(const std::vector<std::string>& args, const TempDir& logs) {
+  std::vector<std::string> all{VIZUVOD_BATCH};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, (logs / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, (logs / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, VIZUVOD_BATCH, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  EXPECT_EQ(rc, 0);
+  return pid;
+}
+
+TResult Finish(pid_t pid, const TempDir& logs) {
+  TResult r;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = ReadFile(logs.path() / "out");
+  r.err = ReadFile(logs.path() / "err");
+  return r;
+}
+
+TResult RunBatch(const std::vector<std::string>& args) {
+  TempDir logs;
+  return Finish(Start(args, logs), logs);
+}
+
+void WritePhoto(const std::string& path, int width, int height, int seed) {
+  TJPEGImage J;
+  J.Assign(MakeBitmap24(width, height, [seed](int x, int y) {
+    return RGBColor(x * 5 + seed * 31, y * 3 + seed, (x * y + seed) % 256);
+  }));
+  J.SaveToFile(path);
+}
+
+// Photos of assorted sizes, named so that the listing order is known.
+std::vector<std::string> MakePhotos(const TempDir& dir, int count, int width = 48, int height = 36) {
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) {
+    names.push_back("photo " + std::to_string(10 + i) + ".jpg");
+    WritePhoto(dir / names.back(), width + i % 5 * 7, height + i % 3 * 5, i);
+  }
+  return names;
+}
+
+std::vector<std::string> OutputNames(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename().string().rfind("Resize of ", 0) == 0) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(VizuvodBatch, WritesTheWizardsFilesWhateverTheJobCount) {
+  const std::vector<std::vector<std::string>> modes = {
+      {"--percent", "50"}, {"--percent", "175"}, {"--width", "30"}, {"--height", "60"}};
+  for (const auto& mode : modes) {
+    SCOPED_TRACE(mode[0] + " " + mode[1]);
+    TempDir one, four;
+    const std::vector<std::string> names = MakePhotos(one, 11);
+    MakePhotos(four, 11);
+
+    std::vector<std::string> args = mode;
+    args.insert(args.end(), {"--quiet", "--jobs", "1", one.path().string()});
+    const TResult r1 = RunBatch(args);
+    args[args.size() - 2] = "4";
+    args.back() = four.path().string() + "/";  // typed with a trailing separator
+    const TResult r4 = RunBatch(args);
+    ASSERT_EQ(r1.exitCode, 0) << r1.err;
+    ASSERT_EQ(r4.exitCode, 0) << r4.err;
+    EXPECT_EQ(r1.out + r1.err + r4.out + r4.err, "") << "--quiet prints nothing when all goes well";
+
+    // The wizard's own step over the same photos.
+    const TFixedSettings settings = mode[0] == "--percent" ? TFixedSettings::Percent(std::stoi(mode[1]))
+                                    : mode[0] == "--width" ? TFixedSettings::FitWidth(std::stoi(mode[1]))
+                                                           : TFixedSettings::FitHeight(std::stoi(mode[1]));
+    TempDir wizard;
+    MakePhotos(wizard, 11);
+    for (const std::string& name : names) ASSERT_TRUE(ResizePhoto(wizard / name, settings));
+
+    ASSERT_EQ(OutputNames(one.path()).size(), names.size());
+    for (const std::string& name : names) {
+      const std::string expected = ReadFile(wizard / ("Resize of " + name));
+      ASSERT_FALSE(expected.empty());
+      EXPECT_EQ(ReadFile(one / ("Resize of " + name)), expected) << name << " --jobs 1";
+      EXPECT_EQ(ReadFile(four / ("Resize of " + name)), expected) << name << " --jobs 4";
+    }
+  }
+}
+
+TEST(VizuvodBatch, BrokenPhotoStopsTheRunOrIsSkippedWithKeepGoing) {
+  for (const bool keepGoing : {false, true}) {
+    SCOPED_TRACE(keepGoing ? "--keep-going" : "default");
+    TempDir dir;
+    const std::vector<std::string> names = MakePhotos(dir, 5);
+    std::ofstream(dir / names[2], std::ios::trunc) << "plain text, not a photo";
+
+    std::vector<std::string> args{"--percent", "50", "--jobs", "1"};
+    if (keepGoing) args.push_back("--keep-going");
+    args.push_back(dir.path().string());
+    const TResult r = RunBatch(args);
+
+    EXPECT_EQ(r.exitCode, 1);
+    // "<path>: <message>." as the wizard's error box would word it.
+    const std::string prefix = dir / names[2] + ": JPEG error #";
+    const std::size_t at = r.err.find(prefix);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::size_t eol = r.err.find('\n', at);
+    EXPECT_EQ(r.err[eol - 1], '.') << r.err;
+
+    std::vector<std::string> expected;
+    for (int i : {0, 1, 3, 4})
+      if (keepGoing || i < 2) expected.push_back("Resize of " + names[i]);
+    EXPECT_EQ(OutputNames(dir.path()), expected);
+    EXPECT_NE(r.out.find("Written " + std::to_string(expected.size()) + " of 5 photos"), std::string::npos)
+        << r.out;
+  }
+}
+
+TEST(VizuvodBatch, ProgressLinesWhenStderrIsNotATerminal) {
+  TempDir dir;
+  const std::vector<std::string> names = MakePhotos(dir, 3);
+  const TResult r = RunBatch({"--width", "20", "--jobs", "2", dir.path().string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const char* line : {"[1/3] ", "[2/3] ", "[3/3] "}) EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no bar drawing into a file";
+  EXPECT_EQ(r.out.rfind("Written 3 of 3 photos in ", 0), 0u) << r.out;
+}
+
+TEST(VizuvodBatch, UsageErrorsExitWithTwoAndWriteNothing) {
+  TempDir dir;
+  MakePhotos(dir, 1);
+  const std::string folder = dir.path().string();
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {folder},
+      {"--percent", "50"},
+      {"--percent", "0", folder},
+      {"--percent", "100", folder},
+      {"--percent=-5", folder},
+      {"--width", "0", folder},
+      {"--height", "12px", folder},
+      {"--height", "", folder},
+      {"--width", "99999999999", folder},
+      {"--percent", "50", "--width", "10", folder},
+      {"--percent", "50", "--jobs", "0", folder},
+      {"--percent", "50", "--keep-going=yes", folder},
+      {"--percent", "50", "--colour", folder},
+      {"--percent", "50", folder, folder},
+      {"--percent"},
+  };
+  for (const auto& args : cases) {
+    std::string shown;
+    for (const std::string& a : args) shown += " [" + a + "]";
+    const TResult r = RunBatch(args);
+    EXPECT_EQ(r.exitCode, 2) << shown;
+    EXPECT_NE(r.err.find("usage: vizuvod-batch"), std::string::npos) << shown << "\n" << r.err;
+  }
+  EXPECT_TRUE(OutputNames(dir.path()).empty());
+
+  // The wizard's warnings explain the refused values.
+  EXPECT_NE(RunBatch({"--percent", "100", folder}).err.find("при 100%"), std::string::npos);
+  EXPECT_NE(RunBatch({"--width", "0", folder}).err.find("больше нуля"), std::string::npos);
+}
+
+TEST(VizuvodBatch, HelpAndFoldersWithoutPhotos) {
+  const TResult help = RunBatch({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* word : {"--percent", "--width", "--height", "--jobs", "--keep-going", "--quiet", "Resize of",
+                           "Ctrl-C", "Exit status"})
+    EXPECT_NE(help.out.find(word), std::string::npos) << word;
+
+  TempDir dir;
+  std::ofstream(dir / "photo.jpeg") << "x";
+  const TResult none = RunBatch({"--percent", "50", dir.path().string()});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_NE(none.err.find("не найдено фотографий"), std::string::npos) << none.err;
+  EXPECT_EQ(RunBatch({"--percent", "50", dir / "missing"}).exitCode, 1);
+}
+
+TEST(VizuvodBatch, CyrillicAndSpacesInNames) {
+  TempDir dir;
+  const fs::path folder = dir.path() / "Фото с моря";
+  fs::create_directory(folder);
+  WritePhoto((folder / "Закат над водой.JPG").string(), 40, 30, 1);
+  const TResult r = RunBatch({"--percent", "50", "--quiet", folder.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(OutputNames(folder), (std::vector<std::string>{"Resize of Закат над водой.JPG"}));
+}
+
+TEST(VizuvodBatch, InterruptFinishesPhotosInFlightAndLeavesNoPartialFiles) {
+  TempDir dir;
+  const std::vector<std::string> names = MakePhotos(dir, 40, 400, 300);
+  TempDir logs;
+  const pid_t pid = Start({"--percent", "300", "--jobs", "2", dir.path().string()}, logs);
+
+  // Interrupt once the first result is there.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (OutputNames(dir.path()).empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  kill(pid, SIGINT);
+  const TResult r = Finish(pid, logs);
+
+  const std::vector<std::string> written = OutputNames(dir.path());
+  if (written.size() == names.size() && r.exitCode == 0) GTEST_SKIP() << "the run ended before the interrupt";
+  EXPECT_EQ(r.exitCode, 130) << r.err;
+  EXPECT_LT(written.size(), names.size());
+  EXPECT_NE(r.out.find("interrupted"), std::string::npos) << r.out;
+
+  // Only photos and complete results: every result decodes to the full size.
+  std::size_t entries = 0;
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, names.size() + written.size());
+  for (const std::string& name : written) {
+    TJPEGImage J;
+    J.LoadFromFile(dir / name);
+    TBitmap B;
+    EXPECT_NO_THROW(B.Assign(J)) << name;
+    EXPECT_EQ(B.Height(), 3 * (300 + (std::stoi(name.substr(16, 2)) - 10) % 3 * 5)) << name;
+  }
+}
+
+}  // namespace
