@@ -125,7 +125,8 @@ bool TglWizardHeader::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TglWizardHeader::resizeEvent(QResizeEvent* event) {
-  canvas_.SetSize(width(), height());
+  if (canvas_.Width() != width() || canvas_.Height() != height())
+    canvas_.SetSize(width(), height());
   QWidget::resizeEvent(event);
 }
 

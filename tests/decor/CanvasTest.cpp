@@ -20,6 +20,8 @@ int CountColor(const TCanvas& c, TColorValue color, TRect area) {
 }
 }  // namespace
 
+Q_DECLARE_METATYPE(TPoint)
+
 class CanvasTest : public QObject {
   Q_OBJECT
 
@@ -283,8 +285,6 @@ class CanvasTest : public QObject {
     QCOMPARE(ColorToRGB(RGBColor(7, 8, 9)), RGBColor(7, 8, 9));
   }
 };
-
-Q_DECLARE_METATYPE(TPoint)
 
 QTEST_MAIN(CanvasTest)
 #include "CanvasTest.moc"
