@@ -1,0 +1,397 @@
+// The wizard window: its designed layout, built in code, and its handlers.
+// Everything runs on the one window thread; the batch run pumps messages, so
+// every handler here may also run in the middle of a run.
+#include "Unit2.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QUrl>
+
+#include "BatchRun.h"
+#include "BrowseDlg.h"
+#include "Fonts.h"
+#include "MessageBoxes.h"
+#include "PhotoScan.h"
+#include "Spin.h"
+#include "WidgetsPlatform.h"
+#include "glWizardHeader.h"
+
+#ifndef VIZUVOD_SITE_URL
+#define VIZUVOD_SITE_URL "https://vizuvod.fotrix.example/"
+#endif
+
+namespace {
+
+const char* const Percent100Warning =
+    "Измените значение \"Процент от оригинала\", при 100% программа не сможет производить "
+    "какие-либо действия";
+
+// The three headers share fonts, gradient and picture; only their lines differ.
+const struct {
+  const char* caption;
+  const char* comment;
+} HeaderLines[3] = {
+    {"Укажите папку с фотографиями (поддерживается только формат JPG)",
+     "В указанной папке должны лежать только те фотографии размер которых нужно изменить"},
+    {"Настройка", "Для продолжения работы необходимо задать настройки"},
+    {"Авторесайз",
+     "В зависимости от выбранного количества фотографий, процесс авторесайза может занять от      "
+     "нескольких минут, до нескольких часов"},
+};
+
+// What the batch run reads from and shows on the window.
+class TWindowBatch : public TBatchWindow {
+ public:
+  explicit TWindowBatch(TForm2& form) : form_(form) {}
+
+  TResizeMode Mode() const override {
+    return form_.RadioButton1->isChecked() ? TResizeMode::rmPercent : TResizeMode::rmPixels;
+  }
+  int P() const override { return form_.SpinEdit1->Value(); }
+  int N() const override { return form_.SpinEdit2->Value(); }
+  std::string FitSideText() const override { return form_.ComboBox1->currentText().toStdString(); }
+  std::string FitSideItem(int index) const override {
+    return form_.ComboBox1->itemText(index).toStdString();
+  }
+  void SetOverallProgress(int position) override { form_.ProgressBar1->setValue(position); }
+  void SetProcessedCount(const std::string& text) override {
+    form_.Label12->setText(QString::fromStdString(text));
+    form_.Label12->adjustSize();
+  }
+  void SetPhotoProgress(int position) override { form_.ProgressBar2->setValue(position); }
+  void ProcessMessages() override { QCoreApplication::processEvents(); }
+
+ private:
+  TForm2& form_;
+};
+
+TglWizardHeader* NewHeader(QWidget* page, int index) {
+  auto* header = new TglWizardHeader(page);
+  // Docked to the top (its own alignment): the page's full width, 81 high.
+  header->setGeometry(0, 0, 659, 81);
+  header->SetCaptions({QString::fromUtf8(HeaderLines[index].caption)});
+  header->SetComments({QString::fromUtf8(HeaderLines[index].comment)});
+  return header;
+}
+
+QPushButton* NewButton(QWidget* parent, const char* text, int left, int top, int width, int height) {
+  auto* button = new QPushButton(QString::fromUtf8(text), parent);
+  button->setGeometry(left, top, width, height);
+  return button;
+}
+
+// A bevel drawn as its top edge only: a sunken line along the top of its bounds.
+QFrame* NewTopLine(QWidget* parent, int left, int top, int width) {
+  auto* line = new QFrame(parent);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+  line->setGeometry(left, top, width, 2);
+  return line;
+}
+
+QProgressBar* NewProgressBar(QWidget* parent, int left, int top, int width, int height) {
+  auto* bar = new QProgressBar(parent);
+  bar->setRange(0, 100);
+  bar->setValue(0);
+  bar->setTextVisible(false);
+  bar->setGeometry(left, top, width, height);
+  return bar;
+}
+
+TSpinEdit* NewSpinEdit(QWidget* parent, int left, int top, int width, int height) {
+  auto* spin = new TSpinEdit(parent);
+  // The stored order: MaxValue, MinValue, then Value (which the bounds already govern).
+  spin->SetMaxValue(0);
+  spin->SetMinValue(0);
+  spin->SetValue(0);
+  spin->setGeometry(left, top, width, height);
+  return spin;
+}
+
+}  // namespace
+
+TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
+  CreateControls();
+  ConnectHandlers();
+  SetApplicationMainForm(this);
+  RunHandler(this, [this] { FormCreate(this); });
+}
+
+TForm2::~TForm2() {
+  if (ApplicationMainForm() == this) SetApplicationMainForm(nullptr);
+}
+
+QString TForm2::DeveloperSiteUrl() { return QStringLiteral(VIZUVOD_SITE_URL); }
+
+// ---------------------------------------------------------------------------
+// Layout
+
+void TForm2::CreateControls() {
+  setWindowTitle(QStringLiteral("Fotrix Vizuvod 1.0 Beta"));
+  // Sizeable, with the system menu, minimise and close, but no maximise.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(DefaultUiFont());
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+  setPalette(palette);
+
+  CreateMenu();
+
+  PageControl1 = new QTabWidget(this);
+  setCentralWidget(PageControl1);
+  TabSheet1 = new QWidget;
+  TabSheet2 = new QWidget;
+  TabSheet3 = new QWidget;
+  PageControl1->addTab(TabSheet1, QStringLiteral("Шаг 1"));
+  PageControl1->addTab(TabSheet2, QStringLiteral("Шаг 2"));
+  PageControl1->addTab(TabSheet3, QStringLiteral("Шаг 3"));
+  for (QWidget* page : {TabSheet1, TabSheet2, TabSheet3}) page->setAutoFillBackground(true);
+  CreatePage1();
+  CreatePage2();
+  CreatePage3();
+
+  BrowseDlg1 = new TBrowseDlg(this);
+  NameControls();
+
+  // Outer bounds 219, 183 with a client area of 667 x 459 below the menu.
+  resize(667, 459 + menuBar()->sizeHint().height());
+  move(219, 183);
+}
+
+void TForm2::NameControls() {
+  // The designer's names, so the controls can be found by name as there.
+  const std::pair<QObject*, const char*> names[] = {
+      {PageControl1, "PageControl1"}, {TabSheet1, "TabSheet1"}, {TabSheet2, "TabSheet2"},
+      {TabSheet3, "TabSheet3"}, {glWizardHeader1, "glWizardHeader1"}, {Label1, "Label1"},
+      {Edit1, "Edit1"}, {Button4, "Button4"}, {Bevel1, "Bevel1"}, {Button1, "Button1"},
+      {glWizardHeader3, "glWizardHeader3"}, {RadioButton1, "RadioButton1"},
+      {SpinEdit1, "SpinEdit1"}, {Label3, "Label3"}, {RadioButton2, "RadioButton2"},
+      {Label8, "Label8"}, {ComboBox1, "ComboBox1"}, {Label13, "Label13"},
+      {SpinEdit2, "SpinEdit2"}, {Label14, "Label14"}, {Bevel2, "Bevel2"}, {Button7, "Button7"},
+      {Button2, "Button2"}, {glWizardHeader2, "glWizardHeader2"}, {Label2, "Label2"},
+      {Label4, "Label4"}, {Label5, "Label5"}, {Button5, "Button5"}, {Label6, "Label6"},
+      {ProgressBar1, "ProgressBar1"}, {Label7, "Label7"}, {ProgressBar2, "ProgressBar2"},
+      {Button6, "Button6"}, {GroupBox1, "GroupBox1"}, {Label10, "Label10"}, {Label9, "Label9"},
+      {Label11, "Label11"}, {Label12, "Label12"}, {Button8, "Button8"}, {N1, "N1"}, {N2, "N2"},
+      {N3, "N3"}, {N4, "N4"}, {N5, "N5"}, {N6, "N6"}, {N7, "N7"}, {N8, "N8"}, {N9, "N9"},
+      {BrowseDlg1, "BrowseDlg1"}};
+  for (const auto& [object, name] : names) object->setObjectName(QLatin1String(name));
+  setObjectName(QStringLiteral("Form2"));
+}
+
+QLabel* TForm2::NewLabel(QWidget* parent, const QString& text, int left, int top) {
+  auto* label = new QLabel(text, parent);
+  label->move(left, top);
+  label->adjustSize();
+  return label;
+}
+
+void TForm2::SetLabelText(QLabel* label, const QString& text) {
+  label->setText(text);
+  label->adjustSize();
+}
+
+void TForm2::CreatePage1() {
+  QWidget* page = TabSheet1;
+  glWizardHeader1 = NewHeader(page, 0);
+  Label1 = NewLabel(page, QStringLiteral("Путь к папке с фотографиями:"), 16, 96);
+  Edit1 = new QLineEdit(page);
+  Edit1->setGeometry(24, 120, 529, 21);
+  Button4 = NewButton(page, "Выбрать", 568, 118, 83, 25);
+  Bevel1 = NewTopLine(page, 8, 384, 641);
+  Button1 = NewButton(page, "Дальше >>", 576, 400, 75, 25);
+  Label1->setBuddy(Edit1);
+
+  QWidget::setTabOrder(Button1, Edit1);
+  QWidget::setTabOrder(Edit1, Button4);
+}
+
+void TForm2::CreatePage2() {
+  QWidget* page = TabSheet2;
+  glWizardHeader3 = NewHeader(page, 1);
+  RadioButton1 = new QRadioButton(QStringLiteral("Процент от оригинала:"), page);
+  RadioButton1->setGeometry(32, 104, 153, 17);
+  RadioButton1->setChecked(true);
+  SpinEdit1 = NewSpinEdit(page, 190, 102, 51, 22);
+  Label3 = NewLabel(page, QStringLiteral("%"), 256, 104);
+  RadioButton2 = new QRadioButton(QStringLiteral("Размер в пикселях:"), page);
+  RadioButton2->setGeometry(32, 136, 145, 17);
+  Label8 = NewLabel(page, QStringLiteral("Сохранять пропорции по:"), 56, 160);
+  ComboBox1 = new QComboBox(page);
+  ComboBox1->setEditable(true);
+  // The text is the user's; typing never adds an item of its own.
+  ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  ComboBox1->addItems({QString::fromUtf8(FitWidthItem), QString::fromUtf8(FitHeightItem)});
+  ComboBox1->setCurrentIndex(-1);
+  ComboBox1->setEditText(QString());
+  ComboBox1->setGeometry(192, 158, 145, 21);
+  Label13 = NewLabel(page, QStringLiteral("размер:"), 144, 184);
+  SpinEdit2 = NewSpinEdit(page, 192, 182, 57, 22);
+  Label14 = NewLabel(page, QStringLiteral("пкс."), 256, 184);
+  Bevel2 = NewTopLine(page, 8, 384, 641);
+  Button7 = NewButton(page, "<< Назад", 488, 400, 75, 25);
+  Button2 = NewButton(page, "Дальше >>", 576, 400, 75, 25);
+
+  QWidget::setTabOrder(Button2, Button7);
+  QWidget::setTabOrder(Button7, RadioButton1);
+  QWidget::setTabOrder(RadioButton1, RadioButton2);
+  QWidget::setTabOrder(RadioButton2, SpinEdit1);
+  QWidget::setTabOrder(SpinEdit1, SpinEdit2);
+  QWidget::setTabOrder(SpinEdit2, ComboBox1);
+}
+
+void TForm2::CreatePage3() {
+  QWidget* page = TabSheet3;
+  glWizardHeader2 = NewHeader(page, 2);
+  Label2 = NewLabel(page, QStringLiteral("Выбрано:"), 16, 104);
+  Label4 = NewLabel(page, QStringLiteral("Label4"), 80, 104);
+  Label5 = NewLabel(page, QStringLiteral("фотографий."), 128, 104);
+  Button5 = NewButton(page, "Начать процесс авторесайза", 16, 128, 177, 25);
+  Label6 = NewLabel(page, QStringLiteral("Общий прогресс:"), 16, 168);
+  ProgressBar1 = NewProgressBar(page, 24, 184, 601, 17);
+  Label7 = NewLabel(page, QStringLiteral("Текущая фотография:"), 16, 216);
+  ProgressBar2 = NewProgressBar(page, 24, 232, 601, 17);
+  Button6 = NewButton(page, "Отменить процесс", 256, 264, 153, 25);
+  GroupBox1 = new QGroupBox(QStringLiteral(" Отчет "), page);
+  GroupBox1->setGeometry(16, 312, 617, 57);
+  Label10 = NewLabel(GroupBox1, QStringLiteral("Всего фотографий:"), 8, 16);
+  Label9 = NewLabel(GroupBox1, QStringLiteral("0"), 112, 16);
+  Label11 = NewLabel(GroupBox1, QStringLiteral("Обработано фотографий:"), 8, 34);
+  Label12 = NewLabel(GroupBox1, QStringLiteral("0"), 144, 34);
+  Button8 = NewButton(page, "<< Назад", 576, 400, 75, 25);
+
+  QWidget::setTabOrder(Button5, Button6);
+  QWidget::setTabOrder(Button6, Button8);
+}
+
+void TForm2::CreateMenu() {
+  QMenuBar* bar = menuBar();
+  N1 = bar->addMenu(QStringLiteral("Файл"));
+  N2 = N1->addAction(QStringLiteral("Выход"));
+
+  N6 = bar->addMenu(QStringLiteral("Вид"));
+  N7 = N6->addMenu(QStringLiteral("Язык интерфейса"));
+  N8 = N7->addAction(QStringLiteral("Russian"));
+  N9 = N7->addAction(QStringLiteral("English"));
+  N6->menuAction()->setVisible(false);
+
+  N3 = bar->addMenu(QStringLiteral("Помощь"));
+  N4 = N3->addAction(QStringLiteral("Сайт разработчика"));
+  N5 = N3->addAction(QStringLiteral("О программе"));
+  N5->setVisible(false);
+}
+
+void TForm2::ConnectHandlers() {
+  // Every handler is entered through RunHandler, which shows a failure in the error box.
+  auto bind = [this](auto* sender, auto signal, void (TForm2::*handler)(QObject*)) {
+    connect(sender, signal, this,
+            [this, sender, handler] { RunHandler(this, [&] { (this->*handler)(sender); }); });
+  };
+  bind(Button1, &QPushButton::clicked, &TForm2::Button1Click);
+  bind(Button4, &QPushButton::clicked, &TForm2::Button4Click);
+  bind(RadioButton1, &QRadioButton::clicked, &TForm2::RadioButton1Click);
+  bind(RadioButton2, &QRadioButton::clicked, &TForm2::RadioButton2Click);
+  bind(Button7, &QPushButton::clicked, &TForm2::Button7Click);
+  bind(Button2, &QPushButton::clicked, &TForm2::Button2Click);
+  bind(Button5, &QPushButton::clicked, &TForm2::Button5Click);
+  bind(Button6, &QPushButton::clicked, &TForm2::Button6Click);
+  bind(Button8, &QPushButton::clicked, &TForm2::Button8Click);
+  bind(N4, &QAction::triggered, &TForm2::N4Click);
+  bind(N2, &QAction::triggered, &TForm2::N2Click);
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+  // Closing during a run stops it after the photo in progress; the program
+  // ends once the run has returned to the message loop.
+  if (BatchRunActive()) CancelRequested = true;
+  QMainWindow::closeEvent(event);
+}
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void TForm2::SetPagesVisible(bool page1, bool page2, bool page3) {
+  const bool visible[3] = {page1, page2, page3};
+  for (int i = 0; i < 3; ++i) PageControl1->setTabVisible(i, visible[i]);
+  for (int i = 0; i < 3; ++i)
+    if (visible[i]) PageControl1->setCurrentIndex(i);
+}
+
+void TForm2::ApplyModeStates(bool percentMode) {
+  SpinEdit1->setEnabled(percentMode);
+  Label3->setEnabled(percentMode);
+  for (QWidget* control : {static_cast<QWidget*>(Label8), static_cast<QWidget*>(ComboBox1),
+                           static_cast<QWidget*>(Label13), static_cast<QWidget*>(SpinEdit2),
+                           static_cast<QWidget*>(Label14)})
+    control->setEnabled(!percentMode);
+}
+
+void TForm2::FormCreate(QObject*) {
+  PageControl1->setCurrentWidget(TabSheet1);
+  SetPagesVisible(true, false, false);
+}
+
+void TForm2::Button1Click(QObject*) {
+  if (ScanPhotoFolder(Edit1->text().toStdString()) <= 0) {
+    ShowWarning(this, QString::fromUtf8(NoPhotosWarning));
+    return;
+  }
+  SetPagesVisible(false, true, false);
+  const QString count = QString::number(PhotoCount);
+  SetLabelText(Label4, count);
+  SetLabelText(Label9, count);
+  // The percentage states, whichever radio button is checked.
+  ApplyModeStates(true);
+}
+
+void TForm2::Button4Click(QObject*) {
+  if (BrowseDlg1->Browse()) Edit1->setText(BrowseDlg1->SelectedFolder());
+}
+
+void TForm2::RadioButton1Click(QObject*) { ApplyModeStates(true); }
+
+void TForm2::RadioButton2Click(QObject*) { ApplyModeStates(false); }
+
+void TForm2::Button7Click(QObject*) { SetPagesVisible(true, false, false); }
+
+void TForm2::Button2Click(QObject*) {
+  if (RadioButton1->isChecked() && SpinEdit1->Value() == 100) {
+    ShowWarning(this, QString::fromUtf8(Percent100Warning));
+    return;
+  }
+  SetPagesVisible(false, false, true);
+}
+
+void TForm2::Button5Click(QObject*) {
+  TWindowBatch window(*this);
+  // Values of 0 or less are refused before any photo is touched; a second
+  // click while a run pumps messages is ignored by the run itself.
+  if (BatchResizeRun(window) == TRunResult::rrRefused) {
+    if (const auto warning = RunSettingsWarning(window))
+      ShowWarning(this, QString::fromStdString(*warning));
+  }
+}
+
+void TForm2::Button6Click(QObject*) { CancelRequested = true; }
+
+void TForm2::Button8Click(QObject*) { SetPagesVisible(false, true, false); }
+
+void TForm2::N4Click(QObject*) { QDesktopServices::openUrl(QUrl(DeveloperSiteUrl())); }
+
+void TForm2::N2Click(QObject*) {
+  // Left open by the design; users expect "Выход" to end the program.
+  close();
+}

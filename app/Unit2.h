@@ -1,0 +1,127 @@
+// TForm2: the program's one window, a three-page wizard with a main menu.
+// Page 1 takes the photo folder, page 2 the resize settings, page 3 runs the
+// batch with its two progress bars and the cancel button. The layout is built
+// in code with the designed bounds; the handlers carry the wizard's logic and
+// hand the real work to the engine (folder scan, batch run).
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QWidget;
+class TBrowseDlg;
+class TSpinEdit;
+class TglWizardHeader;
+
+class TForm2 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm2(QWidget* parent = nullptr);
+  ~TForm2() override;
+
+  // Event handlers, named after their control and event.
+  void FormCreate(QObject* Sender);
+  void Button1Click(QObject* Sender);  // "Дальше >>" on page 1: the folder scan
+  void Button4Click(QObject* Sender);  // "Выбрать": the folder chooser
+  void RadioButton1Click(QObject* Sender);
+  void RadioButton2Click(QObject* Sender);
+  void Button7Click(QObject* Sender);  // "<< Назад" on page 2
+  void Button2Click(QObject* Sender);  // "Дальше >>" on page 2: the settings check
+  void Button5Click(QObject* Sender);  // "Начать процесс авторесайза": the batch run
+  void Button6Click(QObject* Sender);  // "Отменить процесс"
+  void Button8Click(QObject* Sender);  // "<< Назад" on page 3
+  void N4Click(QObject* Sender);       // "Сайт разработчика"
+  void N2Click(QObject* Sender);       // "Выход"
+
+  // The controls, public as the designer's fields are, so tests reach them by name.
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QWidget* TabSheet3 = nullptr;
+
+  TglWizardHeader* glWizardHeader1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QPushButton* Button4 = nullptr;
+  QFrame* Bevel1 = nullptr;
+  QPushButton* Button1 = nullptr;
+
+  TglWizardHeader* glWizardHeader3 = nullptr;
+  QRadioButton* RadioButton1 = nullptr;
+  TSpinEdit* SpinEdit1 = nullptr;
+  QLabel* Label3 = nullptr;
+  QRadioButton* RadioButton2 = nullptr;
+  QLabel* Label8 = nullptr;
+  QComboBox* ComboBox1 = nullptr;
+  QLabel* Label13 = nullptr;
+  TSpinEdit* SpinEdit2 = nullptr;
+  QLabel* Label14 = nullptr;
+  QFrame* Bevel2 = nullptr;
+  QPushButton* Button7 = nullptr;
+  QPushButton* Button2 = nullptr;
+
+  TglWizardHeader* glWizardHeader2 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+  QPushButton* Button5 = nullptr;
+  QLabel* Label6 = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QLabel* Label7 = nullptr;
+  QProgressBar* ProgressBar2 = nullptr;
+  QPushButton* Button6 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel* Label10 = nullptr;
+  QLabel* Label9 = nullptr;
+  QLabel* Label11 = nullptr;
+  QLabel* Label12 = nullptr;
+  QPushButton* Button8 = nullptr;
+
+  // Main menu: "Файл" (N1) → "Выход" (N2); "Помощь" (N3) → "Сайт разработчика"
+  // (N4), "О программе" (N5, hidden); "Вид" (N6, hidden) → "Язык интерфейса"
+  // (N7) → "Russian" (N8), "English" (N9).
+  QMenu* N1 = nullptr;
+  QAction* N2 = nullptr;
+  QMenu* N3 = nullptr;
+  QAction* N4 = nullptr;
+  QAction* N5 = nullptr;
+  QMenu* N6 = nullptr;
+  QMenu* N7 = nullptr;
+  QAction* N8 = nullptr;
+  QAction* N9 = nullptr;
+
+  TBrowseDlg* BrowseDlg1 = nullptr;
+
+  // The developer's web address the Help menu opens (a build setting).
+  static QString DeveloperSiteUrl();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreatePage1();
+  void CreatePage2();
+  void CreatePage3();
+  void CreateMenu();
+  void NameControls();
+  void ConnectHandlers();
+  // Sets the three pages' visibility in the order 1, 2, 3 and shows the visible one.
+  void SetPagesVisible(bool page1, bool page2, bool page3);
+  // What a click on "Процент от оригинала:" or "Размер в пикселях:" does to page 2.
+  void ApplyModeStates(bool percentMode);
+  // A label at (left, top) that sizes itself to its text.
+  QLabel* NewLabel(QWidget* parent, const QString& text, int left, int top);
+  void SetLabelText(QLabel* label, const QString& text);
+};

@@ -1,0 +1,24 @@
+// vizuvod: starts the application, creates the wizard window and runs the
+// message loop until the window is closed. Nothing is read or saved.
+#include <QApplication>
+#include <QIcon>
+
+#include "MessageBoxes.h"
+#include "WidgetsPlatform.h"
+#include "Unit2.h"
+#include "glWizardHeader.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(ApplicationTitle());
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
+
+  // A failure while a header paints reaches the same error box as one in a handler.
+  SetApplicationExceptionHandler([](const std::exception& error) {
+    ShowError(ApplicationMainForm(), QString::fromUtf8(error.what()));
+  });
+
+  TForm2 Form2;
+  Form2.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,789 @@
+// End-to-end tests of the wizard window: a real TForm2, driven with mouse and
+// keyboard the way a user would, headless. Message boxes are taken through
+// the hook instead of being run, and the folder chooser is a stand-in, so
+// nothing waits for a person.
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "BatchRun.h"
+#include "BrowseDlg.h"
+#include "JpegImage.h"
+#include "MessageBoxes.h"
+#include "Spin.h"
+#include "Unit2.h"
+#include "glWizardHeader.h"
+
+namespace {
+
+// What a message box showed.
+struct TShownBox {
+  QMessageBox::Icon icon;
+  QString caption;
+  QString text;
+  QMessageBox::StandardButtons buttons;
+};
+
+// A 24-bit photo with a pattern that depends on the seed, saved as JPEG.
+void WritePhoto(const QString& path, int width, int height, int seed, bool progressive = false) {
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(TPixelFormat::pf24bit);
+  bitmap.SetSize(width, height);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = bitmap.ScanLine(y);
+    for (int x = 0; x < width; ++x) {
+      row[3 * x] = std::uint8_t(x * 255 / width + seed * 40);
+      row[3 * x + 1] = std::uint8_t(y * 255 / height);
+      row[3 * x + 2] = std::uint8_t(((x / 7 + y / 5 + seed) % 3) * 100);
+    }
+  }
+  TJPEGImage jpeg;
+  jpeg.settings.progressiveEncoding = progressive;
+  jpeg.Assign(bitmap);
+  jpeg.SaveToFile(path.toStdString());
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Types any text, Cyrillic included, one key event per character (the test
+// library's keyClicks takes Latin-1 only).
+void TypeText(QWidget* widget, const QString& text) {
+  for (const QChar c : text) {
+    QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+  }
+}
+
+QStringList ResizedFiles(const QString& folder) {
+  return QDir(folder).entryList({QStringLiteral("Resize of *")}, QDir::Files, QDir::Name);
+}
+
+// A folder chooser that answers without a dialog.
+class TFakeBrowser : public TFolderBrowser {
+ public:
+  std::optional<TBrowseItem> answer;
+  int calls = 0;
+  std::optional<TBrowseItem> BrowseForFolder(const TBrowseRequest&) override {
+    ++calls;
+    return answer;
+  }
+};
+
+}  // namespace
+
+class TWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TForm2> form;
+  std::vector<TShownBox> boxes;
+  // Runs after a box was recorded (the screenshots grab it there).
+  std::function<void(QMessageBox&)> onBox;
+
+  QString FolderOf(const QTemporaryDir& dir) { return dir.path(); }
+
+  // Types the folder on page 1 and presses "Дальше >>".
+  void ScanFolder(const QString& folder) {
+    form->Edit1->selectAll();
+    TypeText(form->Edit1, folder);
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+  }
+
+  // Replaces a spin field's text by typing.
+  void TypeNumber(TSpinEdit* spin, int value) {
+    spin->setFocus();
+    spin->selectAll();
+    QTest::keyClick(spin, Qt::Key_Delete);
+    QTest::keyClicks(spin, QString::number(value));
+  }
+
+  // Picks the settings on page 2 as a user does and presses "Дальше >>".
+  void ChooseSettings(const QString& mode, int value) {
+    if (mode == QLatin1String("percent")) {
+      QTest::mouseClick(form->RadioButton1, Qt::LeftButton, {}, QPoint(5, 8));
+      TypeNumber(form->SpinEdit1, value);
+    } else {
+      QTest::mouseClick(form->RadioButton2, Qt::LeftButton, {}, QPoint(5, 8));
+      form->ComboBox1->setFocus();
+      form->ComboBox1->lineEdit()->selectAll();
+      TypeText(form->ComboBox1->lineEdit(),
+                       mode == QLatin1String("width") ? QStringLiteral("По ширине")
+                                                      : QStringLiteral("По высоте"));
+      TypeNumber(form->SpinEdit2, value);
+    }
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+  }
+
+  QList<int> VisibleTabs() const {
+    QList<int> tabs;
+    for (int i = 0; i < form->PageControl1->count(); ++i)
+      if (form->PageControl1->isTabVisible(i)) tabs << i;
+    return tabs;
+  }
+
+  void ExpectPage(int index) {
+    QCOMPARE(VisibleTabs(), QList<int>{index});
+    QCOMPARE(form->PageControl1->currentIndex(), index);
+  }
+
+  // The page-2 states of the percentage mode (true) or the pixel mode.
+  void ExpectModeStates(bool percentMode) {
+    QCOMPARE(form->SpinEdit1->isEnabled(), percentMode);
+    QCOMPARE(form->Label3->isEnabled(), percentMode);
+    for (QWidget* w : {static_cast<QWidget*>(form->Label8), static_cast<QWidget*>(form->ComboBox1),
+                       static_cast<QWidget*>(form->Label13), static_cast<QWidget*>(form->SpinEdit2),
+                       static_cast<QWidget*>(form->Label14)})
+      QCOMPARE(w->isEnabled(), !percentMode);
+  }
+
+ private slots:
+  void initTestCase() {
+    SetMessageBoxHook([this](QMessageBox& box) {
+      boxes.push_back({box.icon(), box.windowTitle(), box.text(), box.standardButtons()});
+      if (onBox) onBox(box);
+    });
+  }
+
+  void cleanupTestCase() { SetMessageBoxHook({}); }
+
+  void init() {
+    boxes.clear();
+    onBox = nullptr;
+    PhotoFiles.clear();
+    PhotoCount = 0;
+    form = std::make_unique<TForm2>();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+  }
+
+  void cleanup() { form.reset(); }
+
+  // ---- Start-up and layout -------------------------------------------------
+
+  void startState() {
+    QCOMPARE(form->windowTitle(), QStringLiteral("Fotrix Vizuvod 1.0 Beta"));
+    ExpectPage(0);
+    QVERIFY(form->Edit1->text().isEmpty());
+    QCOMPARE(form->PageControl1->tabText(0), QStringLiteral("Шаг 1"));
+    QCOMPARE(form->PageControl1->tabText(1), QStringLiteral("Шаг 2"));
+    QCOMPARE(form->PageControl1->tabText(2), QStringLiteral("Шаг 3"));
+    QVERIFY(form->RadioButton1->isChecked());
+    QVERIFY(!form->RadioButton2->isChecked());
+    QCOMPARE(form->SpinEdit1->text(), QStringLiteral("0"));
+    QCOMPARE(form->SpinEdit2->text(), QStringLiteral("0"));
+    QCOMPARE(form->ComboBox1->currentIndex(), -1);
+    QVERIFY(form->ComboBox1->currentText().isEmpty());
+    QCOMPARE(form->ComboBox1->count(), 2);
+    QCOMPARE(form->ComboBox1->itemText(0), QStringLiteral("По ширине"));
+    QCOMPARE(form->ComboBox1->itemText(1), QStringLiteral("По высоте"));
+    // At load nothing on page 2 is disabled.
+    for (QWidget* w : form->TabSheet2->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    QCOMPARE(form->Label4->text(), QStringLiteral("Label4"));
+    QCOMPARE(form->Label9->text(), QStringLiteral("0"));
+    QCOMPARE(form->Label12->text(), QStringLiteral("0"));
+    QCOMPARE(form->GroupBox1->title(), QStringLiteral(" Отчет "));
+    for (QProgressBar* bar : {form->ProgressBar1, form->ProgressBar2}) {
+      QCOMPARE(bar->minimum(), 0);
+      QCOMPARE(bar->maximum(), 100);
+      QCOMPARE(bar->value(), 0);
+    }
+    // No maximise button; minimise and the system menu are there.
+    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(form->windowFlags() & Qt::WindowSystemMenuHint);
+  }
+
+  void controlBounds_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("bounds");
+    const struct {
+      const char* name;
+      int l, t, w, h;
+    } rows[] = {
+        {"Edit1", 24, 120, 529, 21},        {"Button4", 568, 118, 83, 25},
+        {"Button1", 576, 400, 75, 25},      {"RadioButton1", 32, 104, 153, 17},
+        {"SpinEdit1", 190, 102, 51, 22},    {"RadioButton2", 32, 136, 145, 17},
+        {"ComboBox1", 192, 158, 145, 21},   {"SpinEdit2", 192, 182, 57, 22},
+        {"Button7", 488, 400, 75, 25},      {"Button2", 576, 400, 75, 25},
+        {"Button5", 16, 128, 177, 25},      {"ProgressBar1", 24, 184, 601, 17},
+        {"ProgressBar2", 24, 232, 601, 17}, {"Button6", 256, 264, 153, 25},
+        {"GroupBox1", 16, 312, 617, 57},    {"Button8", 576, 400, 75, 25},
+    };
+    for (const auto& r : rows) QTest::newRow(r.name) << QString(r.name) << QRect(r.l, r.t, r.w, r.h);
+  }
+
+  void controlBounds() {
+    QFETCH(QString, name);
+    QFETCH(QRect, bounds);
+    auto* control = form->findChild<QWidget*>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), bounds);
+  }
+
+  void labels_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QPoint>("position");
+    QTest::addColumn<QString>("text");
+    const struct {
+      const char* name;
+      int l, t;
+      const char* text;
+    } rows[] = {
+        {"Label1", 16, 96, "Путь к папке с фотографиями:"},
+        {"Label3", 256, 104, "%"},
+        {"Label8", 56, 160, "Сохранять пропорции по:"},
+        {"Label13", 144, 184, "размер:"},
+        {"Label14", 256, 184, "пкс."},
+        {"Label2", 16, 104, "Выбрано:"},
+        {"Label4", 80, 104, "Label4"},
+        {"Label5", 128, 104, "фотографий."},
+        {"Label6", 16, 168, "Общий прогресс:"},
+        {"Label7", 16, 216, "Текущая фотография:"},
+        {"Label10", 8, 16, "Всего фотографий:"},
+        {"Label9", 112, 16, "0"},
+        {"Label11", 8, 34, "Обработано фотографий:"},
+        {"Label12", 144, 34, "0"},
+    };
+    for (const auto& r : rows)
+      QTest::newRow(r.name) << QString(r.name) << QPoint(r.l, r.t) << QString::fromUtf8(r.text);
+  }
+
+  void labels() {
+    QFETCH(QString, name);
+    QFETCH(QPoint, position);
+    QFETCH(QString, text);
+    auto* label = form->findChild<QLabel*>(name);
+    QVERIFY(label);
+    QCOMPARE(label->pos(), position);
+    QCOMPARE(label->text(), text);
+    // Sized to its text.
+    QCOMPARE(label->size(), label->sizeHint());
+  }
+
+  void tabOrder_data() {
+    QTest::addColumn<QStringList>("chain");
+    QTest::newRow("page 1") << QStringList{"Button1", "Edit1", "Button4"};
+    QTest::newRow("page 2") << QStringList{"Button2",      "Button7",   "RadioButton1",
+                                           "RadioButton2", "SpinEdit1", "SpinEdit2",
+                                           "ComboBox1"};
+    QTest::newRow("page 3") << QStringList{"Button5", "Button6", "Button8"};
+  }
+
+  void tabOrder() {
+    QFETCH(QStringList, chain);
+    for (int i = 0; i + 1 < chain.size(); ++i) {
+      auto* from = form->findChild<QWidget*>(chain[i]);
+      auto* to = form->findChild<QWidget*>(chain[i + 1]);
+      QVERIFY(from && to);
+      // The next control that takes the Tab key after `from`.
+      QWidget* next = from->nextInFocusChain();
+      while (next != to && next != from && !(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+      QCOMPARE(next->objectName(), to->objectName());
+    }
+  }
+
+  void menu() {
+    QCOMPARE(form->N1->title(), QStringLiteral("Файл"));
+    QCOMPARE(form->N2->text(), QStringLiteral("Выход"));
+    QCOMPARE(form->N3->title(), QStringLiteral("Помощь"));
+    QCOMPARE(form->N4->text(), QStringLiteral("Сайт разработчика"));
+    QCOMPARE(form->N5->text(), QStringLiteral("О программе"));
+    QCOMPARE(form->N6->title(), QStringLiteral("Вид"));
+    QCOMPARE(form->N7->title(), QStringLiteral("Язык интерфейса"));
+    QCOMPARE(form->N8->text(), QStringLiteral("Russian"));
+    QCOMPARE(form->N9->text(), QStringLiteral("English"));
+    QVERIFY(form->N1->menuAction()->isVisible());
+    QVERIFY(form->N2->isVisible());
+    QVERIFY(form->N3->menuAction()->isVisible());
+    QVERIFY(form->N4->isVisible());
+    QVERIFY(!form->N5->isVisible());
+    QVERIFY(!form->N6->menuAction()->isVisible());
+    // The visible top-level entries, in order.
+    QStringList shown;
+    for (QAction* a : form->menuBar()->actions())
+      if (a->isVisible()) shown << a->text();
+    QCOMPARE(shown, (QStringList{"Файл", "Помощь"}));
+  }
+
+  void resizeKeepsControls() {
+    const QRect button = form->Button1->geometry();
+    const QRect edit = form->Edit1->geometry();
+    const QSize page = form->TabSheet1->size();
+    form->resize(form->width() + 200, form->height() + 100);
+    QTRY_COMPARE(form->TabSheet1->width(), page.width() + 200);
+    QCOMPARE(form->TabSheet1->height(), page.height() + 100);
+    QCOMPARE(form->PageControl1->geometry(), form->centralWidget()->geometry());
+    QCOMPARE(form->Button1->geometry(), button);
+    QCOMPARE(form->Edit1->geometry(), edit);
+    // Each header spans its page once the page is shown.
+    const std::pair<QWidget*, TglWizardHeader*> headers[] = {{form->TabSheet1, form->glWizardHeader1},
+                                                             {form->TabSheet2, form->glWizardHeader3},
+                                                             {form->TabSheet3, form->glWizardHeader2}};
+    for (int i = 0; i < 3; ++i) {
+      form->PageControl1->setTabVisible(i, true);
+      form->PageControl1->setCurrentIndex(i);
+      QTRY_COMPARE(headers[i].first->width(), form->TabSheet1->width());
+      QTRY_COMPARE(headers[i].second->geometry(), QRect(0, 0, headers[i].first->width(), 81));
+    }
+  }
+
+  // ---- Navigation, scan and settings check -----------------------------------
+
+  void noPhotosWarning() {
+    QTemporaryDir dir;
+    QFile(dir.filePath("notes.txt")).open(QIODevice::WriteOnly);
+    ScanFolder(dir.path());
+    QCOMPARE(boxes.size(), size_t(1));
+    QCOMPARE(boxes[0].icon, QMessageBox::Warning);
+    QCOMPARE(boxes[0].caption, QStringLiteral("Warning"));
+    QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(boxes[0].text, QStringLiteral("В указанной вами папке не найдено фотографий. Для "
+                                           "продолжения работы укажите другую папку."));
+    ExpectPage(0);
+    QCOMPARE(PhotoCount, 0);
+    QCOMPARE(form->Label4->text(), QStringLiteral("Label4"));
+  }
+
+  void scanMovesToSettings() {
+    QTemporaryDir dir;
+    WritePhoto(dir.filePath("a.jpg"), 16, 12, 1);
+    WritePhoto(dir.filePath("B.JPG"), 16, 12, 2);
+    QDir(dir.path()).mkdir("c.jpg");
+    ScanFolder(dir.path());
+    QVERIFY(boxes.empty());
+    ExpectPage(1);
+    QCOMPARE(PhotoCount, 2);
+    QCOMPARE(form->Label4->text(), QStringLiteral("2"));
+    QCOMPARE(form->Label9->text(), QStringLiteral("2"));
+    QCOMPARE(form->Label4->size(), form->Label4->sizeHint());
+    ExpectModeStates(true);
+  }
+
+  void radioButtonsSwitchStates() {
+    QTest::mouseClick(form->RadioButton2, Qt::LeftButton, {}, QPoint(5, 8));
+    QVERIFY(form->RadioButton2->isChecked());
+    QVERIFY(!form->RadioButton1->isChecked());
+    ExpectModeStates(false);
+    QTest::mouseClick(form->RadioButton1, Qt::LeftButton, {}, QPoint(5, 8));
+    QVERIFY(form->RadioButton1->isChecked());
+    ExpectModeStates(true);
+  }
+
+  void settingsCheck_data() {
+    QTest::addColumn<bool>("percentMode");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("percent 0 passes") << true << 0 << false;
+    QTest::newRow("percent -5 passes") << true << -5 << false;
+    QTest::newRow("percent 50 passes") << true << 50 << false;
+    QTest::newRow("percent 100 refused") << true << 100 << true;
+    QTest::newRow("percent 100 in pixel mode passes") << false << 100 << false;
+  }
+
+  void settingsCheck() {
+    QFETCH(bool, percentMode);
+    QFETCH(int, percent);
+    QFETCH(bool, warned);
+    QTemporaryDir dir;
+    WritePhoto(dir.filePath("a.jpg"), 16, 12, 1);
+    ScanFolder(dir.path());
+    ExpectPage(1);
+    TypeNumber(form->SpinEdit1, percent);
+    if (!percentMode) QTest::mouseClick(form->RadioButton2, Qt::LeftButton, {}, QPoint(5, 8));
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    if (warned) {
+      QCOMPARE(boxes.size(), size_t(1));
+      QCOMPARE(boxes[0].caption, QStringLiteral("Warning"));
+      QCOMPARE(boxes[0].icon, QMessageBox::Warning);
+      QCOMPARE(boxes[0].text,
+               QStringLiteral("Измените значение \"Процент от оригинала\", при 100% программа не "
+                              "сможет производить какие-либо действия"));
+      ExpectPage(1);
+    } else {
+      QVERIFY(boxes.empty());
+      ExpectPage(2);
+    }
+  }
+
+  void backAndForth() {
+    QTemporaryDir dir;
+    WritePhoto(dir.filePath("a.jpg"), 16, 12, 1);
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    ExpectPage(2);
+    const std::vector<std::string> list = PhotoFiles;
+
+    // Back to page 2 and forward again: the check runs again, the scan does not.
+    WritePhoto(dir.filePath("b.jpg"), 16, 12, 2);
+    QTest::mouseClick(form->Button8, Qt::LeftButton);
+    ExpectPage(1);
+    TypeNumber(form->SpinEdit1, 100);
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    QCOMPARE(boxes.size(), size_t(1));
+    ExpectPage(1);
+    TypeNumber(form->SpinEdit1, 25);
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    ExpectPage(2);
+    QCOMPARE(PhotoFiles, list);
+    QCOMPARE(form->Label4->text(), QStringLiteral("1"));
+
+    // Back to page 1 and forward again: a fresh scan, and the percentage
+    // states come back even though "Размер в пикселях:" stays checked.
+    QTest::mouseClick(form->Button8, Qt::LeftButton);
+    QTest::mouseClick(form->RadioButton2, Qt::LeftButton, {}, QPoint(5, 8));
+    ExpectModeStates(false);
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+    ExpectPage(0);
+    QCOMPARE(form->Edit1->text(), dir.path());
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    ExpectPage(1);
+    QCOMPARE(PhotoCount, 2);
+    QCOMPARE(form->Label4->text(), QStringLiteral("2"));
+    QCOMPARE(form->Label9->text(), QStringLiteral("2"));
+    QVERIFY(form->RadioButton2->isChecked());
+    ExpectModeStates(true);
+
+    // A smaller folder leaves no stale entries.
+    QTemporaryDir other;
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+    ScanFolder(other.path());
+    ExpectPage(0);
+    QCOMPARE(PhotoCount, 0);
+  }
+
+  void folderChooser() {
+    TFakeBrowser browser;
+    form->BrowseDlg1->SetFolderBrowser(&browser);
+    QTest::keyClicks(form->Edit1, "/typed");
+    // Cancelled: the field keeps its text.
+    QTest::mouseClick(form->Button4, Qt::LeftButton);
+    QCOMPARE(browser.calls, 1);
+    QCOMPARE(form->Edit1->text(), QStringLiteral("/typed"));
+    // Confirmed: the chosen folder replaces it.
+    browser.answer = TBrowseItem{QStringLiteral("/home/user/Фото"), QStringLiteral("Фото")};
+    QTest::mouseClick(form->Button4, Qt::LeftButton);
+    QCOMPARE(form->Edit1->text(), QStringLiteral("/home/user/Фото"));
+    ExpectPage(0);
+  }
+
+  // ---- The run -------------------------------------------------------------------
+
+  void runMatchesBatchTool_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("option");
+    QTest::newRow("percent 50") << "percent" << 50 << "--percent";
+    QTest::newRow("percent 37") << "percent" << 37 << "--percent";
+    QTest::newRow("percent 150") << "percent" << 150 << "--percent";
+    QTest::newRow("fit width 40") << "width" << 40 << "--width";
+    QTest::newRow("fit height 30") << "height" << 30 << "--height";
+    QTest::newRow("fit height 100") << "height" << 100 << "--height";
+  }
+
+  void runMatchesBatchTool() {
+    QFETCH(QString, mode);
+    QFETCH(int, value);
+    QFETCH(QString, option);
+    QTemporaryDir dir, reference;
+    const struct {
+      const char* name;
+      int w, h;
+      bool progressive;
+    } photos[] = {{"wide.jpg", 101, 67, false},
+                  {"tall.jpg", 45, 80, true},
+                  {"Фото 3.jpg", 64, 64, false}};
+    for (int i = 0; i < 3; ++i) {
+      const QString name = QString::fromUtf8(photos[i].name);
+      WritePhoto(dir.filePath(name), photos[i].w, photos[i].h, i, photos[i].progressive);
+      QVERIFY(QFile::copy(dir.filePath(name), reference.filePath(name)));
+    }
+
+    ScanFolder(dir.path());
+    ChooseSettings(mode, value);
+    ExpectPage(2);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QVERIFY(boxes.empty());
+    QCOMPARE(form->Label12->text(), QStringLiteral("3"));
+    QCOMPARE(form->ProgressBar1->value(), 100);
+    QCOMPARE(form->ProgressBar2->value(), 100);
+
+    QProcess batch;
+    batch.start(QStringLiteral(VIZUVOD_BATCH),
+                {option, QString::number(value), "--jobs", "1", "--quiet", reference.path()});
+    QVERIFY(batch.waitForFinished(60000));
+    QCOMPARE(batch.exitCode(), 0);
+
+    const QStringList written = ResizedFiles(dir.path());
+    QCOMPARE(written.size(), 3);
+    QCOMPARE(ResizedFiles(reference.path()), written);
+    for (const QString& name : written) {
+      const QByteArray ours = ReadAll(dir.filePath(name));
+      QVERIFY(!ours.isEmpty());
+      QVERIFY2(ours == ReadAll(reference.filePath(name)), qPrintable(name));
+    }
+  }
+
+  void cancelDuringRun() {
+    QTemporaryDir dir;
+    constexpr int count = 10;
+    for (int i = 1; i <= count; ++i)
+      WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i, 2, 10, QChar('0'))), 120, 90, i);
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+
+    // While photo 3 is being resampled, the user presses "Отменить процесс";
+    // the click arrives through the run's own message pumping.
+    bool clicked = false;
+    connect(form->ProgressBar2, &QProgressBar::valueChanged, this, [&](int position) {
+      if (!clicked && form->Label12->text() == QLatin1String("2") && position > 10) {
+        clicked = true;
+        QTimer::singleShot(0, form.get(), [&] { QTest::mouseClick(form->Button6, Qt::LeftButton); });
+      }
+    });
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QVERIFY(clicked);
+    QVERIFY(boxes.empty());
+    QCOMPARE(ResizedFiles(dir.path()),
+             (QStringList{"Resize of p01.jpg", "Resize of p02.jpg", "Resize of p03.jpg"}));
+    QCOMPARE(form->Label12->text(), QStringLiteral("3"));
+    QCOMPARE(form->ProgressBar1->value(), 40);
+    ExpectPage(2);
+
+    // Starting again runs from the first photo and rewrites what is there.
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QCOMPARE(ResizedFiles(dir.path()).size(), count);
+    QCOMPARE(form->Label12->text(), QString::number(count));
+    QCOMPARE(form->ProgressBar1->value(), 100);
+  }
+
+  void secondStartIgnored() {
+    QTemporaryDir dir;
+    for (int i = 1; i <= 4; ++i) WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 80, 60, i);
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    // Count the photos started: a run nested in the first would restart at 1.
+    QList<int> overall;
+    connect(form->ProgressBar1, &QProgressBar::valueChanged, this, [&](int v) { overall << v; });
+    bool clicked = false;
+    connect(form->ProgressBar2, &QProgressBar::valueChanged, this, [&](int) {
+      if (!clicked && form->Label12->text() == QLatin1String("1")) {
+        clicked = true;
+        QTimer::singleShot(0, form.get(), [&] { QTest::mouseClick(form->Button5, Qt::LeftButton); });
+      }
+    });
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QVERIFY(clicked);
+    QCOMPARE(overall, (QList<int>{25, 50, 75, 100}));
+    QCOMPARE(form->Label12->text(), QStringLiteral("4"));
+  }
+
+  void pagesLiveDuringRun() {
+    QTemporaryDir dir;
+    for (int i = 1; i <= 3; ++i) WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 80, 60, i);
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    // Going back to page 2 during the run, the way a user may.
+    bool clicked = false;
+    connect(form->ProgressBar2, &QProgressBar::valueChanged, this, [&](int) {
+      if (!clicked) {
+        clicked = true;
+        QTimer::singleShot(0, form.get(), [&] { QTest::mouseClick(form->Button8, Qt::LeftButton); });
+      }
+    });
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QVERIFY(clicked);
+    ExpectPage(1);
+    QCOMPARE(form->Label12->text(), QStringLiteral("3"));
+    QCOMPARE(ResizedFiles(dir.path()).size(), 3);
+  }
+
+  void refusedValues_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("warning");
+    const QString percent = QString::fromStdString(*RunSettingsWarning(TFixedSettings::Percent(0)));
+    const QString pixels = QString::fromStdString(*RunSettingsWarning(TFixedSettings::FitWidth(0)));
+    QTest::newRow("percent 0") << "percent" << 0 << percent;
+    QTest::newRow("percent -20") << "percent" << -20 << percent;
+    QTest::newRow("width 0") << "width" << 0 << pixels;
+    QTest::newRow("height -1") << "height" << -1 << pixels;
+  }
+
+  void refusedValues() {
+    QFETCH(QString, mode);
+    QFETCH(int, value);
+    QFETCH(QString, warning);
+    QTemporaryDir dir;
+    WritePhoto(dir.filePath("a.jpg"), 16, 12, 1);
+    ScanFolder(dir.path());
+    ChooseSettings(mode, value);
+    ExpectPage(2);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QCOMPARE(boxes.size(), size_t(1));
+    QCOMPARE(boxes[0].caption, QStringLiteral("Warning"));
+    QCOMPARE(boxes[0].icon, QMessageBox::Warning);
+    QCOMPARE(boxes[0].text, warning);
+    QVERIFY(ResizedFiles(dir.path()).isEmpty());
+    QCOMPARE(form->Label12->text(), QStringLiteral("0"));
+    QCOMPARE(form->ProgressBar1->value(), 0);
+    ExpectPage(2);
+  }
+
+  void failingPhotoShowsErrorBox() {
+    QTemporaryDir dir;
+    WritePhoto(dir.filePath("a.jpg"), 40, 30, 1);
+    {
+      QFile broken(dir.filePath("b.jpg"));
+      QVERIFY(broken.open(QIODevice::WriteOnly));
+      broken.write("not a photo at all\n");
+    }
+    WritePhoto(dir.filePath("c.jpg"), 40, 30, 3);
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+
+    QCOMPARE(boxes.size(), size_t(1));
+    QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes[0].caption, ApplicationTitle());
+    QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY2(boxes[0].text.startsWith("JPEG error #"), qPrintable(boxes[0].text));
+    QVERIFY(boxes[0].text.endsWith('.'));
+    // The window stays as the run left it: the first photo written, the
+    // bar at the failed photo's step.
+    QVERIFY(form->isVisible());
+    ExpectPage(2);
+    QCOMPARE(ResizedFiles(dir.path()), QStringList{"Resize of a.jpg"});
+    QCOMPARE(form->Label12->text(), QStringLiteral("1"));
+    QCOMPARE(form->ProgressBar1->value(), 67);
+    // And it goes on working.
+    QTest::mouseClick(form->Button8, Qt::LeftButton);
+    ExpectPage(1);
+  }
+
+  // ---- Boxes, title, menu ---------------------------------------------------------
+
+  void errorBoxText_data() {
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << "Cannot open file /x/a.jpg" << "Cannot open file /x/a.jpg.";
+    QTest::newRow("digit") << "JPEG error #42" << "JPEG error #42.";
+    QTest::newRow("full stop") << "Out of system resources." << "Out of system resources.";
+    QTest::newRow("bracket") << "List index out of bounds (-1)" << "List index out of bounds (-1)";
+    QTest::newRow("exclamation") << "Stop!" << "Stop!";
+    QTest::newRow("slash") << "path/" << "path/.";
+    QTest::newRow("cyrillic") << "Ошибка" << "Ошибка.";
+    QTest::newRow("empty") << "" << "";
+  }
+
+  void errorBoxText() {
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    RunHandler(form.get(), [&] { throw Exception(message.toStdString()); });
+    QCOMPARE(boxes.size(), size_t(1));
+    QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes[0].text, shown);
+  }
+
+  void applicationTitle_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("plain") << "/usr/bin/vizuvod" << "vizuvod";
+    QTest::newRow("capital kept") << "/opt/Vizuvod" << "Vizuvod";
+    QTest::newRow("rest lowered") << "/opt/PROJECT1.EXE" << "Project1";
+    QTest::newRow("first dot") << "/a.b/Name.Tar.GZ" << "Name";
+    QTest::newRow("no folder") << "VIZUVOD" << "Vizuvod";
+    QTest::newRow("cyrillic") << "/x/ФОТО.bin" << "Фото";
+  }
+
+  void applicationTitle() {
+    QFETCH(QString, path);
+    QFETCH(QString, title);
+    QCOMPARE(TitleFromProgramPath(path), title);
+  }
+
+  void developerSite() {
+    const QUrl site(TForm2::DeveloperSiteUrl());
+    QVERIFY(site.isValid());
+    QDesktopServices::setUrlHandler(site.scheme(), this, "openUrl");
+    openedUrls.clear();
+    form->N4->trigger();
+    QDesktopServices::unsetUrlHandler(site.scheme());
+    QCOMPARE(openedUrls, QList<QUrl>{site});
+    QVERIFY(boxes.empty());
+  }
+
+  void exitClosesWindow() {
+    QVERIFY(form->isVisible());
+    form->N2->trigger();
+    QVERIFY(!form->isVisible());
+  }
+
+  // ---- Screenshots (only when asked for) ---------------------------------------------
+
+  void screenshots() {
+    const QString out = qEnvironmentVariable("VIZUVOD_SCREENSHOTS");
+    if (out.isEmpty()) QSKIP("set VIZUVOD_SCREENSHOTS to a folder to write screenshots");
+    QDir().mkpath(out);
+    QTemporaryDir dir, empty;
+    for (int i = 1; i <= 3; ++i) WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 200, 150, i);
+    onBox = [&](QMessageBox& box) {
+      box.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&box));
+      box.grab().save(QStringLiteral("%1/box%2.png").arg(out).arg(boxes.size()));
+      box.hide();
+    };
+    TypeText(form->Edit1, dir.path());
+    QTest::qWait(100);
+    form->grab().save(out + "/page1.png");
+    ScanFolder(empty.path());  // box1: no photos
+    ScanFolder(dir.path());
+    QTest::mouseClick(form->RadioButton2, Qt::LeftButton, {}, QPoint(5, 8));
+    QTest::qWait(100);
+    form->grab().save(out + "/page2-pixels.png");
+    QTest::mouseClick(form->RadioButton1, Qt::LeftButton, {}, QPoint(5, 8));
+    TypeNumber(form->SpinEdit1, 100);
+    QTest::mouseClick(form->Button2, Qt::LeftButton);  // box2: percentage 100
+    QTest::qWait(100);
+    form->grab().save(out + "/page2.png");
+    TypeNumber(form->SpinEdit1, 50);
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QTest::qWait(100);
+    form->grab().save(out + "/page3.png");
+    RunHandler(form.get(), [] { throw EFOpenError("/home/user/Фото/dsc01.jpg"); });  // box3
+    QCOMPARE(boxes.size(), size_t(3));
+  }
+
+ public slots:
+  void openUrl(const QUrl& url) { openedUrls << url; }
+
+ private:
+  QList<QUrl> openedUrls;
+};
+
+QTEST_MAIN(TWindowTest)
+#include "WindowTest.moc"
