@@ -31,7 +31,7 @@ namespace {
 
 // A file to be made by the library's compressor; pixel() fills one pixel's
 // components (as many as inputComponents) in the input colour space's order.
-struct TFileSpec {
+struct TTestFile {
   int width = 32, height = 24;
   J_COLOR_SPACE input = JCS_RGB;
   int inputComponents = 3;
@@ -60,7 +60,7 @@ Bytes Compress(jpeg_compress_struct& c, const std::function<void(JSAMPROW, int)>
   return bytes;
 }
 
-Bytes MakeJpeg(const TFileSpec& s) {
+Bytes MakeJpeg(const TTestFile& s) {
   jpeg_compress_struct c{};
   jpeg_error_mgr err{};
   c.err = jpeg_std_error(&err);
@@ -297,7 +297,7 @@ TEST(JpegDecode, EqualsLibraryDecodeInBlueGreenRed) {
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " " << c.progressive);
-    TFileSpec s;
+    TTestFile s;
     s.width = c.w, s.height = c.h, s.progressive = c.progressive, s.lumaSampling = c.sampling;
     s.pixel = RgbPattern;
     Bytes file = MakeJpeg(s);
@@ -337,7 +337,7 @@ TEST(JpegDecode, QuantisedToPalette) {
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TFileSpec s;
+    TTestFile s;
     s.width = 64, s.height = 40;
     if (c.grey) s.input = JCS_GRAYSCALE, s.inputComponents = 1;
     s.pixel = [&](int x, int y, std::uint8_t* p) {
@@ -383,7 +383,7 @@ TEST(JpegDecode, FourComponentFilesBecomeRgb) {
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TFileSpec s;
+    TTestFile s;
     s.width = 24, s.height = 1, s.input = JCS_CMYK, s.inputComponents = 4, s.stored = c.stored;
     s.adobeMarker = c.adobe;
     s.pixel = [&](int, int, std::uint8_t* p) { std::copy(c.ink, c.ink + 4, p); };
@@ -401,7 +401,7 @@ TEST(JpegDecode, FourComponentFilesBecomeRgb) {
 TEST(JpegDecode, OtherComponentCountsAreRefused) {
   TempDir dir;
   for (int components : {2}) {  // the library writes no more than four
-    TFileSpec s;
+    TTestFile s;
     s.input = JCS_UNKNOWN, s.inputComponents = components, s.lumaSampling = 1;
     s.pixel = [&](int x, int, std::uint8_t* p) { std::fill(p, p + components, std::uint8_t(x)); };
     EXPECT_EQ(ErrorOf<EJPEG>([&] { Decode(dir, MakeJpeg(s)); }),
@@ -411,7 +411,7 @@ TEST(JpegDecode, OtherComponentCountsAreRefused) {
 
 TEST(JpegDecode, DamagedAndEmptyFiles) {
   TempDir dir;
-  TFileSpec s;
+  TTestFile s;
   s.width = 64, s.height = 64, s.pixel = RgbPattern;
 
   // Cut in the middle of the image data: completed as if the end had come.
@@ -449,7 +449,7 @@ TEST(JpegDecode, DamagedAndEmptyFiles) {
 // A small file claiming a giant picture fails at once, without the memory.
 TEST(JpegDecode, HugeClaimedSizesFailQuickly) {
   TempDir dir;
-  TFileSpec s;
+  TTestFile s;
   s.width = 16, s.height = 16, s.pixel = RgbPattern;
   const Bytes small = MakeJpeg(s);
   s.progressive = true, s.lumaSampling = 1;
@@ -478,7 +478,7 @@ TEST(JpegDecode, HugeClaimedSizesFailQuickly) {
 
 TEST(JpegSave, LoadedBytesAreSavedUnchanged) {
   TempDir dir;
-  TFileSpec s;
+  TTestFile s;
   s.pixel = RgbPattern;
   const Bytes file = MakeJpeg(s);
   TJPEGImage j;
