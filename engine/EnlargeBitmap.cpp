@@ -29,6 +29,10 @@
 
 #include "EnlargeBitmapLiteral.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using namespace enlarge_detail;
 
 namespace {
@@ -70,21 +74,32 @@ long double FloatGrid(float v) {
 // The magnitude bounds under which the double evaluation is exact (see the
 // file comment). Slopes are multiples of the grid g of the smallest one,
 // every I is a multiple of g and at most bI; sV is at most 2 bI / scaleY.
-bool FastPathHolds(const TAxis& cols, const TAxis& rows, float scaleX, float scaleY,
-                   const float* slope, int EW, int EH) {
+// |I0| / |sV| stays below 2^25 scaleY (I1 - I0 is at least about 2^-24 |I0|
+// when not 0), which bounds the sums with I0 from below.
+enum class TPath { Literal, Ties, Exact };
+
+TPath ChoosePath(const TAxis& cols, const TAxis& rows, float scaleX, float scaleY,
+                 const float* slope, int EW, int EH) {
   const float limitLow = 1.0f / (1 << 20), limitHigh = 8192.0f;
   if (!(scaleX >= limitLow && scaleX <= limitHigh && scaleY >= limitLow && scaleY <= limitHigh))
-    return false;
+    return TPath::Literal;
   if (cols.minOffset < 0 || rows.minOffset < 0 || cols.maxOffset > (1 << 20) ||
       rows.maxOffset > (1 << 20))
-    return false;
+    return TPath::Literal;
   const long double g = FloatGrid(slope[255 + 1]);
   const long double maxSlope = std::fabs(slope[255 + 255]);
-  if (g > 1) return false;
+  if (g > 1) return TPath::Literal;
   const long double bI = (255 + cols.maxOffset * maxSlope) * (1 + 0x1p-20L);
   const long double maxSV = 2 * bI / scaleY * (1 + 0x1p-20L);
-  return 2 * std::max<long double>((long double)(EW - 1) * maxSlope, 256) / g < 0x1p62L &&
-         2 * bI / g < 0x1p51L && 2 * (long double)(EH - 1) * maxSV / g < 0x1p62L;
+  // Exact in long double: x*sT + p00 and y*sV + I0 (the literal's steps);
+  // exact in double: k*sT + p00, I1 - I0, and a quotient short enough that
+  // rounding it first to 53 bits is harmless.
+  if (!(2 * std::max<long double>((long double)(EW - 1) * maxSlope, 256) / g < 0x1p62L &&
+        2 * bI / g < 0x1p51L && 2 * (long double)(EH - 1) * maxSV / g < 0x1p62L))
+    return TPath::Literal;
+  // Exact in double: k'*sV + I0, for vertical scales below 16.
+  const bool exactSum = scaleY <= 15.99f && 2 * (long double)rows.maxOffset * maxSV / g < 0x1p52L;
+  return exactSum ? TPath::Exact : TPath::Ties;
 }
 
 // Source row r as blue, green, red bytes, white past the last row or column
@@ -129,19 +144,77 @@ class TSourceRows {
   std::array<std::uint8_t, 3> palette_[256] = {};
 };
 
+// Round half to even of |v| < 2^51 in the default rounding mode, without a
+// library call: adding 1.5 * 2^52 leaves no fraction bits.
+inline double RoundHalfEven(double v) { return (v + 0x1.8p52) - 0x1.8p52; }
+
 // round() of the exact sum a + b, a and b doubles: a + b rounded to double
 // only misleads at a tie, where the sign of the lost part decides.
-inline long long RoundSum(double a, double b) {
+inline double RoundSum(double a, double b) {
   const double s = a + b;
-  const long long r = std::llrint(s);
-  const double d = s - double(r);
+  const double r = RoundHalfEven(s);
+  const double d = s - r;
   if (d == 0.5 || d == -0.5) {
     const double bb = s - a;
     const double lost = (a - (s - bb)) + (b - bb);
-    if (lost > 0) return std::llrint(s + 0.5);
-    if (lost < 0) return std::llrint(s - 0.5);
+    if (lost > 0) return s + 0.5;
+    if (lost < 0) return s - 0.5;
   }
   return r;
+}
+
+inline std::uint8_t ClampByte(double v) { return std::uint8_t(v <= 0 ? 0 : v >= 255 ? 255 : v); }
+
+// sV = (I1 - I0) / scaleY for every lane of the cell row. I1 - I0 is exact
+// in double and the double quotient rounds to the same float as the
+// extended one (file comment).
+void VerticalSlopes(const float* I0, const float* I1, double scaleY, float* sV, int count) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128d divisor = _mm_set1_pd(scaleY);
+  for (; i + 4 <= count; i += 4) {
+    const __m128 a = _mm_loadu_ps(I0 + i), b = _mm_loadu_ps(I1 + i);
+    const __m128d lo = _mm_div_pd(_mm_sub_pd(_mm_cvtps_pd(b), _mm_cvtps_pd(a)), divisor);
+    const __m128d hi = _mm_div_pd(
+        _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(b, b)), _mm_cvtps_pd(_mm_movehl_ps(a, a))), divisor);
+    _mm_storeu_ps(sV + i, _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi)));
+  }
+#endif
+  for (; i < count; ++i) sV[i] = float((double(I1[i]) - double(I0[i])) / scaleY);
+}
+
+// One output row: every lane round(k * sV + I0) clamped to a byte. Used
+// where k * sV + I0 is exact in double, so rounding the double rounds the
+// exact value. The fourth lane of a pixel is 0 + k * 0, the unused byte.
+void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* out, int count) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128d kk = _mm_set1_pd(k), magic = _mm_set1_pd(0x1.8p52), zero = _mm_setzero_pd(),
+                top = _mm_set1_pd(255);
+  auto lanes = [&](__m128d slope, __m128d value) {
+    __m128d v = _mm_add_pd(_mm_mul_pd(kk, slope), value);
+    v = _mm_sub_pd(_mm_add_pd(v, magic), magic);  // round half to even
+    return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), top));
+  };
+  for (; i + 16 <= count; i += 16) {
+    __m128i q[4];
+    for (int j = 0; j < 4; ++j) {
+      const __m128 s = _mm_loadu_ps(sV + i + 4 * j), v = _mm_loadu_ps(I0 + i + 4 * j);
+      q[j] = _mm_unpacklo_epi64(lanes(_mm_cvtps_pd(s), _mm_cvtps_pd(v)),
+                                lanes(_mm_cvtps_pd(_mm_movehl_ps(s, s)),
+                                      _mm_cvtps_pd(_mm_movehl_ps(v, v))));
+    }
+    const __m128i words = _mm_packs_epi32(q[0], q[1]), words2 = _mm_packs_epi32(q[2], q[3]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
+  }
+#endif
+  for (; i < count; ++i) out[i] = ClampByte(RoundHalfEven(k * sV[i] + I0[i]));
+}
+
+// The same where the double sum may be inexact (vertical scales of 16 and
+// more): the tie case recovers the lost part.
+void ComposeRowTies(const float* I0, const float* sV, double k, std::uint8_t* out, int count) {
+  for (int i = 0; i < count; ++i) out[i] = ClampByte(RoundSum(k * sV[i], I0[i]));
 }
 
 }  // namespace
@@ -161,20 +234,22 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
   for (int d = -255; d <= 255; ++d) slope[d + 255] = float((long double)d / g.scaleX);
   const TAxis cols = MakeAxis(EW, g.scaleX);
   const TAxis rows = MakeAxis(EH, g.scaleY);
-  if (!FastPathHolds(cols, rows, g.scaleX, g.scaleY, slope, EW, EH)) {
+  const TPath path = ChoosePath(cols, rows, g.scaleX, g.scaleY, slope, EW, EH);
+  if (path == TPath::Literal) {
     EnlargeBitmapLiteral(V, mode, scaleX, scaleY, width, height, hooks);
     return;
   }
   E->SetWidth(EW);
   E->SetHeight(EH);
 
-  // Two source rows (the cell's top and bottom) and, per column and channel,
-  // the cell values I0 and vertical slopes sV of the current cell row.
+  // Two source rows (the cell's top and bottom) and, per output pixel, four
+  // lanes (blue, green, red, unused = 0) of the current cell row's values I0
+  // and vertical slopes sV.
   const int length = std::max(S.Width(), cols.lastCell + 2);
   const TSourceRows source(S, length);
   std::vector<std::uint8_t> top(std::size_t(length) * 3), bottom(std::size_t(length) * 3);
-  std::vector<float> I0s(std::size_t(EW) * 3), I1s(std::size_t(EW) * 3), sVs(std::size_t(EW) * 3);
-  const double scaleY_ = g.scaleY;
+  const int lanes = 4 * EW;
+  std::vector<float> I0s(lanes, 0.0f), I1s(lanes, 0.0f), sVs(lanes, 0.0f);
   int loadedCell = -2;
 
   for (int y = 0; y < EH; ++y) {
@@ -196,22 +271,17 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
         for (int ch = 0; ch < 3; ++ch) {
           const float sT = slope[t[ch + 3] - t[ch] + 255];
           const float sB = slope[b[ch + 3] - b[ch] + 255];
-          I0s[3 * x + ch] = float(k * sT + t[ch]);
-          I1s[3 * x + ch] = float(k * sB + b[ch]);
+          I0s[4 * x + ch] = float(k * sT + t[ch]);
+          I1s[4 * x + ch] = float(k * sB + b[ch]);
         }
       }
-      for (std::size_t i = 0; i < sVs.size(); ++i)
-        sVs[i] = float((double(I1s[i]) - double(I0s[i])) / scaleY_);
+      VerticalSlopes(I0s.data(), I1s.data(), g.scaleY, sVs.data(), lanes);
     }
-    const double k = rows.offset[y];
     std::uint8_t* out = E->ScanLine(y);
-    for (int x = 0; x < EW; ++x, out += 4) {
-      for (int ch = 0; ch < 3; ++ch) {
-        const long long v = RoundSum(k * sVs[3 * x + ch], I0s[3 * x + ch]);
-        out[ch] = std::uint8_t(std::clamp<long long>(v, 0, 255));
-      }
-      out[3] = 0;
-    }
+    if (path == TPath::Exact)
+      ComposeRowExact(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
+    else
+      ComposeRowTies(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
   }
   V = std::move(E);
 }

@@ -153,7 +153,7 @@ void CompareEnlarge(const TBitmap& source, const std::string& mode, float sx, fl
 // stored scale (1.3, 1.9, 3.003...), barely above 1, large, below 1.
 const float awkwardScales[] = {1.3f,  1.9f,  float(1000.0L / 333), 1.0000001f, 1.0f, 7.77f, 1.5f,
                                2.0f,  4.0f,  2.5f, 1.25f, 0.999f, 0.7f, 1.29999995f, 13.0f,
-                               float(150 / 100.0), float(101 / 100.0), 3.0f};
+                               float(150 / 100.0), float(101 / 100.0), 3.0f, 16.0f, 23.7f};
 
 TEST(EnlargeSameness, AwkwardScalesOnEveryPictureKind) {
   std::mt19937 random(1234);
@@ -196,6 +196,16 @@ TEST(EnlargeSameness, CellBoundariesNextToWholeNumbers) {
                       std::nextafter(3.0f, 0.0f), std::nextafter(1.5f, 0.0f),
                       std::nextafter(5.0f, 9.0f)})
     CompareEnlarge(source, "percent", scale, scale, 0, 0, std::to_string(scale));
+}
+
+// Outside the bounds of the fast arithmetic the literal version runs; the
+// result must not depend on which one was chosen.
+TEST(EnlargeSameness, ExtremeScalesTakeTheLiteralRoute) {
+  std::mt19937 random(3);
+  const TBitmap tiny = MakePicture(TPixelFormat::pf24bit, 1, 2, Picture::Random, random);
+  CompareEnlarge(tiny, "percent", 9000, 1, 0, 0, "9000 x 1");
+  const TBitmap wide = MakePicture(TPixelFormat::pf24bit, 3, 1, Picture::Random, random);
+  CompareEnlarge(wide, "percent", 1.5f, 9000, 0, 0, "1.5 x 9000");
 }
 
 }  // namespace
