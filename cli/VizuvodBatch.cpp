@@ -30,18 +30,22 @@ constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
 
 const char* const Percent100Warning =
-    "Измените значение \"Процент от оригинала\", при 100% программа не сможет производить какие-либо "
+    "Измените значение \"Процент от оригинала\", при 100% программа не сможет производить "
+    "какие-либо "
     "действия";
 
 const char* const Usage =
-    "usage: vizuvod-batch (--percent P | --width N | --height N) [--jobs N] [--keep-going] [--quiet] FOLDER\n";
+    "usage: vizuvod-batch (--percent P | --width N | --height N) [--jobs N] [--keep-going] "
+    "[--quiet] FOLDER\n";
 
 const char* const Help =
     "Resizes every photo in FOLDER the way the Fotrix Vizuvod wizard does and writes each result\n"
     "beside its photo as \"Resize of <name>\". The photos themselves are never changed.\n"
     "\n"
-    "Photos are the files directly inside FOLDER whose names end in .jpg in any letter case, except\n"
-    "hidden ones (names starting with '.'); they are processed in case-blind name order. FOLDER is\n"
+    "Photos are the files directly inside FOLDER whose names end in .jpg in any letter case, "
+    "except\n"
+    "hidden ones (names starting with '.'); they are processed in case-blind name order. FOLDER "
+    "is\n"
     "used as typed, so earlier \"Resize of \" files are photos too.\n"
     "\n"
     "One of:\n"
@@ -57,7 +61,8 @@ const char* const Help =
     "  --quiet       no progress and no summary; failures are still reported\n"
     "  --help        this text\n"
     "\n"
-    "Progress goes to standard error: a bar on a terminal, one line per photo otherwise. A failure\n"
+    "Progress goes to standard error: a bar on a terminal, one line per photo otherwise. A "
+    "failure\n"
     "reads as the wizard's error box would, after the photo's path. The summary goes to standard\n"
     "output.\n"
     "\n"
@@ -205,7 +210,11 @@ class TParallelRun {
  public:
   TParallelRun(const std::vector<std::string>& photos, const TFixedSettings& settings,
                const TOptions& options)
-      : photos_(photos), settings_(settings), options_(options), outcomes_(photos.size()), errors_(photos.size()) {}
+      : photos_(photos),
+        settings_(settings),
+        options_(options),
+        outcomes_(photos.size()),
+        errors_(photos.size()) {}
 
   void Run() {
     started_ = Clock::now();
@@ -217,18 +226,21 @@ class TParallelRun {
     std::unique_lock lock(mutex_);
     while (workersDone_ < jobs) {
       changed_.wait_for(lock, std::chrono::milliseconds(200));
-      if (terminal) DrawBar();
-      else if (!options_.quiet) PrintLines();
+      if (terminal)
+        DrawBar();
+      else if (!options_.quiet)
+        PrintLines();
     }
     lock.unlock();
     for (std::thread& worker : workers) worker.join();
+    ended_ = Clock::now();
     if (terminal) std::cerr << "\r\033[K" << std::flush;
   }
 
   std::size_t Written() const { return written_; }
   std::size_t Failed() const { return failures_.size(); }
   const std::vector<std::string>& Failures() const { return failures_; }
-  Clock::duration Duration() const { return Clock::now() - started_; }
+  Clock::duration Duration() const { return ended_ - started_; }
 
  private:
   enum class TOutcome { oPending, oWritten, oUnchanged, oFailed };
@@ -284,12 +296,14 @@ class TParallelRun {
     for (; reported_ < finished_.size(); ++reported_) {
       const std::size_t index = finished_[reported_];
       if (outcomes_[index] == TOutcome::oFailed)
-        std::cerr << "\r\033[K" << "failed: " << errors_[index] << "\n";
+        std::cerr << "\r\033[K"
+                  << "failed: " << errors_[index] << "\n";
     }
     char counts[160];
     std::snprintf(counts, sizeof counts, "] %zu/%zu  %s  %.1f photos/s  ", done_, total,
                   Elapsed(Clock::now() - started_).c_str(), Rate());
-    std::string line = "\r[" + std::string(filled, '#') + std::string(barWidth - filled, '-') + counts;
+    std::string line =
+        "\r[" + std::string(filled, '#') + std::string(barWidth - filled, '-') + counts;
     const int used = barWidth + 1 + static_cast<int>(std::string(counts).size());
     const std::string name = current_.substr(current_.rfind('/') + 1);
     std::cerr << line << TailColumns(name, columns - used - 1) << "\033[K" << std::flush;
@@ -325,7 +339,7 @@ class TParallelRun {
   std::size_t written_ = 0;
   std::vector<std::string> failures_;
   std::string current_;
-  Clock::time_point started_;
+  Clock::time_point started_, ended_;
 };
 
 }  // namespace
@@ -344,8 +358,8 @@ int main(int argc, char** argv) {
   try {
     options = ParseOptions(argc, argv);
   } catch (const TUsageError& error) {
-    std::cerr << "vizuvod-batch: " << error.message << "\n" << Usage
-              << "Try 'vizuvod-batch --help' for more.\n";
+    std::cerr << "vizuvod-batch: " << error.message << "\n"
+              << Usage << "Try 'vizuvod-batch --help' for more.\n";
     return ExitUsage;
   }
 

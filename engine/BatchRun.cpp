@@ -14,7 +14,8 @@
 
 std::atomic<bool> CancelRequested{false};
 
-static_assert(std::atomic<bool>::is_always_lock_free, "CancelRequested is set from a signal handler");
+static_assert(std::atomic<bool>::is_always_lock_free,
+              "CancelRequested is set from a signal handler");
 
 namespace {
 
@@ -103,7 +104,8 @@ bool ResizePhoto(const std::string& path, const TRunSettings& settings, const TR
     written = true;
   }
 
-  if (settings.Mode() == TResizeMode::rmPixels && settings.FitSideText() == settings.FitSideItem(0)) {
+  if (settings.Mode() == TResizeMode::rmPixels &&
+      settings.FitSideText() == settings.FitSideItem(0)) {
     const int N = settings.N();
     if (N <= 0) throw EInvalidArgument(PixelsNotPositiveWarning);
     if (S->Width() > N) {
@@ -119,7 +121,8 @@ bool ResizePhoto(const std::string& path, const TRunSettings& settings, const TR
     written = true;
   }
 
-  if (settings.Mode() == TResizeMode::rmPixels && settings.FitSideText() == settings.FitSideItem(1)) {
+  if (settings.Mode() == TResizeMode::rmPixels &&
+      settings.FitSideText() == settings.FitSideItem(1)) {
     const int N = settings.N();
     if (N <= 0) throw EInvalidArgument(PixelsNotPositiveWarning);
     if (S->Height() > N) {
@@ -179,4 +182,6 @@ std::string ErrorBoxText(const std::string& message) {
   return message;
 }
 
-std::string ErrorBoxText(const std::exception& error) { return ErrorBoxText(std::string(error.what())); }
+std::string ErrorBoxText(const std::exception& error) {
+  return ErrorBoxText(std::string(error.what()));
+}

@@ -44,9 +44,12 @@ class TRunSettings {
 // What the run needs of the window besides the settings.
 class TBatchWindow : public TRunSettings {
  public:
-  virtual void SetOverallProgress(int position) = 0;             // ProgressBar1, 0-100
-  virtual void SetProcessedCount(const std::string& text) = 0;  // beside "Обработано фотографий:"
-  virtual void SetPhotoProgress(int position) = 0;               // ProgressBar2, 0-100
+  // ProgressBar1, 0-100.
+  virtual void SetOverallProgress(int position) = 0;
+  // The label beside "Обработано фотографий:".
+  virtual void SetProcessedCount(const std::string& text) = 0;
+  // ProgressBar2, 0-100; the resamplers move it once per row.
+  virtual void SetPhotoProgress(int position) = 0;
   virtual void ProcessMessages() = 0;
 };
 
@@ -89,7 +92,8 @@ std::string ResizedPhotoPath(const std::string& path);
 // (a percentage of 100 or an unknown fit-side text writes nothing). Failures
 // pass out as the engine's exceptions; EInvalidArgument with the settings
 // warning when the settings read here are 0 or less.
-bool ResizePhoto(const std::string& path, const TRunSettings& settings, const TRowHooks& hooks = {});
+bool ResizePhoto(const std::string& path, const TRunSettings& settings,
+                 const TRowHooks& hooks = {});
 
 enum class TRunResult {
   rrFinished,   // every photo of the list was processed

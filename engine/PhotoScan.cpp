@@ -20,7 +20,8 @@ bool IsPhotoName(const std::string& name) {
   if (name.size() < 4) return false;
   const std::string tail = name.substr(name.size() - 4);
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-  return lower(tail[0]) == '.' && lower(tail[1]) == 'j' && lower(tail[2]) == 'p' && lower(tail[3]) == 'g';
+  return lower(tail[0]) == '.' && lower(tail[1]) == 'j' && lower(tail[2]) == 'p' &&
+         lower(tail[3]) == 'g';
 }
 
 // Reads the code point starting at s[i] and moves i past it. A byte that does
@@ -28,8 +29,10 @@ bool IsPhotoName(const std::string& name) {
 char32_t NextCodePoint(const std::string& s, std::size_t& i) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
   const unsigned char lead = byte(i);
-  const int extra = lead >= 0xC2 && lead < 0xE0 ? 1 : lead >= 0xE0 && lead < 0xF0 ? 2
-                  : lead >= 0xF0 && lead < 0xF5 ? 3 : 0;
+  const int extra = lead >= 0xC2 && lead < 0xE0   ? 1
+                    : lead >= 0xE0 && lead < 0xF0 ? 2
+                    : lead >= 0xF0 && lead < 0xF5 ? 3
+                                                  : 0;
   char32_t cp = lead & (0x3F >> extra);
   int k = 1;
   for (; k <= extra && i + k < s.size() && (byte(i + k) & 0xC0) == 0x80; ++k)
@@ -44,9 +47,9 @@ char32_t NextCodePoint(const std::string& s, std::size_t& i) {
 
 char32_t Upper(char32_t c) {
   if (c >= U'a' && c <= U'z') return c - 0x20;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;  // Latin-1
-  if (c >= 0x430 && c <= 0x44F) return c - 0x20;              // а-я
-  if (c >= 0x450 && c <= 0x45F) return c - 0x50;              // ё and the rest
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;  // Latin-1 letters
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;  // Cyrillic а to я
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;  // ё, ђ ... џ
   return c;
 }
 

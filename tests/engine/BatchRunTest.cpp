@@ -19,7 +19,8 @@ namespace {
 
 void WritePhoto(const std::string& path, int width, int height) {
   TJPEGImage J;
-  J.Assign(MakeBitmap24(width, height, [](int x, int y) { return RGBColor(x * 7, y * 5, (x ^ y) * 3); }));
+  J.Assign(MakeBitmap24(width, height,
+                        [](int x, int y) { return RGBColor(x * 7, y * 5, (x ^ y) * 3); }));
   J.SaveToFile(path);
 }
 
@@ -157,7 +158,8 @@ TEST(BatchRun, OverallProgressRoundsHalvesToEven) {
   // 12.5, 37.5, 62.5 and 87.5 go to the even neighbour.
   EXPECT_EQ(window.overall, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
   EXPECT_EQ(window.counter, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8"}));
-  EXPECT_GT(window.photoProgressCalls, 0) << "the resampler reaches ProgressBar2 through the window";
+  EXPECT_GT(window.photoProgressCalls, 0)
+      << "the resampler reaches ProgressBar2 through the window";
   EXPECT_GT(window.pumps, 2 * 8) << "two pumps per photo and more inside the resampler";
   EXPECT_EQ(folder.OutputCount(), 8);
 }
@@ -253,8 +255,8 @@ TEST(BatchRun, NonPositiveSettingsAreRefusedBeforeAnyPhoto) {
   TFixedSettings pixelsNegative = TFixedSettings::FitHeight(-3);
   TFixedSettings unknownSideZero = TFixedSettings::FitHeight(0);
   unknownSideZero.fitSide = "";
-  for (const TFixedSettings& settings :
-       {TFixedSettings::Percent(0), TFixedSettings::Percent(-20), pixelsZero, pixelsNegative, unknownSideZero}) {
+  for (const TFixedSettings& settings : {TFixedSettings::Percent(0), TFixedSettings::Percent(-20),
+                                         pixelsZero, pixelsNegative, unknownSideZero}) {
     const auto warning = RunSettingsWarning(settings);
     ASSERT_TRUE(warning);
     EXPECT_NE(warning->find("больше нуля"), std::string::npos) << *warning;
@@ -268,8 +270,8 @@ TEST(BatchRun, NonPositiveSettingsAreRefusedBeforeAnyPhoto) {
   // Only the active mode's value counts.
   TFixedSettings percentWithZeroPixels = TFixedSettings::Percent(50);
   TFixedSettings pixelsWithZeroPercent = TFixedSettings::FitWidth(10);
-  for (const TFixedSettings& settings :
-       {percentWithZeroPixels, pixelsWithZeroPercent, TFixedSettings::Percent(100), TFixedSettings::Percent(1)})
+  for (const TFixedSettings& settings : {percentWithZeroPixels, pixelsWithZeroPercent,
+                                         TFixedSettings::Percent(100), TFixedSettings::Percent(1)})
     EXPECT_FALSE(RunSettingsWarning(settings));
 }
 
@@ -290,11 +292,14 @@ TEST(BatchRun, FailureEndsTheRunAtThatPhoto) {
     std::function<void(const std::string&)> spoil;
   };
   const Case cases[] = {
-      {"text named .jpg", [](const std::string& p) { std::ofstream(p, std::ios::trunc) << "hello"; }},
+      {"text named .jpg",
+       [](const std::string& p) { std::ofstream(p, std::ios::trunc) << "hello"; }},
       {"empty file", [](const std::string& p) { std::ofstream(p, std::ios::trunc); }},
       {"removed after the scan", [](const std::string& p) { fs::remove(p); }},
-      {"output name taken by a folder", [](const std::string& p) {
-         fs::create_directory(fs::path(p).parent_path() / ("Resize of " + fs::path(p).filename().string()));
+      {"output name taken by a folder",
+       [](const std::string& p) {
+         fs::create_directory(fs::path(p).parent_path() /
+                              ("Resize of " + fs::path(p).filename().string()));
        }},
   };
   for (const Case& c : cases) {

@@ -31,11 +31,11 @@ using List = std::vector<std::string>;
 
 TEST(PhotoScan, TakesJpgFilesInAnyCaseAndSkipsTheRest) {
   TempDir dir;
-  for (const char* name : {"A.JPG", "b.jpg", "x.Jpg", "d.jpeg", "e.jpg.txt", "f.png", "jpg", ".hidden.jpg",
-                           ".jpg", "Resize of b.jpg"})
+  for (const char* name : {"A.JPG", "b.jpg", "x.Jpg", "d.jpeg", "e.jpg.txt", "f.png", "jpg",
+                           ".hidden.jpg", ".jpg", "Resize of b.jpg"})
     Touch(dir / name);
-  fs::create_directory(dir / "c.jpg");     // a folder named like a photo
-  fs::create_directory(dir / "sub");       // its photos are not ours
+  fs::create_directory(dir / "c.jpg");  // a folder named like a photo
+  fs::create_directory(dir / "sub");    // its photos are not ours
   Touch(dir / "sub/inner.jpg");
   ::mkfifo((dir / "pipe.jpg").c_str(), 0600);  // would block the run
   fs::create_symlink(dir / "b.jpg", dir / "link.jpg");
@@ -50,8 +50,8 @@ TEST(PhotoScan, TakesJpgFilesInAnyCaseAndSkipsTheRest) {
 TEST(PhotoScan, SortsCaseBlindUpperCaseOrder) {
   TempDir dir;
   // Upper-case order puts '_' (0x5F) after the letters, unlike lower-case order.
-  for (const char* name : {"b.jpg", "a_b.jpg", "AB.jpg", "ab.JPG", "Ёлка.jpg", "ель.jpg", "Яблоко.jpg",
-                           "10.jpg", "9.jpg", "zz.jpg"})
+  for (const char* name : {"b.jpg", "a_b.jpg", "AB.jpg", "ab.JPG", "Ёлка.jpg", "ель.jpg",
+                           "Яблоко.jpg", "10.jpg", "9.jpg", "zz.jpg"})
     Touch(dir / name);
   const std::string folder = dir.path().string();
   EXPECT_EQ(Names(ListPhotoFiles(folder), folder + "/"),
@@ -66,9 +66,18 @@ TEST(PhotoScan, NameOrderIsCaseBlindAndTotal) {
     bool less;
   };
   const Case cases[] = {
-      {"abc", "ABD", true},   {"ABD", "abc", false}, {"ab", "abc", true},     {"abc", "ab", false},
-      {"AB", "ab", true},     {"ab", "AB", false},   {"ab", "ab", false},     {"яма", "ЯМА1", true},
-      {"Ёж", "ёж", true},     {"Ж", "ё", false},     {"é", "É", false},       {"\xff", "a", false},
+      {"abc", "ABD", true},
+      {"ABD", "abc", false},
+      {"ab", "abc", true},
+      {"abc", "ab", false},
+      {"AB", "ab", true},
+      {"ab", "AB", false},
+      {"ab", "ab", false},
+      {"яма", "ЯМА1", true},
+      {"Ёж", "ёж", true},
+      {"Ж", "ё", false},
+      {"é", "É", false},
+      {"\xff", "a", false},
       {"a\xd0", "a\xd0\xb0", true},
   };
   for (const Case& c : cases) EXPECT_EQ(PhotoNameLess(c.a, c.b), c.less) << c.a << " < " << c.b;
@@ -81,7 +90,8 @@ TEST(PhotoScan, EntriesKeepTheFolderTextAsTyped) {
   Touch((folder / "Пляж 1.jpg").string());
 
   // A trailing separator is kept and doubled before the name; the entry still opens.
-  for (const std::string& typed : {folder.string(), folder.string() + "/", folder.string() + "/./"}) {
+  for (const std::string& typed :
+       {folder.string(), folder.string() + "/", folder.string() + "/./"}) {
     const List entries = ListPhotoFiles(typed);
     ASSERT_EQ(entries.size(), 1u) << typed;
     EXPECT_EQ(entries[0], typed + "/Пляж 1.jpg");
