@@ -54,34 +54,33 @@ TextLine MakeLine(const QString& shown, const std::vector<int>& underlined, qsiz
 
 // Breaks one paragraph between words so that each line fits maxWidth; a
 // word wider than that stands alone on its line. The blanks at a break are
-// dropped, blanks inside a line are kept as they are.
+// dropped, blanks inside a line are kept as they are. Widths are measured
+// at word ends only, which is where a line can end.
 void BreakParagraph(const QString& shown, const std::vector<int>& underlined, qsizetype begin,
                     qsizetype end, int maxWidth, const QFontMetrics& fm,
                     std::vector<TextLine>& lines) {
   const auto isBlank = [&](qsizetype k) { return shown[k] == QLatin1Char(' '); };
+  const auto fits = [&](qsizetype from, qsizetype to) {
+    return fm.horizontalAdvance(shown.mid(from, to - from)) <= maxWidth;
+  };
   qsizetype i = begin;
   if (i == end) {
     lines.push_back(MakeLine(shown, underlined, i, 0, fm));
     return;
   }
   while (i < end) {
-    qsizetype j = i;
-    qsizetype lastBlank = -1;
-    while (j < end && fm.horizontalAdvance(shown.mid(i, j + 1 - i)) <= maxWidth) {
-      if (isBlank(j)) lastBlank = j;
-      ++j;
-    }
-    qsizetype lineEnd;
-    if (j == end) {
-      lineEnd = end;
-    } else if (isBlank(j)) {
-      lineEnd = j;
-    } else if (lastBlank >= i) {
-      lineEnd = lastBlank;
-    } else {
-      // A word wider than the line: it stays whole.
-      lineEnd = j;
-      while (lineEnd < end && !isBlank(lineEnd)) ++lineEnd;
+    qsizetype lineEnd = -1;  // end of the last word that fits; the first always counts
+    for (qsizetype k = i; k < end;) {
+      qsizetype word = k;
+      while (word < end && isBlank(word)) ++word;
+      if (word == end) {  // only blanks are left
+        if (lineEnd < 0 || fits(i, end)) lineEnd = end;
+        break;
+      }
+      qsizetype wordEnd = word;
+      while (wordEnd < end && !isBlank(wordEnd)) ++wordEnd;
+      if (lineEnd >= 0 && !fits(i, wordEnd)) break;
+      lineEnd = k = wordEnd;
     }
     qsizetype trimmed = lineEnd;
     if (lineEnd < end)
@@ -217,13 +216,24 @@ TColorValue TCanvas::SetTextColor(TColorValue color) { return std::exchange(text
 
 void TCanvas::FillRect(const TRect& r, const std::optional<TLogBrush>& brush) {
   if (!brush || brush->Style == BS_NULL || r.IsEmpty()) return;
-  const int left = std::max(r.Left, 0), right = std::min(r.Right, image_.width());
-  const int top = std::max(r.Top, 0), bottom = std::min(r.Bottom, image_.height());
+  int left = std::max(r.Left, 0), right = std::min(r.Right, image_.width());
+  int top = std::max(r.Top, 0), bottom = std::min(r.Bottom, image_.height());
+  if (brush->Style == BS_SOLID) {
+    // Whole row spans at once: the common case of every band and background.
+    if (clip_) {
+      left = std::max(left, clip_->Left), right = std::min(right, clip_->Right);
+      top = std::max(top, clip_->Top), bottom = std::min(bottom, clip_->Bottom);
+    }
+    const QRgb value = ToQRgb(bitsPerPixel_ == 1 ? ToMono(brush->Color) : brush->Color);
+    for (int y = top; y < bottom && left < right; ++y) {
+      QRgb* row = reinterpret_cast<QRgb*>(image_.scanLine(y));
+      std::fill(row + left, row + right, value);
+    }
+    return;
+  }
   for (int y = top; y < bottom; ++y) {
     for (int x = left; x < right; ++x) {
-      if (brush->Style == BS_SOLID) {
-        Plot(x, y, brush->Color);
-      } else if (HatchBit(brush->Hatch, (x - brushOrigin_.X) & 7, (y - brushOrigin_.Y) & 7)) {
+      if (HatchBit(brush->Hatch, (x - brushOrigin_.X) & 7, (y - brushOrigin_.Y) & 7)) {
         Plot(x, y, brush->Color);
       } else if (bkMode_ == OPAQUE) {
         Plot(x, y, bkColor_);
