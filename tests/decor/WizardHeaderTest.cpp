@@ -168,6 +168,39 @@ class WizardHeaderTest : public QObject {
     for (int x = 0; x < 659; ++x) QCOMPARE(c.GetPixel(x, 80), ValueOf(LightColor));
   }
 
+  // A comment taller than its space is still centred on it: its block
+  // starts above the space, over the caption's line.
+  void tallCommentIsCentredOnItsSpace() {
+    TglWizardHeader h;
+    h.setGeometry(0, 0, 200, 81);
+    h.SetCaptions({QStringLiteral(" ")});
+    const QString comment = QStringLiteral(
+        "Очень длинный комментарий, который никак не уместится в отведённое ему место");
+    h.SetComments({comment});
+    h.Gradient().SetActive(false);
+    h.Paint();
+    const TCanvas& c = h.Canvas();
+    const int lh = c.TextHeight(QStringLiteral("Hy"));
+    TCanvas measure(200, 81);
+    TFont font;
+    measure.SelectFont(font);
+    TRect block{40, 8 + lh, 140, 76};
+    const int height = measure.DrawText(comment, block, DT_CALCRECT | DT_WORDBREAK);
+    QVERIFY(height > 76 - (8 + lh));
+    const int top = 8 + lh + (76 - (8 + lh) - height) / 2;
+    const auto ink = InkRows(c, 40, 160, 0, 79);
+    QVERIFY2(ink.first >= std::max(top, 0) && ink.first < top + lh,
+             qPrintable(QStringLiteral("ink from row %1, block from %2").arg(ink.first).arg(top)));
+    QVERIFY(ink.first < 8 + lh);
+  }
+
+  void defaultUiFont() {
+    const QFont font = DefaultUiFont();
+    QCOMPARE(QFontInfo(font).pixelSize(), 11);
+    QVERIFY(QFontMetrics(font).inFontUcs4(U'Ж'));
+    QVERIFY(QFontMetrics(font).inFontUcs4(U'ё'));
+  }
+
   void withoutGradientTheWholeEdgeShows() {
     TglWizardHeader h;
     SetUpLayoutHeader(h);
