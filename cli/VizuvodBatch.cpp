@@ -18,6 +18,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "BatchRun.h"
@@ -205,7 +206,10 @@ int TerminalColumns() {
 }
 
 // The shared state of one run: the queue position and the results. Workers
-// touch nothing else that another worker could see.
+// touch nothing else that another worker could see, except files: a photo
+// named "Resize of x.jpg" beside x.jpg is read by one photo's step and
+// written by the other's. Such a pair runs in list order, so it reads what
+// the wizard's one-by-one run would have read.
 class TParallelRun {
  public:
   TParallelRun(const std::vector<std::string>& photos, const TFixedSettings& settings,
@@ -214,7 +218,17 @@ class TParallelRun {
         settings_(settings),
         options_(options),
         outcomes_(photos.size()),
-        errors_(photos.size()) {}
+        errors_(photos.size()),
+        after_(photos.size()) {
+    std::unordered_map<std::string, std::size_t> indexOf;
+    for (std::size_t i = 0; i < photos.size(); ++i) indexOf.emplace(photos[i], i);
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+      const auto output = indexOf.find(ResizedPhotoPath(photos[i]));
+      if (output == indexOf.end() || output->second == i) continue;
+      const auto [first, second] = std::minmax(i, output->second);
+      after_[second].push_back(first);
+    }
+  }
 
   void Run() {
     started_ = Clock::now();
@@ -249,9 +263,17 @@ class TParallelRun {
     for (;;) {
       std::size_t index;
       {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         if (CancelRequested || stopping_ || next_ >= photos_.size()) break;
         index = next_++;
+        const auto ready = [&] {
+          return std::all_of(after_[index].begin(), after_[index].end(),
+                             [&](std::size_t k) { return outcomes_[k] != TOutcome::oPending; });
+        };
+        // Wakes on each finished photo; the timeout lets a Ctrl-C through.
+        while (!ready() && !CancelRequested && !stopping_)
+          changed_.wait_for(lock, std::chrono::milliseconds(200));
+        if (!ready()) break;
         current_ = photos_[index];
       }
       TOutcome outcome = TOutcome::oUnchanged;
@@ -275,11 +297,11 @@ class TParallelRun {
         failures_.push_back(errors_[index]);
         if (!options_.keepGoing) stopping_ = true;
       }
-      changed_.notify_one();
+      changed_.notify_all();
     }
     std::lock_guard lock(mutex_);
     ++workersDone_;
-    changed_.notify_one();
+    changed_.notify_all();
   }
 
   double Rate() const {
@@ -332,7 +354,8 @@ class TParallelRun {
   bool stopping_ = false;
   unsigned workersDone_ = 0;
   std::vector<TOutcome> outcomes_;
-  std::vector<std::string> errors_;  // per photo, as the error box would read
+  std::vector<std::string> errors_;              // per photo, as the error box would read
+  std::vector<std::vector<std::size_t>> after_;  // earlier photos sharing a file with this one
   std::vector<std::size_t> finished_;
   std::size_t reported_ = 0;
   std::size_t done_ = 0;

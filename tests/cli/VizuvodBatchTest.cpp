@@ -137,6 +137,33 @@ TEST(VizuvodBatch, WritesTheWizardsFilesWhateverTheJobCount) {
   }
 }
 
+TEST(VizuvodBatch, EarlierResultsListedAsPhotosAreReadInListOrder) {
+  // A second run over a folder: "Resize of a.jpg" is rewritten by a.jpg's step
+  // and read by its own; one by one it is read after a.jpg rewrote it.
+  // "Resize of z.jpg" is read before z.jpg rewrites it.
+  auto fill = [](const TempDir& dir) {
+    WritePhoto(dir / "a.jpg", 640, 480, 1);
+    WritePhoto(dir / "Resize of a.jpg", 20, 10, 2);
+    WritePhoto(dir / "Resize of z.jpg", 20, 10, 3);
+    WritePhoto(dir / "z.jpg", 640, 480, 4);
+  };
+  TempDir one, four;
+  fill(one);
+  fill(four);
+  ASSERT_EQ(RunBatch({"--percent", "50", "--quiet", "--jobs", "1", one.path().string()}).exitCode,
+            0);
+  ASSERT_EQ(RunBatch({"--percent", "50", "--quiet", "--jobs", "4", four.path().string()}).exitCode,
+            0);
+  const std::vector<std::string> outputs = OutputNames(one.path());
+  ASSERT_EQ(outputs.size(), 4u);
+  EXPECT_EQ(OutputNames(four.path()), outputs);
+  for (const std::string& name : outputs)
+    EXPECT_EQ(ReadFile(four / name), ReadFile(one / name)) << name;
+  TJPEGImage J;
+  J.LoadFromFile(one / "Resize of Resize of a.jpg");
+  EXPECT_EQ(J.Width(), 160);
+}
+
 TEST(VizuvodBatch, BrokenPhotoStopsTheRunOrIsSkippedWithKeepGoing) {
   for (const bool keepGoing : {false, true}) {
     SCOPED_TRACE(keepGoing ? "--keep-going" : "default");
