@@ -145,9 +145,11 @@ void TCustomGradient::DrawBands(TCanvas& canvas, TRect r, int PenStyle, int PenW
   const int dR = RedOf(toRGB_) - fromR, dG = GreenOf(toRGB_) - fromG,
             dB = BlueOf(toRGB_) - fromB;
 
-  // The diagonal sweep: P1 and P2 walk the edges w pixels a step. Its lines
-  // are kept inside the rectangle; the walk itself ends one step past the
-  // far corner and would otherwise mark the row and column beyond it.
+  // The diagonal sweep: P1 and P2 walk the edges w pixels a step. The walk
+  // runs along the excluded bottom row and right column (and, for wide
+  // pens, past the far corner), so its lines are clipped to the rectangle:
+  // nothing beside it is painted, and buffered and direct pictures agree.
+  // A width below 1 steps as 1.
   const int w = PenWidth < 1 ? 1 : PenWidth;
   TPoint P1{orientation_ == fgdRightBias ? R : L, T};
   TPoint P2 = P1;
