@@ -20,9 +20,11 @@
 
 #include "BatchRun.h"
 #include "BrowseDlg.h"
+#include "GroupBox.h"
 #include "Fonts.h"
 #include "MessageBoxes.h"
 #include "PhotoScan.h"
+#include "StoredPicture.h"
 #include "Spin.h"
 #include "WidgetsPlatform.h"
 #include "glWizardHeader.h"
@@ -80,8 +82,17 @@ TglWizardHeader* NewHeader(QWidget* page, int index) {
   auto* header = new TglWizardHeader(page);
   // Docked to the top (its own alignment): the page's full width, 81 high.
   header->setGeometry(0, 0, 659, 81);
+  header->SetCaptionFont(TFont{.Name = QStringLiteral("MS Sans Serif"), .Height = -11,
+                               .Color = clWindowText, .Style = fsBold});
+  header->SetCommentFont(TFont{.Name = QStringLiteral("MS Sans Serif"), .Height = -11,
+                               .Color = clWindowText, .Style = 0});
+  header->SetSymbolFont(TFont{.Name = QStringLiteral("Wingdings"), .Height = -35,
+                              .Color = clHighlightText, .Style = fsBold});
   header->SetCaptions({QString::fromUtf8(HeaderLines[index].caption)});
   header->SetComments({QString::fromUtf8(HeaderLines[index].comment)});
+  header->SetBufferedDraw(false);
+  header->SetGlyph(HeaderPicture());
+  header->SetPageNo(0);
   return header;
 }
 
@@ -265,7 +276,7 @@ void TForm2::CreatePage3() {
   Label7 = NewLabel(page, QStringLiteral("Текущая фотография:"), 16, 216);
   ProgressBar2 = NewProgressBar(page, 24, 232, 601, 17);
   Button6 = NewButton(page, "Отменить процесс", 256, 264, 153, 25);
-  GroupBox1 = new QGroupBox(QStringLiteral(" Отчет "), page);
+  GroupBox1 = new TGroupBox(QStringLiteral(" Отчет "), page);
   GroupBox1->setGeometry(16, 312, 617, 57);
   Label10 = NewLabel(GroupBox1, QStringLiteral("Всего фотографий:"), 8, 16);
   Label9 = NewLabel(GroupBox1, QStringLiteral("0"), 112, 16);

@@ -306,6 +306,42 @@ class TWindowTest : public QObject {
     }
   }
 
+  void headers_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("comment");
+    QTest::newRow("page 1") << "glWizardHeader1"
+                            << "Укажите папку с фотографиями (поддерживается только формат JPG)"
+                            << "В указанной папке должны лежать только те фотографии размер которых "
+                               "нужно изменить";
+    QTest::newRow("page 2") << "glWizardHeader3" << "Настройка"
+                            << "Для продолжения работы необходимо задать настройки";
+    QTest::newRow("page 3") << "glWizardHeader2" << "Авторесайз"
+                            << "В зависимости от выбранного количества фотографий, процесс "
+                               "авторесайза может занять от      нескольких минут, до нескольких часов";
+  }
+
+  void headers() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QString, comment);
+    auto* header = form->findChild<TglWizardHeader*>(name);
+    QVERIFY(header);
+    QCOMPARE(header->Captions(), QStringList{caption});
+    QCOMPARE(header->Comments(), QStringList{comment});
+    QCOMPARE(header->PageNo(), 0);
+    QCOMPARE(header->height(), 81);
+    QCOMPARE(header->CaptionFont().Style, unsigned(fsBold));
+    QCOMPARE(header->CaptionFont().Height, -11);
+    QCOMPARE(header->CommentFont().Style, 0u);
+    QCOMPARE(header->SymbolFont().Height, -35);
+    QVERIFY(header->Symbol().isEmpty());
+    QVERIFY(!header->BufferedDraw());
+    QVERIFY(header->HasGlyph());
+    QCOMPARE(header->Glyph().Width(), 75);
+    QCOMPARE(header->Glyph().Height(), 74);
+  }
+
   void menu() {
     QCOMPARE(form->N1->title(), QStringLiteral("Файл"));
     QCOMPARE(form->N2->text(), QStringLiteral("Выход"));
@@ -740,6 +776,26 @@ class TWindowTest : public QObject {
     QVERIFY(form->isVisible());
     form->N2->trigger();
     QVERIFY(!form->isVisible());
+  }
+
+  void exitDuringRunStopsAfterPhoto() {
+    QTemporaryDir dir;
+    for (int i = 1; i <= 4; ++i) WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 80, 60, i);
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    bool chosen = false;
+    connect(form->ProgressBar2, &QProgressBar::valueChanged, this, [&](int) {
+      if (!chosen && form->Label12->text() == QLatin1String("1")) {
+        chosen = true;
+        QTimer::singleShot(0, form.get(), [&] { form->N2->trigger(); });
+      }
+    });
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QVERIFY(chosen);
+    // The window went away; the photo in progress was finished, no later one started.
+    QVERIFY(!form->isVisible());
+    QCOMPARE(ResizedFiles(dir.path()), (QStringList{"Resize of p1.jpg", "Resize of p2.jpg"}));
+    QVERIFY(!BatchRunActive());
   }
 
   // ---- Screenshots (only when asked for) ---------------------------------------------
