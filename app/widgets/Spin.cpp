@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -604,15 +605,32 @@ void TSpinEdit::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void TSpinEdit::contextMenuEvent(QContextMenuEvent* e) {
-  QMenu* menu = createStandardContextMenu();
-  if (!menu) return;
+  // Our own menu, so that paste and cut follow EditorEnabled as well as
+  // ReadOnly (Qt's standard menu only knows ReadOnly).
+  auto* menu = new QMenu(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  if (!Editable()) {
-    for (QAction* a : menu->actions())
-      if (a->objectName() == QLatin1String("edit-paste") ||
-          a->objectName() == QLatin1String("edit-cut"))
-        a->setEnabled(false);
-  }
+  const bool writable = !isReadOnly();
+  const bool selected = hasSelectedText();
+  auto add = [&](const char* name, const QString& text, QKeySequence::StandardKey key,
+                 bool enabled, auto slot) {
+    QAction* a = menu->addAction(text, this, slot);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcut(key);
+    a->setEnabled(enabled);
+  };
+  add("edit-undo", QStringLiteral("&Отменить"), QKeySequence::Undo,
+      writable && isUndoAvailable(), &QLineEdit::undo);
+  menu->addSeparator();
+  add("edit-cut", QStringLiteral("&Вырезать"), QKeySequence::Cut, Editable() && selected,
+      &QLineEdit::cut);
+  add("edit-copy", QStringLiteral("&Копировать"), QKeySequence::Copy, selected, &QLineEdit::copy);
+  add("edit-paste", QStringLiteral("Вст&авить"), QKeySequence::Paste,
+      Editable() && !QGuiApplication::clipboard()->text().isEmpty(), &QLineEdit::paste);
+  add("edit-delete", QStringLiteral("&Удалить"), QKeySequence::Delete, writable && selected,
+      &QLineEdit::del);
+  menu->addSeparator();
+  add("select-all", QStringLiteral("Выделить &все"), QKeySequence::SelectAll,
+      !text().isEmpty() && selectedText() != text(), &QLineEdit::selectAll);
   menu->popup(e->globalPos());
 }
 

@@ -212,6 +212,16 @@ class BrowseDlgTest : public QObject {
     QCOMPARE(dlg.SelectedFolder(), QString("/photos/2024"));
   }
 
+  void longChosenPathIsKeptWhole() {
+    // Paths here may run past the 260 characters of a fixed path buffer.
+    ScriptedBrowser browser;
+    TBrowseDlg dlg;
+    dlg.SetFolderBrowser(&browser);
+    browser.chosen = "/photos/" + QString(300, 'p');
+    QVERIFY(dlg.Browse());
+    QCOMPARE(dlg.SelectedFolder(), browser.chosen);
+  }
+
   void setUpOrderAndFields() {
     ScriptedBrowser browser;
     TBrowseDlg dlg;

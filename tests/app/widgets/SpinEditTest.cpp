@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLocale>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <climits>
@@ -290,6 +291,22 @@ class SpinEditTest : public QObject {
     QTest::keyClick(e, Qt::Key_Insert, Qt::ShiftModifier);  // the other paste key
     QCOMPARE(e->text(), allowed ? QString("77") : QString("77"));
     QCOMPARE(beeps.count, 0);  // refused quietly
+
+    // The context menu offers paste and cut only when they may change the text.
+    QApplication::clipboard()->setText("5");
+    e->setText("77");
+    e->selectAll();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), e->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(e, &menuEvent);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QStringList enabled;
+    for (QAction* a : menu->actions())
+      if (a->isEnabled()) enabled << a->objectName();
+    menu->close();
+    QCOMPARE(enabled.contains("edit-paste"), allowed);
+    QCOMPARE(enabled.contains("edit-cut"), allowed);
+    QVERIFY(enabled.contains("edit-copy"));
   }
 
   void editorDisabledStillSteps() {
