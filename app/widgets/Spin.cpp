@@ -208,6 +208,13 @@ void TTimerSpeedButton::Click() {
 }
 
 void TTimerSpeedButton::TimerExpired() {
+  // A modal window that came up meanwhile owns the mouse now; the release
+  // will never reach this arrow.
+  const QWidget* modal = QApplication::activeModalWidget();
+  if (modal && modal != window() && !modal->isAncestorOf(this)) {
+    MouseCaptureLost();
+    return;
+  }
   timer_->SetInterval(RepeatIntervalMs);
   if (down_ && captured_) {
     try {

@@ -2,6 +2,7 @@
 // presses on the arrows (with a hand-driven repeat clock), focus changes.
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QLocale>
 #include <QMenu>
 #include <QSignalSpy>
@@ -441,6 +442,26 @@ class SpinEditTest : public QObject {
     QTest::mouseMove(up, QPoint(40, 40));
     QTest::mouseRelease(up, Qt::LeftButton, {}, QPoint(40, 40));
     QCOMPARE(f.edit->text(), QString("2"));
+  }
+
+  void aModalWindowEndsTheRepeat() {
+    FakeClock clock;
+    Form f;
+    TTimerSpeedButton* up = f.edit->Button()->UpButton();
+    QDialog* box = nullptr;
+    connect(f.edit, &TSpinEdit::Change, f.edit, [&] {
+      if (box) return;
+      box = new QDialog(&f.window);
+      box->setModal(true);
+      box->show();
+    });
+    QTest::mousePress(up, Qt::LeftButton, {}, QPoint(7, 4));
+    clock.Advance(400);
+    QCOMPARE(f.edit->text(), QString("1"));
+    clock.Advance(500);
+    QCOMPARE(f.edit->text(), QString("1"));
+    QVERIFY(!up->RepeatTimer()->IsActive());
+    delete box;
   }
 
   void otherButtonsRepeatNothing() {
