@@ -39,21 +39,6 @@ class GradientTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void defaults() {
-    TGradient g;
-    QCOMPARE(g.FromColor(), clGray);
-    QCOMPARE(g.ToColor(), clBlack);
-    QCOMPARE(g.FromRGB(), Grey(128));
-    QCOMPARE(g.ToRGB(), Black);
-    QVERIFY(!g.Active());
-    QVERIFY(!g.BufferedDraw());
-    QCOMPARE(g.Orientation(), fgdHorizontal);
-    QCOMPARE(g.Steps(), 255);
-    QCOMPARE(int(g.PercentFilling()), 100);
-    QCOMPARE(g.BrushStyle(), bsSolid);
-    QVERIFY(!g.OnChange);
-  }
-
   void notifications() {
     TGradient g;
     int calls = 0;
@@ -100,12 +85,6 @@ class GradientTest : public QObject {
     TGradient g;
     g.SetSteps(written);
     QCOMPARE(g.Steps(), read);
-  }
-
-  void percentFillingIsNotClamped() {
-    TGradient g;
-    g.SetPercentFilling(200);
-    QCOMPARE(int(g.PercentFilling()), 200);
   }
 
   void assignCopiesAllSettings() {
