@@ -1,7 +1,12 @@
 // Times ShrinkBitmap and EnlargeBitmap, fast beside literal, on 12 MP and
 // 24 MP photo-like pictures: shrink to 50 %, shrink to width 800, enlarge to
 // 150 %. The literal enlarger is timed on a crop and scaled per megapixel.
-// Not run by ctest; run by hand: build-<dir>/bench/resample_bench
+// With --job PHOTO.jpg it times instead the whole per-photo job (load,
+// decode, resample, encode, save) against the codec alone (the same without
+// resampling, at the photo's own size).
+// Not run by ctest; run by hand:
+//   build-<dir>/bench/resample_bench [--fast-only | --job PHOTO.jpg]
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,9 +14,12 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <filesystem>
+#include <vector>
 
 #include "EnlargeBitmap.h"
 #include "EnlargeBitmapLiteral.h"
+#include "JpegImage.h"
 #include "ShrinkBitmap.h"
 #include "ShrinkBitmapLiteral.h"
 
@@ -92,9 +100,68 @@ void Enlarge(const TBitmap& source, float scale, const char* what, bool withLite
   Report(what, "literal", perOutMP * outMP(source), srcMP, outMP(source), "(from a 500x500 crop)");
 }
 
+double Median(int runs, const std::function<void()>& f) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) times.push_back(Seconds(f));
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// The batch run's step for one photo, with `resize` between decode and encode.
+void Job(const std::string& photo, const std::string& out,
+         const std::function<const TBitmap&(std::shared_ptr<TBitmap>&)>& resize) {
+  TJPEGImage J;
+  J.LoadFromFile(photo);
+  auto S = std::make_shared<TBitmap>();
+  S->Assign(J);
+  const TBitmap& result = resize(S);
+  TJPEGImage K;
+  K.Assign(result);
+  K.SaveToFile(out);
+}
+
+int Jobs(const std::string& photo) {
+  const std::string out = (std::filesystem::temp_directory_path() / "resample-bench-out.jpg").string();
+  TJPEGImage J;
+  J.LoadFromFile(photo);
+  const int w = J.Width(), h = J.Height();
+  std::printf("%s: %d x %d\n", photo.c_str(), w, h);
+  TBitmap D;
+  TBitmap* R = nullptr;
+  auto shrinkTo = [&](int dw, int dh) {
+    return [&, dw, dh](std::shared_ptr<TBitmap>& S) -> const TBitmap& {
+      D = TBitmap();
+      D.SetSize(dw, dh);
+      ShrinkBitmap(*S, D, R);
+      return *R;
+    };
+  };
+  const double codec = Median(5, [&] { Job(photo, out, [](auto& S) -> const TBitmap& { return *S; }); });
+  std::printf("  codec alone (decode + encode) %8.1f ms\n", codec * 1000);
+  struct Case {
+    const char* name;
+    std::function<const TBitmap&(std::shared_ptr<TBitmap>&)> resize;
+    double target;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"50 %", shrinkTo(int(std::nearbyint(w * 0.5)), int(std::nearbyint(h * 0.5))), 1.0},
+           {"width 800", shrinkTo(800, int(std::nearbyint(h * 800.0 / w))), 0.8},
+           {"150 %", [](std::shared_ptr<TBitmap>& S) -> const TBitmap& {
+              EnlargeBitmap(S, "percent", 1.5f, 1.5f, 0, 0);
+              return *S;
+            }, 3.5}}) {
+    const double job = Median(3, [&] { Job(photo, out, c.resize); });
+    std::printf("  job %-10s %8.1f ms  = %.2f x codec (aim at most %.1f)\n", c.name, job * 1000,
+                job / codec, c.target);
+  }
+  std::filesystem::remove(out);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--job") return Jobs(argv[2]);
   const bool literal = argc < 2 || std::string(argv[1]) != "--fast-only";
   for (const auto& [w, h] : {std::pair{4000, 3000}, std::pair{6000, 4000}}) {
     std::printf("%d x %d (%.0f MP), 24-bit\n", w, h, w * double(h) / 1e6);

@@ -211,6 +211,25 @@ void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* o
   for (; i < count; ++i) out[i] = ClampByte(RoundHalfEven(k * sV[i] + I0[i]));
 }
 
+// A row at its cell's origin (y = Y0): each lane is round(I0), I0 a float
+// well below 2^22, which float arithmetic rounds exactly, four lanes a time.
+void ComposeRowAtOrigin(const float* I0, std::uint8_t* out, int count) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128 magic = _mm_set1_ps(0x1.8p23f), zero = _mm_setzero_ps(), top = _mm_set1_ps(255);
+  auto lanes = [&](const float* v) {
+    __m128 r = _mm_sub_ps(_mm_add_ps(_mm_loadu_ps(v), magic), magic);  // round half to even
+    return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(r, zero), top));
+  };
+  for (; i + 16 <= count; i += 16) {
+    const __m128i words = _mm_packs_epi32(lanes(I0 + i), lanes(I0 + i + 4));
+    const __m128i words2 = _mm_packs_epi32(lanes(I0 + i + 8), lanes(I0 + i + 12));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
+  }
+#endif
+  for (; i < count; ++i) out[i] = ClampByte(RoundHalfEven(I0[i]));
+}
+
 // The same where the double sum may be inexact (vertical scales of 16 and
 // more): the tie case recovers the lost part.
 void ComposeRowTies(const float* I0, const float* sV, double k, std::uint8_t* out, int count) {
@@ -249,7 +268,16 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
   const TSourceRows source(S, length);
   std::vector<std::uint8_t> top(std::size_t(length) * 3), bottom(std::size_t(length) * 3);
   const int lanes = 4 * EW;
-  std::vector<float> I0s(lanes, 0.0f), I1s(lanes, 0.0f), sVs(lanes, 0.0f);
+  std::vector<float> I0s(lanes, 0.0f), sVs(lanes, 0.0f);
+  std::vector<int> originCols, innerCols;
+  for (int x = 0; x < EW; ++x) (cols.offset[x] == 0 ? originCols : innerCols).push_back(x);
+  std::vector<float> packedI0(4 * innerCols.size(), 0.0f), packedI1(packedI0.size(), 0.0f),
+      packedSV(packedI0.size(), 0.0f);
+  float slopeY[511];
+  for (int d = -255; d <= 255; ++d) slopeY[d + 255] = float((long double)d / g.scaleY);
+  // Values at a row's cell origin stay far below 2^22 (float rounding safe).
+  const long double bI = 255 + cols.maxOffset * (long double)std::fabs(slope[255 + 255]);
+  const bool floatOrigin = bI < 0x1p21L;
   int loadedCell = -2;
 
   for (int y = 0; y < EH; ++y) {
@@ -264,21 +292,38 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
       }
       source.Load(cy + 1, bottom.data());
       loadedCell = cy;
-      for (int x = 0; x < EW; ++x) {
+      // Columns at their cell's origin: I0 = p00 and I1 - I0 = p01 - p00, an
+      // integer whose slope the vertical table holds.
+      for (int x : originCols) {
+        const std::uint8_t* t = top.data() + 3 * cols.cell[x];
+        const std::uint8_t* b = bottom.data() + 3 * cols.cell[x];
+        for (int ch = 0; ch < 3; ++ch) {
+          I0s[4 * x + ch] = t[ch];
+          sVs[4 * x + ch] = slopeY[b[ch] - t[ch] + 255];
+        }
+      }
+      // The others, packed together for the divisions and then put in place.
+      for (std::size_t j = 0; j < innerCols.size(); ++j) {
+        const int x = innerCols[j];
         const std::uint8_t* t = top.data() + 3 * cols.cell[x];
         const std::uint8_t* b = bottom.data() + 3 * cols.cell[x];
         const double k = cols.offset[x];
         for (int ch = 0; ch < 3; ++ch) {
           const float sT = slope[t[ch + 3] - t[ch] + 255];
           const float sB = slope[b[ch + 3] - b[ch] + 255];
-          I0s[4 * x + ch] = float(k * sT + t[ch]);
-          I1s[4 * x + ch] = float(k * sB + b[ch]);
+          I0s[4 * x + ch] = packedI0[4 * j + ch] = float(k * sT + t[ch]);
+          packedI1[4 * j + ch] = float(k * sB + b[ch]);
         }
       }
-      VerticalSlopes(I0s.data(), I1s.data(), g.scaleY, sVs.data(), lanes);
+      VerticalSlopes(packedI0.data(), packedI1.data(), g.scaleY, packedSV.data(),
+                     int(packedSV.size()));
+      for (std::size_t j = 0; j < innerCols.size(); ++j)
+        std::memcpy(&sVs[4 * std::size_t(innerCols[j])], &packedSV[4 * j], 4 * sizeof(float));
     }
     std::uint8_t* out = E->ScanLine(y);
-    if (path == TPath::Exact)
+    if (rows.offset[y] == 0 && floatOrigin)
+      ComposeRowAtOrigin(I0s.data(), out, lanes);
+    else if (path == TPath::Exact)
       ComposeRowExact(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
     else
       ComposeRowTies(I0s.data(), sVs.data(), rows.offset[y], out, lanes);

@@ -55,8 +55,9 @@ TBitmap MakePicture(TPixelFormat format, int w, int h, Picture kind, std::mt1993
   if (format == TPixelFormat::pf8bit) {
     TBitmap g;
     g.SetPixelFormat(TPixelFormat::pf8bit);
-    std::vector<TPaletteEntry> palette(256);
-    for (int i = 0; i < 256; ++i)
+    // Random pictures get a short palette: indices past its end read black.
+    std::vector<TPaletteEntry> palette(kind == Picture::Random ? 200 : 256);
+    for (std::size_t i = 0; i < palette.size(); ++i)
       palette[i] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)};
     g.SetPalette(palette);
     g.SetSize(w, h);
