@@ -583,6 +583,37 @@ class TWindowTest : public QObject {
     }
   }
 
+  // Real photos (progressive, grey, restart markers, odd sizes) when the
+  // corpus beside the project is there; copied into a scratch folder.
+  void corpusRunMatchesBatchTool() {
+    QString corpus = qEnvironmentVariable("VIZUVOD_CORPUS", QStringLiteral(VIZUVOD_CORPUS_DIR));
+    const QDir photosDir(corpus + "/photos");
+    if (!photosDir.exists()) QSKIP("the photo corpus is not there");
+    const QStringList names{"tower_progressive.jpg", "tower_grayscale.jpg", "apsara.jpg",
+                            "skater-progressive.jpg", "Canon_40D.jpg",      "restarts_33x33.jpg",
+                            "web_strip_49x500.jpg"};
+    QTemporaryDir dir, reference;
+    for (const QString& name : names) {
+      if (!photosDir.exists(name)) QSKIP(qPrintable("corpus photo missing: " + name));
+      QVERIFY(QFile::copy(photosDir.filePath(name), dir.filePath(name)));
+      QVERIFY(QFile::copy(photosDir.filePath(name), reference.filePath(name)));
+    }
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 45);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QVERIFY(boxes.empty());
+    QCOMPARE(form->Label12->text(), QString::number(names.size()));
+
+    QProcess batch;
+    batch.start(QStringLiteral(VIZUVOD_BATCH), {"--percent", "45", "--quiet", reference.path()});
+    QVERIFY(batch.waitForFinished(120000));
+    QCOMPARE(batch.exitCode(), 0);
+    const QStringList written = ResizedFiles(dir.path());
+    QCOMPARE(written.size(), names.size());
+    for (const QString& name : written)
+      QVERIFY2(ReadAll(dir.filePath(name)) == ReadAll(reference.filePath(name)), qPrintable(name));
+  }
+
   void cancelDuringRun() {
     QTemporaryDir dir;
     constexpr int count = 10;
