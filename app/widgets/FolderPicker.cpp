@@ -25,6 +25,7 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
 
   caption_ = new QLabel(request.Title, this);
   caption_->setWordWrap(true);
+  caption_->setVisible(!request.Title.isEmpty());
 
   model_ = new QFileSystemModel(this);
   QDir::Filters filter = QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives;

@@ -398,6 +398,7 @@ class BrowseDlgTest : public QObject {
     picker.Initialize();
     QVERIFY(!picker.IsOKEnabled());
     QCOMPARE(picker.CaptionLine()->text(), r.Title);
+    QVERIFY(!picker.CaptionLine()->isHidden());
     QVERIFY(!picker.StatusLine()->isHidden());
     QVERIFY(!picker.EditBox());
 
@@ -431,6 +432,7 @@ class BrowseDlgTest : public QObject {
     TFolderPickerDialog picker(r);
     picker.Initialize();
     picker.show();
+    QVERIFY(picker.CaptionLine()->isHidden());  // no caption, no empty line
     picker.SetSelection(tmp.path() + "/Photos");
     QCOMPARE(picker.EditBox()->text(), QString("Photos"));
 
