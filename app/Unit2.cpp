@@ -224,7 +224,6 @@ void TForm2::CreatePage1() {
   Button4 = NewButton(page, "Выбрать", 568, 118, 83, 25);
   Bevel1 = NewTopLine(page, 8, 384, 641);
   Button1 = NewButton(page, "Дальше >>", 576, 400, 75, 25);
-  Label1->setBuddy(Edit1);
 
   QWidget::setTabOrder(Button1, Edit1);
   QWidget::setTabOrder(Edit1, Button4);
