@@ -144,7 +144,7 @@ class TSpinButton : public QWidget {
   void AdjustSize();
 
  signals:
-  // A left-button press on an arrow, after the focus rules ran.
+  // A press on an arrow (any button), after the focus rules ran.
   void ArrowPressed();
 
  protected:
