@@ -165,24 +165,6 @@ inline double RoundSum(double a, double b) {
 
 inline std::uint8_t ClampByte(double v) { return std::uint8_t(v <= 0 ? 0 : v >= 255 ? 255 : v); }
 
-// sV = (I1 - I0) / scaleY for every lane of the cell row. I1 - I0 is exact
-// in double and the double quotient rounds to the same float as the
-// extended one (file comment).
-void VerticalSlopes(const float* I0, const float* I1, double scaleY, float* sV, int count) {
-  int i = 0;
-#if defined(__SSE2__)
-  const __m128d divisor = _mm_set1_pd(scaleY);
-  for (; i + 4 <= count; i += 4) {
-    const __m128 a = _mm_loadu_ps(I0 + i), b = _mm_loadu_ps(I1 + i);
-    const __m128d lo = _mm_div_pd(_mm_sub_pd(_mm_cvtps_pd(b), _mm_cvtps_pd(a)), divisor);
-    const __m128d hi = _mm_div_pd(
-        _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(b, b)), _mm_cvtps_pd(_mm_movehl_ps(a, a))), divisor);
-    _mm_storeu_ps(sV + i, _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi)));
-  }
-#endif
-  for (; i < count; ++i) sV[i] = float((double(I1[i]) - double(I0[i])) / scaleY);
-}
-
 // One output row: every lane round(k * sV + I0) clamped to a byte. Used
 // where k * sV + I0 is exact in double, so rounding the double rounds the
 // exact value. The fourth lane of a pixel is 0 + k * 0, the unused byte.
@@ -209,6 +191,40 @@ void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* o
   }
 #endif
   for (; i < count; ++i) out[i] = ClampByte(RoundHalfEven(k * sV[i] + I0[i]));
+}
+
+// I0 = k*sT + p00, I1 = k*sB + p01 (exact in double, rounded once to float)
+// and sV = (I1 - I0) / scaleY for the three channels of one column whose
+// cell starts k columns to its left; t and b point at the cell's top-left
+// and bottom-left source pixels. The fourth lanes are left alone (0).
+inline void InnerColumn(const std::uint8_t* t, const std::uint8_t* b, int k, const float* slope,
+                        double scaleY, float* I0, float* sV) {
+#if defined(__SSE2__)
+  const __m128d kk = _mm_set1_pd(k), divisor = _mm_set1_pd(scaleY);
+  // The two halves of one row's values, channel pairs (0, 1) and (2, -).
+  auto values = [&](const std::uint8_t* p, __m128d& lo, __m128d& hi) {
+    lo = _mm_add_pd(_mm_mul_pd(kk, _mm_set_pd(slope[p[4] - p[1] + 255], slope[p[3] - p[0] + 255])),
+                    _mm_set_pd(p[1], p[0]));
+    hi = _mm_add_pd(_mm_mul_pd(kk, _mm_set_sd(slope[p[5] - p[2] + 255])), _mm_set_sd(p[2]));
+  };
+  __m128d t0, t1, b0, b1;
+  values(t, t0, t1);
+  values(b, b0, b1);
+  const __m128 i0 = _mm_movelh_ps(_mm_cvtpd_ps(t0), _mm_cvtpd_ps(t1));
+  const __m128 i1 = _mm_movelh_ps(_mm_cvtpd_ps(b0), _mm_cvtpd_ps(b1));
+  const __m128d lo = _mm_div_pd(_mm_sub_pd(_mm_cvtps_pd(i1), _mm_cvtps_pd(i0)), divisor);
+  const __m128d hi = _mm_div_pd(
+      _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(i1, i1)), _mm_cvtps_pd(_mm_movehl_ps(i0, i0))), divisor);
+  _mm_storeu_ps(I0, i0);
+  _mm_storeu_ps(sV, _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi)));
+#else
+  for (int ch = 0; ch < 3; ++ch) {
+    const float i0 = float(double(k) * slope[t[ch + 3] - t[ch] + 255] + t[ch]);
+    const float i1 = float(double(k) * slope[b[ch + 3] - b[ch] + 255] + b[ch]);
+    I0[ch] = i0;
+    sV[ch] = float((double(i1) - double(i0)) / scaleY);
+  }
+#endif
 }
 
 // A row at its cell's origin (y = Y0): each lane is round(I0), I0 a float
@@ -271,8 +287,6 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
   std::vector<float> I0s(lanes, 0.0f), sVs(lanes, 0.0f);
   std::vector<int> originCols, innerCols;
   for (int x = 0; x < EW; ++x) (cols.offset[x] == 0 ? originCols : innerCols).push_back(x);
-  std::vector<float> packedI0(4 * innerCols.size(), 0.0f), packedI1(packedI0.size(), 0.0f),
-      packedSV(packedI0.size(), 0.0f);
   float slopeY[511];
   for (int d = -255; d <= 255; ++d) slopeY[d + 255] = float((long double)d / g.scaleY);
   // Values at a row's cell origin stay far below 2^22 (float rounding safe).
@@ -302,23 +316,11 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
           sVs[4 * x + ch] = slopeY[b[ch] - t[ch] + 255];
         }
       }
-      // The others, packed together for the divisions and then put in place.
-      for (std::size_t j = 0; j < innerCols.size(); ++j) {
-        const int x = innerCols[j];
-        const std::uint8_t* t = top.data() + 3 * cols.cell[x];
-        const std::uint8_t* b = bottom.data() + 3 * cols.cell[x];
-        const double k = cols.offset[x];
-        for (int ch = 0; ch < 3; ++ch) {
-          const float sT = slope[t[ch + 3] - t[ch] + 255];
-          const float sB = slope[b[ch + 3] - b[ch] + 255];
-          I0s[4 * x + ch] = packedI0[4 * j + ch] = float(k * sT + t[ch]);
-          packedI1[4 * j + ch] = float(k * sB + b[ch]);
-        }
-      }
-      VerticalSlopes(packedI0.data(), packedI1.data(), g.scaleY, packedSV.data(),
-                     int(packedSV.size()));
-      for (std::size_t j = 0; j < innerCols.size(); ++j)
-        std::memcpy(&sVs[4 * std::size_t(innerCols[j])], &packedSV[4 * j], 4 * sizeof(float));
+      // The others: I0, I1 and sV of the three channels side by side.
+      for (int x : innerCols)
+        InnerColumn(top.data() + 3 * cols.cell[x], bottom.data() + 3 * cols.cell[x],
+                    cols.offset[x], slope, g.scaleY, &I0s[4 * std::size_t(x)],
+                    &sVs[4 * std::size_t(x)]);
     }
     std::uint8_t* out = E->ScanLine(y);
     if (rows.offset[y] == 0 && floatOrigin)
