@@ -8,6 +8,7 @@
 //   build-<dir>/bench/resample_bench [--fast-only | --job PHOTO.jpg]
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -100,13 +101,6 @@ void Enlarge(const TBitmap& source, float scale, const char* what, bool withLite
   Report(what, "literal", perOutMP * outMP(source), srcMP, outMP(source), "(from a 500x500 crop)");
 }
 
-double Median(int runs, const std::function<void()>& f) {
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) times.push_back(Seconds(f));
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
-
 // The batch run's step for one photo, with `resize` between decode and encode.
 void Job(const std::string& photo, const std::string& out,
          const std::function<const TBitmap&(std::shared_ptr<TBitmap>&)>& resize) {
@@ -120,6 +114,15 @@ void Job(const std::string& photo, const std::string& out,
   K.SaveToFile(out);
 }
 
+double CpuSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// The cases run in turns, so that a change in the machine's load touches
+// all of them alike; each figure is the median of its turns, in processor
+// time (the machine is shared) beside wall time.
 int Jobs(const std::string& photo) {
   const std::string out = (std::filesystem::temp_directory_path() / "resample-bench-out.jpg").string();
   TJPEGImage J;
@@ -136,23 +139,39 @@ int Jobs(const std::string& photo) {
       return *R;
     };
   };
-  const double codec = Median(5, [&] { Job(photo, out, [](auto& S) -> const TBitmap& { return *S; }); });
-  std::printf("  codec alone (decode + encode) %8.1f ms\n", codec * 1000);
   struct Case {
     const char* name;
     std::function<const TBitmap&(std::shared_ptr<TBitmap>&)> resize;
     double target;
+    std::vector<double> cpu, wall;
   };
-  for (const Case& c : std::vector<Case>{
-           {"50 %", shrinkTo(int(std::nearbyint(w * 0.5)), int(std::nearbyint(h * 0.5))), 1.0},
-           {"width 800", shrinkTo(800, int(std::nearbyint(h * 800.0 / w))), 0.8},
-           {"150 %", [](std::shared_ptr<TBitmap>& S) -> const TBitmap& {
-              EnlargeBitmap(S, "percent", 1.5f, 1.5f, 0, 0);
-              return *S;
-            }, 3.5}}) {
-    const double job = Median(3, [&] { Job(photo, out, c.resize); });
-    std::printf("  job %-10s %8.1f ms  = %.2f x codec (aim at most %.1f)\n", c.name, job * 1000,
-                job / codec, c.target);
+  std::vector<Case> cases{
+      {"codec alone", [](std::shared_ptr<TBitmap>& S) -> const TBitmap& { return *S; }, 0, {}, {}},
+      {"50 %", shrinkTo(int(std::nearbyint(w * 0.5)), int(std::nearbyint(h * 0.5))), 1.0, {}, {}},
+      {"width 800", shrinkTo(800, int(std::nearbyint(h * 800.0 / w))), 0.8, {}, {}},
+      {"150 %",
+       [](std::shared_ptr<TBitmap>& S) -> const TBitmap& {
+         EnlargeBitmap(S, "percent", 1.5f, 1.5f, 0, 0);
+         return *S;
+       },
+       3.5, {}, {}}};
+  for (int turn = 0; turn < 7; ++turn)
+    for (Case& c : cases) {
+      const double cpu = CpuSeconds();
+      c.wall.push_back(Seconds([&] { Job(photo, out, c.resize); }));
+      c.cpu.push_back(CpuSeconds() - cpu);
+    }
+  auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  const double codecCpu = median(cases[0].cpu), codecWall = median(cases[0].wall);
+  for (const Case& c : cases) {
+    std::printf("  %-12s cpu %7.1f ms = %.2f x codec   wall %7.1f ms = %.2f x codec", c.name,
+                median(c.cpu) * 1000, median(c.cpu) / codecCpu, median(c.wall) * 1000,
+                median(c.wall) / codecWall);
+    if (c.target > 0) std::printf("   (aim at most %.1f)", c.target);
+    std::printf("\n");
   }
   std::filesystem::remove(out);
   return 0;

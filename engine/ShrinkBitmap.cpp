@@ -21,10 +21,11 @@ using namespace shrink_detail;
 
 namespace {
 
-// Adds one source row into the per-target-column sums: each column run is
-// summed in registers first, then added once to its column's three sums.
-template <class Sum>
-void AccumulateRow(const std::uint8_t* in, const std::int32_t* runs, int DW, Sum* sums) {
+// Adds one row (of bytes, or of column sums of several rows) into the
+// per-target-column sums: each column run is summed in registers first,
+// then added once to its column's three sums.
+template <class Sum, class In>
+void AccumulateRow(const In* in, const std::int32_t* runs, int DW, Sum* sums) {
   for (int i = 0; i < DW; ++i, sums += 3) {
     const int run = runs[i];
     Sum b, g, r;
@@ -48,18 +49,50 @@ void AccumulateRow(const std::uint8_t* in, const std::int32_t* runs, int DW, Sum
   }
 }
 
+// Sets (first row of a run) or adds n bytes into 16-bit column sums.
+void AddToColumnSums(const std::uint8_t* in, std::uint16_t* sums, int n, bool first) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= n; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
+    auto* out = reinterpret_cast<__m128i*>(sums + i);
+    if (!first) {
+      lo = _mm_add_epi16(lo, _mm_loadu_si128(out));
+      hi = _mm_add_epi16(hi, _mm_loadu_si128(out + 1));
+    }
+    _mm_storeu_si128(out, lo);
+    _mm_storeu_si128(out + 1, hi);
+  }
+#endif
+  for (; i < n; ++i) sums[i] = std::uint16_t(first ? in[i] : sums[i] + in[i]);
+}
+
 template <class Sum>
 void Average(const TBitmap& S, TBitmap& D, const std::vector<std::int32_t>& columnRuns,
              const std::vector<std::int32_t>& rowRuns, bool smallBlocks) {
   const int DW = D.Width(), DH = D.Height();
   std::vector<Sum> sums(std::size_t(DW) * 3);
+  // Row runs of up to 257 rows keep a column's sum within 16 bits: the rows
+  // of a run are then added column by column first (sixteen bytes at a
+  // time) and the column runs summed once per target row. The sums are the
+  // same integers in any order.
+  const bool columnsFirst = *std::max_element(rowRuns.begin(), rowRuns.end()) <= 257;
+  std::vector<std::uint16_t> columnSums(columnsFirst ? std::size_t(S.Width()) * 3 : 0);
   std::vector<TBlockScale> scales(DW);
   int scalesForRun = 0;  // the row run the column scales were made for
   int sy = 0;
   for (int j = 0; j < DH; ++j) {
     std::fill(sums.begin(), sums.end(), Sum(0));
-    for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
-      AccumulateRow(S.ScanLine(yy), columnRuns.data(), DW, sums.data());
+    if (columnsFirst) {
+      for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
+        AddToColumnSums(S.ScanLine(yy), columnSums.data(), int(columnSums.size()), yy == sy);
+      AccumulateRow(columnSums.data(), columnRuns.data(), DW, sums.data());
+    } else {
+      for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
+        AccumulateRow(S.ScanLine(yy), columnRuns.data(), DW, sums.data());
+    }
     sy += rowRuns[j];
     // Row runs take one or two lengths, so the reciprocals are made rarely.
     if (rowRuns[j] != scalesForRun) {
