@@ -4,7 +4,7 @@
 // anything else escaping (std::bad_alloc, a foreign exception), a sanitizer
 // report or a written file that does not read back is a finding.
 //
-// The last three input bytes choose the resize (libjpeg stops at the
+// The last three input bytes choose the decoder settings and the resize (libjpeg stops at the
 // end-of-image marker, so trailing bytes do not disturb sound files); the
 // rest is the photo file. Target sizes and decoded pixel counts are kept
 // small so the fuzzer spends its time on odd data, not on big pictures.
@@ -83,6 +83,12 @@ void OnePhoto(const std::uint8_t* data, std::size_t size) {
   WriteAll(in, data, size);
 
   TJPEGImage j;
+  // The decoder's other settings: the 8-bit palette of low-colour displays,
+  // grey output, the fast transform, and the reduced scales.
+  if (knobs[0] & 8) j.settings.pixelFormat = TPixelFormat::pf8bit;
+  if (knobs[0] & 16) j.settings.grayscale = true;
+  if (knobs[0] & 32) j.settings.performance = TJPEGPerformance::jpBestSpeed;
+  j.settings.scale = knobs[0] >> 6;
   j.LoadFromFile(in);
   const TJPEGData* header = j.Data();
   const long long pixels = header ? (long long)header->width * header->height : 0;
