@@ -42,7 +42,9 @@ static std::size_t PixelBytes(int width, int height, TPixelFormat format) {
   if (width <= 0 || height <= 0) return 0;
   const std::uint64_t stride = (std::uint64_t(width) * TBitmap::BitsPerPixel(format) + 31) / 32 * 4;
   const std::uint64_t size = stride * std::uint64_t(height);
-  if (stride > std::uint64_t(INT32_MAX) || size > TBitmap::MaxPixelBytes) throw EOutOfResources();
+  if (std::uint64_t(width) * std::uint64_t(height) > TBitmap::MaxPixels ||
+      stride > std::uint64_t(INT32_MAX) || size > TBitmap::MaxPixelBytes)
+    throw EOutOfResources();
   return std::size_t(size);
 }
 

@@ -91,9 +91,13 @@ class TBitmap : public TGraphic {
   void Assign(const TBitmap& source) { *this = source; }
   void Assign(TJPEGImage& source);  // decodes once; defined with the codec
 
-  // Largest pixel memory a bitmap may take; beyond it sizing fails with
-  // EOutOfResources before anything is allocated.
-  static constexpr std::size_t MaxPixelBytes = std::size_t(1) << 32;
+  // Largest picture a bitmap may hold: 2^28 pixels (16384 x 16384) is far
+  // above any camera's photo and more than a JPEG file can carry back out;
+  // beyond it sizing fails at once with EOutOfResources, before anything is
+  // allocated, instead of filling the machine's memory for a picture that
+  // could never be saved.
+  static constexpr std::uint64_t MaxPixels = std::uint64_t(1) << 28;
+  static constexpr std::size_t MaxPixelBytes = std::size_t(MaxPixels) * 4;
 
  private:
   struct PixelMemory;

@@ -16,11 +16,10 @@
 
 namespace {
 
-// Largest picture the decoder takes on. 2^28 pixels (16384 x 16384) is far
-// above any camera's photo, yet bounds the picture to under 1 GiB at 24 bits,
-// so a small file whose header claims a giant picture is refused before
-// anything of that size is allocated.
-constexpr std::uint64_t MaxDecodedPixels = std::uint64_t(1) << 28;
+// Largest picture the decoder takes on: the bitmap's own limit, checked
+// against the header so a small file whose header claims a giant picture is
+// refused before anything of that size is allocated.
+constexpr std::uint64_t MaxDecodedPixels = TBitmap::MaxPixels;
 
 // Working memory the library itself may take. Progressive files keep every
 // coefficient of the picture (2 bytes a sample, about 200 MB for a 36 MP
@@ -30,6 +29,20 @@ constexpr long MaxLibraryMemory = 1L << 30;
 // The grey levels (or colours) of a quantised picture; 20 of 256 entries stay
 // free, as in the system palette the format was made for.
 constexpr int QuantisedColours = 236;
+
+// Most scans a file may have. Real progressive files have about a dozen, but
+// a scan can be a few bytes that make the library pass over the whole
+// picture once more: a 130 KB file of 2,000 scans kept it busy for half a
+// minute. Past this many the file is refused (as libjpeg-turbo's own
+// TurboJPEG interface does, with the same number).
+constexpr int MaxScans = 500;
+
+// Called by the library as it reads the file; leaves by the error exit, like
+// any other error of the library, once the scans pass MaxScans.
+void RefuseEndlessScans(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > MaxScans)
+    ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+}
 
 // How decoded rows reach the bitmap.
 enum class TRowLayout {
@@ -120,8 +133,11 @@ void TJPEGImage::Decode() {
   TBitmap& picture = *picture_;
   const std::vector<std::uint8_t>& bytes = data_->bytes;
 
+  jpeg_progress_mgr progress{};  // outlives d, which points at it
+  progress.progress_monitor = RefuseEndlessScans;
   TJpegDecompressor d;
   d->mem->max_memory_to_use = MaxLibraryMemory;
+  d->progress = &progress;
   // No bytes at all fail here with the library's code for empty input.
   d([&](j_decompress_ptr c) {
     jpeg_mem_src(c, bytes.data(), bytes.size());

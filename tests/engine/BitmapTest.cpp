@@ -88,4 +88,7 @@ TEST(Bitmap, HugeSizeFailsAndLeavesBitmapUnchanged) {
   EXPECT_EQ(b.Width(), 4);
   EXPECT_EQ(b.Height(), 4);
   EXPECT_EQ(b.Pixel(3, 3), 0x00FFFFFFu);
+  // A picture just over the pixel limit is refused without trying to allocate it.
+  EXPECT_THROW(b.SetSize(16385, 16384), EOutOfResources);
+  EXPECT_NO_THROW(b.SetSize(16384, 3));
 }
