@@ -35,6 +35,7 @@ struct Options {
   int restartRows = 0;
   int lumaH = 2, lumaV = 2;  // sampling of the first component
   int quality = 75;
+  bool flat = false;  // one grey all over: the smallest entropy data there is
 };
 
 namespace detail {
@@ -91,7 +92,8 @@ inline Bytes Encode(const Options& o) {
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = int(cinfo.next_scanline);
     for (int x = 0; x < o.width; ++x)
-      for (int c = 0; c < components; ++c) row[std::size_t(x) * components + c] = detail::Sample(x, y, c);
+      for (int c = 0; c < components; ++c)
+        row[std::size_t(x) * components + c] = o.flat ? 128 : detail::Sample(x, y, c);
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);
   }
@@ -140,6 +142,21 @@ inline Bytes WithFrame(Bytes b, int marker = -1, int precision = -1, int width =
   if (height >= 0) b[f + 5] = std::uint8_t(height >> 8), b[f + 6] = std::uint8_t(height);
   if (width >= 0) b[f + 7] = std::uint8_t(width >> 8), b[f + 8] = std::uint8_t(width);
   return b;
+}
+
+// The file with its last scan repeated `times` more times before the end
+// marker: a few bytes each, yet each makes the decoder pass over the whole
+// picture once more.
+inline Bytes WithRepeatedLastScan(const Bytes& b, int times) {
+  const auto starts = ScanStarts(b);
+  if (starts.size() < 2 || b.size() < 2) return b;
+  const std::size_t lastSos = FindMarker(b, 0xDA, starts[starts.size() - 2]);
+  const std::size_t end = b.size() - 2;  // the end-of-image marker
+  Bytes out(b.begin(), b.begin() + std::ptrdiff_t(end));
+  for (int i = 0; i < times; ++i) out.insert(out.end(), b.begin() + std::ptrdiff_t(lastSos), b.begin() + std::ptrdiff_t(end));
+  out.push_back(0xFF);
+  out.push_back(0xD9);
+  return out;
 }
 
 inline Bytes Truncated(Bytes b, std::size_t keep) {

@@ -254,3 +254,36 @@ TEST(ReliabilityDamaged, EnlargingBeyondThePictureLimitFailsCleanly) {
   EXPECT_FALSE(fs::exists(ResizedPhotoPath(path)));
   EXPECT_LT(PeakRssKiB() - before, 64 * 1024);
 }
+
+// A progressive file may repeat scans without end: a few bytes each, yet each
+// makes the decoder pass over the whole picture again (a 130 KB file of 2,000
+// scans of a 4096 x 4096 picture kept the decoder busy for half a minute).
+// Real files have a dozen scans; past the codec's limit the file is refused.
+TEST(ReliabilityDamaged, EndlessScansAreRefusedInsteadOfDecodedForMinutes) {
+  TempDir dir;
+  craft::Options o;
+  o.width = 1024, o.height = 1024;
+  o.input = JCS_GRAYSCALE, o.lumaH = o.lumaV = 1, o.progressive = true, o.flat = true;
+  const craft::Bytes sound = craft::Encode(o);
+  struct TCase {
+    int extraScans;
+    bool refused;
+  };
+  for (const TCase c : {TCase{0, false}, TCase{50, false}, TCase{5000, true}, TCase{60000, true}}) {
+    SCOPED_TRACE(c.extraScans);
+    const std::string path = dir / "scans.jpg";
+    craft::WriteFile(path, craft::WithRepeatedLastScan(sound, c.extraScans));
+    const auto start = std::chrono::steady_clock::now();
+    std::string failure;
+    try {
+      TJPEGImage J;
+      J.LoadFromFile(path);
+      TBitmap B;
+      B.Assign(J);
+    } catch (const Exception& e) {
+      failure = e.what();
+    }
+    EXPECT_EQ(failure, c.refused ? "JPEG error #" + std::to_string(JERR_BAD_PROGRESSION) : "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  }
+}
