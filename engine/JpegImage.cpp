@@ -16,11 +16,10 @@
 
 namespace {
 
-// Largest picture the decoder takes on. 2^28 pixels (16384 x 16384) is far
-// above any camera's photo, yet bounds the picture to under 1 GiB at 24 bits,
-// so a small file whose header claims a giant picture is refused before
-// anything of that size is allocated.
-constexpr std::uint64_t MaxDecodedPixels = std::uint64_t(1) << 28;
+// Largest picture the decoder takes on: the bitmap's own limit, checked
+// against the header so a small file whose header claims a giant picture is
+// refused before anything of that size is allocated.
+constexpr std::uint64_t MaxDecodedPixels = TBitmap::MaxPixels;
 
 // Working memory the library itself may take. Progressive files keep every
 // coefficient of the picture (2 bytes a sample, about 200 MB for a 36 MP
