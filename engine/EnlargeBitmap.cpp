@@ -264,6 +264,9 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
     V = std::move(E);
     return;
   }
+  // Sized first: a size too large for memory fails here, before any table.
+  E->SetWidth(EW);
+  E->SetHeight(EH);
 
   float slope[511];
   for (int d = -255; d <= 255; ++d) slope[d + 255] = float((long double)d / g.scaleX);
@@ -271,11 +274,10 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
   const TAxis rows = MakeAxis(EH, g.scaleY);
   const TPath path = ChoosePath(cols, rows, g.scaleX, g.scaleY, slope, EW, EH);
   if (path == TPath::Literal) {
-    EnlargeBitmapLiteral(V, mode, scaleX, scaleY, width, height, hooks);
+    FillLiteral(S, *E, g.scaleX, g.scaleY, hooks);
+    V = std::move(E);
     return;
   }
-  E->SetWidth(EW);
-  E->SetHeight(EH);
 
   // Two source rows (the cell's top and bottom) and, per output pixel, four
   // lanes (blue, green, red, unused = 0) of the current cell row's values I0

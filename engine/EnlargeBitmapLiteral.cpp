@@ -58,25 +58,13 @@ int RowProgress(int y, int EH) {
   return int(std::nearbyint((long double)y * 100 / (long double)(EH - 1)));
 }
 
-}  // namespace enlarge_detail
-
-using namespace enlarge_detail;
-
-void EnlargeBitmapLiteral(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX,
-                          float scaleY, float width, float height, const TRowHooks& hooks) {
-  const TBitmap& S = *V;
-  const TEnlargeGeometry g = Geometry(mode, scaleX, scaleY, width, height, S.Width(), S.Height());
-  scaleX = g.scaleX;
-  scaleY = g.scaleY;
-  auto E = std::make_shared<TBitmap>();
-  E->SetWidth(g.EW);
-  E->SetHeight(g.EH);
-
-  const int EH = g.EH;
+void FillLiteral(const TBitmap& S, TBitmap& E, float scaleX, float scaleY,
+                 const TRowHooks& hooks) {
+  const int EW = E.Width(), EH = E.Height();
   for (int y = 0; y < EH; ++y) {
     hooks.Progress(RowProgress(y, EH));
     hooks.Pump();
-    for (int x = 0; x < g.EW; ++x) {
+    for (int x = 0; x < EW; ++x) {
       const int cx = int(std::trunc((long double)x / scaleX));
       const int cy = int(std::trunc((long double)y / scaleY));
       const int X0 = int(std::nearbyint((long double)cx * scaleX));
@@ -98,8 +86,22 @@ void EnlargeBitmapLiteral(std::shared_ptr<TBitmap>& V, const std::string& mode, 
         const long double v = std::nearbyint((long double)y * sV + I0 - (long double)Y0 * sV);
         out[ch] = int(std::clamp<long double>(v, 0, 255));
       }
-      E->SetPixel(x, y, RGBColor(out[0], out[1], out[2]));
+      E.SetPixel(x, y, RGBColor(out[0], out[1], out[2]));
     }
   }
+}
+
+}  // namespace enlarge_detail
+
+using namespace enlarge_detail;
+
+void EnlargeBitmapLiteral(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX,
+                          float scaleY, float width, float height, const TRowHooks& hooks) {
+  const TBitmap& S = *V;
+  const TEnlargeGeometry g = Geometry(mode, scaleX, scaleY, width, height, S.Width(), S.Height());
+  auto E = std::make_shared<TBitmap>();
+  E->SetWidth(g.EW);
+  E->SetHeight(g.EH);
+  FillLiteral(S, *E, g.scaleX, g.scaleY, hooks);
   V = std::move(E);
 }

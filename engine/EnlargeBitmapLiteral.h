@@ -33,4 +33,8 @@ TEnlargeGeometry Geometry(const std::string& mode, float scaleX, float scaleY, f
 // and 100 for a picture of one row.
 int RowProgress(int y, int EH);
 
+// Fills E (sized, device format) from S pixel by pixel as written, with the
+// progress and pump calls of every row.
+void FillLiteral(const TBitmap& S, TBitmap& E, float scaleX, float scaleY, const TRowHooks& hooks);
+
 }  // namespace enlarge_detail
