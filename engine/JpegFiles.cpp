@@ -18,10 +18,15 @@
 TJpegInputFile::TJpegInputFile(const std::string& path) {
   // POSIX has no share modes: other writers cannot be kept out, but the one
   // read below takes the whole file at once.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting: a named pipe put where a photo was would
+  // otherwise block the open until some writer appeared. Reads block again
+  // as usual, so a pipe that has a writer is still read to its end.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) throw EFOpenError(path);
   struct stat st {};
-  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+  const int flags = ::fcntl(fd_, F_GETFL);
+  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode) || flags < 0 ||
+      ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
     ::close(fd_);
     throw EFOpenError(path);
   }

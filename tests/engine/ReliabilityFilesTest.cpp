@@ -13,7 +13,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <functional>
 #include <string>
 #include <vector>
@@ -302,4 +306,27 @@ TEST(ReliabilityFiles, OddNamesWork) {
   // And a missing one with such a name is named in the error as it is.
   const std::string missing = dir / "нет-\xFF.jpg";
   EXPECT_EQ(FailureOf([&] { ResizePhoto(missing, kHalf); }), "Cannot open file " + missing);
+}
+
+// A photo replaced by a named pipe after the scan (the scan itself lists only
+// plain files): opening it must not wait for a writer that never comes.
+TEST(ReliabilityFiles, PipeInPlaceOfAPhotoDoesNotHangTheRun) {
+  TempDir dir;
+  const std::string photo = dir / "a.jpg";
+  craft::WriteFile(photo, Photo());
+  ASSERT_EQ(ScanPhotoFolder(dir.path().string()), 1);
+  fs::remove(photo);
+  ASSERT_EQ(::mkfifo(photo.c_str(), 0644), 0);
+
+  auto run = std::async(std::launch::async, [&] { return FailureOf([&] { ResizePhoto(photo, kHalf); }); });
+  if (run.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    // Let the stuck open return so the test can end, then fail.
+    const int writer = ::open(photo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) ::close(writer);
+    run.wait();
+    FAIL() << "the run waited on the pipe";
+  }
+  const std::string failure = run.get();
+  EXPECT_TRUE(failure == "Cannot open file " + photo || failure.starts_with("JPEG error #")) << failure;
+  EXPECT_FALSE(fs::exists(ResizedPhotoPath(photo)));
 }
