@@ -257,6 +257,7 @@ inline std::vector<Sample> Catalogue() {
     add("progressive-cut-in-scan-3", Truncated(progressive, pscans[2] + 3));
     add("progressive-cut-in-dc-scan", Truncated(progressive, pscans[0] + 2));
   }
+  add("progressive-600-scans", WithRepeatedLastScan(progressive, 600));
   add("text", Bytes{'T', 'h', 'i', 's', ' ', 'i', 's', ' ', 'n', 'o', 't', ' ', 'a', ' ', 'p', 'h', 'o', 't', 'o', '\n'});
   add("png-signature", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
   Bytes noTables = baseline;

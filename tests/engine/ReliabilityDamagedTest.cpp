@@ -76,6 +76,7 @@ const std::map<std::string, TExpect>& Expectations() {
       {"corrupt-entropy", Works()},
       {"progressive-cut-in-scan-3", Works()},
       {"progressive-cut-in-dc-scan", Works()},
+      {"progressive-600-scans", DecodeFails(JERR_BAD_PROGRESSION)},
       {"text", LoadFails(JERR_NO_SOI)},
       {"png-signature", LoadFails(JERR_NO_SOI)},
       {"missing-huffman-tables", Works()},  // the library falls back on the standard tables
