@@ -13,11 +13,16 @@
 //    multiple of the slopes' grid, so the quotient rounded to 64 or 53 bits
 //    and then to a float equals the quotient rounded once (no double rounding);
 //  - y*sV + I0 - Y0*sV is exact in long double, so its round() is that of
-//    (y - Y0)*sV + I0, which double gives with one rounding whose error an
-//    error-free sum recovers when the result looks like a tie.
-// FastPathHolds checks per call the magnitude bounds these steps need; a call
-// outside them (scales beyond 8192 or below 2^-20, absurd sizes) takes the
-// literal version.
+//    the exact (y - Y0)*sV + I0; for vertical scales below 16 double holds
+//    that sum exactly too, beyond them an error-free sum recovers what its
+//    rounding lost when the result looks like a tie.
+// Work is done per cell row (the source rows cy and cy + 1): for every output
+// column its I0 and sV, three channels side by side; each output row of the
+// cell row then only composes round(k*sV + I0). Columns and rows at their
+// cell's origin (offset 0) need no arithmetic beyond tables and float
+// rounding. ChoosePath checks per call the magnitude bounds these steps need;
+// a call outside them (scales beyond 8192 or below 2^-20, absurd sizes) is
+// computed with the literal arithmetic.
 #include "EnlargeBitmap.h"
 
 #include <algorithm>
