@@ -198,36 +198,104 @@ void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* o
   for (; i < count; ++i) out[i] = ClampByte(RoundHalfEven(k * sV[i] + I0[i]));
 }
 
-// I0 = k*sT + p00, I1 = k*sB + p01 (exact in double, rounded once to float)
-// and sV = (I1 - I0) / scaleY for the three channels of one column whose
-// cell starts k columns to its left; t and b point at the cell's top-left
-// and bottom-left source pixels. The fourth lanes are left alone (0).
-inline void InnerColumn(const std::uint8_t* t, const std::uint8_t* b, int k, const float* slope,
-                        double scaleY, float* I0, float* sV) {
+// Slopes d / scale for d = -255 .. 255 by the literal expression.
+struct TSlopeTables {
+  float x[511], y[511];
+};
+
+// One cell row: for every output column its I0 and sV, three channels side
+// by side (the fourth lane stays 0); top and bottom are the cell row's two
+// source rows with 16 bytes to spare. Cells change only every scale columns,
+// so corners and slopes are made once per cell. The arithmetic:
+//  - a slope d / scale (d an integer) is one float division: rounding the
+//    extended quotient to float gives the same float, because 64 >= 2*24 + 2
+//    bits make that double rounding harmless;
+//  - at the cell's origin (k = 0) I0 = p00 and I1 - I0 = p01 - p00;
+//  - k a power of two makes k*sT exact in float, so the float sum is the
+//    exact value rounded once; I1 - I0 is exact in float when its
+//    error-free remainder is 0, and one float division then rounds the
+//    quotient correctly; otherwise double does it (file comment);
+//  - other k: k*sT + p00 in double (exact), then the quotient in double.
+void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const TAxis& cols,
+             const TSlopeTables& slopes, float scaleX, float scaleY, float* I0, float* sV,
+             int EW) {
 #if defined(__SSE2__)
-  const __m128d kk = _mm_set1_pd(k), divisor = _mm_set1_pd(scaleY);
-  // The two halves of one row's values, channel pairs (0, 1) and (2, -).
-  auto values = [&](const std::uint8_t* p, __m128d& lo, __m128d& hi) {
-    lo = _mm_add_pd(_mm_mul_pd(kk, _mm_set_pd(slope[p[4] - p[1] + 255], slope[p[3] - p[0] + 255])),
-                    _mm_set_pd(p[1], p[0]));
-    hi = _mm_add_pd(_mm_mul_pd(kk, _mm_set_sd(slope[p[5] - p[2] + 255])), _mm_set_sd(p[2]));
+  (void)slopes;
+  const __m128i zero = _mm_setzero_si128(), mask = _mm_set_epi32(0, -1, -1, -1);
+  const __m128 sx = _mm_set1_ps(scaleX), sy = _mm_set1_ps(scaleY);
+  const __m128d syd = _mm_set1_pd(scaleY);
+  // The pixel at p and its right neighbour, blue, green, red and 0.
+  auto corners = [&](const std::uint8_t* p, __m128& left, __m128& right) {
+    const __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+    left = _mm_cvtepi32_ps(_mm_and_si128(_mm_unpacklo_epi16(w, zero), mask));
+    right = _mm_cvtepi32_ps(_mm_and_si128(_mm_unpacklo_epi16(_mm_srli_si128(w, 6), zero), mask));
   };
-  __m128d t0, t1, b0, b1;
-  values(t, t0, t1);
-  values(b, b0, b1);
-  const __m128 i0 = _mm_movelh_ps(_mm_cvtpd_ps(t0), _mm_cvtpd_ps(t1));
-  const __m128 i1 = _mm_movelh_ps(_mm_cvtpd_ps(b0), _mm_cvtpd_ps(b1));
-  const __m128d lo = _mm_div_pd(_mm_sub_pd(_mm_cvtps_pd(i1), _mm_cvtps_pd(i0)), divisor);
-  const __m128d hi = _mm_div_pd(
-      _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(i1, i1)), _mm_cvtps_pd(_mm_movehl_ps(i0, i0))), divisor);
-  _mm_storeu_ps(I0, i0);
-  _mm_storeu_ps(sV, _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi)));
+  auto quotient = [&](__m128 i0, __m128 i1) {  // (I1 - I0) / scaleY in double
+    const __m128d lo = _mm_div_pd(_mm_sub_pd(_mm_cvtps_pd(i1), _mm_cvtps_pd(i0)), syd);
+    const __m128d hi = _mm_div_pd(
+        _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(i1, i1)), _mm_cvtps_pd(_mm_movehl_ps(i0, i0))), syd);
+    return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
+  };
+  int cell = -1;
+  __m128 p00 = _mm_setzero_ps(), p01 = p00, sT = p00, sB = p00, sV0 = p00;
+  for (int x = 0; x < EW; ++x, I0 += 4, sV += 4) {
+    if (cols.cell[x] != cell) {
+      cell = cols.cell[x];
+      __m128 p10, p11;
+      corners(top + 3 * cell, p00, p10);
+      corners(bottom + 3 * cell, p01, p11);
+      sT = _mm_div_ps(_mm_sub_ps(p10, p00), sx);
+      sB = _mm_div_ps(_mm_sub_ps(p11, p01), sx);
+      sV0 = _mm_div_ps(_mm_sub_ps(p01, p00), sy);
+    }
+    const int k = cols.offset[x];
+    if (k == 0) {
+      _mm_storeu_ps(I0, p00);
+      _mm_storeu_ps(sV, sV0);
+    } else if ((k & (k - 1)) == 0) {
+      const __m128 kf = _mm_set1_ps(float(k));
+      const __m128 i0 = _mm_add_ps(_mm_mul_ps(kf, sT), p00);
+      const __m128 i1 = _mm_add_ps(_mm_mul_ps(kf, sB), p01);
+      const __m128 d = _mm_sub_ps(i1, i0);  // and what its rounding lost:
+      const __m128 bb = _mm_sub_ps(d, i1);
+      const __m128 lost = _mm_add_ps(_mm_sub_ps(i1, _mm_sub_ps(d, bb)),
+                                     _mm_sub_ps(_mm_sub_ps(_mm_setzero_ps(), i0), bb));
+      _mm_storeu_ps(I0, i0);
+      if (_mm_movemask_ps(_mm_cmpneq_ps(lost, _mm_setzero_ps())) == 0)
+        _mm_storeu_ps(sV, _mm_div_ps(d, sy));
+      else
+        _mm_storeu_ps(sV, quotient(i0, i1));
+    } else {
+      const __m128d kk = _mm_set1_pd(k);
+      auto value = [&](__m128 slope, __m128 p) {
+        const __m128d lo = _mm_add_pd(_mm_mul_pd(kk, _mm_cvtps_pd(slope)), _mm_cvtps_pd(p));
+        const __m128d hi = _mm_add_pd(_mm_mul_pd(kk, _mm_cvtps_pd(_mm_movehl_ps(slope, slope))),
+                                      _mm_cvtps_pd(_mm_movehl_ps(p, p)));
+        return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
+      };
+      const __m128 i0 = value(sT, p00), i1 = value(sB, p01);
+      _mm_storeu_ps(I0, i0);
+      _mm_storeu_ps(sV, quotient(i0, i1));
+    }
+  }
 #else
-  for (int ch = 0; ch < 3; ++ch) {
-    const float i0 = float(double(k) * slope[t[ch + 3] - t[ch] + 255] + t[ch]);
-    const float i1 = float(double(k) * slope[b[ch + 3] - b[ch] + 255] + b[ch]);
-    I0[ch] = i0;
-    sV[ch] = float((double(i1) - double(i0)) / scaleY);
+  // Without vector lanes: the slopes from the tables, the rest in double.
+  (void)scaleX;
+  for (int x = 0; x < EW; ++x, I0 += 4, sV += 4) {
+    const std::uint8_t* t = top + 3 * cols.cell[x];
+    const std::uint8_t* b = bottom + 3 * cols.cell[x];
+    const double k = cols.offset[x];
+    for (int ch = 0; ch < 3; ++ch) {
+      if (k == 0) {
+        I0[ch] = t[ch];
+        sV[ch] = slopes.y[b[ch] - t[ch] + 255];
+        continue;
+      }
+      const float i0 = float(k * slopes.x[t[ch + 3] - t[ch] + 255] + t[ch]);
+      const float i1 = float(k * slopes.x[b[ch + 3] - b[ch] + 255] + b[ch]);
+      I0[ch] = i0;
+      sV[ch] = float((double(i1) - double(i0)) / scaleY);
+    }
   }
 #endif
 }
@@ -273,8 +341,12 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
   E->SetWidth(EW);
   E->SetHeight(EH);
 
-  float slope[511];
-  for (int d = -255; d <= 255; ++d) slope[d + 255] = float((long double)d / g.scaleX);
+  TSlopeTables slopes;
+  for (int d = -255; d <= 255; ++d) {
+    slopes.x[d + 255] = float((long double)d / g.scaleX);
+    slopes.y[d + 255] = float((long double)d / g.scaleY);
+  }
+  const float* slope = slopes.x;
   const TAxis cols = MakeAxis(EW, g.scaleX);
   const TAxis rows = MakeAxis(EH, g.scaleY);
   const TPath path = ChoosePath(cols, rows, g.scaleX, g.scaleY, slope, EW, EH);
@@ -289,13 +361,9 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
   // and vertical slopes sV.
   const int length = std::max(S.Width(), cols.lastCell + 2);
   const TSourceRows source(S, length);
-  std::vector<std::uint8_t> top(std::size_t(length) * 3), bottom(std::size_t(length) * 3);
+  std::vector<std::uint8_t> top(std::size_t(length) * 3 + 16), bottom(top.size());
   const int lanes = 4 * EW;
   std::vector<float> I0s(lanes, 0.0f), sVs(lanes, 0.0f);
-  std::vector<int> originCols, innerCols;
-  for (int x = 0; x < EW; ++x) (cols.offset[x] == 0 ? originCols : innerCols).push_back(x);
-  float slopeY[511];
-  for (int d = -255; d <= 255; ++d) slopeY[d + 255] = float((long double)d / g.scaleY);
   // Values at a row's cell origin stay far below 2^22 (float rounding safe).
   const long double bI = 255 + cols.maxOffset * (long double)std::fabs(slope[255 + 255]);
   const bool floatOrigin = bI < 0x1p21L;
@@ -313,21 +381,8 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
       }
       source.Load(cy + 1, bottom.data());
       loadedCell = cy;
-      // Columns at their cell's origin: I0 = p00 and I1 - I0 = p01 - p00, an
-      // integer whose slope the vertical table holds.
-      for (int x : originCols) {
-        const std::uint8_t* t = top.data() + 3 * cols.cell[x];
-        const std::uint8_t* b = bottom.data() + 3 * cols.cell[x];
-        for (int ch = 0; ch < 3; ++ch) {
-          I0s[4 * x + ch] = t[ch];
-          sVs[4 * x + ch] = slopeY[b[ch] - t[ch] + 255];
-        }
-      }
-      // The others: I0, I1 and sV of the three channels side by side.
-      for (int x : innerCols)
-        InnerColumn(top.data() + 3 * cols.cell[x], bottom.data() + 3 * cols.cell[x],
-                    cols.offset[x], slope, g.scaleY, &I0s[4 * std::size_t(x)],
-                    &sVs[4 * std::size_t(x)]);
+      CellRow(top.data(), bottom.data(), cols, slopes, g.scaleX, g.scaleY, I0s.data(), sVs.data(),
+              EW);
     }
     std::uint8_t* out = E->ScanLine(y);
     if (rows.offset[y] == 0 && floatOrigin)
