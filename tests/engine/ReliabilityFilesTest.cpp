@@ -80,6 +80,9 @@ class TOrdinaryUser {
       active_ = true;
     }
   }
+  // False where root could not give up its rights (no such user mapped in a
+  // container, say): permission bits then stop nothing.
+  bool Effective() const { return !active_ || ::setfsuid(uid_t(-1)) == 65534; }
   ~TOrdinaryUser() {
     if (active_) {
       ::setfsuid(0);
@@ -139,6 +142,7 @@ TEST(ReliabilityFiles, UnreadablePhotoGivesOpenErrorAndWritesNothing) {
   std::string failure;
   {
     TOrdinaryUser user;
+    if (!user.Effective()) GTEST_SKIP() << "running as root and cannot drop root's file rights here";
     failure = FailureOf([&] { ResizePhoto(photo, kHalf); });
   }
   EXPECT_EQ(failure, "Cannot open file " + photo);
@@ -185,11 +189,13 @@ TEST(ReliabilityFiles, ReadOnlyFolderRefusesTheOutputAndKeepsEarlierOnes) {
                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(photo, fs::perms::all);
     std::string failure;
+    bool refused = true;
     {
       TOrdinaryUser user;
-      failure = FailureOf([&] { ResizePhoto(photo, kHalf); });
+      refused = user.Effective();
+      if (refused) failure = FailureOf([&] { ResizePhoto(photo, kHalf); });
     }
-    EXPECT_EQ(failure, "Cannot create file " + ResizedPhotoPath(photo));
+    if (refused) EXPECT_EQ(failure, "Cannot create file " + ResizedPhotoPath(photo));
     EXPECT_EQ(craft::ReadFile(ResizedPhotoPath(photo)), (craft::Bytes{1, 2, 3}));
     EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"Resize of a.jpg", "a.jpg"}));
   }
