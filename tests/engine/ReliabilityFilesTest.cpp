@@ -195,7 +195,9 @@ TEST(ReliabilityFiles, ReadOnlyFolderRefusesTheOutputAndKeepsEarlierOnes) {
       refused = user.Effective();
       if (refused) failure = FailureOf([&] { ResizePhoto(photo, kHalf); });
     }
-    if (refused) EXPECT_EQ(failure, "Cannot create file " + ResizedPhotoPath(photo));
+    if (refused) {
+      EXPECT_EQ(failure, "Cannot create file " + ResizedPhotoPath(photo));
+    }
     EXPECT_EQ(craft::ReadFile(ResizedPhotoPath(photo)), (craft::Bytes{1, 2, 3}));
     EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"Resize of a.jpg", "a.jpg"}));
   }
