@@ -338,3 +338,16 @@ TEST(ReliabilityFiles, PipeInPlaceOfAPhotoDoesNotHangTheRun) {
   EXPECT_TRUE(failure == "Cannot open file " + photo || failure.starts_with("JPEG error #")) << failure;
   EXPECT_FALSE(fs::exists(ResizedPhotoPath(photo)));
 }
+
+// A photo whose name fits the folder's 255-byte limit only until "Resize of "
+// is put before it: a clear refusal, and no temporary file left behind.
+TEST(ReliabilityFiles, OutputNameTooLongIsAClearError) {
+  TempDir dir;
+  std::string name;
+  for (int i = 0; i < 123; ++i) name += "я";
+  name += ".jpg";  // 250 bytes
+  const std::string photo = dir / name;
+  craft::WriteFile(photo, Photo());
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }), "Cannot create file " + ResizedPhotoPath(photo));
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{name});
+}
