@@ -34,8 +34,14 @@ TJpegInputFile::TJpegInputFile(const std::string& path) {
 
 TJpegInputFile::~TJpegInputFile() { ::close(fd_); }
 
+// Largest photo file read. A JPEG of the biggest picture the decoder takes
+// (2^28 pixels) stays well below it; anything larger is some other file
+// named .jpg, which would otherwise be read whole into memory first.
+static constexpr std::size_t MaxPhotoFileBytes = std::size_t(1) << 30;
+
 // Growing the buffer fails with the stream's own error, not bad_alloc.
 static void ResizeBuffer(std::vector<std::uint8_t>& bytes, std::size_t size) {
+  if (size > MaxPhotoFileBytes) throw EStreamError();
   try {
     bytes.resize(size);
   } catch (const std::exception&) {

@@ -17,8 +17,9 @@ class TJpegInputFile {
   TJpegInputFile& operator=(const TJpegInputFile&) = delete;
 
   // Reads from the current position to the end into bytes, in one read for
-  // a regular file. EStreamError when the buffer cannot be had, EReadError
-  // when fewer bytes arrive than the file holds (bytes then keeps those read).
+  // a regular file. EStreamError when the buffer cannot be had or the file
+  // is over 1 GiB (far beyond any photo); EReadError when fewer bytes arrive
+  // than the file holds (bytes then keeps those read).
   void ReadAll(std::vector<std::uint8_t>& bytes);
 
  private:

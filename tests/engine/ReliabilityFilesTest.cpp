@@ -10,6 +10,7 @@
 
 #include <sys/fsuid.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -350,4 +351,26 @@ TEST(ReliabilityFiles, OutputNameTooLongIsAClearError) {
   craft::WriteFile(photo, Photo());
   EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }), "Cannot create file " + ResizedPhotoPath(photo));
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{name});
+}
+
+// A huge file that only calls itself .jpg (a disk image, a film) must not be
+// read whole into memory: past the largest photo file the codec takes, it is
+// refused before any buffer is made. A sparse file costs the test no disk.
+TEST(ReliabilityFiles, HugeFileNamedJpgIsRefusedWithoutReadingIt) {
+  TempDir dir;
+  const std::string photo = dir / "film.jpg";
+  {
+    std::FILE* f = std::fopen(photo.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+  }
+  fs::resize_file(photo, (std::uintmax_t(1) << 30) + 1);  // 1 GiB and a byte
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }), "Out of memory while expanding memory stream");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"film.jpg"});
 }
