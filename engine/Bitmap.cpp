@@ -1,13 +1,40 @@
 #include "Bitmap.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <new>
+#include <sys/mman.h>
 
 #include "Errors.h"
 
+namespace {
+
+// A photo's pixels fill tens of megabytes that are written once, top to
+// bottom; with 4 KiB pages a good part of that time goes to page faults.
+// Large pictures therefore take 2 MiB-aligned memory that the kernel may back
+// with huge pages.
+constexpr std::size_t HugePage = std::size_t(2) << 20;
+constexpr std::size_t HugePageThreshold = 2 * HugePage;
+
+struct FreeDeleter {
+  void operator()(std::uint8_t* p) const { std::free(p); }
+};
+
+std::uint8_t* AllocatePixelBytes(std::size_t size) {
+  if (size < HugePageThreshold) return static_cast<std::uint8_t*>(std::malloc(size));
+  const std::size_t rounded = (size + HugePage - 1) / HugePage * HugePage;
+  void* p = nullptr;
+  if (posix_memalign(&p, HugePage, rounded) != 0) return nullptr;
+#ifdef MADV_HUGEPAGE
+  madvise(p, rounded, MADV_HUGEPAGE);  // only advice: ignored where unsupported
+#endif
+  return static_cast<std::uint8_t*>(p);
+}
+
+}  // namespace
+
 struct TBitmap::PixelMemory {
-  std::unique_ptr<std::uint8_t[]> bytes;
+  std::unique_ptr<std::uint8_t[], FreeDeleter> bytes;
   std::size_t size = 0;
 
   // Fails with EOutOfResources, leaving nothing half-made, when the bytes
@@ -15,7 +42,7 @@ struct TBitmap::PixelMemory {
   static std::shared_ptr<PixelMemory> Allocate(std::size_t size) {
     if (size > MaxPixelBytes) throw EOutOfResources();
     auto memory = std::make_shared<PixelMemory>();
-    memory->bytes.reset(new (std::nothrow) std::uint8_t[size]);
+    memory->bytes.reset(AllocatePixelBytes(std::max<std::size_t>(size, 1)));
     if (!memory->bytes) throw EOutOfResources();
     memory->size = size;
     return memory;
