@@ -39,10 +39,10 @@ cores=$(nproc)
 
 now() { date +%s.%N; }
 clean() { rm -f "$work"/in/Resize\ of\ * "$work"/out/*; }
-# best of two passes: the machine is shared and noisy
+# best of PASSES passes (default 2): the machine is shared and noisy
 timed() {
   local best=""
-  for pass in 1 2; do
+  for ((pass = 0; pass < ${PASSES:-2}; pass++)); do
     clean
     local t0; t0=$(now)
     "$@" >/dev/null 2>&1 || { echo "FAILED: $*" >&2; }
@@ -55,8 +55,6 @@ each() {  # run a per-file command over the folder, optionally N at a time
   local jobs=$1; shift
   printf '%s\0' "${photos[@]}" | xargs -0 -P "$jobs" -I{} sh -c "$*" _ {}
 }
-width800() { echo "scale=6; 800 / $(identify -format '%w' "$1" | head -1)" | bc -l; }
-export -f width800
 
 codec_only() { each 1 'djpeg -dct float -ppm "$1" | cjpeg -dct float -quality 90 > "'"$work"'/out/$(basename "$1")"'; }
 X=$(timed codec_only)
@@ -65,16 +63,18 @@ declare -A T
 for load in 50 w800 150; do
   case $load in
     50)   vz=(--percent 50);  im=(-resize 50%);   vs='0.5';;
-    w800) vz=(--width 800);   im=(-resize 800x);  vs='$(width800 "$1")';;
+    w800) vz=(--width 800);   im=(-resize 800x)
+          vs='$(echo "scale=6; 800 / $(identify -format %w "$1" 2>/dev/null | head -1)" | bc -l)';;
     150)  vz=(--percent 150); im=(-resize 150%);  vs='1.5';;
   esac
-  T[vz1,$load]=$(timed "$batch" --quiet --jobs 1 "${vz[@]}" "$work/in")
-  T[vzN,$load]=$(timed "$batch" --quiet "${vz[@]}" "$work/in")
-  for mode in 1 N; do
-    if [ $mode = 1 ]; then thr=1; par=1; else thr=$cores; par=$cores; fi
-    T[im$mode,$load]=$(timed each $par "MAGICK_THREAD_LIMIT=$thr $IM \"\$1\" ${im[*]} -quality 90 \"$work/out/\$(basename \"\$1\")\"")
-    T[gm$mode,$load]=$(timed each $par "OMP_NUM_THREADS=$thr gm convert \"\$1\" ${im[*]} -quality 90 \"$work/out/\$(basename \"\$1\")\"")
-    T[vips$mode,$load]=$(timed each $par "VIPS_CONCURRENCY=$thr vips resize \"\$1\" \"$work/out/\$(basename \"\$1\")[Q=90]\" $vs")
+  T[vz1,$load]=$(PASSES=3 timed "$batch" --quiet --jobs 1 "${vz[@]}" "$work/in")
+  T[vzN,$load]=$(PASSES=3 timed "$batch" --quiet "${vz[@]}" "$work/in")
+  # 1: one thread; N: the tool's own threads; P: one single-threaded process per core
+  for mode in 1 N P; do
+    case $mode in 1) thr=1 par=1;; N) thr=$cores par=1;; P) thr=1 par=$cores;; esac
+    T[im$mode,$load]=$(PASSES=1 timed each $par "MAGICK_THREAD_LIMIT=$thr $IM \"\$1\" ${im[*]} -quality 90 \"$work/out/\$(basename \"\$1\")\"")
+    T[gm$mode,$load]=$(PASSES=1 timed each $par "OMP_NUM_THREADS=$thr gm convert \"\$1\" ${im[*]} -quality 90 \"$work/out/\$(basename \"\$1\")\"")
+    T[vips$mode,$load]=$(PASSES=1 timed each $par "VIPS_CONCURRENCY=$thr vips resize \"\$1\" \"$work/out/\$(basename \"\$1\")[Q=90]\" $vs")
   done
 done
 
@@ -92,24 +92,32 @@ row() {
 row vz1  "vizuvod-batch --jobs 1"
 row vzN  "vizuvod-batch (--jobs $cores)"
 row im1  "ImageMagick convert, 1 thread"
-row imN  "ImageMagick convert, $cores x threads"
+row imN  "ImageMagick convert, $cores threads"
+row imP  "ImageMagick convert, $cores processes"
 row gm1  "GraphicsMagick, 1 thread"
-row gmN  "GraphicsMagick, $cores x threads"
+row gmN  "GraphicsMagick, $cores threads"
+row gmP  "GraphicsMagick, $cores processes"
 row vips1 "vips resize, 1 thread"
-row vipsN "vips resize, $cores x threads"
+row vipsN "vips resize, $cores threads"
+row vipsP "vips resize, $cores processes"
 echo
 for load in 50 w800 150; do
   printf 'speed-up of default jobs over --jobs 1, %s: %.2f\n' "$load" "$(echo "${T[vz1,$load]} / ${T[vzN,$load]}" | bc -l)"
 done
 
 # Peak memory with --jobs 1, above the idle process, per decoded size of the largest photo.
-largest=$(for f in "${photos[@]}"; do identify -format '%w %h\n' "$f" | head -1; done | awk '{p = $1 * $2; if (p > m) m = p} END {print m}')
+largest=0
+for f in "${photos[@]}"; do
+  read -r w h < <(identify -format '%w %h\n' "$f" 2>/dev/null | head -1)
+  [ $((w * h)) -gt "$largest" ] && largest=$((w * h))
+done
 mkdir -p "$work/empty"
-idle=$( { /usr/bin/time -f '%M' "$batch" --quiet --percent 50 "$work/empty" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
-idle=$(/usr/bin/time -f '%M' "$batch" --quiet --percent 50 "$work/empty" 2>&1 >/dev/null | tail -1)
+rss() { /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -1; }
+idle=$(rss "$batch" --quiet --percent 50 "$work/empty" || true)
+echo
 for load in "--percent 50" "--percent 150"; do
   clean
-  peak=$(/usr/bin/time -f '%M' "$batch" --quiet --jobs 1 $load "$work/in" 2>&1 >/dev/null | tail -1)
+  peak=$(rss "$batch" --quiet --jobs 1 $load "$work/in")
   printf 'peak memory, --jobs 1 %s: %d MB above idle = %.2f x the largest decoded photo (%d MB)\n' \
     "$load" $(((peak - idle) / 1024)) "$(echo "($peak - $idle) * 1024 / ($largest * 3)" | bc -l)" $((largest * 3 / 1048576))
 done
