@@ -263,7 +263,7 @@ TEST(ReliabilityDamaged, EnlargingBeyondThePictureLimitFailsCleanly) {
 TEST(ReliabilityDamaged, EndlessScansAreRefusedInsteadOfDecodedForMinutes) {
   TempDir dir;
   craft::Options o;
-  o.width = 1024, o.height = 1024;
+  o.width = 512, o.height = 512;
   o.input = JCS_GRAYSCALE, o.lumaH = o.lumaV = 1, o.progressive = true, o.flat = true;
   const craft::Bytes sound = craft::Encode(o);
   struct TCase {
@@ -285,6 +285,7 @@ TEST(ReliabilityDamaged, EndlessScansAreRefusedInsteadOfDecodedForMinutes) {
       failure = e.what();
     }
     EXPECT_EQ(failure, c.refused ? "JPEG error #" + std::to_string(JERR_BAD_PROGRESSION) : "");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    // Generous for a loaded machine; without the limit 60,000 scans take minutes.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   }
 }
