@@ -23,6 +23,7 @@ status=0
 ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} \
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
 "$fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=200000 \
+  -dict="$(dirname "$0")/jpeg.dict" \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" "$seeds" >"$build/fuzz-last.log" 2>&1 || status=$?
 grep -E "^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::number_of_executed_units|ERROR|SUMMARY|Test unit written" "$build/fuzz-last.log" || true
 if [ "$status" -ne 0 ]; then
