@@ -29,8 +29,8 @@ namespace {
 // Headers beyond the codec's own limit are still decoded, to exercise the
 // refusal, which happens before any pixel memory is taken.
 constexpr long long kMaxFuzzPixels = 1 << 18;
-// The codec's own ceiling (JpegImage.cpp): headers above it are refused.
-constexpr long long kCodecPixelLimit = 1LL << 28;
+// The codec's own ceiling: headers above it are refused before decoding.
+constexpr long long kCodecPixelLimit = (long long)TBitmap::MaxPixels;
 constexpr long long kMaxEnlargedPixels = 1 << 18;
 constexpr int kMaxShrinkSide = 64;
 
