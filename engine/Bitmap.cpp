@@ -79,19 +79,21 @@ void TBitmap::SetSize(int width, int height) {
   if (width == width_ && height == height_) return;
   width = std::max(width, 0);
   height = std::max(height, 0);
+  const std::size_t size = PixelBytes(width, height, format_);
   std::shared_ptr<PixelMemory> memory;
-  if (const std::size_t size = PixelBytes(width, height, format_); size > 0) {
+  // A picture that is still all white stays without memory until a row or
+  // pixel is written, so sizing a bitmap that is then replaced or converted
+  // costs nothing.
+  if (size > 0 && pixels_) {
     memory = PixelMemory::Allocate(size);
     const int stride = StrideFor(width, format_);
     // White everywhere first, then the top-left area the two sizes share.
     std::memset(memory->bytes.get(), 0xFF, size);
-    if (HasPixels()) {
-      const int rows = std::min(height, height_);
-      const int rowBytes = std::min(stride, Stride());
-      for (int y = 0; y < rows; ++y)
-        std::memcpy(memory->bytes.get() + std::size_t(height - 1 - y) * stride, RowAddress(y),
-                    rowBytes);
-    }
+    const int rows = std::min(height, height_);
+    const int rowBytes = std::min(stride, Stride());
+    for (int y = 0; y < rows; ++y)
+      std::memcpy(memory->bytes.get() + std::size_t(height - 1 - y) * stride, RowAddress(y),
+                  rowBytes);
   }
   pixels_ = std::move(memory);
   width_ = width;
@@ -100,7 +102,8 @@ void TBitmap::SetSize(int width, int height) {
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
   if (format == format_) return;
-  if (!HasPixels()) {
+  if (!pixels_) {  // no pixels, or all still white
+    PixelBytes(width_, height_, format);
     format_ = format;
     return;
   }
@@ -134,9 +137,18 @@ const std::uint8_t* TBitmap::RowAddress(int y) const {
   return pixels_->bytes.get() + std::size_t(height_ - 1 - y) * std::size_t(Stride());
 }
 
+void TBitmap::Materialize() const {
+  if (pixels_ || !HasPixels()) return;
+  const std::size_t size = PixelBytes(width_, height_, format_);
+  auto memory = PixelMemory::Allocate(size);
+  std::memset(memory->bytes.get(), 0xFF, size);
+  pixels_ = std::move(memory);
+}
+
 const std::uint8_t* TBitmap::ScanLine(int y) const {
-  if (y < 0 || y >= height_ || !pixels_)
+  if (y < 0 || y >= height_ || !HasPixels())
     throw EInvalidGraphicOperation("Scan line index out of range");
+  Materialize();
   return RowAddress(y);
 }
 
@@ -156,11 +168,13 @@ void TBitmap::Detach() {
 }
 
 TColorValue TBitmap::Pixel(int x, int y) const {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_ || !pixels_) return InvalidColor;
-  const std::uint8_t* row = RowAddress(y);
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return InvalidColor;
+  // A picture still without memory is white: all bytes 0xFF.
+  const std::uint8_t* row = pixels_ ? RowAddress(y) : nullptr;
+  if (!row && format_ != TPixelFormat::pf8bit) return RGBColor(255, 255, 255);
   switch (format_) {
     case TPixelFormat::pf8bit: {
-      const std::uint8_t index = row[x];
+      const std::uint8_t index = row ? row[x] : 0xFF;
       if (index >= palette_.size()) return 0;
       const TPaletteEntry& e = palette_[index];
       return RGBColor(e.red, e.green, e.blue);
@@ -176,7 +190,7 @@ TColorValue TBitmap::Pixel(int x, int y) const {
 }
 
 void TBitmap::SetPixel(int x, int y, TColorValue color) {
-  if (x < 0 || y < 0 || x >= width_ || y >= height_ || !pixels_) return;
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
   std::uint8_t* row = ScanLine(y);
   switch (format_) {
     case TPixelFormat::pf8bit: row[x] = std::uint8_t(color & 0xFF); return;

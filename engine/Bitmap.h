@@ -102,11 +102,14 @@ class TBitmap : public TGraphic {
  private:
   struct PixelMemory;
   void Detach();
+  // Gives a sized picture that is still all white its memory.
+  void Materialize() const;
   const std::uint8_t* RowAddress(int y) const;
 
   int width_ = 0;
   int height_ = 0;
   TPixelFormat format_ = TPixelFormat::pfDevice;
   std::vector<TPaletteEntry> palette_;
-  std::shared_ptr<PixelMemory> pixels_;
+  // Null while the picture has no pixels or is still all white.
+  mutable std::shared_ptr<PixelMemory> pixels_;
 };

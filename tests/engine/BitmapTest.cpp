@@ -68,12 +68,36 @@ TEST(Bitmap, CopiesAreIndependentOnceWritten) {
   TBitmap a;
   a.SetPixelFormat(TPixelFormat::pf24bit);
   a.SetSize(2, 2);
+  a.ScanLine(1)[0] = 9;
   TBitmap b = a;
   EXPECT_TRUE(b.SharesPixelsWith(a));
   b.ScanLine(0)[0] = 7;
   EXPECT_FALSE(b.SharesPixelsWith(a));
   EXPECT_EQ(a.Pixel(0, 0), 0x00FFFFFFu);
   EXPECT_EQ(BlueOf(b.Pixel(0, 0)), 7);
+  EXPECT_EQ(BlueOf(b.Pixel(0, 1)), 9);
+}
+
+// A sized picture that nobody has written yet reads white in every format,
+// row by row and pixel by pixel, and its copies do not see each other's writes.
+TEST(Bitmap, UnwrittenPicturesAreWhiteUntilWritten) {
+  for (TPixelFormat format : {TPixelFormat::pfDevice, TPixelFormat::pf24bit}) {
+    TBitmap a;
+    a.SetPixelFormat(format);
+    a.SetSize(5, 3);
+    TBitmap b = a;
+    EXPECT_EQ(a.Pixel(4, 2), 0x00FFFFFFu);
+    b.SetPixel(4, 2, RGBColor(1, 2, 3));
+    EXPECT_EQ(b.Pixel(4, 2), RGBColor(1, 2, 3));
+    EXPECT_EQ(a.Pixel(4, 2), 0x00FFFFFFu);
+    const TBitmap& c = a;
+    EXPECT_EQ(c.ScanLine(2)[0], 0xFF);
+    a.SetSize(6, 4);
+    EXPECT_EQ(a.Pixel(5, 3), 0x00FFFFFFu);
+    a.SetPixelFormat(format == TPixelFormat::pfDevice ? TPixelFormat::pf24bit : TPixelFormat::pfDevice);
+    EXPECT_EQ(a.Pixel(0, 0), 0x00FFFFFFu);
+    EXPECT_EQ(a.ScanLine(3)[2], 0xFF);
+  }
 }
 
 TEST(Bitmap, HugeSizeFailsAndLeavesBitmapUnchanged) {
