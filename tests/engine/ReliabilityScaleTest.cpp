@@ -22,20 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// AddressSanitizer keeps freed memory in quarantine (256 MB), so resident
-// memory says nothing about leaks there; its leak checker covers that build.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kMemoryIsQuarantined = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kMemoryIsQuarantined = true;
-#else
-constexpr bool kMemoryIsQuarantined = false;
-#endif
-#else
-constexpr bool kMemoryIsQuarantined = false;
-#endif
-
 
 // A scratch folder on tmpfs when the machine has /dev/shm, else the usual one.
 class TFastDir {
