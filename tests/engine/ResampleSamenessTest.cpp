@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -14,6 +15,8 @@
 
 #include "EnlargeBitmap.h"
 #include "EnlargeBitmapLiteral.h"
+#include "Errors.h"
+#include "JpegImage.h"
 #include "ShrinkBitmap.h"
 #include "ShrinkBitmapLiteral.h"
 #include "TestSupport.h"
@@ -230,3 +233,37 @@ TEST(EnlargeSameness, ExtremeScalesTakeTheLiteralRoute) {
 }
 
 }  // namespace
+
+// Whole real photos, decoded as the run decodes them, through both versions:
+// every shrink the wizard makes of them, and enlargements of the small ones
+// (the literal enlarger makes about 2 MP a second).
+TEST(PhotoSameness, CorpusPhotosGiveTheSameBytes) {
+  const std::filesystem::path photos = CorpusDir() / "photos";
+  if (CorpusDir().empty() || !std::filesystem::is_directory(photos))
+    GTEST_SKIP() << "no photo corpus beside the project";
+  int compared = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(photos)) {
+    TJPEGImage J;
+    TBitmap S;
+    try {
+      J.LoadFromFile(entry.path().string());
+      S.Assign(J);
+    } catch (const Exception&) {
+      continue;  // files the codec refuses have nothing to resample
+    }
+    const std::string name = entry.path().filename().string();
+    const long double pixels = static_cast<long double>(S.Width()) * S.Height();
+    if (pixels > 20e6) continue;
+    for (int percent : {50, 7}) {
+      const int dw = std::max(1, int(std::nearbyint(S.Width() * (percent / 100.0L))));
+      const int dh = std::max(1, int(std::nearbyint(S.Height() * (percent / 100.0L))));
+      CompareShrink(S, dw, dh, name + " at " + std::to_string(percent) + " %");
+    }
+    if (pixels <= 320e3) CompareEnlarge(S, "percent", 1.5f, 1.5f, 0, 0, name + " at 150 %");
+    const long double wider = (S.Width() + 97.0L) / S.Width();
+    if (pixels * wider * wider <= 720e3)
+      CompareEnlarge(S, "size", 0, 0, float(S.Width() + 97), 0, name + " wider by 97");
+    ++compared;
+  }
+  EXPECT_GT(compared, 0);
+}
