@@ -3,11 +3,7 @@
 // peak memory over 10 and over 1,000 photos.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,47 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "BatchProcess.h"
 #include "BatchRun.h"
 #include "JpegCraft.h"
 #include "TestSupport.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
-
-
-struct TResult {
-  int exitCode = -1;
-  std::string out, err;
-  long peakKiB = 0;  // the process's own peak resident memory
-};
-
-TResult RunBatch(std::vector<std::string> args) {
-  TempDir logs;
-  args.insert(args.begin(), VIZUVOD_BATCH);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, (logs / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, (logs / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = -1;
-  EXPECT_EQ(posix_spawn(&pid, VIZUVOD_BATCH, &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  TResult r;
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.peakKiB = usage.ru_maxrss;
-  const craft::Bytes out = craft::ReadFile(logs / "out"), err = craft::ReadFile(logs / "err");
-  r.out.assign(out.begin(), out.end());
-  r.err.assign(err.begin(), err.end());
-  return r;
-}
 
 // A scratch folder on tmpfs where there is one, so that a thousand outputs
 // cost the engine's time and not the disk's syncs.

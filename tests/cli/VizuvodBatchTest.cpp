@@ -1,75 +1,23 @@
 // vizuvod-batch run as a user runs it: the files it writes (the same as the
 // wizard's, whatever the job count), failures, usage errors and Ctrl-C.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "BatchProcess.h"
 #include "BatchRun.h"
 #include "JpegImage.h"
 #include "TestSupport.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TResult {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Starts vizuvod-batch with args, its output going to files in `logs`.
-pid_t Start(const std::vector<std::string>& args, const TempDir& logs) {
-  std::vector<std::string> all{VIZUVOD_BATCH};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, (logs / "out").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, (logs / "err").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, VIZUVOD_BATCH, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  EXPECT_EQ(rc, 0);
-  return pid;
-}
-
-TResult Finish(pid_t pid, const TempDir& logs) {
-  TResult r;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = ReadFile(logs.path() / "out");
-  r.err = ReadFile(logs.path() / "err");
-  return r;
-}
-
-TResult RunBatch(const std::vector<std::string>& args) {
-  TempDir logs;
-  return Finish(Start(args, logs), logs);
-}
 
 void WritePhoto(const std::string& path, int width, int height, int seed) {
   TJPEGImage J;

@@ -1,0 +1,25 @@
+// vizuvod-batch started as a separate program, the way scripts run it, with
+// its standard output and error captured in files.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+struct TResult {
+  int exitCode = -1;  // 128 + the signal when a signal ended it
+  std::string out, err;
+  long peakKiB = 0;  // the process's own peak resident memory
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+
+// Starts vizuvod-batch with args, its output going to files in `logs`.
+pid_t Start(const std::vector<std::string>& args, const TempDir& logs);
+// Waits for it and collects what it printed.
+TResult Finish(pid_t pid, const TempDir& logs);
+TResult RunBatch(const std::vector<std::string>& args);
