@@ -25,6 +25,7 @@
 #include "MessageBoxes.h"
 #include "PhotoScan.h"
 #include "StoredPicture.h"
+#include "Warnings.h"
 #include "Spin.h"
 #include "WidgetsPlatform.h"
 #include "glWizardHeader.h"
@@ -34,10 +35,6 @@
 #endif
 
 namespace {
-
-const char* const Percent100Warning =
-    "Измените значение \"Процент от оригинала\", при 100% программа не сможет производить "
-    "какие-либо действия";
 
 // The three headers share fonts, gradient and picture; only their lines differ.
 const struct {

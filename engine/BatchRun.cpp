@@ -8,9 +8,11 @@
 
 #include "Bitmap.h"
 #include "EnlargeBitmap.h"
+#include "EnlargeBitmapLiteral.h"
 #include "Errors.h"
 #include "JpegImage.h"
 #include "ShrinkBitmap.h"
+#include "Warnings.h"
 
 std::atomic<bool> CancelRequested{false};
 
@@ -18,11 +20,6 @@ static_assert(std::atomic<bool>::is_always_lock_free,
               "CancelRequested is set from a signal handler");
 
 namespace {
-
-const char* const PercentNotPositiveWarning =
-    "Измените значение \"Процент от оригинала\": процент должен быть больше нуля.";
-const char* const PixelsNotPositiveWarning =
-    "Измените значение \"размер\": размер в пикселях должен быть больше нуля.";
 
 bool runActive = false;
 
@@ -32,8 +29,6 @@ int RoundHalfEven(long double value) { return static_cast<int>(std::nearbyint(va
 // A side that rounds to 0 (1 % of a photo 40 rows high) would leave the
 // resampler without a picture; the thinnest picture that exists is 1.
 int AtLeastOne(int side) { return side < 1 ? 1 : side; }
-
-void Save(TJPEGImage& J, const std::string& path) { J.SaveToFile(ResizedPhotoPath(path)); }
 
 }  // namespace
 
@@ -72,73 +67,125 @@ std::string ResizedPhotoPath(const std::string& path) {
   return path.substr(0, cut) + "Resize of " + path.substr(cut);
 }
 
-bool ResizePhoto(const std::string& path, const TRunSettings& settings, const TRowHooks& hooks) {
-  auto S = std::make_shared<TBitmap>();
-  TBitmap D;
-  TBitmap* R = nullptr;
-  TJPEGImage J;
-  J.LoadFromFile(path);
-  S->Assign(J);
+namespace {
 
-  bool written = false;
+// One of the step's four cases as the settings select it, for a source of
+// the given size: a shrink into width x height, or an enlargement by
+// EnlargeBitmap's arguments (whose size it computes the way EnlargeBitmap
+// does, failing the same way).
+struct TCase {
+  bool shrink = false;
+  int width = 0, height = 0;
+  const char* mode = "";
+  float scaleX = 0, scaleY = 0, toWidth = 0, toHeight = 0;
+};
 
-  // Each case reads the settings afresh: the resamplers pump messages, and a
-  // change made meanwhile counts from the next case on.
-  if (settings.Mode() == TResizeMode::rmPercent && settings.P() < 100) {
+// Cases 0-3: percentage below 100, percentage above 100, fit the width, fit
+// the height. Each reads the settings afresh: the resamplers pump messages,
+// and a change made meanwhile counts from the next case on.
+std::optional<TCase> SelectCase(int k, const TRunSettings& settings, int SW, int SH) {
+  TCase c;
+  auto enlarge = [&](const char* mode, float scaleX, float scaleY, float toWidth, float toHeight) {
+    c.mode = mode;
+    c.scaleX = scaleX, c.scaleY = scaleY, c.toWidth = toWidth, c.toHeight = toHeight;
+    const auto g = enlarge_detail::Geometry(mode, scaleX, scaleY, toWidth, toHeight, SW, SH);
+    c.width = g.EW, c.height = g.EH;
+  };
+  const bool percent = settings.Mode() == TResizeMode::rmPercent;
+  if (k == 0 && percent && settings.P() < 100) {
     const int P = settings.P();
     if (P <= 0) throw EInvalidArgument(PercentNotPositiveWarning);
     const long double scale = P / 100.0L;
-    D.SetSize(AtLeastOne(RoundHalfEven(S->Width() * scale)),
-              AtLeastOne(RoundHalfEven(S->Height() * scale)));
-    ShrinkBitmap(*S, D, R, hooks);
-    J.Assign(*R);
-    Save(J, path);
-    written = true;
+    c.shrink = true;
+    c.width = AtLeastOne(RoundHalfEven(SW * scale));
+    c.height = AtLeastOne(RoundHalfEven(SH * scale));
+    return c;
   }
-
-  if (settings.Mode() == TResizeMode::rmPercent && settings.P() > 100) {
+  if (k == 1 && percent && settings.P() > 100) {
     const float scale = static_cast<float>(settings.P() / 100.0L);
-    EnlargeBitmap(S, "percent", scale, scale, 0, 0, hooks);
-    J.Assign(*S);
-    Save(J, path);
-    written = true;
+    enlarge("percent", scale, scale, 0, 0);
+    return c;
+  }
+  const bool width = k == 2, height = k == 3;
+  if (percent || !(width || height) || settings.FitSideText() != settings.FitSideItem(width ? 0 : 1))
+    return std::nullopt;
+  const int N = settings.N();
+  if (N <= 0) throw EInvalidArgument(PixelsNotPositiveWarning);
+  const int along = width ? SW : SH, across = width ? SH : SW;
+  if (along > N) {
+    const long double ratio = static_cast<long double>(N) / along;
+    const int other = AtLeastOne(RoundHalfEven(ratio * across));
+    c.shrink = true;
+    c.width = width ? N : other;
+    c.height = width ? other : N;
+  } else if (width) {
+    enlarge("size", 0, 0, static_cast<float>(N), 0);
+  } else {
+    enlarge("size", 0, 0, 0, static_cast<float>(N));
+  }
+  return c;
+}
+
+std::string ResultPath(const TResultRequest& result, const std::string& photo, int width,
+                       int height) {
+  return result.path ? result.path(photo, width, height) : ResizedPhotoPath(photo);
+}
+
+}  // namespace
+
+TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks) {
+  TPhotoOutcome outcome;
+  TJPEGImage J;
+  J.LoadFromFile(request.photo);
+  outcome.width = J.Width();
+  outcome.height = J.Height();
+  outcome.bytes = J.Data() ? J.Data()->bytes.size() : 0;
+
+  if (request.proceed) {
+    TPhotoOutcome plan = outcome;
+    for (const TResultRequest& result : request.results)
+      for (int k = 0; k < 4; ++k)
+        if (const auto c = SelectCase(k, *result.settings, outcome.width, outcome.height))
+          plan.results.push_back({ResultPath(result, request.photo, c->width, c->height),
+                                  c->width, c->height, 0});
+    if (!request.proceed(plan)) return plan;
   }
 
-  if (settings.Mode() == TResizeMode::rmPixels &&
-      settings.FitSideText() == settings.FitSideItem(0)) {
-    const int N = settings.N();
-    if (N <= 0) throw EInvalidArgument(PixelsNotPositiveWarning);
-    if (S->Width() > N) {
-      const long double ratio = static_cast<long double>(N) / S->Width();
-      D.SetSize(N, AtLeastOne(RoundHalfEven(ratio * S->Height())));
-      ShrinkBitmap(*S, D, R, hooks);
+  const auto source = std::make_shared<TBitmap>();
+  source->Assign(J);
+  const int defaultQuality = J.settings.compressionQuality;
+  for (const TResultRequest& result : request.results) {
+    // EnlargeBitmap replaces S and leaves the decoded photo to the next result.
+    std::shared_ptr<TBitmap> S = source;
+    for (int k = 0; k < 4; ++k) {
+      const auto c = SelectCase(k, *result.settings, S->Width(), S->Height());
+      if (!c) continue;
+      TBitmap D;
+      TBitmap* R = nullptr;
+      if (c->shrink) {
+        D.SetSize(c->width, c->height);
+        ShrinkBitmap(*S, D, R, hooks);
+      } else {
+        EnlargeBitmap(S, c->mode, c->scaleX, c->scaleY, c->toWidth, c->toHeight, hooks);
+        R = S.get();
+      }
       J.Assign(*R);
-    } else {
-      EnlargeBitmap(S, "size", 0, 0, static_cast<float>(N), 0, hooks);
-      J.Assign(*S);
+      J.settings.compressionQuality = result.quality > 0 ? result.quality : defaultQuality;
+      TResultOutcome written{ResultPath(result, request.photo, R->Width(), R->Height()),
+                             R->Width(), R->Height(), 0};
+      J.SaveToFile(written.path);
+      written.bytes = J.Data() ? J.Data()->bytes.size() : 0;
+      outcome.results.push_back(std::move(written));
     }
-    Save(J, path);
-    written = true;
   }
+  return outcome;
+}
 
-  if (settings.Mode() == TResizeMode::rmPixels &&
-      settings.FitSideText() == settings.FitSideItem(1)) {
-    const int N = settings.N();
-    if (N <= 0) throw EInvalidArgument(PixelsNotPositiveWarning);
-    if (S->Height() > N) {
-      const long double ratio = static_cast<long double>(N) / S->Height();
-      D.SetSize(AtLeastOne(RoundHalfEven(ratio * S->Width())), N);
-      ShrinkBitmap(*S, D, R, hooks);
-      J.Assign(*R);
-    } else {
-      EnlargeBitmap(S, "size", 0, 0, 0, static_cast<float>(N), hooks);
-      J.Assign(*S);
-    }
-    Save(J, path);
-    written = true;
-  }
-
-  return written;
+bool ResizePhoto(const std::string& path, const TRunSettings& settings, const TRowHooks& hooks) {
+  TPhotoRequest request;
+  request.photo = path;
+  request.results.push_back({&settings, {}, 0});
+  return !ProcessPhoto(request, hooks).results.empty();
 }
 
 bool BatchRunActive() { return runActive; }

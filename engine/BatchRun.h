@@ -4,13 +4,15 @@
 //
 // The run reaches the window only through TBatchWindow, so the wizard and
 // vizuvod-batch drive the same code and a test can drive it with a fake
-// window. ResizePhoto is one photo's step on its own, which is what lets
-// vizuvod-batch process photos in parallel and still write the same bytes.
+// window. ProcessPhoto is one photo's step on its own, which is what lets
+// vizuvod-batch process photos in parallel and still write the same bytes;
+// ResizePhoto is that step as the wizard takes it.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,11 +89,57 @@ std::optional<std::string> RunSettingsWarning(const TRunSettings& settings);
 // including the last '/', the prefix, then the rest.
 std::string ResizedPhotoPath(const std::string& path);
 
-// One photo's step: load, decode, resample by the settings, encode, save. The
-// images live only inside the call. Returns true when a file was written
-// (a percentage of 100 or an unknown fit-side text writes nothing). Failures
-// pass out as the engine's exceptions; EInvalidArgument with the settings
-// warning when the settings read here are 0 or less.
+// The path of one result, given the photo's path and the result's size
+// (known only once the photo's header is read).
+using TResultNamer =
+    std::function<std::string(const std::string& photo, int width, int height)>;
+
+// One result to make of a photo.
+struct TResultRequest {
+  // Read afresh at each step, as the wizard reads its page; not owned, and it
+  // must outlive the step.
+  const TRunSettings* settings = nullptr;
+  // Empty: "Resize of <name>" beside the photo, as the wizard names it.
+  TResultNamer path;
+  // The JPEG quality of the result; 0 keeps the codec's default.
+  int quality = 0;
+};
+
+struct TResultOutcome {
+  std::string path;
+  int width = 0, height = 0;
+  std::uintmax_t bytes = 0;  // 0 when planned only
+};
+
+struct TPhotoOutcome {
+  int width = 0, height = 0;  // the photo's own size, from its header
+  std::uintmax_t bytes = 0;   // the photo file's size
+  std::vector<TResultOutcome> results;  // the results written, or planned
+};
+
+// One photo and the results to make of it: each result starts from the
+// decoded photo, so several sizes cost one decode.
+struct TPhotoRequest {
+  std::string photo;
+  std::vector<TResultRequest> results;
+  // When set, it is called once the header is read, with each result's size
+  // and path planned from the settings as they read then (the photo's
+  // size, no bytes out). Returning false ends the step there: nothing is
+  // decoded or written (a dry run, or a result that is already there). It
+  // may throw to refuse the photo. The wizard sets none: its photos are
+  // decoded before anything else is looked at.
+  std::function<bool(const TPhotoOutcome& plan)> proceed;
+};
+
+// One photo's step: load, decode, resample by each result's settings, encode,
+// save. The images live only inside the call. A percentage of 100 or an
+// unknown fit-side text gives no result. Failures pass out as the engine's
+// exceptions; EInvalidArgument with the settings warning when the settings
+// read here are 0 or less. Results saved before a failure stay.
+TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks = {});
+
+// The wizard's step: ProcessPhoto with one result by `settings`, named
+// "Resize of <name>". Returns true when a file was written.
 bool ResizePhoto(const std::string& path, const TRunSettings& settings,
                  const TRowHooks& hooks = {});
 

@@ -7,13 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "Warnings.h"
+
 // The photo list of the last folder scan: entries 0 to PhotoCount - 1 hold
 // full paths in the order the scan found them. It grows as needed.
 extern std::vector<std::string> PhotoFiles;
 extern std::int32_t PhotoCount;
-
-inline constexpr const char* NoPhotosWarning =
-    "В указанной вами папке не найдено фотографий. Для продолжения работы укажите другую папку.";
 
 // The photos of folderText: every entry whose name ends in ".jpg" in any
 // case, that does not start with '.', and that is a file (a link to a file

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -348,6 +349,55 @@ TEST(BatchRun, ErrorBoxTextEndsWithAFullStop) {
   };
   for (const auto& [message, shown] : cases) EXPECT_EQ(ErrorBoxText(message), shown) << message;
   EXPECT_EQ(ErrorBoxText(EReadError()), "Stream read error.");
+}
+
+}  // namespace
+
+namespace {
+
+std::string Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The step as vizuvod-batch takes it: several results from one decode, each
+// named by its own size, the plan matching what is then written, and a plan
+// refused writing nothing.
+TEST(ProcessPhoto, SeveralResultsPlannedThenWrittenLikeSingleOnes) {
+  TempDir dir;
+  const std::string photo = dir / "photo.jpg";
+  WritePhoto(photo, 120, 90);
+  const TFixedSettings half = TFixedSettings::Percent(50), wide = TFixedSettings::FitWidth(200);
+  const TResultNamer named = [](const std::string& p, int w, int h) {
+    return p + "." + std::to_string(w) + "x" + std::to_string(h) + ".jpg";
+  };
+  TPhotoRequest request{photo, {{&half, named, 0}, {&wide, named, 75}}, {}};
+
+  std::vector<TResultOutcome> planned;
+  request.proceed = [&](const TPhotoOutcome& plan) {
+    planned = plan.results;
+    return false;
+  };
+  const TPhotoOutcome dry = ProcessPhoto(request);
+  ASSERT_EQ(planned.size(), 2u);
+  EXPECT_EQ(planned[0].path, photo + ".60x45.jpg");
+  EXPECT_EQ(planned[1].path, photo + ".200x150.jpg");
+  EXPECT_EQ(dry.width, 120);
+  EXPECT_FALSE(fs::exists(planned[0].path) || fs::exists(planned[1].path));
+
+  request.proceed = [](const TPhotoOutcome&) { return true; };
+  const TPhotoOutcome done = ProcessPhoto(request);
+  ASSERT_EQ(done.results.size(), 2u);
+  EXPECT_EQ(done.bytes, fs::file_size(photo));
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(done.results[k].path, planned[k].path);
+    EXPECT_EQ(done.results[k].bytes, fs::file_size(planned[k].path));
+  }
+  // The first result is the wizard's file byte for byte; the second had its own quality.
+  ASSERT_TRUE(ResizePhoto(photo, half));
+  EXPECT_EQ(Bytes(done.results[0].path), Bytes(dir / "Resize of photo.jpg"));
+  ASSERT_TRUE(ResizePhoto(photo, wide));
+  EXPECT_LT(done.results[1].bytes, fs::file_size(dir / "Resize of photo.jpg"));
 }
 
 }  // namespace

@@ -1,0 +1,63 @@
+// The parallel scheduler of vizuvod-batch: a fixed number of worker threads
+// take photos from the list in order and run each photo's job. Jobs share
+// nothing mutable, so the files are the same whatever the job count, except
+// where two photos share a file (one's result is the other's photo): such a
+// pair runs in list order, so it reads what a one-by-one run would read.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "PhotoJob.h"
+#include "Progress.h"
+
+// For each photo, the earlier photos of the list it must wait for: pairs in
+// which one photo's result path (resultPath, one per photo) is the other's
+// photo path.
+std::vector<std::vector<std::size_t>> SharedFileOrder(
+    const std::vector<std::string>& photos,
+    const std::function<std::string(const std::string& photo)>& resultPath);
+
+class TParallelRun {
+ public:
+  using TJob = std::function<TJobResult(std::size_t index)>;
+
+  struct TSettings {
+    unsigned jobs = 1;
+    bool keepGoing = false;  // without it a failure lets no new photo start
+  };
+
+  TParallelRun(const std::vector<std::string>& photos,
+               std::vector<std::vector<std::size_t>> after, TSettings settings, TJob job,
+               TProgress& progress);
+
+  // Runs every photo (or up to the first failure, or CancelRequested).
+  void Run();
+
+  std::size_t Written() const { return written_; }
+  const std::vector<std::string>& Failures() const { return failures_; }
+  Clock::duration Duration() const { return ended_ - started_; }
+
+ private:
+  void Work();
+
+  const std::vector<std::string>& photos_;
+  const std::vector<std::vector<std::size_t>> after_;
+  const TSettings settings_;
+  const TJob job_;
+  TProgress& progress_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t next_ = 0;
+  bool stopping_ = false;
+  unsigned workersDone_ = 0;
+  std::vector<bool> finished_;
+  std::size_t written_ = 0;
+  std::vector<std::string> failures_;
+  Clock::time_point started_, ended_;
+};
