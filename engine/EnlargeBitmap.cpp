@@ -32,7 +32,7 @@
 #include <utility>
 #include <vector>
 
-#include "EnlargeBitmapLiteral.h"
+#include "EnlargeArithmetic.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

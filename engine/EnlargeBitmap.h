@@ -1,3 +1,6 @@
+// Bilinear interpolation over source cells, white past the source's edge.
+// Exact: the bytes are those of EnlargeBitmapLiteral, the algorithm as written
+// in extended precision with 32-bit float stores, always.
 #pragma once
 
 #include <memory>

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "ShrinkBitmapLiteral.h"
+#include "ShrinkArithmetic.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

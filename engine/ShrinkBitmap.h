@@ -1,3 +1,6 @@
+// Area averaging (a box filter over runs of whole source pixels), then a
+// sharpening of the interior with the four diagonal neighbours. Exact: the
+// bytes are those of ShrinkBitmapLiteral, the algorithm as written, always.
 #pragma once
 
 #include "Bitmap.h"

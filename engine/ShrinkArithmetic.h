@@ -1,16 +1,10 @@
-// ShrinkBitmap exactly as its algorithm is written down, step by step, kept
-// as the reference the fast ShrinkBitmap must match byte for byte. Also the
-// few pieces both versions share, so that they cannot drift apart.
+// The arithmetic every shrink shares, fast or literal: the size check, the
+// ratios, the runs of source pixels per target pixel, the block means and the
+// progress positions. One definition, so the versions cannot drift apart.
 #pragma once
 
 #include <cstdint>
 #include <vector>
-
-#include "Bitmap.h"
-#include "RowHooks.h"
-
-// Same contract and results as ShrinkBitmap, at the speed of the plain text.
-void ShrinkBitmapLiteral(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks = {});
 
 namespace shrink_detail {
 

@@ -1,18 +1,14 @@
-// EnlargeBitmap exactly as its algorithm is written down: per output pixel
-// four pixel reads, the slopes and values of the cell in extended precision
-// stored as 32-bit floats, one pixel write. Kept as the reference the fast
-// EnlargeBitmap must match byte for byte, with the pieces both share.
+// The arithmetic every enlargement shares, fast or literal: the new size and
+// working scales a mode gives, the progress positions, and the pixel-by-pixel
+// fill in extended precision, which is the literal algorithm itself and also
+// what the fast EnlargeBitmap falls back on outside the bounds its shortcuts
+// are proven for. One definition, so the versions cannot drift apart.
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "Bitmap.h"
 #include "RowHooks.h"
-
-// Same contract and results as EnlargeBitmap, at the speed of the plain text.
-void EnlargeBitmapLiteral(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX,
-                          float scaleY, float width, float height, const TRowHooks& hooks = {});
 
 namespace enlarge_detail {
 
