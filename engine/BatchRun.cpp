@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "Bitmap.h"
+#include "EnlargeArithmetic.h"
 #include "EnlargeBitmap.h"
-#include "EnlargeBitmapLiteral.h"
 #include "Errors.h"
 #include "JpegImage.h"
 #include "ShrinkBitmap.h"
