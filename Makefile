@@ -3,9 +3,10 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES := cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libgtest-dev \
             qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation \
-            xvfb xauth clang libclang-rt-14-dev
+            xvfb xauth clang libclang-rt-14-dev \
+            appstream desktop-file-utils dpkg-dev file lintian
 
-.PHONY: all deps build test run clean check-deep
+.PHONY: all deps build test run clean check-deep deb
 
 all: build
 
@@ -29,6 +30,10 @@ build: deps
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package from the same build: $(BUILD)/vizuvod_<version>_<arch>.deb.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 run: build
 	@./scripts/run-window.sh $(BUILD)

@@ -3,10 +3,15 @@
 // every handler here may also run in the middle of a run.
 #include "Unit2.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,11 +20,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QUrl>
 
 #include "BatchRun.h"
 #include "BrowseDlg.h"
+#include "DesktopFolders.h"
 #include "GroupBox.h"
 #include "Fonts.h"
 #include "MessageBoxes.h"
@@ -167,12 +174,19 @@ void TForm2::CreateControls() {
   PageControl1->addTab(TabSheet2, QStringLiteral("Шаг 2"));
   PageControl1->addTab(TabSheet3, QStringLiteral("Шаг 3"));
   for (QWidget* page : {TabSheet1, TabSheet2, TabSheet3}) page->setAutoFillBackground(true);
+  // The classic page sits 4 pixels inside each side edge of the page control,
+  // whatever frame the style draws: 659 wide in a 667-wide control.
+  if (auto* stack = PageControl1->findChild<QStackedWidget*>()) stack->installEventFilter(this);
   CreatePage1();
   CreatePage2();
   CreatePage3();
 
   BrowseDlg1 = new TBrowseDlg(this);
   NameControls();
+
+  setAcceptDrops(true);
+  // The edits take dropped text themselves; a dropped folder is the window's.
+  for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
 
   // Outer bounds 219, 183 with a client area of 667 x 459 below the menu.
   resize(667, 459 + menuBar()->sizeHint().height());
@@ -309,8 +323,19 @@ void TForm2::ConnectHandlers() {
   };
   bind(Button1, &QPushButton::clicked, &TForm2::Button1Click);
   bind(Button4, &QPushButton::clicked, &TForm2::Button4Click);
+  // A radio button's handler runs whenever it becomes checked: by the mouse,
+  // the keyboard or an accessibility action, which may check it without a
+  // click. A click on the checked one runs it too. It only sets enable
+  // states, so running twice for one click is harmless.
   bind(RadioButton1, &QRadioButton::clicked, &TForm2::RadioButton1Click);
   bind(RadioButton2, &QRadioButton::clicked, &TForm2::RadioButton2Click);
+  auto bindChecked = [this](QRadioButton* sender, void (TForm2::*handler)(QObject*)) {
+    connect(sender, &QRadioButton::toggled, this, [this, sender, handler](bool checked) {
+      if (checked) RunHandler(this, [&] { (this->*handler)(sender); });
+    });
+  };
+  bindChecked(RadioButton1, &TForm2::RadioButton1Click);
+  bindChecked(RadioButton2, &TForm2::RadioButton2Click);
   bind(Button7, &QPushButton::clicked, &TForm2::Button7Click);
   bind(Button2, &QPushButton::clicked, &TForm2::Button2Click);
   bind(Button5, &QPushButton::clicked, &TForm2::Button5Click);
@@ -325,6 +350,43 @@ void TForm2::closeEvent(QCloseEvent* event) {
   // ends once the run has returned to the message loop.
   if (BatchRunActive()) CancelRequested = true;
   QMainWindow::closeEvent(event);
+}
+
+void TForm2::dragEnterEvent(QDragEnterEvent* event) {
+  if (DroppedFolder(event->mimeData())) event->acceptProposedAction();
+}
+
+void TForm2::dropEvent(QDropEvent* event) {
+  const std::optional<QString> folder = DroppedFolder(event->mimeData());
+  if (!folder) return;
+  Edit1->setText(*folder);
+  event->acceptProposedAction();
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::Resize:
+      if (auto* stack = qobject_cast<QStackedWidget*>(watched)) {
+        const int extra = stack->width() - 2 * stack->frameWidth() - (PageControl1->width() - 8);
+        const int left = std::max(0, extra / 2);
+        stack->setContentsMargins(left, 0, std::max(0, extra - left), 0);
+      }
+      break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+      auto* drag = static_cast<QDropEvent*>(event);
+      if (!DroppedFolder(drag->mimeData())) break;
+      if (event->type() == QEvent::Drop)
+        dropEvent(drag);
+      else
+        drag->acceptProposedAction();
+      return true;
+    }
+    default:
+      break;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------

@@ -108,6 +108,10 @@ class TForm2 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A folder dropped anywhere on the window, the edits included, fills the path field.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <QLineEdit>
+
+#include "DesktopFolders.h"
 #include "MessageBoxes.h"
 #include "WidgetsPlatform.h"
 #include "Unit2.h"
@@ -12,6 +15,10 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(ApplicationTitle());
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
+  QApplication::setApplicationVersion(QStringLiteral(VIZUVOD_VERSION));
+  QGuiApplication::setDesktopFileName(QStringLiteral(VIZUVOD_APP_ID));
+  // "Open with" from a file manager names the folder.
+  const std::optional<QString> folder = FolderArgument(QApplication::arguments());
 
   // A failure while a header paints reaches the same error box as one in a handler.
   SetApplicationExceptionHandler([](const std::exception& error) {
@@ -19,6 +26,7 @@ int main(int argc, char* argv[]) {
   });
 
   TForm2 Form2;
+  if (folder) Form2.Edit1->setText(*folder);
   Form2.show();
   return QApplication::exec();
 }

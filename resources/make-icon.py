@@ -3,7 +3,7 @@
 
 Pure Python (zlib only), so it runs on any build machine; the PNG it writes is
 kept in the repository and rerunning the script gives the same bytes.
-Usage: make-icon.py [output.png] [size]
+Usage: make-icon.py [output.png] [size]; icons/N.png holds the N x N hicolor icon.
 """
 import math
 import struct
@@ -95,7 +95,7 @@ def png(size, pixels):
 
 
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else "vizuvod.png"
+    out = sys.argv[1] if len(sys.argv) > 1 else "icons/128.png"
     size = int(sys.argv[2]) if len(sys.argv) > 2 else 128
     with open(out, "wb") as f:
         f.write(png(size, render(size)))

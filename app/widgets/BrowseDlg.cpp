@@ -231,10 +231,13 @@ TEdgeRect TBrowseDlg::ReferenceRect() const {
 }
 
 void TBrowseDlg::DialogInitialized() {
-  const TEdgeRect screen = ScreenRect();
-  const QPoint at = PlaceDialog(position_, ReferenceRect(), dialog_->OuterSize(),
-                                QSize(screen.Right, screen.Bottom));
-  dialog_->MoveTo(at);
+  // Placed by its outer size, which a real window knows only once framed.
+  dialog_->WhenFrameKnown([this] {
+    if (!dialog_) return;
+    const TEdgeRect screen = ScreenRect();
+    dialog_->MoveTo(PlaceDialog(position_, ReferenceRect(), dialog_->OuterSize(),
+                                QSize(screen.Right, screen.Bottom)));
+  });
   if (!captionTitle_.isEmpty()) dialog_->SetTitle(captionTitle_);
   if (!statusText_.isEmpty()) dialog_->SetStatusText(statusText_);
   if (!selectedFolder_.isEmpty()) dialog_->SetSelection(selectedFolder_);

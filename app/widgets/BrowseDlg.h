@@ -53,6 +53,10 @@ class TBrowseDialogWindow {
   virtual QSize OuterSize() const = 0;
   // Moves the window's outer top-left corner; size, stacking and activation stay.
   virtual void MoveTo(QPoint topLeft) = 0;
+  // Runs `place` once the window's frame is known, so that OuterSize counts
+  // it, and again should the frame change while the window is open. A window
+  // without a frame of its own runs it at once.
+  virtual void WhenFrameKnown(std::function<void()> place) { place(); }
   // The window itself, when it is a real one.
   virtual QWidget* Widget() { return nullptr; }
 };

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWindow>
 
 TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
     : QDialog(request.Parent), request_(request) {
@@ -114,6 +115,7 @@ bool TFolderPickerDialog::eventFilter(QObject* watched, QEvent* e) {
 
 void TFolderPickerDialog::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
+  PlaceIfFramed();
   // Only now does the tree know its height.
   scrollTimer_->start();
 }
@@ -172,6 +174,27 @@ QSize TFolderPickerDialog::OuterSize() const {
 }
 
 void TFolderPickerDialog::MoveTo(QPoint topLeft) { move(topLeft); }
+
+void TFolderPickerDialog::WhenFrameKnown(std::function<void()> place) {
+  place_ = std::move(place);
+  placedWithFrame_.reset();
+  PlaceIfFramed();
+}
+
+// The frame exists once the window does; a window manager may add its own
+// later, which shows as a move with new frame margins.
+void TFolderPickerDialog::PlaceIfFramed() {
+  if (!place_ || !isVisible() || !windowHandle()) return;
+  const QMargins frame = windowHandle()->frameMargins();
+  if (placedWithFrame_ == frame) return;
+  placedWithFrame_ = frame;
+  place_();
+}
+
+void TFolderPickerDialog::moveEvent(QMoveEvent* e) {
+  QDialog::moveEvent(e);
+  PlaceIfFramed();
+}
 
 void TFolderPickerDialog::accept() {
   const QModelIndexList rows = tree_->selectionModel()->selectedRows();

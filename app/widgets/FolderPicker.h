@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QMargins>
+#include <functional>
 #include <optional>
 
 #include "BrowseDlg.h"
@@ -33,6 +35,7 @@ class TFolderPickerDialog : public QDialog, public TBrowseDialogWindow {
   void SetTitle(const QString& title) override;
   QSize OuterSize() const override;
   void MoveTo(QPoint topLeft) override;
+  void WhenFrameKnown(std::function<void()> place) override;
   QWidget* Widget() override { return this; }
 
   QTreeView* Tree() const { return tree_; }
@@ -46,10 +49,12 @@ class TFolderPickerDialog : public QDialog, public TBrowseDialogWindow {
 
  protected:
   void showEvent(QShowEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   void ScrollToSelection();
+  void PlaceIfFramed();
   void CurrentChanged(const QModelIndex& current);
   TBrowseItem ItemAt(const QModelIndex& index) const;
   bool MayReturn(const QString& path) const;
@@ -65,6 +70,8 @@ class TFolderPickerDialog : public QDialog, public TBrowseDialogWindow {
   QTimer* scrollTimer_ = nullptr;
   bool followSelection_ = true;  // keep the selection in view while folders load
   std::optional<TBrowseItem> result_;
+  std::function<void()> place_;
+  std::optional<QMargins> placedWithFrame_;
 };
 
 // Runs TFolderPickerDialog modally.

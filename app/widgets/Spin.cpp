@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -87,21 +88,62 @@ std::int32_t ClampToRange(std::int32_t value, std::int32_t minValue, std::int32_
 // ---- Repeat timer ----------------------------------------------------------
 
 namespace {
+// A precise single-shot QTimer run on a schedule: each tick is due a whole
+// interval after the previous tick's due time, not after the moment it ran,
+// so a late tick (a busy machine) does not push back the ones after it. A
+// coarse timer may fire 5 % early or late, enough to gain or lose a step.
 class TQtRepeatTimer : public TRepeatTimer {
  public:
   TQtRepeatTimer() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (OnTimer) OnTimer();
-    });
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+    clock_.start();
   }
-  void Start(int intervalMs) override { timer_.start(intervalMs); }
-  void SetInterval(int intervalMs) override { timer_.setInterval(intervalMs); }
-  void Stop() override { timer_.stop(); }
-  bool IsActive() const override { return timer_.isActive(); }
-  int Interval() const override { return timer_.interval(); }
+  void Start(int intervalMs) override {
+    interval_ = intervalMs;
+    active_ = true;
+    ScheduleAt(clock_.elapsed() + intervalMs);
+  }
+  void SetInterval(int intervalMs) override {
+    interval_ = intervalMs;
+    // Inside a tick "now" is that tick's due time.
+    if (active_) ScheduleAt((inTick_ ? tickDue_ : clock_.elapsed()) + intervalMs);
+  }
+  void Stop() override {
+    active_ = false;
+    timer_.stop();
+  }
+  bool IsActive() const override { return active_; }
+  int Interval() const override { return interval_; }
 
  private:
+  void ScheduleAt(qint64 due) {
+    due_ = due;
+    ++schedules_;
+    timer_.start(int(std::max<qint64>(0, due - clock_.elapsed())));
+  }
+  void Tick() {
+    tickDue_ = due_;
+    const unsigned schedules = schedules_;
+    inTick_ = true;
+    struct Leave {
+      bool& flag;
+      ~Leave() { flag = false; }
+    } leave{inTick_};
+    if (OnTimer) OnTimer();
+    // Not restarted or stopped by the handler: the next tick on schedule.
+    if (active_ && schedules_ == schedules) ScheduleAt(tickDue_ + interval_);
+  }
+
   QTimer timer_;
+  QElapsedTimer clock_;
+  qint64 due_ = 0;
+  qint64 tickDue_ = 0;
+  unsigned schedules_ = 0;
+  int interval_ = 0;
+  bool active_ = false;
+  bool inTick_ = false;
 };
 
 TRepeatTimerFactory& TimerFactory() {
@@ -490,8 +532,10 @@ std::int32_t TSpinEdit::Value() const {
 }
 
 void TSpinEdit::SetValue(std::int32_t value) {
-  // setText leaves an equal text alone and reports no change.
-  setText(QString::number(CheckValue(value)));
+  // An equal text is left alone: setText would still drop the selection,
+  // the caret position and the undo history.
+  const QString text = QString::number(CheckValue(value));
+  if (text != this->text()) setText(text);
 }
 
 void TSpinEdit::StepUp() {

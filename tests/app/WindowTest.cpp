@@ -2,6 +2,8 @@
 // keyboard the way a user would, headless. Message boxes are taken through
 // the hook instead of being run, and the folder chooser is a stand-in, so
 // nothing waits for a person.
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
@@ -27,6 +30,7 @@
 
 #include "BatchRun.h"
 #include "BrowseDlg.h"
+#include "DesktopFolders.h"
 #include "JpegImage.h"
 #include "MessageBoxes.h"
 #include "Spin.h"
@@ -387,6 +391,19 @@ class TWindowTest : public QObject {
     }
   }
 
+  void pagesHaveTheDesignedClientWidth() {
+    QCOMPARE(form->PageControl1->size(), QSize(667, 459));
+    const std::pair<QWidget*, TglWizardHeader*> pages[] = {{form->TabSheet1, form->glWizardHeader1},
+                                                           {form->TabSheet2, form->glWizardHeader3},
+                                                           {form->TabSheet3, form->glWizardHeader2}};
+    for (int i = 0; i < 3; ++i) {
+      form->PageControl1->setTabVisible(i, true);
+      form->PageControl1->setCurrentIndex(i);
+      QTRY_COMPARE(pages[i].first->width(), 659);
+      QTRY_COMPARE(pages[i].second->geometry(), QRect(0, 0, 659, 81));
+    }
+  }
+
   // ---- Navigation, scan and settings check -----------------------------------
 
   void noPhotosWarning() {
@@ -427,6 +444,91 @@ class TWindowTest : public QObject {
     QTest::mouseClick(form->RadioButton1, Qt::LeftButton, {}, QPoint(5, 8));
     QVERIFY(form->RadioButton1->isChecked());
     ExpectModeStates(true);
+  }
+
+  // Every way a radio button becomes checked runs its handler.
+  void radioButtonsEveryWay_data() {
+    QTest::addColumn<QString>("way");
+    for (const char* way : {"mouse", "space key", "arrow key", "accessibility press",
+                            "accessibility toggle"})
+      QTest::newRow(way) << QString(way);
+  }
+  void radioButtonsEveryWay() {
+    QFETCH(QString, way);
+    QTemporaryDir dir;
+    WritePhoto(dir.filePath("a.jpg"), 16, 12, 1);
+    ScanFolder(dir.path());
+    ExpectPage(1);
+    auto check = [&](QRadioButton* button, QRadioButton* other) {
+      if (way == "mouse") {
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 8));
+      } else if (way == "space key") {
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+      } else if (way == "arrow key") {
+        other->setFocus();
+        QTest::keyClick(other, button == form->RadioButton2 ? Qt::Key_Down : Qt::Key_Up);
+      } else {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(a && a->actionInterface());
+        a->actionInterface()->doAction(way.endsWith("press") ? QAccessibleActionInterface::pressAction()
+                                                             : QAccessibleActionInterface::toggleAction());
+      }
+      QTRY_VERIFY(button->isChecked());
+    };
+    check(form->RadioButton2, form->RadioButton1);
+    ExpectModeStates(false);
+    check(form->RadioButton1, form->RadioButton2);
+    ExpectModeStates(true);
+  }
+
+  // `vizuvod FOLDER`, as "Open with" runs it; main() puts the folder into the path field.
+  void folderArgument_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("folder");  // empty: none
+    QTest::newRow("none") << QStringList{"vizuvod"} << QString();
+    QTest::newRow("path") << QStringList{"vizuvod", "/home/user/Фото"} << "/home/user/Фото";
+    QTest::newRow("file URL") << QStringList{"vizuvod", "file:///home/user/%D0%A4%D0%BE%D1%82%D0%BE"}
+                              << "/home/user/Фото";
+  }
+  void folderArgument() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, folder);
+    QCOMPARE(FolderArgument(arguments).value_or(QString()), folder);
+  }
+
+  void droppedFolderFillsThePath_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("dropped");  // "folder", "file" or "remote"
+    QTest::addColumn<bool>("taken");
+    for (const char* target : {"window", "path field", "spin field"}) {
+      QTest::addRow("folder onto %s", target) << QString(target) << "folder" << true;
+      QTest::addRow("file onto %s", target) << QString(target) << "file" << false;
+    }
+    QTest::newRow("remote folder onto window") << "window" << "remote" << false;
+  }
+  void droppedFolderFillsThePath() {
+    QFETCH(QString, target);
+    QFETCH(QString, dropped);
+    QFETCH(bool, taken);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("Фото");
+    QFile(dir.filePath("a.jpg")).open(QIODevice::WriteOnly);
+    const QUrl url = dropped == "remote" ? QUrl("sftp://host/Фото")
+                     : QUrl::fromLocalFile(dir.filePath(dropped == "folder" ? "Фото" : "a.jpg"));
+    QWidget* widget = target == "window"       ? static_cast<QWidget*>(form.get())
+                      : target == "path field" ? static_cast<QWidget*>(form->Edit1)
+                                               : static_cast<QWidget*>(form->SpinEdit1);
+    form->Edit1->setText("/typed");
+    QMimeData data;
+    data.setUrls({url});
+    const QPoint at = widget->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(widget, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(widget, &drop);
+    QCOMPARE(form->Edit1->text(), taken ? dir.filePath("Фото") : QStringLiteral("/typed"));
+    if (taken) QCOMPARE(form->SpinEdit1->text(), QStringLiteral("0"));
   }
 
   void settingsCheck_data() {

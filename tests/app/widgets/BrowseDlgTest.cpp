@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include "BrowseDlg.h"
@@ -411,6 +412,32 @@ class BrowseDlgTest : public QObject {
     picker.accept();
     QCOMPARE(picker.result(), int(QDialog::Accepted));
     QCOMPARE(picker.Result()->Path, tmp.path() + "/Photos/Holiday");
+  }
+
+  void pickerPlacedByItsFrame_data() {
+    QTest::addColumn<int>("position");
+    QTest::newRow("bottom right") << int(bpBottomRight);
+    QTest::newRow("center") << int(bpCenter);
+  }
+  void pickerPlacedByItsFrame() {
+    QFETCH(int, position);
+    SetScreenHooks({}, {});  // the real screen, on which the picker gets a frame
+    TBrowseDlg dlg;
+    dlg.SetRelatePos(brScreen);
+    dlg.SetPosition(TDlgPosition(position));
+    QRect outer, inner;
+    QTimer::singleShot(0, [&] {
+      QWidget* picker = QApplication::activeModalWidget();
+      QVERIFY(picker);
+      outer = picker->frameGeometry();
+      inner = picker->geometry();
+      picker->close();
+    });
+    QVERIFY(!dlg.Browse());
+    QVERIFY(outer.size() != inner.size());
+    const TEdgeRect screen = ScreenRect();
+    QCOMPARE(outer.topLeft(), PlaceDialog(TDlgPosition(position), screen, outer.size(),
+                                          QSize(screen.Right, screen.Bottom)));
   }
 
   void pickerEditBoxValidates() {

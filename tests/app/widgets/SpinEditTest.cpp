@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QMenu>
 #include <QSignalSpy>
@@ -178,6 +179,19 @@ class SpinEditTest : public QObject {
     QCOMPARE(spy.count(), 3);
     edit.SetValue(1);
     QCOMPARE(spy.count(), 3);
+  }
+
+  void assigningAnEqualValueLeavesTheEditAlone() {
+    TSpinEdit edit;
+    edit.setText("1");
+    edit.end(false);
+    edit.insert("2");
+    edit.setSelection(0, 1);
+    edit.SetValue(12);
+    QCOMPARE(edit.text(), QString("12"));
+    QCOMPARE(edit.selectedText(), QString("1"));
+    QCOMPARE(edit.cursorPosition(), 1);
+    QVERIFY(edit.isUndoAvailable());
   }
 
   void upAndDownKeysStep() {
@@ -412,6 +426,41 @@ class SpinEditTest : public QObject {
     QVERIFY(!up->RepeatTimer()->IsActive());
     clock.Advance(1000);
     QCOMPARE(f.edit->text(), QString("8"));
+  }
+
+  // The real repeat timer: never a tick before it is due, and on a machine
+  // that keeps up, 7 steps in 1050 ms and one more on release. A busy machine
+  // only delays ticks; then the hold is tried again, and at worst skipped.
+  void holdingAnArrowRepeatsOnTheRealTimer() {
+    Form f;
+    TTimerSpeedButton* up = f.edit->Button()->UpButton();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      f.edit->setText("0");
+      QElapsedTimer clock;
+      QList<qint64> ticks;
+      auto tick = connect(f.edit, &TSpinEdit::Change, f.edit, [&] { ticks << clock.elapsed(); });
+      clock.start();
+      QTest::mousePress(up, Qt::LeftButton, {}, QPoint(7, 4));
+      qint64 last = 0, longestGap = 0;
+      while (clock.elapsed() < 1050) {
+        QCoreApplication::processEvents();
+        const qint64 now = clock.elapsed();
+        longestGap = std::max(longestGap, now - last);
+        last = now;
+      }
+      const int held = f.edit->text().toInt();
+      QTest::mouseRelease(up, Qt::LeftButton, {}, QPoint(7, 4));
+      const qint64 released = clock.elapsed();
+      disconnect(tick);
+      for (int i = 0; i < held; ++i)
+        QVERIFY2(ticks[i] >= 400 + 100 * i - 2, qPrintable(QString("step %1 came at %2 ms")
+                                                               .arg(i + 1).arg(ticks[i])));
+      if (longestGap > 30 || released >= 1090) continue;
+      QCOMPARE(held, 7);
+      QCOMPARE(f.edit->text(), QString("8"));
+      return;
+    }
+    QSKIP("the machine was too busy to time a 1050 ms hold");
   }
 
   void shortClickStepsOnceOnRelease() {
