@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "Bitmap.h"
 #include "Errors.h"
@@ -115,4 +116,29 @@ TEST(Bitmap, HugeSizeFailsAndLeavesBitmapUnchanged) {
   // A picture just over the pixel limit is refused without trying to allocate it.
   EXPECT_THROW(b.SetSize(16385, 16384), EOutOfResources);
   EXPECT_NO_THROW(b.SetSize(16384, 3));
+}
+
+// Large pixel memory is handed from one picture to the next of about its size,
+// so writing the next one faults in no fresh pages; a much smaller picture does
+// not hold a large block, and a reused block still reads white where it is new.
+TEST(Bitmap, LargePixelMemoryIsReusedByTheNextPictureOfItsSize) {
+  auto faults = [] {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_minflt;
+  };
+  {
+    TBitmap a;
+    a.SetSize(4000, 1000);  // 16 MB
+    a.ScanLine(0)[0] = 7;
+  }
+  TBitmap small;
+  small.SetSize(1100, 1000);  // 4.4 MB: less than half
+  small.ScanLine(0);
+  TBitmap b;
+  b.SetSize(3900, 1000);
+  const long before = faults();
+  b.ScanLine(0);  // the whole picture is written white here
+  EXPECT_LT(faults() - before, 4);
+  EXPECT_EQ(b.Pixel(0, 0), RGBColor(255, 255, 255));
 }
