@@ -395,22 +395,22 @@ TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent) {
   focusedButton_ = upButton_;
 }
 
-void TSpinButton::SetUpGlyph(const QImage& glyph) {
+namespace {
+// A null glyph puts the built-in arrow back, as a single image.
+void AssignGlyph(TTimerSpeedButton* button, const QImage& glyph, QImage (*builtin)()) {
   if (glyph.isNull()) {
-    upButton_->SetGlyph(BuiltinSpinUpGlyph());
-    upButton_->SetNumGlyphs(1);
+    button->SetGlyph(builtin());
+    button->SetNumGlyphs(1);
   } else {
-    upButton_->SetGlyph(glyph);
+    button->SetGlyph(glyph);
   }
 }
+}  // namespace
+
+void TSpinButton::SetUpGlyph(const QImage& glyph) { AssignGlyph(upButton_, glyph, BuiltinSpinUpGlyph); }
 
 void TSpinButton::SetDownGlyph(const QImage& glyph) {
-  if (glyph.isNull()) {
-    downButton_->SetGlyph(BuiltinSpinDownGlyph());
-    downButton_->SetNumGlyphs(1);
-  } else {
-    downButton_->SetGlyph(glyph);
-  }
+  AssignGlyph(downButton_, glyph, BuiltinSpinDownGlyph);
 }
 
 void TSpinButton::SetTabStop(bool value) { setFocusPolicy(value ? Qt::StrongFocus : Qt::NoFocus); }
