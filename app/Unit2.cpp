@@ -330,6 +330,10 @@ void TForm2::ConnectHandlers() {
   bind(Button6, &QPushButton::clicked, &TForm2::Button6Click);
   bind(Button8, &QPushButton::clicked, &TForm2::Button8Click);
   bind(N4, &QAction::triggered, &TForm2::N4Click);
+  // A failure while a header paints reaches the same error box as one in a handler.
+  for (TglWizardHeader* header : {glWizardHeader1, glWizardHeader3, glWizardHeader2})
+    connect(header, &TglWizardHeader::PaintFailed, this,
+            [this](const QString& message) { ShowError(this, message); });
   bind(N2, &QAction::triggered, &TForm2::N2Click);
 }
 
