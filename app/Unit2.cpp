@@ -82,6 +82,13 @@ class TWindowBatch : public TBatchWindow {
   TForm2& form_;
 };
 
+// The designer's name, so a control can be found by name as there.
+template <class T>
+T* Named(T* object, const char* name) {
+  object->setObjectName(QLatin1String(name));
+  return object;
+}
+
 TglWizardHeader* NewHeader(QWidget* page, int index) {
   auto* header = new TglWizardHeader(page);
   // Docked to the top (its own alignment): the page's full width, 81 high.
@@ -163,13 +170,14 @@ void TForm2::CreateControls() {
   palette.setColor(QPalette::Window, palette.color(QPalette::Button));
   setPalette(palette);
 
+  setObjectName(QStringLiteral("Form2"));
   CreateMenu();
 
-  PageControl1 = new QTabWidget(this);
+  PageControl1 = Named(new QTabWidget(this), "PageControl1");
   setCentralWidget(PageControl1);
-  TabSheet1 = new QWidget;
-  TabSheet2 = new QWidget;
-  TabSheet3 = new QWidget;
+  TabSheet1 = Named(new QWidget, "TabSheet1");
+  TabSheet2 = Named(new QWidget, "TabSheet2");
+  TabSheet3 = Named(new QWidget, "TabSheet3");
   PageControl1->addTab(TabSheet1, QStringLiteral("Шаг 1"));
   PageControl1->addTab(TabSheet2, QStringLiteral("Шаг 2"));
   PageControl1->addTab(TabSheet3, QStringLiteral("Шаг 3"));
@@ -181,8 +189,7 @@ void TForm2::CreateControls() {
   CreatePage2();
   CreatePage3();
 
-  BrowseDlg1 = new TBrowseDlg(this);
-  NameControls();
+  BrowseDlg1 = Named(new TBrowseDlg(this), "BrowseDlg1");
 
   setAcceptDrops(true);
   // The edits take dropped text themselves; a dropped folder is the window's.
@@ -191,27 +198,6 @@ void TForm2::CreateControls() {
   // Outer bounds 219, 183 with a client area of 667 x 459 below the menu.
   resize(667, 459 + menuBar()->sizeHint().height());
   move(219, 183);
-}
-
-void TForm2::NameControls() {
-  // The designer's names, so the controls can be found by name as there.
-  const std::pair<QObject*, const char*> names[] = {
-      {PageControl1, "PageControl1"}, {TabSheet1, "TabSheet1"}, {TabSheet2, "TabSheet2"},
-      {TabSheet3, "TabSheet3"}, {glWizardHeader1, "glWizardHeader1"}, {Label1, "Label1"},
-      {Edit1, "Edit1"}, {Button4, "Button4"}, {Bevel1, "Bevel1"}, {Button1, "Button1"},
-      {glWizardHeader3, "glWizardHeader3"}, {RadioButton1, "RadioButton1"},
-      {SpinEdit1, "SpinEdit1"}, {Label3, "Label3"}, {RadioButton2, "RadioButton2"},
-      {Label8, "Label8"}, {ComboBox1, "ComboBox1"}, {Label13, "Label13"},
-      {SpinEdit2, "SpinEdit2"}, {Label14, "Label14"}, {Bevel2, "Bevel2"}, {Button7, "Button7"},
-      {Button2, "Button2"}, {glWizardHeader2, "glWizardHeader2"}, {Label2, "Label2"},
-      {Label4, "Label4"}, {Label5, "Label5"}, {Button5, "Button5"}, {Label6, "Label6"},
-      {ProgressBar1, "ProgressBar1"}, {Label7, "Label7"}, {ProgressBar2, "ProgressBar2"},
-      {Button6, "Button6"}, {GroupBox1, "GroupBox1"}, {Label10, "Label10"}, {Label9, "Label9"},
-      {Label11, "Label11"}, {Label12, "Label12"}, {Button8, "Button8"}, {N1, "N1"}, {N2, "N2"},
-      {N3, "N3"}, {N4, "N4"}, {N5, "N5"}, {N6, "N6"}, {N7, "N7"}, {N8, "N8"}, {N9, "N9"},
-      {BrowseDlg1, "BrowseDlg1"}};
-  for (const auto& [object, name] : names) object->setObjectName(QLatin1String(name));
-  setObjectName(QStringLiteral("Form2"));
 }
 
 QLabel* TForm2::NewLabel(QWidget* parent, const QString& text, int left, int top) {
@@ -228,13 +214,13 @@ void TForm2::SetLabelText(QLabel* label, const QString& text) {
 
 void TForm2::CreatePage1() {
   QWidget* page = TabSheet1;
-  glWizardHeader1 = NewHeader(page, 0);
-  Label1 = NewLabel(page, QStringLiteral("Путь к папке с фотографиями:"), 16, 96);
-  Edit1 = new QLineEdit(page);
+  glWizardHeader1 = Named(NewHeader(page, 0), "glWizardHeader1");
+  Label1 = Named(NewLabel(page, QStringLiteral("Путь к папке с фотографиями:"), 16, 96), "Label1");
+  Edit1 = Named(new QLineEdit(page), "Edit1");
   Edit1->setGeometry(24, 120, 529, 21);
-  Button4 = NewButton(page, "Выбрать", 568, 118, 83, 25);
-  Bevel1 = NewTopLine(page, 8, 384, 641);
-  Button1 = NewButton(page, "Дальше >>", 576, 400, 75, 25);
+  Button4 = Named(NewButton(page, "Выбрать", 568, 118, 83, 25), "Button4");
+  Bevel1 = Named(NewTopLine(page, 8, 384, 641), "Bevel1");
+  Button1 = Named(NewButton(page, "Дальше >>", 576, 400, 75, 25), "Button1");
 
   QWidget::setTabOrder(Button1, Edit1);
   QWidget::setTabOrder(Edit1, Button4);
@@ -242,16 +228,18 @@ void TForm2::CreatePage1() {
 
 void TForm2::CreatePage2() {
   QWidget* page = TabSheet2;
-  glWizardHeader3 = NewHeader(page, 1);
-  RadioButton1 = new QRadioButton(QStringLiteral("Процент от оригинала:"), page);
+  glWizardHeader3 = Named(NewHeader(page, 1), "glWizardHeader3");
+  RadioButton1 =
+      Named(new QRadioButton(QStringLiteral("Процент от оригинала:"), page), "RadioButton1");
   RadioButton1->setGeometry(32, 104, 153, 17);
   RadioButton1->setChecked(true);
-  SpinEdit1 = NewSpinEdit(page, 190, 102, 51, 22);
-  Label3 = NewLabel(page, QStringLiteral("%"), 256, 104);
-  RadioButton2 = new QRadioButton(QStringLiteral("Размер в пикселях:"), page);
+  SpinEdit1 = Named(NewSpinEdit(page, 190, 102, 51, 22), "SpinEdit1");
+  Label3 = Named(NewLabel(page, QStringLiteral("%"), 256, 104), "Label3");
+  RadioButton2 =
+      Named(new QRadioButton(QStringLiteral("Размер в пикселях:"), page), "RadioButton2");
   RadioButton2->setGeometry(32, 136, 145, 17);
-  Label8 = NewLabel(page, QStringLiteral("Сохранять пропорции по:"), 56, 160);
-  ComboBox1 = new QComboBox(page);
+  Label8 = Named(NewLabel(page, QStringLiteral("Сохранять пропорции по:"), 56, 160), "Label8");
+  ComboBox1 = Named(new QComboBox(page), "ComboBox1");
   ComboBox1->setEditable(true);
   // The text is the user's; typing never adds an item of its own.
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
@@ -259,12 +247,12 @@ void TForm2::CreatePage2() {
   ComboBox1->setCurrentIndex(-1);
   ComboBox1->setEditText(QString());
   ComboBox1->setGeometry(192, 158, 145, 21);
-  Label13 = NewLabel(page, QStringLiteral("размер:"), 144, 184);
-  SpinEdit2 = NewSpinEdit(page, 192, 182, 57, 22);
-  Label14 = NewLabel(page, QStringLiteral("пкс."), 256, 184);
-  Bevel2 = NewTopLine(page, 8, 384, 641);
-  Button7 = NewButton(page, "<< Назад", 488, 400, 75, 25);
-  Button2 = NewButton(page, "Дальше >>", 576, 400, 75, 25);
+  Label13 = Named(NewLabel(page, QStringLiteral("размер:"), 144, 184), "Label13");
+  SpinEdit2 = Named(NewSpinEdit(page, 192, 182, 57, 22), "SpinEdit2");
+  Label14 = Named(NewLabel(page, QStringLiteral("пкс."), 256, 184), "Label14");
+  Bevel2 = Named(NewTopLine(page, 8, 384, 641), "Bevel2");
+  Button7 = Named(NewButton(page, "<< Назад", 488, 400, 75, 25), "Button7");
+  Button2 = Named(NewButton(page, "Дальше >>", 576, 400, 75, 25), "Button2");
 
   QWidget::setTabOrder(Button2, Button7);
   QWidget::setTabOrder(Button7, RadioButton1);
@@ -276,23 +264,23 @@ void TForm2::CreatePage2() {
 
 void TForm2::CreatePage3() {
   QWidget* page = TabSheet3;
-  glWizardHeader2 = NewHeader(page, 2);
-  Label2 = NewLabel(page, QStringLiteral("Выбрано:"), 16, 104);
-  Label4 = NewLabel(page, QStringLiteral("Label4"), 80, 104);
-  Label5 = NewLabel(page, QStringLiteral("фотографий."), 128, 104);
-  Button5 = NewButton(page, "Начать процесс авторесайза", 16, 128, 177, 25);
-  Label6 = NewLabel(page, QStringLiteral("Общий прогресс:"), 16, 168);
-  ProgressBar1 = NewProgressBar(page, 24, 184, 601, 17);
-  Label7 = NewLabel(page, QStringLiteral("Текущая фотография:"), 16, 216);
-  ProgressBar2 = NewProgressBar(page, 24, 232, 601, 17);
-  Button6 = NewButton(page, "Отменить процесс", 256, 264, 153, 25);
-  GroupBox1 = new TGroupBox(QStringLiteral(" Отчет "), page);
+  glWizardHeader2 = Named(NewHeader(page, 2), "glWizardHeader2");
+  Label2 = Named(NewLabel(page, QStringLiteral("Выбрано:"), 16, 104), "Label2");
+  Label4 = Named(NewLabel(page, QStringLiteral("Label4"), 80, 104), "Label4");
+  Label5 = Named(NewLabel(page, QStringLiteral("фотографий."), 128, 104), "Label5");
+  Button5 = Named(NewButton(page, "Начать процесс авторесайза", 16, 128, 177, 25), "Button5");
+  Label6 = Named(NewLabel(page, QStringLiteral("Общий прогресс:"), 16, 168), "Label6");
+  ProgressBar1 = Named(NewProgressBar(page, 24, 184, 601, 17), "ProgressBar1");
+  Label7 = Named(NewLabel(page, QStringLiteral("Текущая фотография:"), 16, 216), "Label7");
+  ProgressBar2 = Named(NewProgressBar(page, 24, 232, 601, 17), "ProgressBar2");
+  Button6 = Named(NewButton(page, "Отменить процесс", 256, 264, 153, 25), "Button6");
+  GroupBox1 = Named(new TGroupBox(QStringLiteral(" Отчет "), page), "GroupBox1");
   GroupBox1->setGeometry(16, 312, 617, 57);
-  Label10 = NewLabel(GroupBox1, QStringLiteral("Всего фотографий:"), 8, 16);
-  Label9 = NewLabel(GroupBox1, QStringLiteral("0"), 112, 16);
-  Label11 = NewLabel(GroupBox1, QStringLiteral("Обработано фотографий:"), 8, 34);
-  Label12 = NewLabel(GroupBox1, QStringLiteral("0"), 144, 34);
-  Button8 = NewButton(page, "<< Назад", 576, 400, 75, 25);
+  Label10 = Named(NewLabel(GroupBox1, QStringLiteral("Всего фотографий:"), 8, 16), "Label10");
+  Label9 = Named(NewLabel(GroupBox1, QStringLiteral("0"), 112, 16), "Label9");
+  Label11 = Named(NewLabel(GroupBox1, QStringLiteral("Обработано фотографий:"), 8, 34), "Label11");
+  Label12 = Named(NewLabel(GroupBox1, QStringLiteral("0"), 144, 34), "Label12");
+  Button8 = Named(NewButton(page, "<< Назад", 576, 400, 75, 25), "Button8");
 
   QWidget::setTabOrder(Button5, Button6);
   QWidget::setTabOrder(Button6, Button8);
@@ -300,18 +288,18 @@ void TForm2::CreatePage3() {
 
 void TForm2::CreateMenu() {
   QMenuBar* bar = menuBar();
-  N1 = bar->addMenu(QStringLiteral("Файл"));
-  N2 = N1->addAction(QStringLiteral("Выход"));
+  N1 = Named(bar->addMenu(QStringLiteral("Файл")), "N1");
+  N2 = Named(N1->addAction(QStringLiteral("Выход")), "N2");
 
-  N6 = bar->addMenu(QStringLiteral("Вид"));
-  N7 = N6->addMenu(QStringLiteral("Язык интерфейса"));
-  N8 = N7->addAction(QStringLiteral("Russian"));
-  N9 = N7->addAction(QStringLiteral("English"));
+  N6 = Named(bar->addMenu(QStringLiteral("Вид")), "N6");
+  N7 = Named(N6->addMenu(QStringLiteral("Язык интерфейса")), "N7");
+  N8 = Named(N7->addAction(QStringLiteral("Russian")), "N8");
+  N9 = Named(N7->addAction(QStringLiteral("English")), "N9");
   N6->menuAction()->setVisible(false);
 
-  N3 = bar->addMenu(QStringLiteral("Помощь"));
-  N4 = N3->addAction(QStringLiteral("Сайт разработчика"));
-  N5 = N3->addAction(QStringLiteral("О программе"));
+  N3 = Named(bar->addMenu(QStringLiteral("Помощь")), "N3");
+  N4 = Named(N3->addAction(QStringLiteral("Сайт разработчика")), "N4");
+  N5 = Named(N3->addAction(QStringLiteral("О программе")), "N5");
   N5->setVisible(false);
 }
 
@@ -342,6 +330,10 @@ void TForm2::ConnectHandlers() {
   bind(Button6, &QPushButton::clicked, &TForm2::Button6Click);
   bind(Button8, &QPushButton::clicked, &TForm2::Button8Click);
   bind(N4, &QAction::triggered, &TForm2::N4Click);
+  // A failure while a header paints reaches the same error box as one in a handler.
+  for (TglWizardHeader* header : {glWizardHeader1, glWizardHeader3, glWizardHeader2})
+    connect(header, &TglWizardHeader::PaintFailed, this,
+            [this](const QString& message) { ShowError(this, message); });
   bind(N2, &QAction::triggered, &TForm2::N2Click);
 }
 

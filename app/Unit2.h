@@ -119,7 +119,6 @@ class TForm2 : public QMainWindow {
   void CreatePage2();
   void CreatePage3();
   void CreateMenu();
-  void NameControls();
   void ConnectHandlers();
   // Sets the three pages' visibility in the order 1, 2, 3 and shows the visible one.
   void SetPagesVisible(bool page1, bool page2, bool page3);

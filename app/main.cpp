@@ -2,14 +2,11 @@
 // message loop until the window is closed. Nothing is read or saved.
 #include <QApplication>
 #include <QIcon>
-
 #include <QLineEdit>
 
 #include "DesktopFolders.h"
 #include "MessageBoxes.h"
-#include "WidgetsPlatform.h"
 #include "Unit2.h"
-#include "glWizardHeader.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -19,11 +16,6 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral(VIZUVOD_APP_ID));
   // "Open with" from a file manager names the folder.
   const std::optional<QString> folder = FolderArgument(QApplication::arguments());
-
-  // A failure while a header paints reaches the same error box as one in a handler.
-  SetApplicationExceptionHandler([](const std::exception& error) {
-    ShowError(ApplicationMainForm(), QString::fromUtf8(error.what()));
-  });
 
   TForm2 Form2;
   if (folder) Form2.Edit1->setText(*folder);

@@ -17,9 +17,9 @@ class EInvalidGraphic : public Exception {
   EInvalidGraphic() : Exception("Bitmap image is not valid") {}
 };
 
-// A Windows bitmap file (uncompressed, 1, 4, 8, 24 or 32 bits per pixel,
-// rows bottom-up or top-down) as a 24-bit TBitmap. Fails with
-// EInvalidGraphic; never reads past the data it is given.
+// A Windows bitmap file (1, 4, 8, 24 or 32 bits per pixel, rows bottom-up
+// or top-down) as a 24-bit TBitmap. Fails with EInvalidGraphic; never reads
+// past the data it is given.
 TBitmap LoadBitmapFile(std::span<const std::uint8_t> file);
 
 // The stored form: fails with EReadError when the data ends before the

@@ -4,17 +4,13 @@
 #include "glWizardHeader.h"
 
 #include <QEvent>
+#include <QMetaMethod>
 #include <QPainter>
 #include <QtGlobal>
 #include <algorithm>
 #include <optional>
 
 namespace {
-
-TExceptionHandler& ExceptionHandler() {
-  static TExceptionHandler handler;
-  return handler;
-}
 
 // The line PageNo selects, the last one past the end, the placeholder for
 // an empty list; a negative index is the list's own index error.
@@ -26,17 +22,6 @@ QString LineFor(const QStringList& lines, int pageNo, const char* placeholder) {
 }
 
 }  // namespace
-
-void SetApplicationExceptionHandler(TExceptionHandler handler) {
-  ExceptionHandler() = std::move(handler);
-}
-
-void HandleApplicationException(const std::exception& error) {
-  if (ExceptionHandler())
-    ExceptionHandler()(error);
-  else
-    qWarning("%s", error.what());
-}
 
 TglWizardHeader::TglWizardHeader(QWidget* parent) : QWidget(parent), canvas_(0, 0) {
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -136,7 +121,10 @@ void TglWizardHeader::paintEvent(QPaintEvent*) {
     try {
       Paint();
     } catch (const std::exception& error) {
-      HandleApplicationException(error);
+      if (isSignalConnected(QMetaMethod::fromSignal(&TglWizardHeader::PaintFailed)))
+        emit PaintFailed(QString::fromUtf8(error.what()));
+      else
+        qWarning("%s", error.what());
     }
   }
   QPainter painter(this);

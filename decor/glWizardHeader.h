@@ -11,7 +11,6 @@
 #include <QStringList>
 #include <QWidget>
 #include <exception>
-#include <functional>
 #include <memory>
 
 #include "Bitmap.h"
@@ -26,12 +25,6 @@ class EStringListError : public Exception {
   explicit EStringListError(int index)
       : Exception("List index out of bounds (" + std::to_string(index) + ")") {}
 };
-
-// Where a failure during a framework paint goes: the application's default
-// error report. Unset, the text is written as a warning.
-using TExceptionHandler = std::function<void(const std::exception&)>;
-void SetApplicationExceptionHandler(TExceptionHandler handler);
-void HandleApplicationException(const std::exception& error);
 
 enum TAlign { alNone, alTop };
 
@@ -87,6 +80,11 @@ class TglWizardHeader : public QWidget {
   // Draws the whole header on Canvas(). Fails with EStringListError for a
   // negative PageNo before anything is drawn.
   void Paint();
+
+ signals:
+  // A paint from the framework failed: the text for the application's error
+  // report, which the window connects. Unconnected, it is written as a warning.
+  void PaintFailed(const QString& message);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <qdrawutil.h>
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -323,21 +324,15 @@ void TTimerSpeedButton::paintEvent(QPaintEvent*) {
   const QRect r = rect();
   p.fillRect(r, pal.color(QPalette::Button));
 
-  // A raised face, or a sunken one while pressed: two rings of light and shade.
-  const int x0 = r.left(), y0 = r.top(), x1 = r.right(), y1 = r.bottom();
-  auto ring = [&](int inset, QColor topLeft, QColor bottomRight) {
-    p.setPen(topLeft);
-    p.drawLine(x0 + inset, y1 - inset - 1, x0 + inset, y0 + inset);
-    p.drawLine(x0 + inset, y0 + inset, x1 - inset - 1, y0 + inset);
-    p.setPen(bottomRight);
-    p.drawLine(x0 + inset, y1 - inset, x1 - inset, y1 - inset);
-    p.drawLine(x1 - inset, y1 - inset, x1 - inset, y0 + inset);
-  };
   if (down_) {
-    ring(0, pal.color(QPalette::Dark), pal.color(QPalette::Light));
+    // Pressed: one ring, shade above and left, light below and right.
+    const int x0 = r.left(), y0 = r.top(), x1 = r.right(), y1 = r.bottom();
+    p.setPen(pal.color(QPalette::Dark));
+    p.drawPolyline(QPolygon({{x0, y1 - 1}, {x0, y0}, {x1 - 1, y0}}));
+    p.setPen(pal.color(QPalette::Light));
+    p.drawPolyline(QPolygon({{x0, y1}, {x1, y1}, {x1, y0}}));
   } else {
-    ring(0, pal.color(QPalette::Light), pal.color(QPalette::Shadow));
-    ring(1, pal.color(QPalette::Midlight), pal.color(QPalette::Dark));
+    qDrawWinPanel(&p, r, pal, false);
   }
 
   const int shift = down_ ? 1 : 0;
@@ -395,22 +390,22 @@ TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent) {
   focusedButton_ = upButton_;
 }
 
-void TSpinButton::SetUpGlyph(const QImage& glyph) {
+namespace {
+// A null glyph puts the built-in arrow back, as a single image.
+void AssignGlyph(TTimerSpeedButton* button, const QImage& glyph, QImage (*builtin)()) {
   if (glyph.isNull()) {
-    upButton_->SetGlyph(BuiltinSpinUpGlyph());
-    upButton_->SetNumGlyphs(1);
+    button->SetGlyph(builtin());
+    button->SetNumGlyphs(1);
   } else {
-    upButton_->SetGlyph(glyph);
+    button->SetGlyph(glyph);
   }
 }
+}  // namespace
+
+void TSpinButton::SetUpGlyph(const QImage& glyph) { AssignGlyph(upButton_, glyph, BuiltinSpinUpGlyph); }
 
 void TSpinButton::SetDownGlyph(const QImage& glyph) {
-  if (glyph.isNull()) {
-    downButton_->SetGlyph(BuiltinSpinDownGlyph());
-    downButton_->SetNumGlyphs(1);
-  } else {
-    downButton_->SetGlyph(glyph);
-  }
+  AssignGlyph(downButton_, glyph, BuiltinSpinDownGlyph);
 }
 
 void TSpinButton::SetTabStop(bool value) { setFocusPolicy(value ? Qt::StrongFocus : Qt::NoFocus); }
@@ -772,14 +767,5 @@ void TSpinEdit::paintEvent(QPaintEvent* e) {
     return;
   }
   // The sunken client edge: shade above and left, light below and right.
-  auto ring = [&](int i, QColor topLeft, QColor bottomRight) {
-    p.setPen(topLeft);
-    p.drawLine(i, y1 - i - 1, i, i);
-    p.drawLine(i, i, x1 - i - 1, i);
-    p.setPen(bottomRight);
-    p.drawLine(i, y1 - i, x1 - i, y1 - i);
-    p.drawLine(x1 - i, y1 - i, x1 - i, i);
-  };
-  ring(0, pal.color(QPalette::Dark), pal.color(QPalette::Light));
-  ring(1, pal.color(QPalette::Shadow), pal.color(QPalette::Midlight));
+  qDrawWinPanel(&p, rect(), pal, true);
 }

@@ -855,6 +855,14 @@ class TWindowTest : public QObject {
 
   // ---- Boxes, title, menu ---------------------------------------------------------
 
+  void headerPaintFailureShowsTheErrorBox() {
+    QVERIFY_THROWS_EXCEPTION(EStringListError, form->glWizardHeader1->SetPageNo(-1));
+    form->glWizardHeader1->repaint();
+    QVERIFY(!boxes.empty());
+    QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes[0].text, QStringLiteral("List index out of bounds (-1)"));
+  }
+
   void errorBoxText_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");

@@ -350,11 +350,10 @@ class WizardHeaderTest : public QObject {
 
     // From the framework's paint, the error goes to the application's report.
     QStringList reported;
-    SetApplicationExceptionHandler([&](const std::exception& e) { reported << e.what(); });
+    connect(&h, &TglWizardHeader::PaintFailed, &h, [&](const QString& e) { reported << e; });
     h.show();
     QVERIFY(QTest::qWaitForWindowExposed(&h));
     h.repaint();
-    SetApplicationExceptionHandler({});
     QVERIFY(!reported.isEmpty());
     QCOMPARE(reported.first(), QStringLiteral("List index out of bounds (-1)"));
     QCOMPARE(h.Canvas().Image(), before);
