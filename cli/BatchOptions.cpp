@@ -10,11 +10,14 @@
 #include <charconv>
 #include <thread>
 
+#include "ResultNames.h"
 #include "Warnings.h"
 
 const char* const UsageText =
-    "usage: vizuvod-batch (--percent P | --width N | --height N) [--jobs N] [--keep-going] "
-    "[--quiet] FOLDER\n";
+    "usage: vizuvod-batch (--percent P | --width N | --height N) [OPTION]... "
+    "(FOLDER | --files-from FILE)\n";
+
+const char* const VersionText = "vizuvod-batch (Fotrix Vizuvod) " VIZUVOD_VERSION "\n";
 
 const char* const HelpText = R"(Resizes every photo in FOLDER the way the Fotrix Vizuvod wizard does and writes each result
 beside its photo as "Resize of <name>". The photos themselves are never changed.
@@ -35,6 +38,43 @@ Options:
                 written stay; with several jobs, photos already started are finished)
   --quiet       no progress and no summary; failures are still reported
   --help        this text
+  --version     the program's version
+
+Where photos come from:
+  --recursive   the subfolders of FOLDER too, each folder's photos before its subfolders.
+                Hidden folders and links to folders are not entered. Files an earlier run
+                made beside their photos are not taken as photos.
+  --files-from FILE
+                the photos listed in FILE, one path a line, in list order, instead of a
+                folder ("-" reads standard input); no FOLDER is given then
+  --null        the list is separated by NUL characters, as "find -print0" writes it
+  --shard K/N   only the photos whose path (relative to FOLDER, or as listed) falls in
+                shard K of N, K from 0 to N-1. The shard of a photo depends on its path
+                alone, so N runs, on one machine or many, together write exactly what one
+                run writes, and adding photos never moves others to another shard.
+
+Where results go:
+  --output DIR  results go into DIR, created when missing, each under its photo's
+                relative folder (a listed path with ".." or an absolute one: directly in
+                DIR); there the default name is the photo's own name. When DIR lies inside
+                FOLDER it is never scanned.
+  --name PATTERN
+                the result's file name: {name} the photo's file name, {stem} that name
+                without its extension, {ext} the extension without the dot, {width} and
+                {height} the result's size. The default is "Resize of {name}", or {name}
+                with --output. A pattern may not hold '/'. When two photos would get the
+                same result, the second one fails and nothing is overwritten.
+  --skip-existing
+                a photo whose result is there and not older than the photo is not done
+                again, so a run that stopped can be started again; the summary counts the
+                photos skipped
+  --keep-date   the result's modification time becomes its photo's
+  --dry-run     prints each photo, the result it would write and that result's size;
+                nothing is written. Photos are read to learn their size.
+  --report FILE one JSON object a line and a photo, in list order: photo, result,
+                source_width, source_height, result_width, result_height, bytes_in,
+                bytes_out, seconds, status ("written", "skipped", "planned" or "failed")
+                and error
 
 Progress goes to standard error: a bar on a terminal, one line per photo otherwise. A failure
 reads as the wizard's error box would, after the photo's path. The summary goes to standard
@@ -43,11 +83,16 @@ output.
 Ctrl-C stops cleanly: photos being written are finished, no new one is started, and no
 partial file is left.
 
-Exit status: 0 when every photo was written; 1 when a photo failed or no photo was found;
-2 for a usage error; 130 when interrupted (143 for a termination request).
+Exit status: 0 when every photo was written or skipped (or, with --shard, when the shard
+holds no photo); 1 when a photo failed or no photo was found; 2 for a usage error; 130 when
+interrupted (143 for a termination request).
 
-Example:
+Examples:
   vizuvod-batch --width 1024 --jobs 2 ~/Фото/Отпуск
+  vizuvod-batch --height 600 --recursive --output /srv/small --skip-existing /srv/archive
+  find /srv/archive -name '*.jpg' -print0 |
+    vizuvod-batch --percent 25 --files-from - --null --output /srv/thumbs
+  parallel vizuvod-batch --shard {}/4 --width 800 --recursive --output /srv/small /srv/archive ::: 0 1 2 3
 )";
 
 namespace {
@@ -57,6 +102,17 @@ enum TOptionId : int {
   oiWidth,
   oiHeight,
   oiKeepGoing,
+  oiOutput,
+  oiRecursive,
+  oiName,
+  oiFilesFrom,
+  oiNull,
+  oiShard,
+  oiSkipExisting,
+  oiDryRun,
+  oiReport,
+  oiKeepDate,
+  oiVersion,
 };
 
 const option LongOptions[] = {
@@ -67,6 +123,17 @@ const option LongOptions[] = {
     {"keep-going", no_argument, nullptr, oiKeepGoing},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
+    {"output", required_argument, nullptr, oiOutput},
+    {"recursive", no_argument, nullptr, oiRecursive},
+    {"name", required_argument, nullptr, oiName},
+    {"files-from", required_argument, nullptr, oiFilesFrom},
+    {"null", no_argument, nullptr, oiNull},
+    {"shard", required_argument, nullptr, oiShard},
+    {"skip-existing", no_argument, nullptr, oiSkipExisting},
+    {"dry-run", no_argument, nullptr, oiDryRun},
+    {"report", required_argument, nullptr, oiReport},
+    {"keep-date", no_argument, nullptr, oiKeepDate},
+    {"version", no_argument, nullptr, oiVersion},
     {nullptr, 0, nullptr, 0},
 };
 const char* const ShortOptions = ":j:qh";
@@ -89,14 +156,38 @@ std::string OptionName(int id) {
 
 }  // namespace
 
-bool WantsHelp(int argc, char** argv) {
+namespace {
+
+bool Wants(int argc, char** argv, const char* longName, const char* shortName) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--") break;
-    if (arg == "--help" || arg == "-h") return true;
+    if (arg == longName || (shortName && arg == shortName)) return true;
   }
   return false;
 }
+
+// "K/N" with 0 <= K < N.
+void ParseShard(const std::string& text, TOptions& options) {
+  const std::size_t slash = text.find('/');
+  const auto bad = TUsageError{"--shard needs K/N with 0 <= K < N, not \"" + text + "\""};
+  if (slash == std::string::npos) throw bad;
+  int k = 0, n = 0;
+  try {
+    k = ParseNumber("--shard", text.substr(0, slash));
+    n = ParseNumber("--shard", text.substr(slash + 1));
+  } catch (const TUsageError&) {
+    throw bad;
+  }
+  if (n < 1 || k < 0 || k >= n) throw bad;
+  options.shardIndex = static_cast<unsigned>(k);
+  options.shardCount = static_cast<unsigned>(n);
+}
+
+}  // namespace
+
+bool WantsHelp(int argc, char** argv) { return Wants(argc, argv, "--help", "-h"); }
+bool WantsVersion(int argc, char** argv) { return Wants(argc, argv, "--version", nullptr); }
 
 TOptions ParseOptions(int argc, char** argv) {
   TOptions options;
@@ -125,6 +216,29 @@ TOptions ParseOptions(int argc, char** argv) {
       case oiKeepGoing: options.keepGoing = true; break;
       case 'q': options.quiet = true; break;
       case 'h': break;  // WantsHelp has answered it already
+      case oiVersion: break;  // and WantsVersion this
+      case oiOutput:
+        if (value.empty()) throw TUsageError{"--output needs a folder"};
+        options.output = value;
+        break;
+      case oiRecursive: options.recursive = true; break;
+      case oiName:
+        (void)TNamePattern(value);  // refused here, before any photo is looked at
+        options.name = value;
+        break;
+      case oiFilesFrom:
+        if (value.empty()) throw TUsageError{"--files-from needs a file, or - for standard input"};
+        options.filesFrom = value;
+        break;
+      case oiNull: options.null = true; break;
+      case oiShard: ParseShard(value, options); break;
+      case oiSkipExisting: options.skipExisting = true; break;
+      case oiDryRun: options.dryRun = true; break;
+      case oiReport:
+        if (value.empty()) throw TUsageError{"--report needs a file"};
+        options.report = value;
+        break;
+      case oiKeepDate: options.keepDate = true; break;
       case ':': throw TUsageError{name + " needs a value"};
       default:  // getopt has stepped past the word it could not use
         if (optopt >= 0x100) throw TUsageError{OptionName(optopt) + " takes no value"};
@@ -133,9 +247,15 @@ TOptions ParseOptions(int argc, char** argv) {
         throw TUsageError{std::string("unknown option ") + argv[optind - 1]};
     }
   }
-  if (optind < argc - 1) throw TUsageError{"only one FOLDER may be given"};
-  if (optind == argc) throw TUsageError{"FOLDER is missing"};
-  options.folder = argv[optind];
+  if (options.filesFrom) {
+    if (optind < argc) throw TUsageError{"give either FOLDER or --files-from, not both"};
+    if (options.recursive) throw TUsageError{"--recursive walks a FOLDER; a list is taken as it is"};
+  } else {
+    if (optind < argc - 1) throw TUsageError{"only one FOLDER may be given"};
+    if (optind == argc) throw TUsageError{"FOLDER is missing"};
+    options.folder = argv[optind];
+    if (options.null) throw TUsageError{"--null goes with --files-from"};
+  }
 
   if (!options.settings) throw TUsageError{"give one of --percent, --width and --height"};
   // The same refusals the wizard makes before a run.

@@ -12,7 +12,23 @@ struct TOptions {
   unsigned jobs = 0;  // 0 until parsed: then at least 1
   bool keepGoing = false;
   bool quiet = false;
-  std::string folder;
+  std::string folder;  // empty with --files-from
+
+  std::optional<std::string> output;     // --output DIR
+  bool recursive = false;                // --recursive
+  std::optional<std::string> name;       // --name PATTERN
+  std::optional<std::string> filesFrom;  // --files-from FILE ("-": standard input)
+  bool null = false;                     // --null
+  unsigned shardIndex = 0, shardCount = 1;  // --shard K/N
+  bool skipExisting = false;
+  bool dryRun = false;
+  std::optional<std::string> report;  // --report FILE
+  bool keepDate = false;
+
+  // True when anything but the wizard's own naming and placing is asked for:
+  // then earlier results are told apart from photos, and result paths are
+  // checked against each other.
+  bool NewNaming() const { return output || name || recursive; }
 };
 
 // A command line that cannot run; the message says why.
@@ -23,6 +39,10 @@ struct TUsageError {
 // True when the command line asks for the help text, wherever it stands
 // before "--"; it wins over any mistake elsewhere on the line.
 bool WantsHelp(int argc, char** argv);
+
+// The same for --version.
+bool WantsVersion(int argc, char** argv);
+extern const char* const VersionText;
 
 // Reads the command line, with the same refusals the wizard makes before a
 // run. Throws TUsageError.

@@ -8,12 +8,12 @@
 
 std::vector<std::vector<std::size_t>> SharedFileOrder(
     const std::vector<std::string>& photos,
-    const std::function<std::string(const std::string& photo)>& resultPath) {
+    const std::function<std::string(std::size_t i)>& resultPath) {
   std::vector<std::vector<std::size_t>> after(photos.size());
   std::unordered_map<std::string, std::size_t> indexOf;
   for (std::size_t i = 0; i < photos.size(); ++i) indexOf.emplace(photos[i], i);
   for (std::size_t i = 0; i < photos.size(); ++i) {
-    const auto output = indexOf.find(resultPath(photos[i]));
+    const auto output = indexOf.find(resultPath(i));
     if (output == indexOf.end() || output->second == i) continue;
     const auto [first, second] = std::minmax(i, output->second);
     after[second].push_back(first);
@@ -69,7 +69,7 @@ void TParallelRun::Work() {
     std::lock_guard lock(mutex_);
     finished_[index] = true;
     progress_.Finished(photos_[index], result.error);
-    if (result.status == TJobStatus::jsWritten) ++written_;
+    ++counts_[static_cast<int>(result.status)];
     if (result.status == TJobStatus::jsFailed) {
       failures_.push_back(result.error);
       if (!settings_.keepGoing) stopping_ = true;

@@ -16,11 +16,11 @@
 #include "Progress.h"
 
 // For each photo, the earlier photos of the list it must wait for: pairs in
-// which one photo's result path (resultPath, one per photo) is the other's
-// photo path.
+// which one photo's result path (resultPath(i); empty when not known before
+// the photo is read) is the other's photo path.
 std::vector<std::vector<std::size_t>> SharedFileOrder(
     const std::vector<std::string>& photos,
-    const std::function<std::string(const std::string& photo)>& resultPath);
+    const std::function<std::string(std::size_t i)>& resultPath);
 
 class TParallelRun {
  public:
@@ -38,7 +38,7 @@ class TParallelRun {
   // Runs every photo (or up to the first failure, or CancelRequested).
   void Run();
 
-  std::size_t Written() const { return written_; }
+  std::size_t Count(TJobStatus status) const { return counts_[static_cast<int>(status)]; }
   const std::vector<std::string>& Failures() const { return failures_; }
   Clock::duration Duration() const { return ended_ - started_; }
 
@@ -57,7 +57,7 @@ class TParallelRun {
   bool stopping_ = false;
   unsigned workersDone_ = 0;
   std::vector<bool> finished_;
-  std::size_t written_ = 0;
+  std::size_t counts_[static_cast<int>(TJobStatus::jsFailed) + 1] = {};
   std::vector<std::string> failures_;
   Clock::time_point started_, ended_;
 };

@@ -1,15 +1,164 @@
 #include "PhotoJob.h"
 
-#include <exception>
+#include <fcntl.h>
+#include <sys/stat.h>
 
-TJobResult RunPhotoJob(const std::string& photo, const TOptions& options) {
+#include <chrono>
+#include <exception>
+#include <filesystem>
+#include <stdexcept>
+
+#include "Errors.h"
+
+namespace {
+
+std::string DefaultPattern(const TOptions& options) {
+  if (options.name) return *options.name;
+  return options.output ? "{name}" : "Resize of {name}";
+}
+
+// The folder part of a relative path, kept under --output unless it would
+// climb out of it.
+std::string RelativeFolder(const std::string& relative) {
+  const std::size_t slash = relative.rfind('/');
+  if (slash == std::string::npos || relative[0] == '/') return "";
+  const std::string folder = relative.substr(0, slash + 1);
+  if (folder == "../" || folder.starts_with("../") || folder.find("/../") != std::string::npos)
+    return "";
+  return folder;
+}
+
+bool NotOlder(const struct stat& result, const struct stat& photo) {
+  if (result.st_mtim.tv_sec != photo.st_mtim.tv_sec)
+    return result.st_mtim.tv_sec > photo.st_mtim.tv_sec;
+  return result.st_mtim.tv_nsec >= photo.st_mtim.tv_nsec;
+}
+
+// A refusal of the photo before anything is written.
+struct TRefusal : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Thrown by Proceed to end the step without writing: skipped, or planned.
+constexpr std::size_t None = static_cast<std::size_t>(-1);
+
+}  // namespace
+
+TResultPlace::TResultPlace(const TOptions& options)
+    : output_(options.output), pattern_(DefaultPattern(options)) {}
+
+std::string TResultPlace::Path(const std::string& photo, const std::string& relative, int width,
+                               int height) const {
+  const std::size_t cut = photo.rfind('/') + 1;  // 0 when there is no '/'
+  const std::string name = photo.substr(cut);
+  const std::string folder =
+      output_ ? *output_ + "/" + RelativeFolder(relative) : photo.substr(0, cut);
+  return folder + pattern_.Apply(name, width, height);
+}
+
+TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos)
+    : options_(options),
+      photos_(photos),
+      place_(options),
+      newNaming_(options.NewNaming() || options.filesFrom) {
+  if (!newNaming_ || place_.Pattern().UsesSize()) return;
+  sameResultAs_.assign(photos.paths.size(), None);
+  for (std::size_t i = 0; i < photos.paths.size(); ++i) {
+    const std::string result = KnownResultPath(i);
+    const std::uint64_t hash = StableHash(result);
+    const auto [from, to] = claims_.equal_range(hash);
+    for (auto it = from; it != to && sameResultAs_[i] == None; ++it)
+      if (KnownResultPath(it->second) == result) sameResultAs_[i] = it->second;
+    if (sameResultAs_[i] == None) claims_.emplace(hash, i);
+  }
+  if (std::count(sameResultAs_.begin(), sameResultAs_.end(), None) ==
+      static_cast<std::ptrdiff_t>(sameResultAs_.size()))
+    sameResultAs_ = {};
+}
+
+std::string TPhotoJobs::KnownResultPath(std::size_t i) const {
+  if (!newNaming_) return ResizedPhotoPath(photos_.paths[i]);
+  if (place_.Pattern().UsesSize()) return "";
+  return place_.Path(photos_.paths[i], photos_.Relative(i), 0, 0);
+}
+
+void TPhotoJobs::Claim(std::size_t i, const std::string& result) {
+  std::size_t other = None;
+  if (!sameResultAs_.empty()) other = sameResultAs_[i];
+  if (place_.Pattern().UsesSize()) {
+    std::lock_guard lock(claimsMutex_);
+    const std::uint64_t hash = StableHash(result);
+    const auto [from, to] = claims_.equal_range(hash);
+    if (from != to) other = from->second;  // a 64-bit hash: equal hashes are equal paths
+    else claims_.emplace(hash, i);
+  }
+  if (other != None && other != i)
+    throw TRefusal(result + " is also the result of " + photos_.paths[other] +
+                   "; it is not overwritten");
+}
+
+bool TPhotoJobs::Proceed(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan) {
+  bool allThere = !plan.results.empty();
+  for (const TResultOutcome& r : plan.results) {
+    Claim(i, r.path);
+    struct stat there;
+    const bool exists = ::stat(r.path.c_str(), &there) == 0;
+    if (exists && there.st_dev == photo.st_dev && there.st_ino == photo.st_ino)
+      throw TRefusal(r.path + " would replace the photo itself");
+    allThere = allThere && exists && NotOlder(there, photo);
+  }
+  if (options_.dryRun) return false;
+  if (options_.skipExisting && allThere) return false;
+  if (options_.output) {
+    for (const TResultOutcome& r : plan.results) {
+      std::error_code ec;
+      std::filesystem::create_directories(std::filesystem::path(r.path).parent_path(), ec);
+      if (ec) throw TRefusal("Cannot create folder " +
+                             std::filesystem::path(r.path).parent_path().string() + ": " +
+                             ec.message());
+    }
+  }
+  return true;
+}
+
+TJobResult TPhotoJobs::Run(std::size_t i) {
+  const auto started = std::chrono::steady_clock::now();
+  const std::string& photo = photos_.paths[i];
   TJobResult job;
   TPhotoRequest request;
   request.photo = photo;
-  request.results.push_back({&*options.settings, {}, 0});
+  TResultRequest result{&*options_.settings, {}, 0};
+  const std::string relative = photos_.Relative(i);
+  if (newNaming_)
+    result.path = [&](const std::string& p, int w, int h) { return place_.Path(p, relative, w, h); };
+  request.results.push_back(std::move(result));
+
+  bool proceeded = true;
+  struct stat photoInfo {};
+  const bool checks = newNaming_ || options_.skipExisting || options_.dryRun;
+  if (checks || options_.keepDate) {
+    if (::stat(photo.c_str(), &photoInfo) != 0) {
+      job.status = TJobStatus::jsFailed;
+      job.error = photo + ": " + ErrorBoxText(EFOpenError(photo));
+      return job;
+    }
+  }
+  if (checks)
+    request.proceed = [&](const TPhotoOutcome& plan) {
+      return proceeded = Proceed(i, photoInfo, plan);
+    };
   try {
     job.outcome = ProcessPhoto(request);
-    if (!job.outcome.results.empty()) job.status = TJobStatus::jsWritten;
+    if (!proceeded)
+      job.status = options_.dryRun ? TJobStatus::jsPlanned : TJobStatus::jsSkipped;
+    else if (!job.outcome.results.empty())
+      job.status = TJobStatus::jsWritten;
+    if (options_.keepDate && job.status == TJobStatus::jsWritten) {
+      const timespec times[2] = {photoInfo.st_atim, photoInfo.st_mtim};
+      for (const TResultOutcome& r : job.outcome.results)
+        if (::utimensat(AT_FDCWD, r.path.c_str(), times, 0) != 0)
+          throw std::runtime_error("Cannot set the date of " + r.path);
+    }
   } catch (const std::exception& e) {
     job.status = TJobStatus::jsFailed;
     job.error = photo + ": " + ErrorBoxText(e);
@@ -17,5 +166,6 @@ TJobResult RunPhotoJob(const std::string& photo, const TOptions& options) {
     job.status = TJobStatus::jsFailed;
     job.error = photo + ": " + ErrorBoxText(std::string("Unknown failure"));
   }
+  job.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return job;
 }

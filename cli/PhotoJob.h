@@ -1,15 +1,28 @@
-// One photo's work in vizuvod-batch: the engine's per-photo step with the
-// results the command line asks for, its failure put into words.
+// One photo's work in vizuvod-batch: where its result goes and what it is
+// called, the checks before anything is written (a result another photo
+// already claims, a result that would replace its own photo, one that is
+// already there), the engine's per-photo step, and the photo's line of the
+// report.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "BatchOptions.h"
 #include "BatchRun.h"
+#include "PhotoSources.h"
+#include "ResultNames.h"
 
 enum class TJobStatus {
   jsWritten,    // every result was written
   jsUnchanged,  // the settings make no result (a percentage of 100)
+  jsSkipped,    // --skip-existing: the results are there already
+  jsPlanned,    // --dry-run
   jsFailed,
 };
 
@@ -17,6 +30,46 @@ struct TJobResult {
   TJobStatus status = TJobStatus::jsUnchanged;
   std::string error;  // "<photo>: <text>" as the wizard's error box reads
   TPhotoOutcome outcome;
+  double seconds = 0;
 };
 
-TJobResult RunPhotoJob(const std::string& photo, const TOptions& options);
+// Where each photo's result goes: beside the photo, or under --output at the
+// photo's relative folder, named by --name.
+class TResultPlace {
+ public:
+  explicit TResultPlace(const TOptions& options);
+  std::string Path(const std::string& photo, const std::string& relative, int width,
+                   int height) const;
+  const TNamePattern& Pattern() const { return pattern_; }
+
+ private:
+  std::optional<std::string> output_;
+  TNamePattern pattern_;
+};
+
+class TPhotoJobs {
+ public:
+  TPhotoJobs(const TOptions& options, const TPhotoList& photos);
+
+  // The result path of photo i when it does not depend on the result's size,
+  // else empty: what the scheduler pairs photos by.
+  std::string KnownResultPath(std::size_t i) const;
+
+  TJobResult Run(std::size_t i);
+
+ private:
+  bool Proceed(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan);
+  void Claim(std::size_t i, const std::string& result);
+
+  const TOptions& options_;
+  const TPhotoList& photos_;
+  const TResultPlace place_;
+  const bool newNaming_;
+
+  // Result paths in use: claimed in list order before the run when they do
+  // not depend on the size, else as photos reach them. Keyed by a hash so
+  // that the table stays small beside the photo list itself.
+  std::mutex claimsMutex_;
+  std::unordered_multimap<std::uint64_t, std::size_t> claims_;
+  std::vector<std::size_t> sameResultAs_;  // the earlier photo with the same result, or npos
+};

@@ -101,8 +101,13 @@ void PrintSummary(const TSummary& summary, bool quiet) {
     figures.precision(1);
     figures << summary.seconds << " s ("
             << (summary.seconds > 0 ? summary.written / summary.seconds : 0.0) << " photos/s)";
-    std::cout << "Written " << summary.written << " of " << summary.total << " photos in "
-              << figures.str();
+    if (summary.dryRun)
+      std::cout << "Would write " << summary.planned << " of " << summary.total
+                << " photos; nothing was written";
+    else
+      std::cout << "Written " << summary.written << " of " << summary.total << " photos in "
+                << figures.str();
+    if (summary.skipped > 0) std::cout << "; " << summary.skipped << " skipped";
     if (!summary.failures.empty()) std::cout << "; " << summary.failures.size() << " failed";
     if (summary.interrupted) std::cout << "; interrupted";
     std::cout << ".\n";
@@ -111,4 +116,68 @@ void PrintSummary(const TSummary& summary, bool quiet) {
     std::cerr << (summary.keepGoing ? "Failed photos:\n" : "Stopped at a failing photo:\n");
     for (const std::string& failure : summary.failures) std::cerr << "  " << failure << "\n";
   }
+}
+
+void TOrderedLines::Put(std::size_t index, std::string text) {
+  std::lock_guard lock(mutex_);
+  waiting_.emplace(index, std::move(text));
+  // Every photo run puts a line (maybe empty); a stopped run leaves gaps,
+  // and Flush writes what waits behind them.
+  while (!waiting_.empty() && waiting_.begin()->first == next_) {
+    const std::string& line = waiting_.begin()->second;
+    if (std::fwrite(line.data(), 1, line.size(), out_) != line.size()) good_ = false;
+    waiting_.erase(waiting_.begin());
+    ++next_;
+  }
+}
+
+void TOrderedLines::Flush() {
+  std::lock_guard lock(mutex_);
+  for (const auto& [index, line] : waiting_)
+    if (std::fwrite(line.data(), 1, line.size(), out_) != line.size()) good_ = false;
+  waiting_.clear();
+  if (std::fflush(out_) != 0) good_ = false;
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    char escape[8];
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    if (c < 0x20 || c == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+      ++i;
+      continue;
+    }
+    // The length of a well-formed UTF-8 sequence starting here, else 0.
+    std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3
+                         : c >= 0xF0 && c < 0xF5             ? 4
+                                                             : 0;
+    for (std::size_t k = 1; k < length; ++k)
+      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+        length = 0;
+    if (length == 3) {  // no overlong forms, no surrogates
+      const unsigned char d = static_cast<unsigned char>(text[i + 1]);
+      if ((c == 0xE0 && d < 0xA0) || (c == 0xED && d >= 0xA0)) length = 0;
+    } else if (length == 4) {
+      const unsigned char d = static_cast<unsigned char>(text[i + 1]);
+      if ((c == 0xF0 && d < 0x90) || (c == 0xF4 && d >= 0x90)) length = 0;
+    }
+    if (length == 0) {
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+      ++i;
+      continue;
+    }
+    out.append(text, i, length);
+    i += length;
+  }
+  return out + "\"";
 }

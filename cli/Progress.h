@@ -5,6 +5,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,6 +45,8 @@ class TProgress {
 
 struct TSummary {
   std::size_t written = 0, total = 0;
+  std::size_t skipped = 0, planned = 0;
+  bool dryRun = false;
   double seconds = 0;
   std::vector<std::string> failures;
   bool keepGoing = false;
@@ -51,3 +56,27 @@ struct TSummary {
 // "Written W of T photos in S s (R photos/s)..." to standard output unless
 // quiet, then the failures to standard error.
 void PrintSummary(const TSummary& summary, bool quiet);
+
+// Lines that photos finish in any order, written in list order: each is held
+// only until the photos before it are done, so at most about one line per job
+// waits. Thread-safe.
+class TOrderedLines {
+ public:
+  explicit TOrderedLines(std::FILE* out) : out_(out) {}
+  void Put(std::size_t index, std::string text);
+  // Writes what still waits (photos after a stop never come), in order.
+  void Flush();
+  // False when a write failed.
+  bool Good() const { return good_; }
+
+ private:
+  std::mutex mutex_;
+  std::FILE* out_;
+  std::size_t next_ = 0;
+  std::map<std::size_t, std::string> waiting_;
+  bool good_ = true;
+};
+
+// A JSON string, quoted: quote, backslash and control characters escaped;
+// bytes that are not UTF-8 written as \u00XX so the line stays valid JSON.
+std::string JsonString(const std::string& text);

@@ -1,10 +1,16 @@
 // vizuvod-batch: the wizard's resize run without a window. It scans the
-// folder the way page 1 does and runs each photo through the same per-photo
-// step as the wizard, several photos at a time (ParallelRun); the options
-// are read in BatchOptions, the progress and summary shown by Progress.
+// folder the way page 1 does (or as PhotoSources is asked to) and runs each
+// photo through the same per-photo step as the wizard (PhotoJob), several
+// photos at a time (ParallelRun); the options are read in BatchOptions, the
+// progress, summary and report written by Progress.
 #include <signal.h>
+#include <sys/stat.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,6 +19,7 @@
 #include "ParallelRun.h"
 #include "PhotoJob.h"
 #include "PhotoScan.h"
+#include "PhotoSources.h"
 #include "Progress.h"
 
 namespace {
@@ -37,11 +44,65 @@ void InstallStopHandlers() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
+const char* StatusText(TJobStatus status) {
+  switch (status) {
+    case TJobStatus::jsWritten: return "written";
+    case TJobStatus::jsUnchanged: return "unchanged";
+    case TJobStatus::jsSkipped: return "skipped";
+    case TJobStatus::jsPlanned: return "planned";
+    case TJobStatus::jsFailed: return "failed";
+  }
+  return "";
+}
+
+std::string ReportLine(const std::string& photo, const TJobResult& job) {
+  const TPhotoOutcome& o = job.outcome;
+  std::uintmax_t bytesOut = 0;
+  for (const TResultOutcome& r : o.results) bytesOut += r.bytes;
+  const TResultOutcome first = o.results.empty() ? TResultOutcome{} : o.results.front();
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.3f", job.seconds);
+  std::string error = job.error;
+  if (error.starts_with(photo + ": ")) error.erase(0, photo.size() + 2);
+  return "{\"photo\":" + JsonString(photo) + ",\"result\":" + JsonString(first.path) +
+         ",\"source_width\":" + std::to_string(o.width) +
+         ",\"source_height\":" + std::to_string(o.height) +
+         ",\"result_width\":" + std::to_string(first.width) +
+         ",\"result_height\":" + std::to_string(first.height) +
+         ",\"bytes_in\":" + std::to_string(o.bytes) + ",\"bytes_out\":" + std::to_string(bytesOut) +
+         ",\"seconds\":" + seconds + ",\"status\":\"" + StatusText(job.status) +
+         "\",\"error\":" + JsonString(error) + "}\n";
+}
+
+std::string DryRunLines(const std::string& photo, const TJobResult& job) {
+  if (job.status != TJobStatus::jsPlanned) return "";
+  std::string lines;
+  for (const TResultOutcome& r : job.outcome.results)
+    lines += photo + " -> " + r.path + " (" + std::to_string(r.width) + "x" +
+             std::to_string(r.height) + ")\n";
+  return lines;
+}
+
+TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
+  if (options.filesFrom) return ReadPhotoList(*options.filesFrom, options.null);
+  TScan scan;
+  scan.recursive = options.recursive;
+  if (options.NewNaming()) scan.results = &place.Pattern();
+  struct stat info;
+  if (options.output && ::stat(options.output->c_str(), &info) == 0)
+    scan.skip = std::make_pair(info.st_dev, info.st_ino);
+  return ScanPhotos(options.folder, scan);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (WantsHelp(argc, argv)) {
     std::cout << UsageText << "\n" << HelpText;
+    return ExitOk;
+  }
+  if (WantsVersion(argc, argv)) {
+    std::cout << VersionText;
     return ExitOk;
   }
 
@@ -54,29 +115,90 @@ int main(int argc, char** argv) {
     return ExitUsage;
   }
 
-  const std::vector<std::string> photos = ListPhotoFiles(options.folder);
-  if (photos.empty()) {
-    std::cerr << options.folder << ": " << NoPhotosWarning << "\n";
-    return ExitFailed;
+  // Made before the scan, so that the scan knows it and never walks into it.
+  if (options.output && !options.dryRun) {
+    std::error_code ec;
+    std::filesystem::create_directories(*options.output, ec);
+    if (ec || !std::filesystem::is_directory(*options.output)) {
+      std::cerr << "vizuvod-batch: cannot create the folder " << *options.output << ": "
+                << (ec ? ec.message() : "a file of that name is in the way") << "\n";
+      return ExitFailed;
+    }
   }
 
+  const TResultPlace place(options);
+  TPhotoList photos;
+  try {
+    photos = FindPhotos(options, place);
+  } catch (const std::exception& e) {
+    std::cerr << "vizuvod-batch: " << e.what() << "\n";
+    return ExitFailed;
+  }
+  if (photos.paths.empty()) {
+    std::cerr << (options.filesFrom ? *options.filesFrom : options.folder) << ": "
+              << NoPhotosWarning << "\n";
+    return ExitFailed;
+  }
+  if (options.shardCount > 1) {
+    KeepShard(photos, options.shardIndex, options.shardCount);
+    if (photos.paths.empty()) {
+      if (!options.quiet)
+        std::cout << "No photo falls in shard " << options.shardIndex << "/"
+                  << options.shardCount << ".\n";
+      return ExitOk;
+    }
+  }
+
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> reportFile(nullptr, std::fclose);
+  if (options.report) {
+    reportFile.reset(std::fopen(options.report->c_str(), "w"));
+    if (!reportFile) {
+      std::cerr << "vizuvod-batch: cannot write the report " << *options.report << "\n";
+      return ExitFailed;
+    }
+  }
+  TOrderedLines report(reportFile.get());
+  TOrderedLines dryRun(stdout);
+
   InstallStopHandlers();
-  TProgress progress(photos.size(), options.quiet);
-  TParallelRun run(photos, SharedFileOrder(photos, ResizedPhotoPath),
-                   {options.jobs, options.keepGoing},
-                   [&](std::size_t index) { return RunPhotoJob(photos[index], options); },
-                   progress);
+  TPhotoJobs jobs(options, photos);
+  TProgress progress(photos.paths.size(), options.quiet);
+  TParallelRun run(
+      photos.paths,
+      SharedFileOrder(photos.paths, [&](std::size_t i) { return jobs.KnownResultPath(i); }),
+      {options.jobs, options.keepGoing},
+      [&](std::size_t i) {
+        TJobResult job = jobs.Run(i);
+        if (options.dryRun) dryRun.Put(i, DryRunLines(photos.paths[i], job));
+        if (reportFile) report.Put(i, ReportLine(photos.paths[i], job));
+        return job;
+      },
+      progress);
   run.Run();
+  dryRun.Flush();
 
   TSummary summary;
-  summary.written = run.Written();
-  summary.total = photos.size();
+  summary.written = run.Count(TJobStatus::jsWritten);
+  summary.skipped = run.Count(TJobStatus::jsSkipped);
+  summary.planned = run.Count(TJobStatus::jsPlanned);
+  summary.dryRun = options.dryRun;
+  summary.total = photos.paths.size();
   summary.seconds = std::chrono::duration<double>(run.Duration()).count();
   summary.failures = run.Failures();
   summary.keepGoing = options.keepGoing;
   summary.interrupted = stopSignal != 0;
   PrintSummary(summary, options.quiet);
 
+  bool reportWritten = true;
+  if (reportFile) {
+    report.Flush();
+    reportWritten = report.Good() && std::fclose(reportFile.release()) == 0;
+    if (!reportWritten) std::cerr << "vizuvod-batch: the report " << *options.report
+                                  << " could not be written whole\n";
+  }
+
   if (stopSignal != 0) return 128 + stopSignal;
-  return summary.failures.empty() && summary.written == summary.total ? ExitOk : ExitFailed;
+  const std::size_t done = summary.written + summary.skipped + summary.planned;
+  return summary.failures.empty() && done == summary.total && reportWritten ? ExitOk
+                                                                             : ExitFailed;
 }

@@ -16,7 +16,7 @@ std::string ReadFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-pid_t Start(const std::vector<std::string>& args, const TempDir& logs) {
+pid_t Start(const std::vector<std::string>& args, const TempDir& logs, const std::string& input) {
   std::vector<std::string> all{VIZUVOD_BATCH};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -29,6 +29,7 @@ pid_t Start(const std::vector<std::string>& args, const TempDir& logs) {
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, (logs / "err").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (!input.empty()) posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, VIZUVOD_BATCH, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -48,7 +49,7 @@ TResult Finish(pid_t pid, const TempDir& logs) {
   return r;
 }
 
-TResult RunBatch(const std::vector<std::string>& args) {
+TResult RunBatch(const std::vector<std::string>& args, const std::string& input) {
   TempDir logs;
-  return Finish(Start(args, logs), logs);
+  return Finish(Start(args, logs, input), logs);
 }

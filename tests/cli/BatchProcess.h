@@ -18,8 +18,10 @@ struct TResult {
 
 std::string ReadFile(const std::filesystem::path& path);
 
-// Starts vizuvod-batch with args, its output going to files in `logs`.
-pid_t Start(const std::vector<std::string>& args, const TempDir& logs);
+// Starts vizuvod-batch with args, its output going to files in `logs` and
+// its standard input read from `input` when given.
+pid_t Start(const std::vector<std::string>& args, const TempDir& logs,
+            const std::string& input = "");
 // Waits for it and collects what it printed.
 TResult Finish(pid_t pid, const TempDir& logs);
-TResult RunBatch(const std::vector<std::string>& args);
+TResult RunBatch(const std::vector<std::string>& args, const std::string& input = "");

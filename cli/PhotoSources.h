@@ -1,0 +1,51 @@
+// Where vizuvod-batch's photos come from: the folder as the wizard scans
+// it, the folder and its subfolders, or a list of paths; and which of them
+// one shard of a run takes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ResultNames.h"
+
+// The photos in run order. relativeFrom[i] is where, in paths[i], the path
+// relative to the folder (or as listed) starts: results are placed and shards
+// chosen by that part.
+struct TPhotoList {
+  std::vector<std::string> paths;
+  std::vector<std::uint32_t> relativeFrom;
+
+  std::string Relative(std::size_t i) const { return paths[i].substr(relativeFrom[i]); }
+  void Add(std::string path, std::size_t relativeFrom);
+};
+
+struct TScan {
+  bool recursive = false;
+  // Files an earlier run made beside their photos are not photos (nullptr:
+  // they are, as in the wizard's scan).
+  const TNamePattern* results = nullptr;
+  // A folder never walked into (the results' folder, when inside).
+  std::optional<std::pair<dev_t, ino_t>> skip;
+};
+
+// The folder's photos: the wizard's listing of one folder, or with
+// `recursive` each folder's photos followed by its subfolders in the same
+// case-blind order. Hidden folders and links to folders are not entered, so
+// no folder is walked twice.
+TPhotoList ScanPhotos(const std::string& folder, const TScan& scan);
+
+// The paths of a list file ("-" for standard input), one per line or, with
+// `null`, NUL-separated; empty entries are skipped. Throws std::runtime_error
+// when the list cannot be read.
+TPhotoList ReadPhotoList(const std::string& file, bool null);
+
+// FNV-1a, 64 bits: the same path lands in the same shard on every machine
+// and in every run, whatever else the folder holds.
+std::uint64_t StableHash(const std::string& text);
+
+// Keeps the photos whose relative path hashes into shard k of n.
+void KeepShard(TPhotoList& list, unsigned k, unsigned n);

@@ -1,0 +1,130 @@
+#include "ResultNames.h"
+
+#include "BatchOptions.h"
+
+namespace {
+
+const struct {
+  const char* text;
+  int field;
+} Fields[] = {{"{name}", 1}, {"{stem}", 2}, {"{ext}", 3}, {"{width}", 4}, {"{height}", 5}};
+
+bool IsDigits(const std::string& s) {
+  if (s.empty()) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+}  // namespace
+
+std::string StemOf(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string ExtOf(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? "" : name.substr(dot + 1);
+}
+
+TNamePattern::TNamePattern(const std::string& text) {
+  if (text.empty()) throw TUsageError{"--name needs a pattern"};
+  if (text.find('/') != std::string::npos)
+    throw TUsageError{"--name makes a file name, so it may not hold '/': " + text};
+  if (text == "." || text == "..") throw TUsageError{"--name may not be \"" + text + "\""};
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (text[at] == '{') {
+      bool known = false;
+      for (const auto& f : Fields) {
+        if (text.compare(at, std::char_traits<char>::length(f.text), f.text) != 0) continue;
+        parts_.push_back({static_cast<TField>(f.field), {}});
+        at += std::char_traits<char>::length(f.text);
+        usesSize_ = usesSize_ || f.field >= 4;
+        known = true;
+        break;
+      }
+      if (!known)
+        throw TUsageError{"--name knows {name}, {stem}, {ext}, {width} and {height}, not \"" +
+                          text.substr(at, text.find('}', at) - at + 1) + "\""};
+      continue;
+    }
+    const std::size_t next = text.find('{', at);
+    const std::string literal = text.substr(at, next - at);
+    parts_.push_back({TField::tfText, literal});
+    at = next == std::string::npos ? text.size() : next;
+  }
+}
+
+std::string TNamePattern::Apply(const std::string& name, int width, int height) const {
+  std::string out;
+  for (const TPart& p : parts_) {
+    switch (p.field) {
+      case TField::tfText: out += p.text; break;
+      case TField::tfName: out += name; break;
+      case TField::tfStem: out += StemOf(name); break;
+      case TField::tfExt: out += ExtOf(name); break;
+      case TField::tfWidth: out += std::to_string(width); break;
+      case TField::tfHeight: out += std::to_string(height); break;
+    }
+  }
+  return out;
+}
+
+// What the fields matched so far stand for; a field met twice must match the
+// same text both times.
+struct TNamePattern::TBound {
+  std::string value[6];
+  bool set[6] = {};
+};
+
+bool TNamePattern::IsResultAmong(const std::string& file,
+                                 const std::unordered_set<std::string>& names,
+                                 const std::unordered_set<std::string>& stems) const {
+  TBound bound;
+  return Match(file, 0, 0, bound, names, stems);
+}
+
+// Backtracking over the pattern's parts; names are short and patterns hold a
+// few fields, so this stays cheap.
+bool TNamePattern::Match(const std::string& file, std::size_t at, std::size_t part,
+                         TBound& bound, const std::unordered_set<std::string>& names,
+                         const std::unordered_set<std::string>& stems) const {
+  if (part == parts_.size()) {
+    if (at != file.size()) return false;
+    const auto& v = bound.value;
+    const auto& s = bound.set;
+    const int name = int(TField::tfName), stem = int(TField::tfStem), ext = int(TField::tfExt);
+    // The photo it was made of must be there, and must not be the file itself.
+    if (s[name]) return v[name] != file && names.count(v[name]) > 0 &&
+                        (!s[stem] || StemOf(v[name]) == v[stem]) &&
+                        (!s[ext] || ExtOf(v[name]) == v[ext]);
+    if (s[stem] && s[ext]) {
+      const std::string source = v[stem] + "." + v[ext];
+      return source != file && names.count(source) > 0;
+    }
+    if (s[stem]) return stems.count(v[stem]) > 0 && v[stem] != StemOf(file);
+    return names.size() > (names.count(file) ? 1u : 0u);
+  }
+  const TPart& p = parts_[part];
+  if (p.field == TField::tfText) {
+    if (file.compare(at, p.text.size(), p.text) != 0) return false;
+    return Match(file, at + p.text.size(), part + 1, bound, names, stems);
+  }
+  const int f = int(p.field);
+  if (bound.set[f]) {
+    const std::string& v = bound.value[f];
+    if (file.compare(at, v.size(), v) != 0) return false;
+    return Match(file, at + v.size(), part + 1, bound, names, stems);
+  }
+  for (std::size_t end = at + 1; end <= file.size(); ++end) {
+    std::string v = file.substr(at, end - at);
+    if ((p.field == TField::tfWidth || p.field == TField::tfHeight) && !IsDigits(v)) break;
+    bound.value[f] = std::move(v);
+    bound.set[f] = true;
+    if (Match(file, end, part + 1, bound, names, stems)) return true;
+    bound.set[f] = false;
+  }
+  return false;
+}

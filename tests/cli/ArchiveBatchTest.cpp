@@ -1,0 +1,318 @@
+// vizuvod-batch over archives: where photos come from (--recursive,
+// --files-from, --shard), where results go and what they are called
+// (--output, --name), resumed and planned runs (--skip-existing, --dry-run),
+// --report and --keep-date; each against the files it really writes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "BatchProcess.h"
+#include "BatchRun.h"
+#include "JpegImage.h"
+#include "TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WritePhoto(const fs::path& path, int seed) {
+  fs::create_directories(path.parent_path());
+  TJPEGImage J;
+  J.Assign(MakeBitmap24(40 + seed % 4 * 6, 30 + seed % 3 * 4, [seed](int x, int y) {
+    return RGBColor(x * 6 + seed * 17, y * 4 + seed, (x ^ y) * 5);
+  }));
+  J.SaveToFile(path.string());
+}
+
+// Every file under root (links not followed), relative, with its bytes.
+std::map<std::string, std::string> Files(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it)
+    if (it->is_regular_file() && !it->is_symlink())
+      files[fs::relative(it->path(), root).string()] = ReadFile(it->path());
+  return files;
+}
+
+std::set<std::string> Names(const std::map<std::string, std::string>& files) {
+  std::set<std::string> names;
+  for (const auto& [name, bytes] : files) names.insert(name);
+  return names;
+}
+
+// A small archive: photos at three depths, a hidden folder, a link to a
+// folder (which would loop) and a file that is no photo.
+const std::vector<std::string> Archive = {"a.jpg", "B.JPG", "sub/c.jpg", "sub/deep/d.jpg",
+                                          ".hidden/e.jpg"};
+
+void MakeArchive(const fs::path& root) {
+  for (std::size_t i = 0; i < Archive.size(); ++i) WritePhoto(root / Archive[i], int(i));
+  fs::create_directory_symlink("..", root / "sub" / "up");
+  std::ofstream(root / "notes.txt") << "not a photo";
+}
+
+std::string Wizard(const fs::path& photo, const TFixedSettings& settings) {
+  TempDir scratch;
+  fs::copy_file(photo, scratch.path() / "p.jpg");
+  EXPECT_TRUE(ResizePhoto(scratch / "p.jpg", settings));
+  return ReadFile(scratch.path() / "Resize of p.jpg");
+}
+
+TEST(ArchiveBatch, WhereResultsGoAndWhatTheyAreCalled) {
+  struct TCase {
+    std::vector<std::string> args;  // "@" stands for the archive folder, "%" for a second folder
+    std::set<std::string> added;    // files new after the run, "%/" ones in the second folder
+    std::string ofA;                // which of them is a.jpg's result
+  };
+  const std::vector<TCase> cases = {
+      // The wizard's way, kept: the second run takes the first one's results as photos.
+      {{"@"},
+       {"Resize of a.jpg", "Resize of B.JPG", "Resize of Resize of a.jpg",
+        "Resize of Resize of B.JPG"}},
+      {{"--recursive", "@"},
+       {"Resize of a.jpg", "Resize of B.JPG", "sub/Resize of c.jpg", "sub/deep/Resize of d.jpg"},
+       "Resize of a.jpg"},
+      {{"--output", "%/o", "@"}, {"%/o/a.jpg", "%/o/B.JPG"}, "%/o/a.jpg"},
+      {{"--recursive", "--output", "%/o", "@"},
+       {"%/o/a.jpg", "%/o/B.JPG", "%/o/sub/c.jpg", "%/o/sub/deep/d.jpg"},
+       "%/o/a.jpg"},
+      // The results' folder inside the archive is never scanned.
+      {{"--recursive", "--output", "@/small", "@"},
+       {"small/a.jpg", "small/B.JPG", "small/sub/c.jpg", "small/sub/deep/d.jpg"},
+       "small/a.jpg"},
+      {{"--name", "{stem}-{width}x{height}.{ext}", "@"}, {"a-20x15.jpg", "B-23x17.JPG"},
+       "a-20x15.jpg"},
+      {{"--name", "t_{name}", "--output", "%", "@"}, {"%/t_a.jpg", "%/t_B.JPG"}, "%/t_a.jpg"},
+  };
+  for (const TCase& c : cases) {
+    TempDir root, other;
+    MakeArchive(root.path());
+    std::vector<std::string> args = {"--percent", "50", "--quiet", "--jobs", "2"};
+    for (std::string a : c.args) {
+      if (a[0] == '@') a = root.path().string() + a.substr(1);
+      if (a[0] == '%') a = other.path().string() + a.substr(1);
+      args.push_back(a);
+    }
+    std::string shown;
+    for (const auto& a : c.args) shown += " " + a;
+    SCOPED_TRACE(shown);
+    const auto before = Files(root.path());
+    // The same command twice: the first run's results are never photos.
+    for (int run = 0; run < 2; ++run) {
+      const TResult r = RunBatch(args);
+      ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+    std::set<std::string> added;
+    for (const auto& [name, bytes] : Files(root.path()))
+      if (!before.count(name)) added.insert(name);
+    for (const auto& [name, bytes] : Files(other.path())) added.insert("%/" + name);
+    EXPECT_EQ(added, c.added);
+    // The result is the wizard's file for its photo.
+    const std::string a = c.ofA.empty() ? "Resize of a.jpg" : c.ofA;
+    const fs::path result = a.starts_with("%/") ? other.path() / a.substr(2) : root.path() / a;
+    EXPECT_EQ(ReadFile(result), Wizard(root.path() / "a.jpg", TFixedSettings::Percent(50))) << a;
+  }
+}
+
+TEST(ArchiveBatch, RefusedPatternsAndResultsThatWouldCollide) {
+  TempDir root, out;
+  MakeArchive(root.path());
+  const std::string folder = root.path().string();
+  for (const std::string& pattern : {"a/{name}", "{size}.jpg", "", ".."}) {
+    const TResult r = RunBatch({"--percent", "50", "--name", pattern, folder});
+    EXPECT_EQ(r.exitCode, 2) << pattern << r.err;
+  }
+  EXPECT_EQ(RunBatch({"--percent", "50", "--null", folder}).exitCode, 2);
+  EXPECT_EQ(RunBatch({"--percent", "50", "--shard", "4/4", folder}).exitCode, 2);
+  EXPECT_EQ(RunBatch({"--percent", "50", "--files-from", "x", folder}).exitCode, 2);
+
+  // One name for every photo, by its size or by nothing: the second photo
+  // (in list order when the name is known beforehand) fails, nothing is overwritten.
+  for (const std::string& pattern : {"same.jpg", "{width}.jpg"}) {
+    SCOPED_TRACE(pattern);
+    fs::remove_all(out.path() / "o");
+    const TResult r = RunBatch({"--width", "20", "--jobs", "1", "--keep-going", "--name",
+                                pattern, "--output", (out.path() / "o").string(), folder});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(folder + "/B.JPG: " + (out.path() / "o").string()), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("is also the result of " + folder + "/a.jpg"), std::string::npos) << r.err;
+    const auto files = Files(out.path() / "o");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files.begin()->second, Wizard(root.path() / "a.jpg", TFixedSettings::FitWidth(20)));
+  }
+  // A result that would replace its own photo.
+  const TResult same = RunBatch({"--percent", "50", "--output", folder, folder});
+  EXPECT_EQ(same.exitCode, 1);
+  EXPECT_NE(same.err.find("would replace the photo itself"), std::string::npos) << same.err;
+  EXPECT_EQ(ReadFile(root.path() / "a.jpg").size(), fs::file_size(root.path() / "a.jpg"));
+}
+
+TEST(ArchiveBatch, FilesFromListsInListOrderKeepingRelativeFolders) {
+  TempDir root, out;
+  MakeArchive(root.path());
+  const fs::path cwd = fs::current_path();
+  fs::current_path(root.path());
+  struct TCase {
+    std::string list;
+    bool null, stdinput;
+  };
+  for (const TCase& c : {TCase{"sub/deep/d.jpg\n./a.jpg\n\n", false, false},
+                         TCase{std::string("sub/deep/d.jpg\0./a.jpg\0", 23), true, true}}) {
+    fs::remove_all(out.path() / "o");
+    std::ofstream(out.path() / "list", std::ios::binary) << c.list;
+    std::vector<std::string> args = {"--width", "20", "--jobs", "1", "--output",
+                                     (out.path() / "o").string(), "--files-from",
+                                     c.stdinput ? "-" : (out.path() / "list").string()};
+    if (c.null) args.push_back("--null");
+    const TResult r = RunBatch(args, c.stdinput ? (out.path() / "list").string() : "");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_LT(r.err.find("sub/deep/d.jpg"), r.err.find("./a.jpg")) << "list order";
+    EXPECT_EQ(Names(Files(out.path() / "o")), (std::set<std::string>{"a.jpg", "sub/deep/d.jpg"}));
+  }
+  fs::current_path(cwd);
+}
+
+TEST(ArchiveBatch, SkipExistingDryRunReportAndKeepDate) {
+  TempDir root;
+  MakeArchive(root.path());
+  const std::string folder = root.path().string(), report = root / "report.json";
+  const std::vector<std::string> base = {"--height", "12", "--recursive", "--jobs", "2"};
+  auto run = [&](std::vector<std::string> more) {
+    std::vector<std::string> args = base;
+    args.insert(args.end(), more.begin(), more.end());
+    args.push_back(folder);
+    return RunBatch(args);
+  };
+
+  // A dry run writes nothing and names each result with its size.
+  const auto before = Files(root.path());
+  const TResult dry = run({"--dry-run", "--report", report});
+  ASSERT_EQ(dry.exitCode, 0) << dry.err;
+  EXPECT_NE(dry.out.find(folder + "/sub/c.jpg -> " + folder + "/sub/Resize of c.jpg (16x12)"),
+            std::string::npos)
+      << dry.out;
+  auto files = Files(root.path());
+  files.erase("report.json");
+  EXPECT_EQ(files, before);
+
+  // A real run with --keep-date: each result carries its photo's date.
+  ASSERT_EQ(run({"--keep-date", "--report", report}).exitCode, 0);
+  struct stat photo, result;
+  ASSERT_EQ(::stat((root / "sub/c.jpg").c_str(), &photo), 0);
+  ASSERT_EQ(::stat((root / "sub/Resize of c.jpg").c_str(), &result), 0);
+  EXPECT_EQ(result.st_mtim.tv_sec, photo.st_mtim.tv_sec);
+  EXPECT_EQ(result.st_mtim.tv_nsec, photo.st_mtim.tv_nsec);
+  const std::string lines = ReadFile(report);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 4);
+  EXPECT_NE(lines.find("{\"photo\":\"" + folder + "/a.jpg\",\"result\":\"" + folder +
+                       "/Resize of a.jpg\",\"source_width\":40,\"source_height\":30,"
+                       "\"result_width\":16,\"result_height\":12,\"bytes_in\":" +
+                       std::to_string(fs::file_size(root / "a.jpg")) + ",\"bytes_out\":" +
+                       std::to_string(fs::file_size(root / "Resize of a.jpg"))),
+            std::string::npos)
+      << lines;
+
+  // A photo changed since: only it is done again, the others are skipped.
+  const auto when = fs::last_write_time(root / "sub/c.jpg") + std::chrono::seconds(5);
+  fs::last_write_time(root / "sub/c.jpg", when);
+  const TResult resumed = run({"--skip-existing", "--report", report});
+  ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+  EXPECT_NE(resumed.out.find("Written 1 of 4 photos"), std::string::npos) << resumed.out;
+  EXPECT_NE(resumed.out.find("; 3 skipped"), std::string::npos) << resumed.out;
+  const std::string again = ReadFile(report);
+  EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 4);
+  EXPECT_NE(again.find("\"status\":\"skipped\""), std::string::npos);
+}
+
+TEST(ArchiveBatch, ReportEscapesNamesAndGivesFailures) {
+  TempDir root;
+  const std::string odd = "q\"uote\\back\ttab\xff.jpg";
+  WritePhoto(root.path() / odd, 1);
+  std::ofstream(root.path() / "broken.jpg") << "not a photo";
+  const TResult r = RunBatch({"--percent", "50", "--keep-going", "--quiet", "--report",
+                              root / "r.json", root.path().string()});
+  EXPECT_EQ(r.exitCode, 1);
+  const std::string lines = ReadFile(root / "r.json");
+  EXPECT_NE(lines.find("/q\\\"uote\\\\back\\u0009tab\\u00ff.jpg\""), std::string::npos) << lines;
+  EXPECT_NE(lines.find("\"status\":\"failed\",\"error\":\"JPEG error #"), std::string::npos)
+      << lines;
+}
+
+// Shards: N runs write what one run writes, and adding photos moves none.
+TEST(ArchiveBatch, ShardsTogetherWriteWhatOneRunWrites) {
+  TempDir one, split;
+  for (const TempDir* d : {&one, &split})
+    for (int i = 0; i < 12; ++i) WritePhoto(d->path() / ("p" + std::to_string(i) + ".jpg"), i);
+  auto args = [](const TempDir& d, std::string shard) {
+    std::vector<std::string> a = {"--width", "24", "--quiet", "--output",
+                                  (d.path() / "o").string(), d.path().string()};
+    if (!shard.empty()) a.insert(a.begin(), {"--shard", shard});
+    return a;
+  };
+  ASSERT_EQ(RunBatch(args(one, "")).exitCode, 0);
+  std::map<int, std::set<std::string>> shardOf;
+  for (int k = 0; k < 3; ++k) {
+    ASSERT_EQ(RunBatch(args(split, std::to_string(k) + "/3")).exitCode, 0);
+    for (const std::string& name : Names(Files(split.path() / "o")))
+      if (!shardOf[0].count(name) && !shardOf[1].count(name)) shardOf[k].insert(name);
+  }
+  EXPECT_EQ(Files(split.path() / "o"), Files(one.path() / "o"));
+  EXPECT_GT(shardOf[0].size() * shardOf[1].size() * shardOf[2].size(), 0u) << "every shard has work";
+
+  // More photos: shard 1 still takes each photo it took before.
+  for (int i = 12; i < 40; ++i) WritePhoto(split.path() / ("p" + std::to_string(i) + ".jpg"), i);
+  fs::remove_all(split.path() / "o");
+  ASSERT_EQ(RunBatch(args(split, "1/3")).exitCode, 0);
+  const auto now = Names(Files(split.path() / "o"));
+  for (const std::string& name : shardOf[1]) EXPECT_TRUE(now.count(name)) << name;
+  for (const std::string& name : shardOf[0]) EXPECT_FALSE(now.count(name)) << name;
+}
+
+// The GNU parallel form the README shows, compared with one run.
+TEST(ArchiveBatch, GnuParallelOverFourShards) {
+  if (std::system("parallel --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "GNU parallel is not installed";
+  TempDir one, split;
+  for (const TempDir* d : {&one, &split})
+    for (int i = 0; i < 10; ++i)
+      WritePhoto(d->path() / ("dir" + std::to_string(i % 3)) / ("p" + std::to_string(i) + ".jpg"), i);
+  ASSERT_EQ(RunBatch({"--percent", "60", "--recursive", "--quiet", "--output",
+                      (one.path() / "o").string(), one.path().string()})
+                .exitCode,
+            0);
+  const std::string command = "parallel --will-cite --halt now,fail=1 '" VIZUVOD_BATCH
+                              "' --shard {}/4 --percent 60 --recursive --quiet --output '" +
+                              (split.path() / "o").string() + "' '" + split.path().string() +
+                              "' ::: 0 1 2 3";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  EXPECT_EQ(Files(split.path() / "o"), Files(one.path() / "o"));
+  EXPECT_EQ(Files(one.path() / "o").size(), 10u);
+}
+
+TEST(ArchiveBatch, VersionAndHelpNameEveryOption) {
+  const TResult version = RunBatch({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out.rfind("vizuvod-batch (Fotrix Vizuvod) ", 0), 0u) << version.out;
+  const std::string help = RunBatch({"--help"}).out;
+  const std::string man = ReadFile(VIZUVOD_BATCH_MAN);
+  for (const char* option : {"--output", "--recursive", "--name", "--files-from", "--null",
+                             "--shard", "--skip-existing", "--dry-run", "--report", "--keep-date",
+                             "--version", "--percent", "--jobs", "--keep-going", "--quiet"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+    // roff writes the minus signs of an option as \-.
+    std::string roff;
+    for (const char* c = option; *c; ++c) roff += *c == '-' ? std::string("\\-") : std::string(1, *c);
+    EXPECT_NE(man.find(roff), std::string::npos) << "man page: " << option;
+  }
+}
+
+}  // namespace
