@@ -4,11 +4,27 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
-// Base of every failure the engine raises; what() is the message text.
+// Base of every failure the engine raises; what() is the message text, the
+// one the window shows.
 class Exception : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit Exception(const std::string& message, std::string reason = {}, std::string detailed = {})
+      : std::runtime_error(message), reason_(std::move(reason)), detailed_(std::move(detailed)) {}
+
+  // The system's reason for a file failure ("Permission denied"), or empty.
+  const std::string& Reason() const { return reason_; }
+  // The text for vizuvod-batch, which can say more than the window: the
+  // message with the reason after it.
+  std::string Detailed() const {
+    if (!detailed_.empty()) return detailed_;
+    return reason_.empty() ? std::string(what()) : what() + (": " + reason_);
+  }
+
+ private:
+  std::string reason_;
+  std::string detailed_;
 };
 
 // A picture operation that is not allowed ("Scan line index out of range",
@@ -28,7 +44,8 @@ class EOutOfResources : public Exception {
 // The JPEG library refused the data; the text carries the library's message code.
 class EJPEG : public Exception {
  public:
-  explicit EJPEG(int code) : Exception("JPEG error #" + std::to_string(code)), code_(code) {}
+  explicit EJPEG(int code, std::string detailed = {})
+      : Exception("JPEG error #" + std::to_string(code), {}, std::move(detailed)), code_(code) {}
   int Code() const { return code_; }
 
  private:
@@ -37,12 +54,29 @@ class EJPEG : public Exception {
 
 class EFOpenError : public Exception {
  public:
-  explicit EFOpenError(const std::string& path) : Exception("Cannot open file " + path) {}
+  explicit EFOpenError(const std::string& path, std::string reason = {})
+      : Exception("Cannot open file " + path, std::move(reason)) {}
 };
 
 class EFCreateError : public Exception {
  public:
-  explicit EFCreateError(const std::string& path) : Exception("Cannot create file " + path) {}
+  explicit EFCreateError(const std::string& path, std::string reason = {})
+      : Exception("Cannot create file " + path, std::move(reason)) {}
+
+ protected:
+  EFCreateError(const std::string& message, std::string reason, std::string detailed)
+      : Exception(message, std::move(reason), std::move(detailed)) {}
+};
+
+// The finished temporary file could be neither renamed into place nor
+// removed (an append-only folder): the user has to remove it.
+class ELeftoverTemporary : public EFCreateError {
+ public:
+  ELeftoverTemporary(const std::string& path, const std::string& temporary, const std::string& reason)
+      : EFCreateError("Cannot create file " + path + "; its temporary file " + temporary + " is left behind",
+                      reason,
+                      "Cannot create file " + path + ": " + reason + "; its temporary file " + temporary +
+                          " is left behind") {}
 };
 
 // Writing a file's bytes failed part-way (a full disk, a quota, an I/O error);
@@ -50,7 +84,7 @@ class EFCreateError : public Exception {
 class EFWriteError : public Exception {
  public:
   EFWriteError(const std::string& path, const std::string& reason)
-      : Exception("Cannot write file " + path + ": " + reason) {}
+      : Exception("Cannot write file " + path + ": " + reason, reason, "Cannot write file " + path + ": " + reason) {}
 };
 
 class EReadError : public Exception {
@@ -61,6 +95,25 @@ class EReadError : public Exception {
 class EStreamError : public Exception {
  public:
   EStreamError() : Exception("Out of memory while expanding memory stream") {}
+
+ protected:
+  explicit EStreamError(std::string detailed)
+      : Exception("Out of memory while expanding memory stream", {}, std::move(detailed)) {}
+};
+
+// A file far larger than any photo (a disk image named .jpg). The window
+// reads it as it always has, as the memory stream's failure; vizuvod-batch
+// says what it is.
+class EFileTooLarge : public EStreamError {
+ public:
+  explicit EFileTooLarge(const std::string& path)
+      : EStreamError("Cannot read file " + path + ": File too large (over 1 GiB, no photo is that big)") {}
+};
+
+// The run was abandoned (a second Ctrl-C) while this photo was in work.
+class EAbandoned : public Exception {
+ public:
+  EAbandoned() : Exception("Abandoned") {}
 };
 
 // Arguments outside what a routine accepts (a target side of 0 or less).

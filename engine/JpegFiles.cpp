@@ -1,7 +1,9 @@
 // Whole-file read and crash-safe replace for the JPEG codec (POSIX).
 #include "JpegFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,26 +12,41 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <set>
 #include <stdexcept>
 
+#include "Abandon.h"
 #include "Errors.h"
 
-TJpegInputFile::TJpegInputFile(const std::string& path) {
+namespace {
+
+std::string ReasonOf(int error) { return std::strerror(error); }
+
+}  // namespace
+
+TJpegInputFile::TJpegInputFile(const std::string& path) : path_(path) {
   // POSIX has no share modes: other writers cannot be kept out, but the one
   // read below takes the whole file at once.
-  // Opened without waiting: a named pipe put where a photo was would
-  // otherwise block the open until some writer appeared. Reads block again
-  // as usual, so a pipe that has a writer is still read to its end.
+  // Opened without waiting, and only a regular file is read: a named pipe
+  // or a device put where a photo was would otherwise block the run or
+  // never end. The flag stays; it changes nothing for a regular file.
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) throw EFOpenError(path);
+  if (fd_ < 0) throw EFOpenError(path, ReasonOf(errno));
   struct stat st {};
-  const int flags = ::fcntl(fd_, F_GETFL);
-  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode) || flags < 0 ||
-      ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+  std::string refusal;
+  if (::fstat(fd_, &st) != 0)
+    refusal = ReasonOf(errno);
+  else if (S_ISDIR(st.st_mode))
+    refusal = ReasonOf(EISDIR);
+  else if (!S_ISREG(st.st_mode))
+    refusal = "Not a regular file";
+  if (!refusal.empty()) {
     ::close(fd_);
-    throw EFOpenError(path);
+    throw EFOpenError(path, refusal);
   }
+  mode_ = unsigned(st.st_mode & 07777);
 }
 
 TJpegInputFile::~TJpegInputFile() { ::close(fd_); }
@@ -39,38 +56,35 @@ TJpegInputFile::~TJpegInputFile() { ::close(fd_); }
 // named .jpg, which would otherwise be read whole into memory first.
 static constexpr std::size_t MaxPhotoFileBytes = std::size_t(1) << 30;
 
-// Growing the buffer fails with the stream's own error, not bad_alloc.
-static void ResizeBuffer(std::vector<std::uint8_t>& bytes, std::size_t size) {
-  if (size > MaxPhotoFileBytes) throw EStreamError();
+void TJpegInputFile::ReadAll(std::vector<std::uint8_t>& bytes) {
+  struct stat st {};
+  const off_t position = ::lseek(fd_, 0, SEEK_CUR);
+  if (::fstat(fd_, &st) != 0 || position < 0) throw EReadError();
+  const std::size_t size = st.st_size > position ? std::size_t(st.st_size - position) : 0;
+  if (size > MaxPhotoFileBytes) throw EFileTooLarge(path_);
+  // Growing the buffer fails with the stream's own error, not bad_alloc.
   try {
     bytes.resize(size);
   } catch (const std::exception&) {
     throw EStreamError();
   }
-}
-
-void TJpegInputFile::ReadAll(std::vector<std::uint8_t>& bytes) {
-  struct stat st {};
-  const off_t position = ::lseek(fd_, 0, SEEK_CUR);
-  const bool regular = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && position >= 0;
-  ResizeBuffer(bytes, regular && st.st_size > position ? std::size_t(st.st_size - position) : 0);
-  // One read for a regular file; the loop only goes round again after a
-  // signal, or for a stream (a pipe) whose length is not known beforehand.
+  // One read; the loop only goes round again after a signal or for a file
+  // that another process is still writing.
   std::size_t got = 0;
-  for (;;) {
-    if (got == bytes.size()) {
-      if (regular) return;
-      ResizeBuffer(bytes, got + 65536);
-    }
-    const ssize_t n = ::read(fd_, bytes.data() + got, bytes.size() - got);
+  while (got < size) {
+    const ssize_t n = ::read(fd_, bytes.data() + got, size - got);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       bytes.resize(got);
-      if (n < 0 || regular) throw EReadError();
-      return;  // the end of a stream
+      throw EReadError();
     }
     got += std::size_t(n);
   }
+}
+
+TFileCalls& FileCalls() {
+  static TFileCalls calls{::rename, ::unlink};
+  return calls;
 }
 
 namespace {
@@ -81,20 +95,10 @@ struct TFd {
   ~TFd() {
     if (fd >= 0) ::close(fd);
   }
-  int Release() {
-    const int f = fd;
-    fd = -1;
-    return f;
-  }
 };
 
-// The temporary file of one save, removed unless it was renamed into place.
-struct TTemporaryName {
-  std::string name;
-  ~TTemporaryName() {
-    if (!name.empty()) ::unlink(name.c_str());
-  }
-};
+constexpr const char* TemporaryPrefix = ".vizuvod-";
+constexpr const char* TemporarySuffix = ".tmp";
 
 // Hidden (leading dot, and not *.jpg, so a folder scan never lists it) and
 // short, so that it fits the folder's name limit whatever the target's name.
@@ -102,52 +106,152 @@ std::string TemporaryNameBeside(const std::filesystem::path& target) {
   static std::atomic<unsigned> counter{0};
   static const unsigned seed = std::random_device{}();
   char name[40];
-  std::snprintf(name, sizeof name, ".vizuvod-%d-%08x.tmp", int(::getpid()),
-                seed ^ (counter++ * 0x9E3779B9u));
+  std::snprintf(name, sizeof name, "%s%d-%08x%s", TemporaryPrefix, int(::getpid()),
+                seed ^ (counter++ * 0x9E3779B9u), TemporarySuffix);
   return (target.parent_path() / name).string();
 }
 
-std::string ReasonOf(int error) { return std::strerror(error); }
+bool IsTemporaryName(const std::string& name) {
+  return name.starts_with(TemporaryPrefix) && name.ends_with(TemporarySuffix) &&
+         name.size() > std::strlen(TemporaryPrefix) + std::strlen(TemporarySuffix);
+}
+
+// The first save into each folder clears what killed runs left there.
+void RemoveStaleTemporariesOnce(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> cleared;
+  {
+    std::lock_guard lock(mutex);
+    if (!cleared.insert(folder).second) return;
+  }
+  RemoveStaleTemporaries(folder);
+}
 
 }  // namespace
 
-void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+// A save holds an exclusive lock on its temporary file from creation to
+// rename, and a temporary file is only removed here under that same lock:
+// a live save's file is never taken, and a save whose file was removed
+// between its creation and its lock sees that (no links left) and starts
+// again with another name.
+int RemoveStaleTemporaries(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return 0;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (!IsTemporaryName(name)) continue;
+    const std::string path = (std::filesystem::path(folder) / name).string();
+    TFd file{::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    struct stat opened {}, named {};
+    if (file.fd < 0 || ::fstat(file.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
+    if (::flock(file.fd, LOCK_EX | LOCK_NB) != 0) continue;  // a save is writing it
+    if (::lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
+        FileCalls().unlink(path.c_str()) == 0)
+      ++removed;
+  }
+  ::closedir(dir);
+  return removed;
+}
+
+namespace {
+
+// The temporary file of one save: created locked, removed unless it was
+// renamed into place.
+class TTemporaryFile {
+ public:
+  explicit TTemporaryFile(const std::string& target, unsigned mode) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = TemporaryNameBeside(target);
+      const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode & 0777));
+      if (fd < 0) {
+        if (errno == EEXIST) continue;
+        error_ = errno;
+        return;
+      }
+      struct stat st {};
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+        fd_.fd = fd;
+        name_ = std::move(name);
+        return;
+      }
+      ::close(fd);  // a cleaner took it meanwhile and removes it
+    }
+    error_ = EEXIST;
+  }
+  ~TTemporaryFile() { Remove(); }
+
+  int Fd() const { return fd_.fd; }
+  const std::string& Name() const { return name_; }
+  int Error() const { return error_; }
+  // Removes the file; false when it stays, because the folder refuses.
+  bool Remove() {
+    if (name_.empty()) return true;
+    const bool gone = FileCalls().unlink(name_.c_str()) == 0 || errno == ENOENT;
+    if (gone) name_.clear();
+    return gone;
+  }
+  // The file now has the target's name.
+  void Renamed() { name_.clear(); }
+
+ private:
+  TFd fd_;  // closed after the rename, so the lock lasts until then
+  std::string name_;
+  int error_ = 0;
+};
+
+// A replaced file keeps its permission bits, and its owner and group where
+// the process may give them (root may; a user may keep the group).
+void KeepOwnerAndMode(int fd, const struct stat& earlier) {
+  if (earlier.st_uid != ::geteuid() || earlier.st_gid != ::getegid()) {
+    if (::fchown(fd, earlier.st_uid, earlier.st_gid) != 0) {
+      [[maybe_unused]] const int ignored = ::fchown(fd, uid_t(-1), earlier.st_gid);
+    }
+  }
+  ::fchmod(fd, earlier.st_mode & 0777);
+}
+
+}  // namespace
+
+void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& bytes, unsigned newFileMode) {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  RemoveStaleTemporariesOnce(folder.empty() ? "." : folder.string());
+
   // Keep the old refusal to empty a write-protected file: renaming would
   // otherwise replace it silently.
+  struct stat earlier {};
+  const bool replacing = ::stat(path.c_str(), &earlier) == 0 && S_ISREG(earlier.st_mode);
   if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
-    throw EFCreateError(path);
+    throw EFCreateError(path, ReasonOf(errno));
 
-  TFd file;
-  TTemporaryName temporary;
-  for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {
-    std::string name = TemporaryNameBeside(path);
-    // 0666 lets the umask (or the folder's default ACL) decide, as for any
-    // newly created file.
-    file.fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (file.fd >= 0)
-      temporary.name = std::move(name);
-    else if (errno != EEXIST)
-      break;
+  // A new file takes the photo's bits less the umask, as cp makes them; a
+  // replacement starts private and takes the earlier file's bits.
+  TTemporaryFile temporary(path, replacing ? 0600 : newFileMode);
+  if (temporary.Fd() < 0) throw EFCreateError(path, ReasonOf(temporary.Error()));
+  try {
+    if (replacing) KeepOwnerAndMode(temporary.Fd(), earlier);
+
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+      const ssize_t n = ::write(temporary.Fd(), bytes.data() + written, bytes.size() - written);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw EFWriteError(path, ReasonOf(errno));
+      if (n == 0) throw EFWriteError(path, ReasonOf(ENOSPC));
+      written += std::size_t(n);
+    }
+    // The bytes must be on disk before the name points at them, or a crash
+    // could leave an empty file where the earlier one was. Some file systems
+    // cannot sync (EINVAL); there is nothing more to do on those. The folder
+    // itself is not synced: after a crash the name shows the old file or the
+    // new one, either whole.
+    if (::fsync(temporary.Fd()) != 0 && errno != EINVAL && errno != EROFS)
+      throw EFWriteError(path, ReasonOf(errno));
+    ThrowIfAbandoned();
+    if (FileCalls().rename(temporary.Name().c_str(), path.c_str()) != 0)
+      throw EFCreateError(path, ReasonOf(errno));
+    temporary.Renamed();
+  } catch (const Exception& failure) {
+    if (!temporary.Remove()) throw ELeftoverTemporary(path, temporary.Name(), failure.Reason());
+    throw;
   }
-  if (file.fd < 0) throw EFCreateError(path);
-
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = ::write(file.fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EFWriteError(path, ReasonOf(errno));
-    if (n == 0) throw EFWriteError(path, ReasonOf(ENOSPC));
-    written += std::size_t(n);
-  }
-  // The bytes must be on disk before the name points at them, or a crash
-  // could leave an empty file where the earlier one was. Some file systems
-  // cannot sync (EINVAL); there is nothing more to do on those. The folder
-  // itself is not synced: after a crash the name shows the old file or the
-  // new one, either whole.
-  if (::fsync(file.fd) != 0 && errno != EINVAL && errno != EROFS)
-    throw EFWriteError(path, ReasonOf(errno));
-  if (::close(file.Release()) != 0) throw EFWriteError(path, ReasonOf(errno));
-
-  if (::rename(temporary.name.c_str(), path.c_str()) != 0) throw EFCreateError(path);
-  temporary.name.clear();
 }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "Abandon.h"
 #include "Errors.h"
 #include "JpegFiles.h"
 #include "JpegLibrary.h"
@@ -21,10 +22,21 @@ namespace {
 // refused before anything of that size is allocated.
 constexpr std::uint64_t MaxDecodedPixels = TBitmap::MaxPixels;
 
-// Working memory the library itself may take. Progressive files keep every
-// coefficient of the picture (2 bytes a sample, about 200 MB for a 36 MP
-// photo); past this cap the library fails at the start instead of allocating.
-constexpr long MaxLibraryMemory = 1L << 30;
+// Working memory the library itself may take for one decode. Files of more
+// than one scan keep every coefficient of the picture (2 bytes a sample:
+// 216 MB for a 36 MP photo without colour subsampling); a single-scan file
+// needs a few rows. The header's demand is checked against this before
+// anything is allocated, and the library holds to it besides. 512 MiB takes
+// a 179 MP progressive photo with the usual subsampling, 89 MP without.
+constexpr std::uint64_t MaxLibraryMemory = std::uint64_t(512) << 20;
+
+// Work a decode may take, in coefficients visited over all scans: each scan
+// passes over every block of the components it codes, however few bytes it
+// has. A progressive photo costs 8 to 14 passes over its pixels; 2^32 lets
+// the largest picture (2^28 pixels) through with 16, and takes this machine
+// about 3 s. What is above is refused from the header and the scan headers,
+// before the library decodes anything.
+constexpr std::uint64_t MaxDecodeWork = std::uint64_t(1) << 32;
 
 // The grey levels (or colours) of a quantised picture; 20 of 256 entries stay
 // free, as in the system palette the format was made for.
@@ -37,11 +49,88 @@ constexpr int QuantisedColours = 236;
 // TurboJPEG interface does, with the same number).
 constexpr int MaxScans = 500;
 
-// Called by the library as it reads the file; leaves by the error exit, like
-// any other error of the library, once the scans pass MaxScans.
-void RefuseEndlessScans(j_common_ptr cinfo) {
+// Called by the library as it works: leaves by the error exit, like any
+// other error of the library, once the scans pass MaxScans or the photo is
+// abandoned (a long decode stops there too).
+void WatchTheWork(j_common_ptr cinfo) {
+  if (AbandonRequested.load(std::memory_order_relaxed)) {
+    TJpegErrorManager::Of(cinfo).abandoned = true;
+    ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+  }
   if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > MaxScans)
     ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+}
+
+bool IsRestartOrStuffing(std::uint8_t marker) { return marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7); }
+
+// The blocks of the component with this id, the largest when no such
+// component exists (the library refuses that scan later anyway).
+std::uint64_t BlocksOf(j_decompress_ptr d, int id) {
+  std::uint64_t largest = 0;
+  for (int c = 0; c < d->num_components; ++c) {
+    const jpeg_component_info& info = d->comp_info[c];
+    const std::uint64_t blocks = std::uint64_t(info.width_in_blocks) * info.height_in_blocks;
+    if (info.component_id == id) return blocks;
+    largest = std::max(largest, blocks);
+  }
+  return largest;
+}
+
+struct TScanCount {
+  int scans = 0;
+  std::uint64_t work = 0;  // as MaxDecodeWork counts it
+};
+
+// The scans of the file and their work, from the header read into d and the
+// scan headers of the bytes: segments are skipped by their lengths and each
+// scan's coded data up to the next marker, so a thumbnail inside a marker
+// segment does not count.
+TScanCount CountScans(j_decompress_ptr d, const std::vector<std::uint8_t>& b) {
+  TScanCount count;
+  std::size_t i = 2;
+  while (i + 4 <= b.size()) {
+    if (b[i] != 0xFF || b[i + 1] == 0xFF) {
+      ++i;
+      continue;
+    }
+    const std::uint8_t marker = b[i + 1];
+    if (marker == 0xD9) break;
+    if (marker == 0x01 || IsRestartOrStuffing(marker)) {
+      i += 2;
+      continue;
+    }
+    const std::size_t length = std::size_t(b[i + 2]) << 8 | b[i + 3];
+    if (marker != 0xDA) {
+      i += 2 + length;
+      continue;
+    }
+    ++count.scans;
+    const int components = i + 4 < b.size() ? b[i + 4] : 0;
+    for (int k = 0; k < components && i + 5 + 2 * k < b.size(); ++k)
+      count.work += BlocksOf(d, b[i + 5 + 2 * k]) * DCTSIZE2;
+    std::size_t j = i + 2 + length;
+    while (j + 1 < b.size() && !(b[j] == 0xFF && !IsRestartOrStuffing(b[j + 1]))) ++j;
+    i = j;
+  }
+  return count;
+}
+
+// What the library will allocate for the coefficients of a file of more
+// than one scan (a whole picture's worth, rounded to whole MCUs).
+std::uint64_t CoefficientMemory(j_decompress_ptr d) {
+  if (!jpeg_has_multiple_scans(d)) return 0;
+  std::uint64_t bytes = 0;
+  for (int c = 0; c < d->num_components; ++c) {
+    const jpeg_component_info& info = d->comp_info[c];
+    const auto roundUp = [](std::uint64_t n, int m) { return m > 0 ? (n + m - 1) / m * m : n; };
+    bytes += roundUp(info.width_in_blocks, info.h_samp_factor) * roundUp(info.height_in_blocks, info.v_samp_factor) *
+             DCTSIZE2 * sizeof(JCOEF);
+  }
+  return bytes;
+}
+
+std::string SizeText(j_decompress_ptr d) {
+  return std::to_string(d->image_width) + " x " + std::to_string(d->image_height);
 }
 
 // How decoded rows reach the bitmap.
@@ -95,6 +184,8 @@ void TJPEGImage::LoadFromFile(const std::string& path) {
   data_ = std::make_unique<TJPEGData>();
   picture_.reset();
   decoded_ = false;
+  warnings_.clear();
+  fileMode_ = file.Mode() & 0777;
   file.ReadAll(data_->bytes);
   if (data_->bytes.empty()) return;
 
@@ -124,6 +215,7 @@ void TJPEGImage::Assign(const TBitmap& source) {
 
 void TJPEGImage::Decode() {
   ++decodeCount_;
+  warnings_.clear();
   // The picture is held from here on, also when decoding fails part-way; it
   // counts as decoded only once every row has arrived, so a later assignment
   // tries again instead of handing out a half-filled picture.
@@ -134,9 +226,11 @@ void TJPEGImage::Decode() {
   const std::vector<std::uint8_t>& bytes = data_->bytes;
 
   jpeg_progress_mgr progress{};  // outlives d, which points at it
-  progress.progress_monitor = RefuseEndlessScans;
+  progress.progress_monitor = WatchTheWork;
   TJpegDecompressor d;
-  d->mem->max_memory_to_use = MaxLibraryMemory;
+  // The library's own hold, with room for its row buffers and tables beside
+  // the coefficients checked below.
+  d->mem->max_memory_to_use = long(MaxLibraryMemory + (std::uint64_t(64) << 20));
   d->progress = &progress;
   // No bytes at all fail here with the library's code for empty input.
   d([&](j_decompress_ptr c) {
@@ -144,6 +238,17 @@ void TJPEGImage::Decode() {
     jpeg_read_header(c, TRUE);
   });
   if (std::uint64_t(d->image_width) * d->image_height > MaxDecodedPixels) throw EOutOfResources();
+  // Refused with the codes the library itself gives when it meets the
+  // same limits later, and a fuller text for vizuvod-batch.
+  if (const std::uint64_t memory = CoefficientMemory(d.get()); memory > MaxLibraryMemory)
+    throw EJPEG(JERR_NO_BACKING_STORE, "JPEG error #" + std::to_string(JERR_NO_BACKING_STORE) +
+                                           ": decoding this " + SizeText(d.get()) + " file of several scans needs " +
+                                           std::to_string(memory >> 20) + " MiB, more than the " +
+                                           std::to_string(MaxLibraryMemory >> 20) + " MiB a photo may take");
+  if (const TScanCount scans = CountScans(d.get(), bytes); scans.scans > MaxScans || scans.work > MaxDecodeWork)
+    throw EJPEG(JERR_BAD_PROGRESSION, "JPEG error #" + std::to_string(JERR_BAD_PROGRESSION) + ": " +
+                                          std::to_string(scans.scans) + " scans over a " + SizeText(d.get()) +
+                                          " picture are more work than any photo needs");
 
   d->scale_num = 1;
   d->scale_denom = 1u << std::clamp(settings.scale, 0, 3);
@@ -207,6 +312,7 @@ void TJPEGImage::Decode() {
     if (layout == TRowLayout::Cmyk) CmykRowToBgr(inkRow.data(), row, width, invertedInk);
   }
   d([](j_decompress_ptr c) { jpeg_finish_decompress(c); });
+  warnings_ = d.Warnings();
   decoded_ = true;
 }
 
@@ -215,7 +321,7 @@ void TJPEGImage::SaveToFile(const std::string& path) {
   // the bytes are complete, and the file is only replaced once they are
   // written.
   if (!data_ || data_->bytes.empty()) Encode();
-  ReplaceFileWith(path, data_->bytes);
+  ReplaceFileWith(path, data_->bytes, fileMode_);
 }
 
 void TJPEGImage::Encode() {
@@ -270,6 +376,7 @@ void TJPEGImage::Encode() {
     }
     JSAMPROW source = const_cast<JSAMPROW>(row);  // the library only reads it
     c([&](j_compress_ptr ci) { jpeg_write_scanlines(ci, &source, 1); });
+    ThrowIfAbandoned();
   }
   c([](j_compress_ptr ci) { jpeg_finish_compress(ci); });
   data_ = std::move(data);

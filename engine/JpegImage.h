@@ -60,6 +60,9 @@ class TJPEGImage : public TGraphic {
   const TJPEGData* Data() const { return data_.get(); }
   const TBitmap* Picture() const { return picture_.get(); }
   int DecodeCount() const { return decodeCount_; }
+  // The library's warnings while decoding (corrupt data, a premature end):
+  // the picture was completed from damaged data. Empty for a sound file.
+  const std::vector<std::string>& Warnings() const { return warnings_; }
 
   TJPEGDefaults settings;
 
@@ -71,4 +74,7 @@ class TJPEGImage : public TGraphic {
   std::unique_ptr<TBitmap> picture_;
   bool decoded_ = false;  // picture_ is complete (decoded or assigned)
   int decodeCount_ = 0;
+  std::vector<std::string> warnings_;
+  // The loaded file's permission bits, which its saved result takes.
+  unsigned fileMode_ = 0666;
 };

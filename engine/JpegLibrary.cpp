@@ -16,9 +16,24 @@ namespace {
   std::longjmp(err.jump, 1);
 }
 
-// Warnings (corrupt data, a premature end) do not stop the work, and nothing
-// is printed or formatted.
-void EmitMessage(j_common_ptr, int) {}
+// Warnings (corrupt data, a premature end) do not stop the work; their texts
+// are kept, a few at most, for a caller that reports damage. Trace messages
+// (levels 0 and up) are dropped, and nothing is printed.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;
+  TJpegErrorManager& err = TJpegErrorManager::Of(cinfo);
+  ++err.pub.num_warnings;
+  if (err.warnings.size() >= 4 || !err.libraryFormat) return;
+  char text[JMSG_LENGTH_MAX];
+  err.libraryFormat(cinfo, text);
+  for (const std::string& w : err.warnings)
+    if (w == text) return;
+  try {
+    err.warnings.emplace_back(text);
+  } catch (...) {
+    // A warning lost to a full memory is not worth failing the photo for.
+  }
+}
 void OutputMessage(j_common_ptr) {}
 void FormatMessage(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
 
@@ -72,6 +87,7 @@ void TermDestination(j_compress_ptr cinfo) {
 
 TJpegErrorManager::TJpegErrorManager() {
   jpeg_std_error(&pub);
+  libraryFormat = pub.format_message;
   pub.error_exit = ErrorExit;
   pub.emit_message = EmitMessage;
   pub.output_message = OutputMessage;
@@ -81,6 +97,7 @@ TJpegErrorManager::TJpegErrorManager() {
 void TJpegErrorManager::Raise() {
   armed = false;
   if (bufferFailed) throw EStreamError();
+  if (abandoned) throw EAbandoned();
   throw EJPEG(pub.msg_code);
 }
 

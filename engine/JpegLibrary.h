@@ -1,6 +1,6 @@
 // The codec's hold on libjpeg: compression and decompression objects that are
 // always destroyed, an error exit that reaches the caller as EJPEG, warnings
-// that are ignored, and a destination that encodes straight into a byte vector.
+// that do not stop the work but are kept for the caller, and a destination that encodes straight into a byte vector.
 //
 // The library is C: a C++ exception thrown from its error exit would have to
 // cross its frames, which is not safe. So every library call runs under
@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -25,10 +26,15 @@ struct TJpegErrorManager {
   std::jmp_buf jump;
   bool armed = false;         // a guarded call is running; jump is live
   bool bufferFailed = false;  // the output buffer could not grow
+  bool abandoned = false;     // the progress hook saw AbandonRequested
+  // The library's texts of the warnings it gave (damaged data), each once.
+  std::vector<std::string> warnings;
+  void (*libraryFormat)(j_common_ptr, char*) = nullptr;
 
   TJpegErrorManager();
   // Throws what the library reported: EStreamError when our buffer could
-  // not grow, otherwise EJPEG with the library's message code.
+  // not grow, EAbandoned when the work was abandoned, otherwise EJPEG with
+  // the library's message code.
   [[noreturn]] void Raise();
 
   static TJpegErrorManager& Of(j_common_ptr cinfo) {
@@ -64,6 +70,7 @@ class TJpegDecompressor {
 
   j_decompress_ptr operator->() { return &info_; }
   j_decompress_ptr get() { return &info_; }
+  const std::vector<std::string>& Warnings() const { return err_.warnings; }
   // Runs call(info) as one guarded library call.
   template <class Call>
   auto operator()(Call&& call) {

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "Abandon.h"
+
 struct TRowHooks {
   std::function<void(int)> setProgress;
   std::function<void()> pumpMessages;
@@ -11,7 +13,9 @@ struct TRowHooks {
   void Progress(int position) const {
     if (setProgress) setProgress(position);
   }
+  // Also where an abandoned photo stops: once per row is often enough.
   void Pump() const {
     if (pumpMessages) pumpMessages();
+    ThrowIfAbandoned();
   }
 };

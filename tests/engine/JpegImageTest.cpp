@@ -559,13 +559,13 @@ TEST(JpegSave, PathsThatCannotBeCreated) {
   EXPECT_TRUE(fs::is_directory(dir / "taken.jpg"));
 }
 
-// A saved file replaces the earlier one and gets the permissions of any new
-// file, whatever the umask.
-TEST(JpegSave, ReplacesEarlierFileWithUsualPermissions) {
+// A picture saved to a new file (with no photo loaded to give its
+// permissions) gets those of any new file, whatever the umask.
+TEST(JpegSave, NewFileGetsUsualPermissions) {
   TempDir dir;
   const std::string target = dir / "out.jpg";
-  WriteFile(target, {1, 2, 3});
   for (mode_t mask : {mode_t(022), mode_t(077), mode_t(002)}) {
+    fs::remove(target);
     const mode_t old = ::umask(mask);
     TJPEGImage j;
     j.Assign(Noise(8, 8, TPixelFormat::pf24bit));
