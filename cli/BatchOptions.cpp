@@ -36,7 +36,10 @@ Options:
   --keep-going  a photo that fails is skipped and listed at the end; without it the run
                 stops at the first failing photo, as the wizard does (files already
                 written stay; with several jobs, photos already started are finished)
-  --quiet       no progress and no summary; failures are still reported
+  --quiet       no progress and no summary; failures and damage are still reported
+  --strict      a photo whose data is damaged (cut short, corrupt) fails and gets no
+                result; without it the result is written from what can be read, with
+                a warning "written from damaged data: <the library's text>"
   --help        this text
   --version     the program's version
 
@@ -77,15 +80,21 @@ Where results go:
                 and error
 
 Progress goes to standard error: a bar on a terminal, one line per photo otherwise. A failure
-reads as the wizard's error box would, after the photo's path. The summary goes to standard
-output.
+reads as the wizard's error box would, after the photo's path, with the system's reason after
+a file error ("Cannot create file X: Permission denied"). Control characters and escape
+sequences in names are printed as escapes ("\n", "\x1b"). The summary goes to standard output.
+A reader of the output that goes away (| head) stops the progress, not the photos.
 
-Ctrl-C stops cleanly: photos being written are finished, no new one is started, and no
-partial file is left.
+Ctrl-C, SIGTERM or SIGHUP stops cleanly: photos being written are finished, no new one is
+started, and no partial file is left. A second one abandons the photos in work at once and
+removes their temporary files. Temporary files of a killed run are removed by the next run
+that writes in that folder. A new result takes its photo's permissions less the umask; a
+replaced result keeps its own permissions and owner.
 
 Exit status: 0 when every photo was written or skipped (or, with --shard, when the shard
-holds no photo); 1 when a photo failed or no photo was found; 2 for a usage error; 130 when
-interrupted (143 for a termination request).
+holds no photo); 1 when a photo failed, the folder cannot be read or no photo was found; 2
+for a usage error; 128 + the signal when stopped by one (130 for Ctrl-C, 143 for SIGTERM,
+129 for SIGHUP).
 
 Examples:
   vizuvod-batch --width 1024 --jobs 2 ~/Фото/Отпуск
@@ -113,6 +122,7 @@ enum TOptionId : int {
   oiReport,
   oiKeepDate,
   oiVersion,
+  oiStrict,
 };
 
 const option LongOptions[] = {
@@ -134,6 +144,7 @@ const option LongOptions[] = {
     {"report", required_argument, nullptr, oiReport},
     {"keep-date", no_argument, nullptr, oiKeepDate},
     {"version", no_argument, nullptr, oiVersion},
+    {"strict", no_argument, nullptr, oiStrict},
     {nullptr, 0, nullptr, 0},
 };
 const char* const ShortOptions = ":j:qh";
@@ -239,6 +250,7 @@ TOptions ParseOptions(int argc, char** argv) {
         options.report = value;
         break;
       case oiKeepDate: options.keepDate = true; break;
+      case oiStrict: options.strict = true; break;
       case ':': throw TUsageError{name + " needs a value"};
       default:  // getopt has stepped past the word it could not use
         if (optopt >= 0x100) throw TUsageError{OptionName(optopt) + " takes no value"};
@@ -254,6 +266,8 @@ TOptions ParseOptions(int argc, char** argv) {
     if (optind < argc - 1) throw TUsageError{"only one FOLDER may be given"};
     if (optind == argc) throw TUsageError{"FOLDER is missing"};
     options.folder = argv[optind];
+    // An unset variable ("$DIR") must not become the current or root folder.
+    if (options.folder.empty()) throw TUsageError{"FOLDER is empty"};
     if (options.null) throw TUsageError{"--null goes with --files-from"};
   }
 

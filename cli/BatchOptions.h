@@ -12,6 +12,7 @@ struct TOptions {
   unsigned jobs = 0;  // 0 until parsed: then at least 1
   bool keepGoing = false;
   bool quiet = false;
+  bool strict = false;  // --strict: a photo whose data is damaged fails
   std::string folder;  // empty with --files-from
 
   std::optional<std::string> output;     // --output DIR

@@ -16,8 +16,10 @@
 #include "Progress.h"
 
 // For each photo, the earlier photos of the list it must wait for: pairs in
-// which one photo's result path (resultPath(i); empty when not known before
-// the photo is read) is the other's photo path.
+// which one photo's result (resultPath(i); empty when not known before the
+// photo is read) is the other's photo, by name or as the same file (device
+// and inode, links followed), so a link to another photo's result waits for
+// it whatever the job count.
 std::vector<std::vector<std::size_t>> SharedFileOrder(
     const std::vector<std::string>& photos,
     const std::function<std::string(std::size_t i)>& resultPath);
@@ -40,6 +42,7 @@ class TParallelRun {
 
   std::size_t Count(TJobStatus status) const { return counts_[static_cast<int>(status)]; }
   const std::vector<std::string>& Failures() const { return failures_; }
+  const std::vector<std::string>& Damaged() const { return damaged_; }
   Clock::duration Duration() const { return ended_ - started_; }
 
  private:
@@ -57,7 +60,8 @@ class TParallelRun {
   bool stopping_ = false;
   unsigned workersDone_ = 0;
   std::vector<bool> finished_;
-  std::size_t counts_[static_cast<int>(TJobStatus::jsFailed) + 1] = {};
+  std::size_t counts_[static_cast<int>(TJobStatus::jsAbandoned) + 1] = {};
   std::vector<std::string> failures_;
+  std::vector<std::string> damaged_;
   Clock::time_point started_, ended_;
 };

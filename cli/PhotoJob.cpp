@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
@@ -132,6 +134,7 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
   if (newNaming_)
     result.path = [&](const std::string& p, int w, int h) { return place_.Path(p, relative, w, h); };
   request.results.push_back(std::move(result));
+  request.refuseDamaged = options_.strict;
 
   bool proceeded = true;
   struct stat photoInfo {};
@@ -139,7 +142,7 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
   if (checks || options_.keepDate) {
     if (::stat(photo.c_str(), &photoInfo) != 0) {
       job.status = TJobStatus::jsFailed;
-      job.error = photo + ": " + ErrorBoxText(EFOpenError(photo));
+      job.error = photo + ": " + ErrorBoxText(EFOpenError(photo, std::strerror(errno)).Detailed());
       return job;
     }
   }
@@ -153,12 +156,20 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
       job.status = options_.dryRun ? TJobStatus::jsPlanned : TJobStatus::jsSkipped;
     else if (!job.outcome.results.empty())
       job.status = TJobStatus::jsWritten;
+    if (!job.outcome.warnings.empty())
+      job.warning = photo + ": written from damaged data: " + job.outcome.warnings.front();
     if (options_.keepDate && job.status == TJobStatus::jsWritten) {
       const timespec times[2] = {photoInfo.st_atim, photoInfo.st_mtim};
       for (const TResultOutcome& r : job.outcome.results)
         if (::utimensat(AT_FDCWD, r.path.c_str(), times, 0) != 0)
           throw std::runtime_error("Cannot set the date of " + r.path);
     }
+  } catch (const EAbandoned&) {
+    job.status = TJobStatus::jsAbandoned;
+  } catch (const Exception& e) {
+    // The window's text, then the system's reason it does not show.
+    job.status = TJobStatus::jsFailed;
+    job.error = photo + ": " + ErrorBoxText(e.Detailed());
   } catch (const std::exception& e) {
     job.status = TJobStatus::jsFailed;
     job.error = photo + ": " + ErrorBoxText(e);

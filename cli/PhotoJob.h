@@ -24,11 +24,13 @@ enum class TJobStatus {
   jsSkipped,    // --skip-existing: the results are there already
   jsPlanned,    // --dry-run
   jsFailed,
+  jsAbandoned,  // a second stop signal ended it; nothing of it stays
 };
 
 struct TJobResult {
   TJobStatus status = TJobStatus::jsUnchanged;
-  std::string error;  // "<photo>: <text>" as the wizard's error box reads
+  std::string error;    // "<photo>: <text>" as the wizard's error box reads
+  std::string warning;  // "<photo>: written from damaged data: <text>", or ""
   TPhotoOutcome outcome;
   double seconds = 0;
 };

@@ -8,6 +8,8 @@
 #include <iostream>
 #include <sstream>
 
+#include "PrintableText.h"
+
 namespace {
 
 std::string Elapsed(Clock::duration d) {
@@ -47,9 +49,9 @@ TProgress::TProgress(std::size_t total, bool quiet)
 
 void TProgress::Started(const std::string& photo) { current_ = photo; }
 
-void TProgress::Finished(const std::string& photo, const std::string& error) {
+void TProgress::Finished(const std::string& photo, const std::string& error, const std::string& warning) {
   ++done_;
-  if (!quiet_) pending_.push_back({photo, error});
+  if (!quiet_) pending_.push_back({photo, error, warning});
 }
 
 void TProgress::Show() {
@@ -68,10 +70,10 @@ void TProgress::DrawBar() {
   const int columns = TerminalColumns();
   const int barWidth = std::clamp(columns / 4, 10, 30);
   const int filled = static_cast<int>(total_ ? done_ * barWidth / total_ : barWidth);
-  for (const TFinished& f : pending_)
-    if (!f.error.empty())
-      std::cerr << "\r\033[K"
-                << "failed: " << f.error << "\n";
+  for (const TFinished& f : pending_) {
+    if (!f.error.empty()) std::cerr << "\r\033[K" << "failed: " << PrintableText(f.error) << "\n";
+    if (!f.warning.empty()) std::cerr << "\r\033[K" << "warning: " << PrintableText(f.warning) << "\n";
+  }
   const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
   char counts[160];
   std::snprintf(counts, sizeof counts, "] %zu/%zu  %s  %.1f photos/s  ", done_, total_,
@@ -79,7 +81,7 @@ void TProgress::DrawBar() {
   const std::string line =
       "\r[" + std::string(filled, '#') + std::string(barWidth - filled, '-') + counts;
   const int used = barWidth + 1 + static_cast<int>(std::string(counts).size());
-  const std::string name = current_.substr(current_.rfind('/') + 1);
+  const std::string name = PrintableText(current_.substr(current_.rfind('/') + 1));
   std::cerr << line << TailColumns(name, columns - used - 1) << "\033[K" << std::flush;
 }
 
@@ -87,9 +89,11 @@ void TProgress::PrintLines() {
   for (const TFinished& f : pending_) {
     std::cerr << "[" << ++shown_ << "/" << total_ << "] ";
     if (!f.error.empty())
-      std::cerr << "failed: " << f.error << "\n";
+      std::cerr << "failed: " << PrintableText(f.error) << "\n";
+    else if (!f.warning.empty())
+      std::cerr << "warning: " << PrintableText(f.warning) << "\n";
     else
-      std::cerr << f.photo << "\n";
+      std::cerr << PrintableText(f.photo) << "\n";
   }
   std::cerr << std::flush;
 }
@@ -108,14 +112,20 @@ void PrintSummary(const TSummary& summary, bool quiet) {
       std::cout << "Written " << summary.written << " of " << summary.total << " photos in "
                 << figures.str();
     if (summary.skipped > 0) std::cout << "; " << summary.skipped << " skipped";
+    if (!summary.damaged.empty()) std::cout << "; " << summary.damaged.size() << " from damaged data";
     if (!summary.failures.empty()) std::cout << "; " << summary.failures.size() << " failed";
     if (summary.interrupted) std::cout << "; interrupted";
     std::cout << ".\n";
   }
+  if (!summary.damaged.empty()) {
+    std::cerr << "Written from damaged data:\n";
+    for (const std::string& warning : summary.damaged) std::cerr << "  " << PrintableText(warning) << "\n";
+  }
   if (!summary.failures.empty()) {
     std::cerr << (summary.keepGoing ? "Failed photos:\n" : "Stopped at a failing photo:\n");
-    for (const std::string& failure : summary.failures) std::cerr << "  " << failure << "\n";
+    for (const std::string& failure : summary.failures) std::cerr << "  " << PrintableText(failure) << "\n";
   }
+  std::cerr << std::flush;
 }
 
 void TOrderedLines::Put(std::size_t index, std::string text) {
@@ -156,20 +166,7 @@ std::string JsonString(const std::string& text) {
       ++i;
       continue;
     }
-    // The length of a well-formed UTF-8 sequence starting here, else 0.
-    std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3
-                         : c >= 0xF0 && c < 0xF5             ? 4
-                                                             : 0;
-    for (std::size_t k = 1; k < length; ++k)
-      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-        length = 0;
-    if (length == 3) {  // no overlong forms, no surrogates
-      const unsigned char d = static_cast<unsigned char>(text[i + 1]);
-      if ((c == 0xE0 && d < 0xA0) || (c == 0xED && d >= 0xA0)) length = 0;
-    } else if (length == 4) {
-      const unsigned char d = static_cast<unsigned char>(text[i + 1]);
-      if ((c == 0xF0 && d < 0x90) || (c == 0xF4 && d >= 0x90)) length = 0;
-    }
+    const std::size_t length = Utf8SequenceLength(text, i);
     if (length == 0) {
       std::snprintf(escape, sizeof escape, "\\u%04x", c);
       out += escape;

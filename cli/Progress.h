@@ -20,7 +20,7 @@ class TProgress {
 
   // The run calls these under its own lock, from any thread.
   void Started(const std::string& photo);
-  void Finished(const std::string& photo, const std::string& error);
+  void Finished(const std::string& photo, const std::string& error, const std::string& warning = {});
   // Brings the display up to date; called by the run's watching thread.
   void Show();
   // Clears the bar from the terminal at the end of the run.
@@ -31,7 +31,7 @@ class TProgress {
   void PrintLines();
 
   struct TFinished {
-    std::string photo, error;
+    std::string photo, error, warning;
   };
   const std::size_t total_;
   const bool quiet_;
@@ -49,12 +49,13 @@ struct TSummary {
   bool dryRun = false;
   double seconds = 0;
   std::vector<std::string> failures;
+  std::vector<std::string> damaged;  // "<photo>: written from damaged data: ..."
   bool keepGoing = false;
   bool interrupted = false;
 };
 
 // "Written W of T photos in S s (R photos/s)..." to standard output unless
-// quiet, then the failures to standard error.
+// quiet, then the damaged photos and the failures to standard error.
 void PrintSummary(const TSummary& summary, bool quiet);
 
 // Lines that photos finish in any order, written in list order: each is held

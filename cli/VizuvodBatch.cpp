@@ -3,7 +3,6 @@
 // photo through the same per-photo step as the wizard (PhotoJob), several
 // photos at a time (ParallelRun); the options are read in BatchOptions, the
 // progress, summary and report written by Progress.
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -20,6 +19,8 @@
 #include "PhotoJob.h"
 #include "PhotoScan.h"
 #include "PhotoSources.h"
+#include "PrintableText.h"
+#include "ProcessSetup.h"
 #include "Progress.h"
 
 namespace {
@@ -28,22 +29,6 @@ constexpr int ExitOk = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
 
-// Set by SIGINT / SIGTERM; the run itself watches CancelRequested.
-volatile sig_atomic_t stopSignal = 0;
-
-extern "C" void OnStopSignal(int signal) {
-  stopSignal = signal;
-  CancelRequested.store(true);
-}
-
-void InstallStopHandlers() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
-
 const char* StatusText(TJobStatus status) {
   switch (status) {
     case TJobStatus::jsWritten: return "written";
@@ -51,6 +36,7 @@ const char* StatusText(TJobStatus status) {
     case TJobStatus::jsSkipped: return "skipped";
     case TJobStatus::jsPlanned: return "planned";
     case TJobStatus::jsFailed: return "failed";
+    case TJobStatus::jsAbandoned: return "abandoned";
   }
   return "";
 }
@@ -78,7 +64,7 @@ std::string DryRunLines(const std::string& photo, const TJobResult& job) {
   if (job.status != TJobStatus::jsPlanned) return "";
   std::string lines;
   for (const TResultOutcome& r : job.outcome.results)
-    lines += photo + " -> " + r.path + " (" + std::to_string(r.width) + "x" +
+    lines += PrintableText(photo) + " -> " + PrintableText(r.path) + " (" + std::to_string(r.width) + "x" +
              std::to_string(r.height) + ")\n";
   return lines;
 }
@@ -97,6 +83,10 @@ TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything is opened: a closed descriptor 2 would otherwise be the
+  // next file's number, and progress text would land in a result.
+  EnsureStandardDescriptors();
+  InstallSignalHandlers();
   if (WantsHelp(argc, argv)) {
     std::cout << UsageText << "\n" << HelpText;
     return ExitOk;
@@ -126,16 +116,22 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (!options.filesFrom) {
+    if (const std::string problem = FolderProblem(options.folder); !problem.empty()) {
+      std::cerr << "vizuvod-batch: " << PrintableText(problem) << "\n";
+      return ExitFailed;
+    }
+  }
   const TResultPlace place(options);
   TPhotoList photos;
   try {
     photos = FindPhotos(options, place);
   } catch (const std::exception& e) {
-    std::cerr << "vizuvod-batch: " << e.what() << "\n";
+    std::cerr << "vizuvod-batch: " << PrintableText(e.what()) << "\n";
     return ExitFailed;
   }
   if (photos.paths.empty()) {
-    std::cerr << (options.filesFrom ? *options.filesFrom : options.folder) << ": "
+    std::cerr << PrintableText(options.filesFrom ? *options.filesFrom : options.folder) << ": "
               << NoPhotosWarning << "\n";
     return ExitFailed;
   }
@@ -160,7 +156,6 @@ int main(int argc, char** argv) {
   TOrderedLines report(reportFile.get());
   TOrderedLines dryRun(stdout);
 
-  InstallStopHandlers();
   TPhotoJobs jobs(options, photos);
   TProgress progress(photos.paths.size(), options.quiet);
   TParallelRun run(
@@ -185,8 +180,9 @@ int main(int argc, char** argv) {
   summary.total = photos.paths.size();
   summary.seconds = std::chrono::duration<double>(run.Duration()).count();
   summary.failures = run.Failures();
+  summary.damaged = run.Damaged();
   summary.keepGoing = options.keepGoing;
-  summary.interrupted = stopSignal != 0;
+  summary.interrupted = StopSignal() != 0;
   PrintSummary(summary, options.quiet);
 
   bool reportWritten = true;
@@ -197,7 +193,7 @@ int main(int argc, char** argv) {
                                   << " could not be written whole\n";
   }
 
-  if (stopSignal != 0) return 128 + stopSignal;
+  if (StopSignal() != 0) return 128 + StopSignal();
   const std::size_t done = summary.written + summary.skipped + summary.planned;
   return summary.failures.empty() && done == summary.total && reportWritten ? ExitOk
                                                                              : ExitFailed;

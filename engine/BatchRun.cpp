@@ -153,6 +153,8 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
 
   const auto source = std::make_shared<TBitmap>();
   source->Assign(J);
+  outcome.warnings = J.Warnings();
+  if (request.refuseDamaged && !outcome.warnings.empty()) throw EDamagedPhoto(outcome.warnings.front());
   const int defaultQuality = J.settings.compressionQuality;
   for (const TResultRequest& result : request.results) {
     // EnlargeBitmap replaces S and leaves the decoded photo to the next result.

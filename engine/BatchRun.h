@@ -115,6 +115,9 @@ struct TPhotoOutcome {
   int width = 0, height = 0;  // the photo's own size, from its header
   std::uintmax_t bytes = 0;   // the photo file's size
   std::vector<TResultOutcome> results;  // the results written, or planned
+  // The library's warnings when it completed damaged data (a cut, corrupt
+  // bytes): the results were written from what it could read.
+  std::vector<std::string> warnings;
 };
 
 // One photo and the results to make of it: each result starts from the
@@ -129,6 +132,9 @@ struct TPhotoRequest {
   // may throw to refuse the photo. The wizard sets none: its photos are
   // decoded before anything else is looked at.
   std::function<bool(const TPhotoOutcome& plan)> proceed;
+  // Refuse a photo the library had to complete (EDamagedPhoto) instead of
+  // writing results from it. The wizard writes them, as it always has.
+  bool refuseDamaged = false;
 };
 
 // One photo's step: load, decode, resample by each result's settings, encode,

@@ -110,6 +110,13 @@ class EFileTooLarge : public EStreamError {
       : EStreamError("Cannot read file " + path + ": File too large (over 1 GiB, no photo is that big)") {}
 };
 
+// A photo whose data the library had to complete, refused on request; the
+// text carries the library's warning.
+class EDamagedPhoto : public Exception {
+ public:
+  explicit EDamagedPhoto(const std::string& warning) : Exception("Damaged data: " + warning) {}
+};
+
 // The run was abandoned (a second Ctrl-C) while this photo was in work.
 class EAbandoned : public Exception {
  public:

@@ -17,6 +17,10 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 pid_t Start(const std::vector<std::string>& args, const TempDir& logs, const std::string& input) {
+  return Start(args, logs, TSpawn{input, {}, -1});
+}
+
+pid_t Start(const std::vector<std::string>& args, const TempDir& logs, const TSpawn& spawn) {
   std::vector<std::string> all{VIZUVOD_BATCH};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -27,9 +31,14 @@ pid_t Start(const std::vector<std::string>& args, const TempDir& logs, const std
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, (logs / "out").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, (logs / "err").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (!input.empty()) posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+  if (spawn.errFd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, spawn.errFd, 2);
+  else
+    posix_spawn_file_actions_addopen(&actions, 2, (logs / "err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (!spawn.input.empty())
+    posix_spawn_file_actions_addopen(&actions, 0, spawn.input.c_str(), O_RDONLY, 0);
+  for (int fd : spawn.closed) posix_spawn_file_actions_addclose(&actions, fd);
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, VIZUVOD_BATCH, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -50,6 +59,10 @@ TResult Finish(pid_t pid, const TempDir& logs) {
 }
 
 TResult RunBatch(const std::vector<std::string>& args, const std::string& input) {
+  return RunBatch(args, TSpawn{input, {}, -1});
+}
+
+TResult RunBatch(const std::vector<std::string>& args, const TSpawn& spawn) {
   TempDir logs;
-  return Finish(Start(args, logs, input), logs);
+  return Finish(Start(args, logs, spawn), logs);
 }

@@ -18,10 +18,19 @@ struct TResult {
 
 std::string ReadFile(const std::filesystem::path& path);
 
+// How the program is started besides its arguments.
+struct TSpawn {
+  std::string input;        // standard input is read from this file when given
+  std::vector<int> closed;  // standard descriptors it starts without
+  int errFd = -1;           // standard error goes here instead of the log
+};
+
 // Starts vizuvod-batch with args, its output going to files in `logs` and
 // its standard input read from `input` when given.
+pid_t Start(const std::vector<std::string>& args, const TempDir& logs, const TSpawn& spawn);
 pid_t Start(const std::vector<std::string>& args, const TempDir& logs,
             const std::string& input = "");
 // Waits for it and collects what it printed.
 TResult Finish(pid_t pid, const TempDir& logs);
 TResult RunBatch(const std::vector<std::string>& args, const std::string& input = "");
+TResult RunBatch(const std::vector<std::string>& args, const TSpawn& spawn);

@@ -3,10 +3,16 @@
 // peak memory over 10 and over 1,000 photos.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <map>
+#include <thread>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -43,6 +49,31 @@ std::set<std::string> Names(const fs::path& dir) {
   return names;
 }
 
+craft::Bytes Photo(int width, int height) {
+  craft::Options o;
+  o.width = width, o.height = height;
+  return craft::Encode(o);
+}
+
+// The results in a folder, by name, and no temporary file among them.
+std::map<std::string, craft::Bytes> Results(const fs::path& dir) {
+  std::map<std::string, craft::Bytes> results;
+  for (const std::string& name : Names(dir)) {
+    if (name.starts_with(".")) ADD_FAILURE() << "temporary file left: " << name;
+    if (name.starts_with("Resize of ")) results[name] = craft::ReadFile((dir / name).string());
+  }
+  return results;
+}
+
+// A photo whose decode takes a few seconds: 56 scans of 8192 x 8192 grey,
+// just within the decoder's work limit.
+craft::Bytes SlowPhoto() {
+  craft::Options o;
+  o.width = o.height = 16, o.progressive = true, o.flat = true;
+  o.input = JCS_GRAYSCALE, o.lumaH = o.lumaV = 1;
+  return craft::WithRepeatedLastScan(craft::WithFrame(craft::Encode(o), -1, -1, 8192, 8192), 50);
+}
+
 }  // namespace
 
 // Every flavour of the catalogue in one folder, two jobs, --keep-going: each
@@ -62,7 +93,8 @@ TEST(ReliabilityBatch, FolderOfHostilePhotosKeepsGoingAndNamesEachFailure) {
     const std::string photo = dir / (s.name + ".jpg");
     EXPECT_EQ(craft::ReadFile(photo), s.bytes);
     const bool wrote = names.count("Resize of " + s.name + ".jpg") > 0;
-    const std::size_t at = r.err.find(photo + ": ");
+    // Damaged photos written are listed before the failures.
+    const std::size_t at = r.err.find(photo + ": ", r.err.find("Failed photos:"));
     EXPECT_NE(wrote, at != std::string::npos) << r.err;  // either written or named, never both or neither
     if (wrote) {
       ++written;
@@ -135,4 +167,201 @@ TEST(ReliabilityBatch, PeakMemoryOfTenAndOfAThousandPhotos) {
               peak[1]);
   if (kMemoryIsQuarantined) GTEST_SKIP() << "memory figures are meaningless under AddressSanitizer";
   EXPECT_LT(peak[1] - peak[0], 8 * 1024);
+}
+
+// Started with standard descriptors closed, the program opens /dev/null on
+// them first: no progress text may end up in a result that took number 2.
+TEST(ReliabilityBatch, ClosedStandardDescriptorsNeverReachAResult) {
+  TempDir dir;
+  for (int i = 0; i < 12; ++i) craft::WriteFile(dir / ("p" + std::to_string(10 + i) + ".jpg"), Photo(64, 48));
+  ASSERT_EQ(RunBatch({"--percent", "50", "--jobs", "1", dir.path().string()}).exitCode, 0);
+  const auto expected = Results(dir.path());
+  for (const std::vector<int>& closed : {std::vector<int>{2}, std::vector<int>{1, 2}, std::vector<int>{0, 1, 2}}) {
+    SCOPED_TRACE(closed.size());
+    for (const auto& [name, bytes] : expected) fs::remove(dir / name);
+    TSpawn spawn;
+    spawn.closed = closed;
+    EXPECT_EQ(RunBatch({"--percent", "50", "--jobs", "1", dir.path().string()}, spawn).exitCode, 0);
+    EXPECT_EQ(Results(dir.path()), expected);
+  }
+}
+
+// A reader that goes away (| head -1) stops the progress, not the photos;
+// a file-size limit fails the write with the reason instead of killing.
+TEST(ReliabilityBatch, ClosedPipeAndFileSizeLimitDoNotKillTheRun) {
+  TempDir dir;
+  for (int i = 0; i < 20; ++i) craft::WriteFile(dir / ("p" + std::to_string(10 + i) + ".jpg"), Photo(64, 48));
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ::close(pipe[0]);
+  TSpawn spawn;
+  spawn.errFd = pipe[1];
+  const TResult piped = RunBatch({"--percent", "50", "--jobs", "1", dir.path().string()}, spawn);
+  ::close(pipe[1]);
+  EXPECT_EQ(piped.exitCode, 0);
+  EXPECT_EQ(Results(dir.path()).size(), 20u);
+
+  TempDir big;
+  craft::WriteFile(big / "a.jpg", Photo(400, 300));
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 40000;  // the photo fits, its 400 % result does not
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  TempDir logs;
+  const pid_t pid = Start({"--percent", "400", "--quiet", big.path().string()}, logs);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  const TResult limited = Finish(pid, logs);
+  EXPECT_EQ(limited.exitCode, 1);
+  EXPECT_NE(limited.err.find("Cannot write file " + (big / "Resize of a.jpg") + ": File too large."),
+            std::string::npos)
+      << limited.err;
+  EXPECT_TRUE(Results(big.path()).empty());
+}
+
+// Stop signals: one lets the photo in work finish and starts no other
+// (SIGHUP as SIGTERM); a second abandons it at once, leaving no file.
+TEST(ReliabilityBatch, StopSignalsFinishOrAbandonThePhotoInWork) {
+  struct TCase {
+    int signal;
+    bool twice;
+    int exitCode;
+    bool slowWritten;
+  };
+  for (const TCase c : {TCase{SIGHUP, false, 129, true}, TCase{SIGINT, true, 130, false},
+                        TCase{SIGTERM, true, 143, false}}) {
+    SCOPED_TRACE(c.signal);
+    TempDir dir;
+    craft::WriteFile(dir / "a.jpg", SlowPhoto());
+    craft::WriteFile(dir / "b.jpg", Photo(64, 48));
+    TempDir logs;
+    const pid_t pid = Start({"--percent", "10", "--jobs", "1", "--quiet", dir.path().string()}, logs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ::kill(pid, c.signal);
+    const auto sent = std::chrono::steady_clock::now();
+    if (c.twice) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      ::kill(pid, c.signal);
+    }
+    const TResult r = Finish(pid, logs);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    if (c.twice) {
+      EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(1500));
+    }
+    const auto results = Results(dir.path());
+    EXPECT_EQ(results.count("Resize of a.jpg"), c.slowWritten ? 1u : 0u);
+    EXPECT_EQ(results.count("Resize of b.jpg"), 0u);
+  }
+}
+
+// Folders and file errors on the command line, with the system's reason.
+TEST(ReliabilityBatch, FolderArgumentsAndFileErrorsAreClear) {
+  TempDir dir;
+  craft::WriteFile(dir / "file.txt", craft::Bytes{1});
+  craft::WriteFile(dir / "a.jpg", Photo(64, 48));
+  fs::create_directory(dir / "Resize of a.jpg");
+  const std::string missing = dir / "missing";
+  const struct {
+    std::string folder;
+    int exitCode;
+    std::string text;
+  } cases[] = {
+      {"", 2, "vizuvod-batch: FOLDER is empty\n"},
+      {missing, 1, "vizuvod-batch: Cannot open folder " + missing + ": No such file or directory\n"},
+      {dir / "file.txt", 1, "vizuvod-batch: Cannot open folder " + (dir / "file.txt") + ": Not a directory\n"},
+      {dir.path().string(), 1, "  " + (dir / "a.jpg") + ": Cannot create file " + (dir / "Resize of a.jpg") +
+                                   ": Is a directory.\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    const TResult r = RunBatch({"--percent", "50", "--quiet", c.folder});
+    EXPECT_EQ(r.exitCode, c.exitCode);
+    EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
+  }
+}
+
+// A name with a newline or an escape sequence cannot forge lines or reach
+// the terminal, in the progress, the failure list or the summary.
+TEST(ReliabilityBatch, NamesArePrintedEscaped) {
+  TempDir dir;
+  const std::string forged = "x\nWritten 2 of 2 photos in 0.1 s.\n\x1b[2Jy.jpg";
+  craft::WriteFile(dir / forged, craft::Bytes{'n', 'o', 't'});
+  craft::WriteFile(dir / "b.jpg", Photo(64, 48));
+  const TResult r = RunBatch({"--percent", "50", "--keep-going", dir.path().string()});
+  EXPECT_EQ(r.exitCode, 1);
+  for (const std::string* text : {&r.out, &r.err}) {
+    EXPECT_EQ(text->find('\x1b'), std::string::npos) << *text;
+    EXPECT_EQ(text->find("\nWritten 2 of 2"), std::string::npos) << *text;
+  }
+  EXPECT_NE(r.err.find("x\\nWritten 2 of 2 photos in 0.1 s.\\n\\x1b[2Jy.jpg"), std::string::npos) << r.err;
+}
+
+// A photo that is a link to another photo's result waits for that result,
+// so two jobs write what one writes.
+TEST(ReliabilityBatch, LinkToAnotherResultGivesTheSameFilesForAnyJobCount) {
+  std::map<std::string, craft::Bytes> first;
+  for (const char* jobs : {"1", "2", "2", "2"}) {
+    SCOPED_TRACE(jobs);
+    TempDir dir;
+    craft::WriteFile(dir / "a.jpg", Photo(640, 480));
+    craft::WriteFile(dir / "Resize of a.jpg", Photo(32, 32));  // an earlier run's, another size
+    fs::create_symlink("Resize of a.jpg", dir / "b.jpg");
+    ASSERT_EQ(RunBatch({"--percent", "50", "--jobs", jobs, "--quiet", dir.path().string()}).exitCode, 0);
+    const auto results = Results(dir.path());
+    if (first.empty())
+      first = results;
+    else
+      EXPECT_EQ(results, first);
+  }
+}
+
+// A damaged photo is written with a warning and counted; --strict fails it.
+TEST(ReliabilityBatch, DamagedPhotosAreToldAndStrictFailsThem) {
+  for (const bool strict : {false, true}) {
+    SCOPED_TRACE(strict);
+    TempDir dir;
+    const craft::Bytes sound = Photo(64, 48);
+    craft::WriteFile(dir / "cut.jpg", craft::Truncated(sound, sound.size() / 2));
+    craft::WriteFile(dir / "sound.jpg", sound);
+    std::vector<std::string> args = {"--percent", "50", "--keep-going", dir.path().string()};
+    if (strict) args.insert(args.begin(), "--strict");
+    const TResult r = RunBatch(args);
+    const auto results = Results(dir.path());
+    if (!strict) {
+      EXPECT_EQ(r.exitCode, 0);
+      EXPECT_NE(r.out.find("Written 2 of 2 photos"), std::string::npos) << r.out;
+      EXPECT_NE(r.out.find("; 1 from damaged data."), std::string::npos) << r.out;
+      EXPECT_NE(r.err.find((dir / "cut.jpg") + ": written from damaged data: Premature end of JPEG file"),
+                std::string::npos)
+          << r.err;
+      EXPECT_EQ(results.size(), 2u);
+    } else {
+      EXPECT_EQ(r.exitCode, 1);
+      EXPECT_NE(r.err.find((dir / "cut.jpg") + ": Damaged data: Premature end of JPEG file."), std::string::npos)
+          << r.err;
+      EXPECT_EQ(results.size(), 1u);
+    }
+  }
+}
+
+// Under a memory limit only some of 200 workers can start: the run goes on
+// with those and says so once.
+TEST(ReliabilityBatch, WorkersThatCannotStartAreDoneWithout) {
+  if (kMemoryIsQuarantined) GTEST_SKIP() << "an address-space limit and AddressSanitizer do not mix";
+  TempDir dir;
+  for (int i = 0; i < 40; ++i) craft::WriteFile(dir / ("p" + std::to_string(10 + i) + ".jpg"), Photo(64, 48));
+  rlimit old{};
+  ::getrlimit(RLIMIT_AS, &old);
+  rlimit small = old;
+  small.rlim_cur = 256u << 20;  // room for a few dozen thread stacks, not 200
+  TempDir logs;
+  ::setrlimit(RLIMIT_AS, &small);
+  const pid_t pid = Start({"--percent", "50", "--jobs", "200", "--quiet", dir.path().string()}, logs);
+  ::setrlimit(RLIMIT_AS, &old);
+  const TResult r = Finish(pid, logs);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Results(dir.path()).size(), 40u);
+  const std::size_t said = r.err.find("jobs could start");
+  EXPECT_NE(said, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("jobs could start", said + 1), std::string::npos) << r.err;
 }
