@@ -32,10 +32,11 @@ constexpr std::uint64_t MaxLibraryMemory = std::uint64_t(512) << 20;
 
 // Work a decode may take, in coefficients visited over all scans: each scan
 // passes over every block of the components it codes, however few bytes it
-// has. A progressive photo costs 8 to 14 passes over its pixels; 2^32 lets
-// the largest picture (2^28 pixels) through with 16, and takes this machine
-// about 3 s. What is above is refused from the header and the scan headers,
-// before the library decodes anything.
+// has. A progressive photo costs 8 to 14 passes over its pixels (real photos
+// stay below 60 million); 2^32 lets the largest picture (2^28 pixels)
+// through with 16 scans, which add about a second to its decode. What is
+// above is refused from the header and the scan headers, before the library
+// decodes anything.
 constexpr std::uint64_t MaxDecodeWork = std::uint64_t(1) << 32;
 
 // The grey levels (or colours) of a quantised picture; 20 of 256 entries stay

@@ -40,19 +40,6 @@ craft::Bytes Bomb(bool grey, bool subsampled, int width, int height, int extraSc
   return craft::WithRepeatedLastScan(craft::WithFrame(craft::Encode(o), -1, -1, width, height), extraScans);
 }
 
-// The failure of one decode, as Detailed() reads, or "".
-std::string DecodeFailure(const std::string& path) {
-  try {
-    TJPEGImage J;
-    J.LoadFromFile(path);
-    TBitmap B;
-    B.Assign(J);
-  } catch (const Exception& e) {
-    return e.Detailed();
-  }
-  return "";
-}
-
 }  // namespace
 
 // Each bomb is refused from its header in well under a second and without
@@ -79,7 +66,7 @@ TEST(ReliabilityLimits, WorkAndMemoryBombsAreRefusedFromTheHeader) {
     craft::WriteFile(path, c.bytes);
     const long before = PeakRssKiB();
     const auto start = Clock::now();
-    const std::string failure = DecodeFailure(path);
+    const std::string failure = DecodeFailure(path, true);
     const auto took = Clock::now() - start;
     if (c.code == 0) {
       EXPECT_EQ(failure, "");

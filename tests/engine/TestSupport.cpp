@@ -5,6 +5,9 @@
 #include <random>
 #include <unistd.h>
 
+#include "Errors.h"
+#include "JpegImage.h"
+
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   path_ = std::filesystem::temp_directory_path() /
@@ -18,6 +21,18 @@ TempDir::~TempDir() {
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(path_, ec);
+}
+
+std::string DecodeFailure(const std::string& path, bool detailed) {
+  try {
+    TJPEGImage J;
+    J.LoadFromFile(path);
+    TBitmap B;
+    B.Assign(J);
+  } catch (const Exception& e) {
+    return detailed ? e.Detailed() : e.what();
+  }
+  return "";
 }
 
 std::filesystem::path CorpusDir() {

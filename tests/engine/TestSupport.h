@@ -50,5 +50,9 @@ inline constexpr bool kMemoryIsQuarantined = false;
 inline constexpr bool kMemoryIsQuarantined = false;
 #endif
 
+// Loads and decodes the file; the failure's what() (or Detailed() when
+// asked), or "" when it decoded.
+std::string DecodeFailure(const std::string& path, bool detailed = false);
+
 // The corpus of real photos beside the project, or empty when it is absent.
 std::filesystem::path CorpusDir();
