@@ -10,15 +10,20 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "PhotoJob.h"
 #include "Progress.h"
 
+// The earlier photos a photo must wait for; only photos that share a file
+// have an entry, so a big run without such pairs keeps nothing per photo.
+using TWaits = std::unordered_map<std::size_t, std::vector<std::size_t>>;
+
 // For each photo, the earlier photos of the list it must wait for: pairs in
 // which one photo's result path (resultPath(i); empty when not known before
 // the photo is read) is the other's photo path.
-std::vector<std::vector<std::size_t>> SharedFileOrder(
+TWaits SharedFileOrder(
     const std::vector<std::string>& photos,
     const std::function<std::string(std::size_t i)>& resultPath);
 
@@ -32,7 +37,7 @@ class TParallelRun {
   };
 
   TParallelRun(const std::vector<std::string>& photos,
-               std::vector<std::vector<std::size_t>> after, TSettings settings, TJob job,
+               TWaits after, TSettings settings, TJob job,
                TProgress& progress);
 
   // Runs every photo (or up to the first failure, or CancelRequested).
@@ -46,7 +51,7 @@ class TParallelRun {
   void Work();
 
   const std::vector<std::string>& photos_;
-  const std::vector<std::vector<std::size_t>> after_;
+  const TWaits after_;
   const TSettings settings_;
   const TJob job_;
   TProgress& progress_;
