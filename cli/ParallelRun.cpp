@@ -6,9 +6,8 @@
 
 #include "BatchRun.h"
 
-TWaits SharedFileOrder(
-    const std::vector<std::string>& photos,
-    const std::function<std::string(std::size_t i)>& resultPath) {
+TWaits SharedFileOrder(const std::vector<std::string>& photos,
+                       const std::function<std::string(std::size_t i)>& resultPath) {
   // The photos by the hash of their path, sorted: 16 bytes a photo for the
   // length of this call, and no copy of any path.
   const std::hash<std::string_view> hash;
@@ -20,7 +19,8 @@ TWaits SharedFileOrder(
   for (std::size_t i = 0; i < photos.size(); ++i) {
     const std::string result = resultPath(i);
     if (result.empty()) continue;
-    auto it = std::lower_bound(byHash.begin(), byHash.end(), std::make_pair(hash(result), std::size_t(0)));
+    auto it = std::lower_bound(byHash.begin(), byHash.end(),
+                               std::make_pair(hash(result), std::size_t(0)));
     for (; it != byHash.end() && it->first == hash(result); ++it) {
       if (it->second == i || photos[it->second] != result) continue;
       const auto [first, second] = std::minmax(i, it->second);
@@ -30,8 +30,7 @@ TWaits SharedFileOrder(
   return after;
 }
 
-TParallelRun::TParallelRun(const std::vector<std::string>& photos,
-                           TWaits after, TSettings settings,
+TParallelRun::TParallelRun(const std::vector<std::string>& photos, TWaits after, TSettings settings,
                            TJob job, TProgress& progress)
     : photos_(photos),
       after_(std::move(after)),

@@ -23,9 +23,8 @@ using TWaits = std::unordered_map<std::size_t, std::vector<std::size_t>>;
 // For each photo, the earlier photos of the list it must wait for: pairs in
 // which one photo's result path (resultPath(i); empty when not known before
 // the photo is read) is the other's photo path.
-TWaits SharedFileOrder(
-    const std::vector<std::string>& photos,
-    const std::function<std::string(std::size_t i)>& resultPath);
+TWaits SharedFileOrder(const std::vector<std::string>& photos,
+                       const std::function<std::string(std::size_t i)>& resultPath);
 
 class TParallelRun {
  public:
@@ -36,8 +35,7 @@ class TParallelRun {
     bool keepGoing = false;  // without it a failure lets no new photo start
   };
 
-  TParallelRun(const std::vector<std::string>& photos,
-               TWaits after, TSettings settings, TJob job,
+  TParallelRun(const std::vector<std::string>& photos, TWaits after, TSettings settings, TJob job,
                TProgress& progress);
 
   // Runs every photo (or up to the first failure, or CancelRequested).

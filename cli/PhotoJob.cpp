@@ -67,7 +67,8 @@ TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos)
   // hash of the path (16 bytes a photo, only while this runs), the first of
   // each equal path keeps it. Only the photos that lose are remembered.
   std::vector<std::pair<std::uint64_t, std::size_t>> byHash(photos.paths.size());
-  for (std::size_t i = 0; i < photos.paths.size(); ++i) byHash[i] = {StableHash(KnownResultPath(i)), i};
+  for (std::size_t i = 0; i < photos.paths.size(); ++i)
+    byHash[i] = {StableHash(KnownResultPath(i)), i};
   std::sort(byHash.begin(), byHash.end());
   for (std::size_t k = 0; k < byHash.size();) {
     std::size_t end = k + 1;
@@ -121,9 +122,9 @@ bool TPhotoJobs::Proceed(std::size_t i, const struct stat& photo, const TPhotoOu
     for (const TResultOutcome& r : plan.results) {
       std::error_code ec;
       std::filesystem::create_directories(std::filesystem::path(r.path).parent_path(), ec);
-      if (ec) throw TRefusal("Cannot create folder " +
-                             std::filesystem::path(r.path).parent_path().string() + ": " +
-                             ec.message());
+      if (ec)
+        throw TRefusal("Cannot create folder " +
+                       std::filesystem::path(r.path).parent_path().string() + ": " + ec.message());
     }
   }
   return true;
@@ -138,7 +139,9 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
   TResultRequest result{&*options_.settings, {}, 0};
   const std::string relative = photos_.Relative(i);
   if (newNaming_)
-    result.path = [&](const std::string& p, int w, int h) { return place_.Path(p, relative, w, h); };
+    result.path = [&](const std::string& p, int w, int h) {
+      return place_.Path(p, relative, w, h);
+    };
   request.results.push_back(std::move(result));
 
   bool proceeded = true;

@@ -157,9 +157,11 @@ std::string JsonString(const std::string& text) {
       continue;
     }
     // The length of a well-formed UTF-8 sequence starting here, else 0.
-    std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3
-                         : c >= 0xF0 && c < 0xF5             ? 4
-                                                             : 0;
+    std::size_t length = c < 0x80                ? 1
+                         : c >= 0xC2 && c < 0xE0 ? 2
+                         : c >= 0xE0 && c < 0xF0 ? 3
+                         : c >= 0xF0 && c < 0xF5 ? 4
+                                                 : 0;
     for (std::size_t k = 1; k < length; ++k)
       if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
         length = 0;

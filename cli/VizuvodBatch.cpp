@@ -46,11 +46,16 @@ void InstallStopHandlers() {
 
 const char* StatusText(TJobStatus status) {
   switch (status) {
-    case TJobStatus::jsWritten: return "written";
-    case TJobStatus::jsUnchanged: return "unchanged";
-    case TJobStatus::jsSkipped: return "skipped";
-    case TJobStatus::jsPlanned: return "planned";
-    case TJobStatus::jsFailed: return "failed";
+    case TJobStatus::jsWritten:
+      return "written";
+    case TJobStatus::jsUnchanged:
+      return "unchanged";
+    case TJobStatus::jsSkipped:
+      return "skipped";
+    case TJobStatus::jsPlanned:
+      return "planned";
+    case TJobStatus::jsFailed:
+      return "failed";
   }
   return "";
 }
@@ -143,8 +148,8 @@ int main(int argc, char** argv) {
     KeepShard(photos, options.shardIndex, options.shardCount);
     if (photos.paths.empty()) {
       if (!options.quiet)
-        std::cout << "No photo falls in shard " << options.shardIndex << "/"
-                  << options.shardCount << ".\n";
+        std::cout << "No photo falls in shard " << options.shardIndex << "/" << options.shardCount
+                  << ".\n";
       return ExitOk;
     }
   }
@@ -193,12 +198,12 @@ int main(int argc, char** argv) {
   if (reportFile) {
     report.Flush();
     reportWritten = report.Good() && std::fclose(reportFile.release()) == 0;
-    if (!reportWritten) std::cerr << "vizuvod-batch: the report " << *options.report
-                                  << " could not be written whole\n";
+    if (!reportWritten)
+      std::cerr << "vizuvod-batch: the report " << *options.report
+                << " could not be written whole\n";
   }
 
   if (stopSignal != 0) return 128 + stopSignal;
   const std::size_t done = summary.written + summary.skipped + summary.planned;
-  return summary.failures.empty() && done == summary.total && reportWritten ? ExitOk
-                                                                             : ExitFailed;
+  return summary.failures.empty() && done == summary.total && reportWritten ? ExitOk : ExitFailed;
 }
