@@ -19,7 +19,8 @@ const char* const UsageText =
 
 const char* const VersionText = "vizuvod-batch (Fotrix Vizuvod) " VIZUVOD_VERSION "\n";
 
-const char* const HelpText = R"(Resizes every photo in FOLDER the way the Fotrix Vizuvod wizard does and writes each result
+const char* const HelpText =
+    R"(Resizes every photo in FOLDER the way the Fotrix Vizuvod wizard does and writes each result
 beside its photo as "Resize of <name>". The photos themselves are never changed.
 
 Photos are the files directly inside FOLDER whose names end in .jpg in any letter case, except
@@ -101,7 +102,8 @@ Examples:
   vizuvod-batch --height 600 --recursive --output /srv/small --skip-existing /srv/archive
   find /srv/archive -name '*.jpg' -print0 |
     vizuvod-batch --percent 25 --files-from - --null --output /srv/thumbs
-  parallel vizuvod-batch --shard {}/4 --width 800 --recursive --output /srv/small /srv/archive ::: 0 1 2 3
+  parallel vizuvod-batch --shard {}/4 --width 800 --recursive \
+    --output /srv/small /srv/archive ::: 0 1 2 3
 )";
 
 namespace {
@@ -215,24 +217,38 @@ TOptions ParseOptions(int argc, char** argv) {
     const std::string name = OptionName(id == ':' ? optopt : id);
     const std::string value = optarg ? optarg : "";
     switch (id) {
-      case oiPercent: mode(TFixedSettings::Percent(ParseNumber(name, value))); break;
-      case oiWidth: mode(TFixedSettings::FitWidth(ParseNumber(name, value))); break;
-      case oiHeight: mode(TFixedSettings::FitHeight(ParseNumber(name, value))); break;
+      case oiPercent:
+        mode(TFixedSettings::Percent(ParseNumber(name, value)));
+        break;
+      case oiWidth:
+        mode(TFixedSettings::FitWidth(ParseNumber(name, value)));
+        break;
+      case oiHeight:
+        mode(TFixedSettings::FitHeight(ParseNumber(name, value)));
+        break;
       case 'j': {
         const int jobs = ParseNumber(name, value);
         if (jobs < 1) throw TUsageError{"--jobs needs at least 1"};
         options.jobs = static_cast<unsigned>(jobs);
         break;
       }
-      case oiKeepGoing: options.keepGoing = true; break;
-      case 'q': options.quiet = true; break;
-      case 'h': break;  // WantsHelp has answered it already
-      case oiVersion: break;  // and WantsVersion this
+      case oiKeepGoing:
+        options.keepGoing = true;
+        break;
+      case 'q':
+        options.quiet = true;
+        break;
+      case 'h':
+        break;  // WantsHelp has answered it already
+      case oiVersion:
+        break;  // and WantsVersion this
       case oiOutput:
         if (value.empty()) throw TUsageError{"--output needs a folder"};
         options.output = value;
         break;
-      case oiRecursive: options.recursive = true; break;
+      case oiRecursive:
+        options.recursive = true;
+        break;
       case oiName:
         (void)TNamePattern(value);  // refused here, before any photo is looked at
         options.name = value;
@@ -241,17 +257,30 @@ TOptions ParseOptions(int argc, char** argv) {
         if (value.empty()) throw TUsageError{"--files-from needs a file, or - for standard input"};
         options.filesFrom = value;
         break;
-      case oiNull: options.null = true; break;
-      case oiShard: ParseShard(value, options); break;
-      case oiSkipExisting: options.skipExisting = true; break;
-      case oiDryRun: options.dryRun = true; break;
+      case oiNull:
+        options.null = true;
+        break;
+      case oiShard:
+        ParseShard(value, options);
+        break;
+      case oiSkipExisting:
+        options.skipExisting = true;
+        break;
+      case oiDryRun:
+        options.dryRun = true;
+        break;
       case oiReport:
         if (value.empty()) throw TUsageError{"--report needs a file"};
         options.report = value;
         break;
-      case oiKeepDate: options.keepDate = true; break;
-      case oiStrict: options.strict = true; break;
-      case ':': throw TUsageError{name + " needs a value"};
+      case oiKeepDate:
+        options.keepDate = true;
+        break;
+      case oiStrict:
+        options.strict = true;
+        break;
+      case ':':
+        throw TUsageError{name + " needs a value"};
       default:  // getopt has stepped past the word it could not use
         if (optopt >= 0x100) throw TUsageError{OptionName(optopt) + " takes no value"};
         if (optopt != 0)
@@ -261,7 +290,8 @@ TOptions ParseOptions(int argc, char** argv) {
   }
   if (options.filesFrom) {
     if (optind < argc) throw TUsageError{"give either FOLDER or --files-from, not both"};
-    if (options.recursive) throw TUsageError{"--recursive walks a FOLDER; a list is taken as it is"};
+    if (options.recursive)
+      throw TUsageError{"--recursive walks a FOLDER; a list is taken as it is"};
   } else {
     if (optind < argc - 1) throw TUsageError{"only one FOLDER may be given"};
     if (optind == argc) throw TUsageError{"FOLDER is missing"};

@@ -15,11 +15,11 @@ struct TOptions {
   bool strict = false;  // --strict: a photo whose data is damaged fails
   std::string folder;  // empty with --files-from
 
-  std::optional<std::string> output;     // --output DIR
-  bool recursive = false;                // --recursive
-  std::optional<std::string> name;       // --name PATTERN
-  std::optional<std::string> filesFrom;  // --files-from FILE ("-": standard input)
-  bool null = false;                     // --null
+  std::optional<std::string> output;        // --output DIR
+  bool recursive = false;                   // --recursive
+  std::optional<std::string> name;          // --name PATTERN
+  std::optional<std::string> filesFrom;     // --files-from FILE ("-": standard input)
+  bool null = false;                        // --null
   unsigned shardIndex = 0, shardCount = 1;  // --shard K/N
   bool skipExisting = false;
   bool dryRun = false;

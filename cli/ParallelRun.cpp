@@ -4,44 +4,55 @@
 
 #include <algorithm>
 #include <iostream>
-#include <map>
+#include <string_view>
 #include <system_error>
 #include <thread>
-#include <unordered_map>
+#include <tuple>
 
 #include "BatchRun.h"
 
-std::vector<std::vector<std::size_t>> SharedFileOrder(
-    const std::vector<std::string>& photos,
-    const std::function<std::string(std::size_t i)>& resultPath) {
-  std::vector<std::vector<std::size_t>> after(photos.size());
-  std::unordered_map<std::string, std::size_t> indexOf;
-  std::multimap<std::pair<dev_t, ino_t>, std::size_t> fileOf;
+TWaits SharedFileOrder(const std::vector<std::string>& photos,
+                       const std::function<std::string(std::size_t i)>& resultPath) {
+  // The photos by the hash of their path and by their file (device and
+  // inode, links followed), sorted: a few bytes a photo for the length of
+  // this call, and no copy of any path.
+  const std::hash<std::string_view> hash;
+  std::vector<std::pair<std::size_t, std::size_t>> byHash(photos.size());
+  for (std::size_t i = 0; i < photos.size(); ++i) byHash[i] = {hash(photos[i]), i};
+  std::sort(byHash.begin(), byHash.end());
+  std::vector<std::tuple<dev_t, ino_t, std::size_t>> byFile;
+  byFile.reserve(photos.size());
   for (std::size_t i = 0; i < photos.size(); ++i) {
-    indexOf.emplace(photos[i], i);
     struct stat st {};
-    if (::stat(photos[i].c_str(), &st) == 0) fileOf.emplace(std::make_pair(st.st_dev, st.st_ino), i);
+    if (::stat(photos[i].c_str(), &st) == 0) byFile.emplace_back(st.st_dev, st.st_ino, i);
   }
+  std::sort(byFile.begin(), byFile.end());
+
+  TWaits after;
   const auto pair = [&](std::size_t i, std::size_t k) {
     if (k == i) return;
     const auto [first, second] = std::minmax(i, k);
-    if (std::find(after[second].begin(), after[second].end(), first) == after[second].end())
-      after[second].push_back(first);
+    std::vector<std::size_t>& waits = after[second];
+    if (std::find(waits.begin(), waits.end(), first) == waits.end()) waits.push_back(first);
   };
   for (std::size_t i = 0; i < photos.size(); ++i) {
     const std::string result = resultPath(i);
     if (result.empty()) continue;
-    if (const auto output = indexOf.find(result); output != indexOf.end()) pair(i, output->second);
+    const std::size_t h = hash(result);
+    for (auto it = std::lower_bound(byHash.begin(), byHash.end(), std::make_pair(h, std::size_t(0)));
+         it != byHash.end() && it->first == h; ++it)
+      if (photos[it->second] == result) pair(i, it->second);
     struct stat st {};
     if (::stat(result.c_str(), &st) != 0) continue;
-    const auto [from, to] = fileOf.equal_range({st.st_dev, st.st_ino});
-    for (auto it = from; it != to; ++it) pair(i, it->second);
+    for (auto it = std::lower_bound(byFile.begin(), byFile.end(),
+                                    std::make_tuple(st.st_dev, st.st_ino, std::size_t(0)));
+         it != byFile.end() && std::get<0>(*it) == st.st_dev && std::get<1>(*it) == st.st_ino; ++it)
+      pair(i, std::get<2>(*it));
   }
   return after;
 }
 
-TParallelRun::TParallelRun(const std::vector<std::string>& photos,
-                           std::vector<std::vector<std::size_t>> after, TSettings settings,
+TParallelRun::TParallelRun(const std::vector<std::string>& photos, TWaits after, TSettings settings,
                            TJob job, TProgress& progress)
     : photos_(photos),
       after_(std::move(after)),
@@ -86,8 +97,10 @@ void TParallelRun::Work() {
       std::unique_lock lock(mutex_);
       if (CancelRequested || stopping_ || next_ >= photos_.size()) break;
       index = next_++;
+      const auto waits = after_.find(index);
       const auto ready = [&] {
-        return std::all_of(after_[index].begin(), after_[index].end(),
+        return waits == after_.end() ||
+               std::all_of(waits->second.begin(), waits->second.end(),
                            [&](std::size_t k) { return bool(finished_[k]); });
       };
       // Wakes on each finished photo; the timeout lets a Ctrl-C through.

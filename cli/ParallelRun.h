@@ -10,19 +10,23 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "PhotoJob.h"
 #include "Progress.h"
+
+// The earlier photos a photo must wait for; only photos that share a file
+// have an entry, so a big run without such pairs keeps nothing per photo.
+using TWaits = std::unordered_map<std::size_t, std::vector<std::size_t>>;
 
 // For each photo, the earlier photos of the list it must wait for: pairs in
 // which one photo's result (resultPath(i); empty when not known before the
 // photo is read) is the other's photo, by name or as the same file (device
 // and inode, links followed), so a link to another photo's result waits for
 // it whatever the job count.
-std::vector<std::vector<std::size_t>> SharedFileOrder(
-    const std::vector<std::string>& photos,
-    const std::function<std::string(std::size_t i)>& resultPath);
+TWaits SharedFileOrder(const std::vector<std::string>& photos,
+                       const std::function<std::string(std::size_t i)>& resultPath);
 
 class TParallelRun {
  public:
@@ -33,8 +37,7 @@ class TParallelRun {
     bool keepGoing = false;  // without it a failure lets no new photo start
   };
 
-  TParallelRun(const std::vector<std::string>& photos,
-               std::vector<std::vector<std::size_t>> after, TSettings settings, TJob job,
+  TParallelRun(const std::vector<std::string>& photos, TWaits after, TSettings settings, TJob job,
                TProgress& progress);
 
   // Runs every photo (or up to the first failure, or CancelRequested).
@@ -49,7 +52,7 @@ class TParallelRun {
   void Work();
 
   const std::vector<std::string>& photos_;
-  const std::vector<std::vector<std::size_t>> after_;
+  const TWaits after_;
   const TSettings settings_;
   const TJob job_;
   TProgress& progress_;

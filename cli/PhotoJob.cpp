@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -64,18 +65,26 @@ TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos)
       place_(options),
       newNaming_(options.NewNaming() || options.filesFrom) {
   if (!newNaming_ || place_.Pattern().UsesSize()) return;
-  sameResultAs_.assign(photos.paths.size(), None);
-  for (std::size_t i = 0; i < photos.paths.size(); ++i) {
-    const std::string result = KnownResultPath(i);
-    const std::uint64_t hash = StableHash(result);
-    const auto [from, to] = claims_.equal_range(hash);
-    for (auto it = from; it != to && sameResultAs_[i] == None; ++it)
-      if (KnownResultPath(it->second) == result) sameResultAs_[i] = it->second;
-    if (sameResultAs_[i] == None) claims_.emplace(hash, i);
+  // Results known before the run are claimed in list order: sorted by the
+  // hash of the path (16 bytes a photo, only while this runs), the first of
+  // each equal path keeps it. Only the photos that lose are remembered.
+  std::vector<std::pair<std::uint64_t, std::size_t>> byHash(photos.paths.size());
+  for (std::size_t i = 0; i < photos.paths.size(); ++i)
+    byHash[i] = {StableHash(KnownResultPath(i)), i};
+  std::sort(byHash.begin(), byHash.end());
+  for (std::size_t k = 0; k < byHash.size();) {
+    std::size_t end = k + 1;
+    while (end < byHash.size() && byHash[end].first == byHash[k].first) ++end;
+    for (std::size_t m = k + 1; m < end; ++m) {
+      const std::string result = KnownResultPath(byHash[m].second);
+      for (std::size_t e = k; e < m; ++e)
+        if (!sameResultAs_.count(byHash[e].second) && KnownResultPath(byHash[e].second) == result) {
+          sameResultAs_[byHash[m].second] = byHash[e].second;
+          break;
+        }
+    }
+    k = end;
   }
-  if (std::count(sameResultAs_.begin(), sameResultAs_.end(), None) ==
-      static_cast<std::ptrdiff_t>(sameResultAs_.size()))
-    sameResultAs_ = {};
 }
 
 std::string TPhotoJobs::KnownResultPath(std::size_t i) const {
@@ -86,13 +95,13 @@ std::string TPhotoJobs::KnownResultPath(std::size_t i) const {
 
 void TPhotoJobs::Claim(std::size_t i, const std::string& result) {
   std::size_t other = None;
-  if (!sameResultAs_.empty()) other = sameResultAs_[i];
+  if (const auto lost = sameResultAs_.find(i); lost != sameResultAs_.end()) other = lost->second;
   if (place_.Pattern().UsesSize()) {
     std::lock_guard lock(claimsMutex_);
     const std::uint64_t hash = StableHash(result);
-    const auto [from, to] = claims_.equal_range(hash);
-    if (from != to) other = from->second;  // a 64-bit hash: equal hashes are equal paths
-    else claims_.emplace(hash, i);
+    // A 64-bit hash: equal hashes are taken for equal paths.
+    const auto [claim, fresh] = claims_.emplace(hash, i);
+    if (!fresh) other = claim->second;
   }
   if (other != None && other != i)
     throw TRefusal(result + " is also the result of " + photos_.paths[other] +
@@ -115,9 +124,9 @@ bool TPhotoJobs::Proceed(std::size_t i, const struct stat& photo, const TPhotoOu
     for (const TResultOutcome& r : plan.results) {
       std::error_code ec;
       std::filesystem::create_directories(std::filesystem::path(r.path).parent_path(), ec);
-      if (ec) throw TRefusal("Cannot create folder " +
-                             std::filesystem::path(r.path).parent_path().string() + ": " +
-                             ec.message());
+      if (ec)
+        throw TRefusal("Cannot create folder " +
+                       std::filesystem::path(r.path).parent_path().string() + ": " + ec.message());
     }
   }
   return true;
@@ -132,7 +141,9 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
   TResultRequest result{&*options_.settings, {}, 0};
   const std::string relative = photos_.Relative(i);
   if (newNaming_)
-    result.path = [&](const std::string& p, int w, int h) { return place_.Path(p, relative, w, h); };
+    result.path = [&](const std::string& p, int w, int h) {
+      return place_.Path(p, relative, w, h);
+    };
   request.results.push_back(std::move(result));
   request.refuseDamaged = options_.strict;
 

@@ -68,10 +68,10 @@ class TPhotoJobs {
   const TResultPlace place_;
   const bool newNaming_;
 
-  // Result paths in use: claimed in list order before the run when they do
-  // not depend on the size, else as photos reach them. Keyed by a hash so
-  // that the table stays small beside the photo list itself.
+  // Result paths in use, when they depend on the size: claimed as photos
+  // reach them, keyed by a 64-bit hash.
   std::mutex claimsMutex_;
-  std::unordered_multimap<std::uint64_t, std::size_t> claims_;
-  std::vector<std::size_t> sameResultAs_;  // the earlier photo with the same result, or npos
+  std::unordered_map<std::uint64_t, std::size_t> claims_;
+  // Photos whose result an earlier photo of the list has, and that photo.
+  std::unordered_map<std::size_t, std::size_t> sameResultAs_;
 };

@@ -61,12 +61,24 @@ std::string TNamePattern::Apply(const std::string& name, int width, int height) 
   std::string out;
   for (const TPart& p : parts_) {
     switch (p.field) {
-      case TField::tfText: out += p.text; break;
-      case TField::tfName: out += name; break;
-      case TField::tfStem: out += StemOf(name); break;
-      case TField::tfExt: out += ExtOf(name); break;
-      case TField::tfWidth: out += std::to_string(width); break;
-      case TField::tfHeight: out += std::to_string(height); break;
+      case TField::tfText:
+        out += p.text;
+        break;
+      case TField::tfName:
+        out += name;
+        break;
+      case TField::tfStem:
+        out += StemOf(name);
+        break;
+      case TField::tfExt:
+        out += ExtOf(name);
+        break;
+      case TField::tfWidth:
+        out += std::to_string(width);
+        break;
+      case TField::tfHeight:
+        out += std::to_string(height);
+        break;
     }
   }
   return out;
@@ -88,8 +100,8 @@ bool TNamePattern::IsResultAmong(const std::string& file,
 
 // Backtracking over the pattern's parts; names are short and patterns hold a
 // few fields, so this stays cheap.
-bool TNamePattern::Match(const std::string& file, std::size_t at, std::size_t part,
-                         TBound& bound, const std::unordered_set<std::string>& names,
+bool TNamePattern::Match(const std::string& file, std::size_t at, std::size_t part, TBound& bound,
+                         const std::unordered_set<std::string>& names,
                          const std::unordered_set<std::string>& stems) const {
   if (part == parts_.size()) {
     if (at != file.size()) return false;
@@ -97,9 +109,9 @@ bool TNamePattern::Match(const std::string& file, std::size_t at, std::size_t pa
     const auto& s = bound.set;
     const int name = int(TField::tfName), stem = int(TField::tfStem), ext = int(TField::tfExt);
     // The photo it was made of must be there, and must not be the file itself.
-    if (s[name]) return v[name] != file && names.count(v[name]) > 0 &&
-                        (!s[stem] || StemOf(v[name]) == v[stem]) &&
-                        (!s[ext] || ExtOf(v[name]) == v[ext]);
+    if (s[name])
+      return v[name] != file && names.count(v[name]) > 0 &&
+             (!s[stem] || StemOf(v[name]) == v[stem]) && (!s[ext] || ExtOf(v[name]) == v[ext]);
     if (s[stem] && s[ext]) {
       const std::string source = v[stem] + "." + v[ext];
       return source != file && names.count(source) > 0;

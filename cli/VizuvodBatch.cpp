@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
     KeepShard(photos, options.shardIndex, options.shardCount);
     if (photos.paths.empty()) {
       if (!options.quiet)
-        std::cout << "No photo falls in shard " << options.shardIndex << "/"
-                  << options.shardCount << ".\n";
+        std::cout << "No photo falls in shard " << options.shardIndex << "/" << options.shardCount
+                  << ".\n";
       return ExitOk;
     }
   }
@@ -189,12 +189,12 @@ int main(int argc, char** argv) {
   if (reportFile) {
     report.Flush();
     reportWritten = report.Good() && std::fclose(reportFile.release()) == 0;
-    if (!reportWritten) std::cerr << "vizuvod-batch: the report " << *options.report
-                                  << " could not be written whole\n";
+    if (!reportWritten)
+      std::cerr << "vizuvod-batch: the report " << *options.report
+                << " could not be written whole\n";
   }
 
   if (StopSignal() != 0) return 128 + StopSignal();
   const std::size_t done = summary.written + summary.skipped + summary.planned;
-  return summary.failures.empty() && done == summary.total && reportWritten ? ExitOk
-                                                                             : ExitFailed;
+  return summary.failures.empty() && done == summary.total && reportWritten ? ExitOk : ExitFailed;
 }

@@ -107,7 +107,8 @@ std::optional<TCase> SelectCase(int k, const TRunSettings& settings, int SW, int
     return c;
   }
   const bool width = k == 2, height = k == 3;
-  if (percent || !(width || height) || settings.FitSideText() != settings.FitSideItem(width ? 0 : 1))
+  if (percent || !(width || height) ||
+      settings.FitSideText() != settings.FitSideItem(width ? 0 : 1))
     return std::nullopt;
   const int N = settings.N();
   if (N <= 0) throw EInvalidArgument(PixelsNotPositiveWarning);
@@ -146,8 +147,8 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
     for (const TResultRequest& result : request.results)
       for (int k = 0; k < 4; ++k)
         if (const auto c = SelectCase(k, *result.settings, outcome.width, outcome.height))
-          plan.results.push_back({ResultPath(result, request.photo, c->width, c->height),
-                                  c->width, c->height, 0});
+          plan.results.push_back(
+              {ResultPath(result, request.photo, c->width, c->height), c->width, c->height, 0});
     if (!request.proceed(plan)) return plan;
   }
 
@@ -173,8 +174,8 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
       }
       J.Assign(*R);
       J.settings.compressionQuality = result.quality > 0 ? result.quality : defaultQuality;
-      TResultOutcome written{ResultPath(result, request.photo, R->Width(), R->Height()),
-                             R->Width(), R->Height(), 0};
+      TResultOutcome written{ResultPath(result, request.photo, R->Width(), R->Height()), R->Width(),
+                             R->Height(), 0};
       J.SaveToFile(written.path);
       written.bytes = J.Data() ? J.Data()->bytes.size() : 0;
       outcome.results.push_back(std::move(written));

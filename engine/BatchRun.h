@@ -91,8 +91,7 @@ std::string ResizedPhotoPath(const std::string& path);
 
 // The path of one result, given the photo's path and the result's size
 // (known only once the photo's header is read).
-using TResultNamer =
-    std::function<std::string(const std::string& photo, int width, int height)>;
+using TResultNamer = std::function<std::string(const std::string& photo, int width, int height)>;
 
 // One result to make of a photo.
 struct TResultRequest {
@@ -112,8 +111,8 @@ struct TResultOutcome {
 };
 
 struct TPhotoOutcome {
-  int width = 0, height = 0;  // the photo's own size, from its header
-  std::uintmax_t bytes = 0;   // the photo file's size
+  int width = 0, height = 0;            // the photo's own size, from its header
+  std::uintmax_t bytes = 0;             // the photo file's size
   std::vector<TResultOutcome> results;  // the results written, or planned
   // The library's warnings when it completed damaged data (a cut, corrupt
   // bytes): the results were written from what it could read.
