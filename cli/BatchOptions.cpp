@@ -77,8 +77,8 @@ Where results go:
                 nothing is written. Photos are read to learn their size.
   --report FILE one JSON object a line and a photo, in list order: photo, result,
                 source_width, source_height, result_width, result_height, bytes_in,
-                bytes_out, seconds, status ("written", "skipped", "planned" or "failed")
-                and error
+                bytes_out, seconds, status ("written", "damaged" for one written from damaged data,
+                "skipped", "planned", "failed" or "abandoned") and error
 
 Progress goes to standard error: a bar on a terminal, one line per photo otherwise. A failure
 reads as the wizard's error box would, after the photo's path, with the system's reason after

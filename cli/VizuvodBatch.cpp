@@ -48,7 +48,9 @@ std::string ReportLine(const std::string& photo, const TJobResult& job) {
   const TResultOutcome first = o.results.empty() ? TResultOutcome{} : o.results.front();
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.3f", job.seconds);
-  std::string error = job.error;
+  // A photo written from damaged data says so, with the library's warning.
+  const bool damaged = job.status == TJobStatus::jsWritten && !job.warning.empty();
+  std::string error = damaged ? job.warning : job.error;
   if (error.starts_with(photo + ": ")) error.erase(0, photo.size() + 2);
   return "{\"photo\":" + JsonString(photo) + ",\"result\":" + JsonString(first.path) +
          ",\"source_width\":" + std::to_string(o.width) +
@@ -56,7 +58,7 @@ std::string ReportLine(const std::string& photo, const TJobResult& job) {
          ",\"result_width\":" + std::to_string(first.width) +
          ",\"result_height\":" + std::to_string(first.height) +
          ",\"bytes_in\":" + std::to_string(o.bytes) + ",\"bytes_out\":" + std::to_string(bytesOut) +
-         ",\"seconds\":" + seconds + ",\"status\":\"" + StatusText(job.status) +
+         ",\"seconds\":" + seconds + ",\"status\":\"" + (damaged ? "damaged" : StatusText(job.status)) +
          "\",\"error\":" + JsonString(error) + "}\n";
 }
 

@@ -335,11 +335,13 @@ TEST(ReliabilityBatch, LinkToAnotherResultGivesTheSameFilesForAnyJobCount) {
 TEST(ReliabilityBatch, DamagedPhotosAreToldAndStrictFailsThem) {
   for (const bool strict : {false, true}) {
     SCOPED_TRACE(strict);
-    TempDir dir;
+    TempDir dir, elsewhere;
     const craft::Bytes sound = Photo(64, 48);
     craft::WriteFile(dir / "cut.jpg", craft::Truncated(sound, sound.size() / 2));
     craft::WriteFile(dir / "sound.jpg", sound);
-    std::vector<std::string> args = {"--percent", "50", "--keep-going", dir.path().string()};
+    const std::string report = elsewhere / "report.json";
+    std::vector<std::string> args = {"--percent", "50", "--keep-going", "--report", report,
+                                     dir.path().string()};
     if (strict) args.insert(args.begin(), "--strict");
     const TResult r = RunBatch(args);
     const auto results = Results(dir.path());
@@ -351,6 +353,9 @@ TEST(ReliabilityBatch, DamagedPhotosAreToldAndStrictFailsThem) {
                 std::string::npos)
           << r.err;
       EXPECT_EQ(results.size(), 2u);
+      EXPECT_NE(ReadFile(report).find(R"("status":"damaged","error":"written from damaged data: Premature end of JPEG file")"),
+                std::string::npos)
+          << ReadFile(report);
     } else {
       EXPECT_EQ(r.exitCode, 1);
       EXPECT_NE(r.err.find((dir / "cut.jpg") + ": Damaged data: Premature end of JPEG file."), std::string::npos)
