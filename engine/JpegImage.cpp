@@ -144,6 +144,10 @@ void TJPEGImage::Decode() {
     jpeg_read_header(c, TRUE);
   });
   if (std::uint64_t(d->image_width) * d->image_height > MaxDecodedPixels) throw EOutOfResources();
+  // A progressive file's coefficients are all held while it is read: memory
+  // kept for reuse by earlier pictures would stack on them.
+  if (d([](j_decompress_ptr c) { return jpeg_has_multiple_scans(c); }))
+    TBitmap::ReleaseSpareMemory();
 
   d->scale_num = 1;
   d->scale_denom = 1u << std::clamp(settings.scale, 0, 3);
@@ -251,6 +255,9 @@ void TJPEGImage::Encode() {
   const int quality = settings.compressionQuality;
   const bool grayscale = settings.grayscale;
   const bool progressive = settings.progressiveEncoding;
+  // Progressive encoding holds every coefficient of the picture; memory kept
+  // for reuse (the source just replaced) would stack on them.
+  if (progressive) TBitmap::ReleaseSpareMemory();
   c([&](j_compress_ptr ci) {
     jpeg_set_defaults(ci);
     ci->dct_method = JDCT_FLOAT;
