@@ -67,12 +67,14 @@ void TParallelRun::Run() {
   std::vector<std::thread> workers;
   try {
     for (unsigned k = 0; k < jobs; ++k) workers.emplace_back([this] { Work(); });
-  } catch (const std::system_error& e) {
+  } catch (const std::exception& e) {
     // Under a process or memory limit: go on with the workers there are,
-    // or with this thread alone.
+    // or with this thread alone. A thread's start fails with EAGAIN, or with
+    // bad_alloc when not even its bookkeeping can be had.
+    const auto* failure = dynamic_cast<const std::system_error*>(&e);
     std::cerr << "vizuvod-batch: only " << workers.size() << " of " << jobs << " jobs could start ("
-              << e.code().message() << "); going on with " << std::max<std::size_t>(workers.size(), 1)
-              << "\n";
+              << (failure ? failure->code().message() : std::string("out of memory"))
+              << "); going on with " << std::max<std::size_t>(workers.size(), 1) << "\n";
     if (workers.empty()) {
       Work();
       progress_.Show();

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <stdexcept>
 
 #include "Errors.h"
@@ -181,6 +182,9 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
     // The window's text, then the system's reason it does not show.
     job.status = TJobStatus::jsFailed;
     job.error = photo + ": " + ErrorBoxText(e.Detailed());
+  } catch (const std::bad_alloc&) {
+    job.status = TJobStatus::jsFailed;
+    job.error = photo + ": " + ErrorBoxText(std::string("Out of memory"));
   } catch (const std::exception& e) {
     job.status = TJobStatus::jsFailed;
     job.error = photo + ": " + ErrorBoxText(e);
