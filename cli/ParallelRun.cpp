@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <new>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -93,6 +94,25 @@ void TParallelRun::Run() {
 }
 
 void TParallelRun::Work() {
+  try {
+    WorkPhotos();
+  } catch (const std::bad_alloc&) {
+    // Out of memory outside a photo's own step (its bookkeeping): this
+    // worker stops and the run ends early, counting the photo as not done,
+    // instead of the process aborting with temporary files left.
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    ++workersDone_;
+    changed_.notify_all();
+    std::cerr << "vizuvod-batch: a job ran out of memory; the run stops\n";
+    return;
+  }
+  std::lock_guard lock(mutex_);
+  ++workersDone_;
+  changed_.notify_all();
+}
+
+void TParallelRun::WorkPhotos() {
   for (;;) {
     std::size_t index;
     {
@@ -123,7 +143,4 @@ void TParallelRun::Work() {
     }
     changed_.notify_all();
   }
-  std::lock_guard lock(mutex_);
-  ++workersDone_;
-  changed_.notify_all();
 }

@@ -50,6 +50,7 @@ class TParallelRun {
 
  private:
   void Work();
+  void WorkPhotos();  // Work without its end
 
   const std::vector<std::string>& photos_;
   const TWaits after_;
