@@ -42,8 +42,6 @@ inline void OffsetRect(TRect& r, int dx, int dy) {
 // when c is 0 or the result does not fit in 32 bits, as the platform does.
 int MulDiv(int a, int b, int c);
 
-inline constexpr TColorValue CLR_INVALID = 0xFFFFFFFFu;
-
 enum TDeviceCap : int { BITSPIXEL = 12, PLANES = 14 };
 enum TBkMode : int { TRANSPARENT = 1, OPAQUE = 2 };
 enum TPenStyleCode : int {
@@ -114,7 +112,7 @@ class TCanvas {
 
   int GetDeviceCaps(int cap) const;
 
-  // Pixel access in 0x00BBGGRR; CLR_INVALID outside the surface.
+  // Pixel access in 0x00BBGGRR; InvalidColor (the engine's) outside the surface.
   TColorValue GetPixel(int x, int y) const;
   void SetPixel(int x, int y, TColorValue color);
 
