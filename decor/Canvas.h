@@ -17,26 +17,7 @@
 #include "Bitmap.h"
 #include "Colors.h"
 #include "Fonts.h"
-
-struct TPoint {
-  int X = 0, Y = 0;
-  bool operator==(const TPoint&) const = default;
-};
-
-struct TRect {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;
-  int Width() const { return Right - Left; }
-  int Height() const { return Bottom - Top; }
-  bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-  bool operator==(const TRect&) const = default;
-};
-
-inline void OffsetRect(TRect& r, int dx, int dy) {
-  r.Left += dx;
-  r.Right += dx;
-  r.Top += dy;
-  r.Bottom += dy;
-}
+#include "Geometry.h"
 
 // a * b / c in 64 bits, rounded to nearest with halves away from zero; -1
 // when c is 0 or the result does not fit in 32 bits, as the platform does.

@@ -101,7 +101,7 @@ std::optional<QString> SpecialFolderPath(TSystemFolders folder);
 
 // Where a window of the given outer size goes in the reference rectangle,
 // kept on a screen of the given size.
-QPoint PlaceDialog(TDlgPosition position, const TEdgeRect& reference, QSize window, QSize screen);
+QPoint PlaceDialog(TDlgPosition position, const TRect& reference, QSize window, QSize screen);
 
 // Shortens a path to at most maxLength characters by replacing leading
 // folders with "...", keeping the drive and the name; the bare name is the
@@ -180,7 +180,7 @@ class TBrowseDlg : public TBaseComponent {
  private:
   void DialogInitialized();
   void SelectionChanged(const TBrowseItem& item);
-  TEdgeRect ReferenceRect() const;
+  TRect ReferenceRect() const;
 
   QString about_;
   QString selectedFolder_;
