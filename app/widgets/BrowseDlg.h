@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "DlgTypes.h"
+#include "Events.h"
 #include "WidgetsPlatform.h"
 
 class QWidget;
@@ -128,7 +129,6 @@ class TBaseComponent : public QObject {
 class TBrowseDlg : public TBaseComponent {
   Q_OBJECT
  public:
-  using TNotifyEvent = std::function<void(QObject* Sender)>;
   using TBrowseDlgSelectionChangeEvent = std::function<void(
       QObject* Sender, TBrowseDialogWindow* DialogHandle, const QString& path, const TBrowseItem& item)>;
   using TBrowseDlgEditValidateEvent =
@@ -150,7 +150,7 @@ class TBrowseDlg : public TBaseComponent {
   // The open picker while Browse runs; null otherwise.
   TBrowseDialogWindow* DialogHandle() const { return dialog_; }
 
-  TNotifyEvent OnInit;
+  TNotifyEvent<> OnInit;
   TBrowseDlgEditValidateEvent OnValidate;
   TBrowseDlgSelectionChangeEvent OnSelectionChanged;
 
