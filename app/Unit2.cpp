@@ -37,8 +37,9 @@
 #include "WidgetsPlatform.h"
 #include "glWizardHeader.h"
 
+// The site's address has its one default in app/CMakeLists.txt.
 #ifndef VIZUVOD_SITE_URL
-#define VIZUVOD_SITE_URL "https://vizuvod.fotrix.example/"
+#error "VIZUVOD_SITE_URL comes from app/CMakeLists.txt"
 #endif
 
 namespace {

@@ -204,7 +204,7 @@ void TCanvas::Plot(int x, int y, TColorValue color) {
 }
 
 TColorValue TCanvas::GetPixel(int x, int y) const {
-  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return CLR_INVALID;
+  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return InvalidColor;
   return FromQRgb(reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]);
 }
 
@@ -435,7 +435,7 @@ void TCanvas::BitBlt(int x, int y, int w, int h, const TCanvas& source, int sx, 
       const int dx = x + i, dy = y + j;
       if (!Visible(dx, dy)) continue;
       TColorValue s = from->GetPixel(sx + i, sy + j);
-      if (s == CLR_INVALID) continue;
+      if (s == InvalidColor) continue;
       if (toMono)
         s = (s == from->bkColor_) ? 0xFFFFFF : 0;
       else if (fromMono)

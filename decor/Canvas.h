@@ -17,32 +17,11 @@
 #include "Bitmap.h"
 #include "Colors.h"
 #include "Fonts.h"
-
-struct TPoint {
-  int X = 0, Y = 0;
-  bool operator==(const TPoint&) const = default;
-};
-
-struct TRect {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;
-  int Width() const { return Right - Left; }
-  int Height() const { return Bottom - Top; }
-  bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-  bool operator==(const TRect&) const = default;
-};
-
-inline void OffsetRect(TRect& r, int dx, int dy) {
-  r.Left += dx;
-  r.Right += dx;
-  r.Top += dy;
-  r.Bottom += dy;
-}
+#include "Geometry.h"
 
 // a * b / c in 64 bits, rounded to nearest with halves away from zero; -1
 // when c is 0 or the result does not fit in 32 bits, as the platform does.
 int MulDiv(int a, int b, int c);
-
-inline constexpr TColorValue CLR_INVALID = 0xFFFFFFFFu;
 
 enum TDeviceCap : int { BITSPIXEL = 12, PLANES = 14 };
 enum TBkMode : int { TRANSPARENT = 1, OPAQUE = 2 };
@@ -114,7 +93,7 @@ class TCanvas {
 
   int GetDeviceCaps(int cap) const;
 
-  // Pixel access in 0x00BBGGRR; CLR_INVALID outside the surface.
+  // Pixel access in 0x00BBGGRR; InvalidColor (the engine's) outside the surface.
   TColorValue GetPixel(int x, int y) const;
   void SetPixel(int x, int y, TColorValue color);
 

@@ -7,10 +7,9 @@
 // Draw; TGradient is the one the header owns.
 #pragma once
 
-#include <functional>
-
 #include "Canvas.h"
 #include "Colors.h"
+#include "Events.h"
 
 enum TglGradientDir {
   fgdHorizontal, fgdVertical, fgdLeftBias, fgdRightBias, fgdRectangle, fgdHorzConvergent,
@@ -22,9 +21,6 @@ enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBD
 
 // Whole number 0..100 in one byte; writes are not clamped.
 using TglPercent = unsigned char;
-
-class TTwainColors;
-using TNotifyEvent = std::function<void(TTwainColors* Sender)>;
 
 class TTwainColors {
  public:
@@ -38,7 +34,7 @@ class TTwainColors {
   TColorValue FromRGB() const { return fromRGB_; }
   TColorValue ToRGB() const { return toRGB_; }
 
-  TNotifyEvent OnChange;
+  TNotifyEvent<TTwainColors> OnChange;
 
  protected:
   void Changed();

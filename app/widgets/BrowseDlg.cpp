@@ -80,7 +80,7 @@ std::optional<QString> SpecialFolderPath(TSystemFolders folder) {
   }
 }
 
-QPoint PlaceDialog(TDlgPosition position, const TEdgeRect& ref, QSize window, QSize screen) {
+QPoint PlaceDialog(TDlgPosition position, const TRect& ref, QSize window, QSize screen) {
   const int w = window.width(), h = window.height();
   const int L = ref.Left, T = ref.Top, R = ref.Right, B = ref.Bottom;
   const int centerX = L + (R - L - w) / 2;
@@ -210,20 +210,20 @@ int TBrowseDlg::BrowseCallbackProc(TBrowseDialogWindow* dialog, TBrowseMessage m
   return 0;
 }
 
-TEdgeRect TBrowseDlg::ReferenceRect() const {
+TRect TBrowseDlg::ReferenceRect() const {
   switch (relatePos_) {
     case brScreen:
       return ScreenRect();
     case brScreenWorkArea:
       return ScreenWorkArea();
     case brMainForm:
-      if (QWidget* main = ApplicationMainForm()) return TEdgeRect::FromQRect(main->frameGeometry());
+      if (QWidget* main = ApplicationMainForm()) return TRect::FromQRect(main->frameGeometry());
       return ScreenRect();
     case brActiveWindow: {
       QWidget* active = QApplication::activeWindow();
       // The picker itself is not the window it is placed against.
       if (active && dialog_ && active == dialog_->Widget()) active = active->parentWidget();
-      if (active) return TEdgeRect::FromQRect(active->window()->frameGeometry());
+      if (active) return TRect::FromQRect(active->window()->frameGeometry());
       return ScreenRect();
     }
   }
@@ -234,7 +234,7 @@ void TBrowseDlg::DialogInitialized() {
   // Placed by its outer size, which a real window knows only once framed.
   dialog_->WhenFrameKnown([this] {
     if (!dialog_) return;
-    const TEdgeRect screen = ScreenRect();
+    const TRect screen = ScreenRect();
     dialog_->MoveTo(PlaceDialog(position_, ReferenceRect(), dialog_->OuterSize(),
                                 QSize(screen.Right, screen.Bottom)));
   });

@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "DlgTypes.h"
+#include "Events.h"
 #include "WidgetsPlatform.h"
 
 class QWidget;
@@ -101,7 +102,7 @@ std::optional<QString> SpecialFolderPath(TSystemFolders folder);
 
 // Where a window of the given outer size goes in the reference rectangle,
 // kept on a screen of the given size.
-QPoint PlaceDialog(TDlgPosition position, const TEdgeRect& reference, QSize window, QSize screen);
+QPoint PlaceDialog(TDlgPosition position, const TRect& reference, QSize window, QSize screen);
 
 // Shortens a path to at most maxLength characters by replacing leading
 // folders with "...", keeping the drive and the name; the bare name is the
@@ -128,7 +129,6 @@ class TBaseComponent : public QObject {
 class TBrowseDlg : public TBaseComponent {
   Q_OBJECT
  public:
-  using TNotifyEvent = std::function<void(QObject* Sender)>;
   using TBrowseDlgSelectionChangeEvent = std::function<void(
       QObject* Sender, TBrowseDialogWindow* DialogHandle, const QString& path, const TBrowseItem& item)>;
   using TBrowseDlgEditValidateEvent =
@@ -150,7 +150,7 @@ class TBrowseDlg : public TBaseComponent {
   // The open picker while Browse runs; null otherwise.
   TBrowseDialogWindow* DialogHandle() const { return dialog_; }
 
-  TNotifyEvent OnInit;
+  TNotifyEvent<> OnInit;
   TBrowseDlgEditValidateEvent OnValidate;
   TBrowseDlgSelectionChangeEvent OnSelectionChanged;
 
@@ -180,7 +180,7 @@ class TBrowseDlg : public TBaseComponent {
  private:
   void DialogInitialized();
   void SelectionChanged(const TBrowseItem& item);
-  TEdgeRect ReferenceRect() const;
+  TRect ReferenceRect() const;
 
   QString about_;
   QString selectedFolder_;

@@ -38,18 +38,18 @@ TBeepHook SetBeepHook(TBeepHook hook) {
   return old;
 }
 
-TEdgeRect ScreenRect() {
+TRect ScreenRect() {
   if (ScreenHook()) return ScreenHook()();
   const QScreen* s = QGuiApplication::primaryScreen();
   if (!s) return {};
   return {0, 0, s->geometry().width(), s->geometry().height()};
 }
 
-TEdgeRect ScreenWorkArea() {
+TRect ScreenWorkArea() {
   if (WorkAreaHook()) return WorkAreaHook()();
   const QScreen* s = QGuiApplication::primaryScreen();
   if (!s) return {};
-  return TEdgeRect::FromQRect(s->availableGeometry());
+  return TRect::FromQRect(s->availableGeometry());
 }
 
 void SetScreenHooks(TRectHook screen, TRectHook workArea) {

@@ -4,23 +4,14 @@
 // screen size without a display.
 #pragma once
 
-#include <QRect>
 #include <functional>
+
+#include "Geometry.h"  // TRect
 
 class QWidget;
 
-// A rectangle by its edges, right and bottom exclusive, as the placement
-// rules reckon them.
-struct TEdgeRect {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;
-  bool operator==(const TEdgeRect&) const = default;
-  static TEdgeRect FromQRect(const QRect& r) {
-    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
-  }
-};
-
 using TBeepHook = std::function<void()>;
-using TRectHook = std::function<TEdgeRect()>;
+using TRectHook = std::function<TRect()>;
 
 // The system's default beep (QApplication::beep unless a hook is set).
 void DefaultBeep();
@@ -29,8 +20,8 @@ TBeepHook SetBeepHook(TBeepHook hook);
 
 // The primary screen from (0, 0) to its width and height, and its work area
 // (without panels and task bars).
-TEdgeRect ScreenRect();
-TEdgeRect ScreenWorkArea();
+TRect ScreenRect();
+TRect ScreenWorkArea();
 // Replace the two screen queries (empty hooks restore the real ones).
 void SetScreenHooks(TRectHook screen, TRectHook workArea);
 

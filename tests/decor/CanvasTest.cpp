@@ -271,8 +271,8 @@ class CanvasTest : public QObject {
     QCOMPARE(TCanvas(4, 4).GetDeviceCaps(BITSPIXEL), 32);
     QCOMPARE(TCanvas(4, 4, 8).GetDeviceCaps(BITSPIXEL), 8);
     QCOMPARE(TCanvas(4, 4).GetDeviceCaps(PLANES), 1);
-    QCOMPARE(TCanvas(4, 4).GetPixel(4, 0), CLR_INVALID);
-    QCOMPARE(TCanvas(4, 4).GetPixel(-1, 0), CLR_INVALID);
+    QCOMPARE(TCanvas(4, 4).GetPixel(4, 0), InvalidColor);
+    QCOMPARE(TCanvas(4, 4).GetPixel(-1, 0), InvalidColor);
   }
 
   void systemColoursFollowThePalette() {

@@ -65,8 +65,8 @@ class BrowseDlgTest : public QObject {
 
  private slots:
   void init() {
-    SetScreenHooks([] { return TEdgeRect{0, 0, 1024, 768}; },
-                   [] { return TEdgeRect{0, 0, 1024, 738}; });
+    SetScreenHooks([] { return TRect{0, 0, 1024, 768}; },
+                   [] { return TRect{0, 0, 1024, 738}; });
   }
   void cleanup() { SetScreenHooks({}, {}); }
 
@@ -435,7 +435,7 @@ class BrowseDlgTest : public QObject {
     });
     QVERIFY(!dlg.Browse());
     QVERIFY(outer.size() != inner.size());
-    const TEdgeRect screen = ScreenRect();
+    const TRect screen = ScreenRect();
     QCOMPARE(outer.topLeft(), PlaceDialog(TDlgPosition(position), screen, outer.size(),
                                           QSize(screen.Right, screen.Bottom)));
   }
