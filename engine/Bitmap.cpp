@@ -1,6 +1,7 @@
 #include "Bitmap.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <sys/mman.h>
@@ -21,14 +22,49 @@ std::size_t CapacityFor(std::size_t size) {
   return size < HugePageThreshold ? size : (size + HugePage - 1) / HugePage * HugePage;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VIZUVOD_HEAP_PIXELS 1  // the sanitizer watches heap blocks only
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VIZUVOD_HEAP_PIXELS 1
+#endif
+#endif
+
+// Large blocks are mapped on their own rather than taken from the C heap:
+// kept for reuse inside the heap they would pin it, and the heap's other
+// blocks (file bytes, the codec's working memory) would pile up around them.
 std::uint8_t* AllocatePixelBytes(std::size_t capacity) {
   if (capacity < HugePageThreshold) return static_cast<std::uint8_t*>(std::malloc(capacity));
+#ifdef VIZUVOD_HEAP_PIXELS
   void* p = nullptr;
   if (posix_memalign(&p, HugePage, capacity) != 0) return nullptr;
+#else
+  // One huge page more than asked, so that an aligned start can be cut out.
+  void* mapped = mmap(nullptr, capacity + HugePage, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+  const std::uintptr_t aligned = (start + HugePage - 1) / HugePage * HugePage;
+  if (aligned > start) munmap(mapped, aligned - start);
+  if (const std::size_t tail = start + HugePage - aligned)
+    munmap(reinterpret_cast<void*>(aligned + capacity), tail);
+  void* p = reinterpret_cast<void*>(aligned);
+#endif
 #ifdef MADV_HUGEPAGE
   madvise(p, capacity, MADV_HUGEPAGE);  // only advice: ignored where unsupported
 #endif
   return static_cast<std::uint8_t*>(p);
+}
+
+void FreePixelBytes(std::uint8_t* bytes, std::size_t capacity) {
+#ifndef VIZUVOD_HEAP_PIXELS
+  if (capacity >= HugePageThreshold) {
+    munmap(bytes, capacity);
+    return;
+  }
+#endif
+  (void)capacity;
+  std::free(bytes);
 }
 
 // Large pixel memory freed by a thread stays with that thread for the next
@@ -40,11 +76,13 @@ std::uint8_t* AllocatePixelBytes(std::size_t capacity) {
 class TPixelCache {
  public:
   ~TPixelCache() {
-    for (const Block& b : blocks_) std::free(b.bytes);
+    for (const Block& b : blocks_) FreePixelBytes(b.bytes, b.capacity);
     gone_ = true;
   }
 
-  static std::uint8_t* Take(std::size_t capacity) {
+  // A block of at least `capacity` bytes, which becomes the block's own
+  // size, or null.
+  static std::uint8_t* Take(std::size_t& capacity) {
     if (capacity < HugePageThreshold || gone_) return nullptr;
     auto& blocks = Instance().blocks_;
     auto best = blocks.end();
@@ -54,26 +92,34 @@ class TPixelCache {
         best = b;
     if (best != blocks.end()) {
       std::uint8_t* bytes = best->bytes;
+      capacity = best->capacity;
       blocks.erase(best);
       return bytes;
     }
     std::erase_if(blocks, [&](const Block& b) {
       if (b.capacity >= capacity) return false;
-      std::free(b.bytes);
+      FreePixelBytes(b.bytes, b.capacity);
       return true;
     });
     return nullptr;
   }
 
+  static void Release() {
+    if (gone_) return;
+    auto& blocks = Instance().blocks_;
+    for (const Block& b : blocks) FreePixelBytes(b.bytes, b.capacity);
+    blocks.clear();
+  }
+
   // Takes the block back, or frees it when it is small or the thread ends.
   static void Give(std::uint8_t* bytes, std::size_t capacity) {
     if (capacity < HugePageThreshold || gone_) {
-      std::free(bytes);
+      FreePixelBytes(bytes, capacity);
       return;
     }
     auto& blocks = Instance().blocks_;
     if (blocks.size() == MaxBlocks) {  // the oldest goes
-      std::free(blocks.front().bytes);
+      FreePixelBytes(blocks.front().bytes, blocks.front().capacity);
       blocks.erase(blocks.begin());
     }
     blocks.push_back({bytes, capacity});
@@ -117,7 +163,7 @@ struct TBitmap::PixelMemory {
   static std::shared_ptr<PixelMemory> Allocate(std::size_t size) {
     if (size > MaxPixelBytes) throw EOutOfResources();
     auto memory = std::make_shared<PixelMemory>();
-    const std::size_t capacity = CapacityFor(std::max<std::size_t>(size, 1));
+    std::size_t capacity = CapacityFor(std::max<std::size_t>(size, 1));
     std::uint8_t* bytes = TPixelCache::Take(capacity);
     if (!bytes) bytes = AllocatePixelBytes(capacity);
     if (!bytes) throw EOutOfResources();
@@ -126,6 +172,8 @@ struct TBitmap::PixelMemory {
     return memory;
   }
 };
+
+void TBitmap::ReleaseSpareMemory() { TPixelCache::Release(); }
 
 int TBitmap::BitsPerPixel(TPixelFormat format) {
   switch (format) {

@@ -96,6 +96,11 @@ class TBitmap : public TGraphic {
   // beyond it sizing fails at once with EOutOfResources, before anything is
   // allocated, instead of filling the machine's memory for a picture that
   // could never be saved.
+  // Large pixel memory freed by a thread is kept for that thread's next
+  // picture of about its size; this gives the kept memory back at once, for
+  // a step about to take much memory of another kind.
+  static void ReleaseSpareMemory();
+
   static constexpr std::uint64_t MaxPixels = std::uint64_t(1) << 28;
   static constexpr std::size_t MaxPixelBytes = std::size_t(MaxPixels) * 4;
 

@@ -250,6 +250,10 @@ void TJPEGImage::Decode() {
     throw EJPEG(JERR_BAD_PROGRESSION, "JPEG error #" + std::to_string(JERR_BAD_PROGRESSION) + ": " +
                                           std::to_string(scans.scans) + " scans over a " + SizeText(d.get()) +
                                           " picture are more work than any photo needs");
+  // A progressive file's coefficients are all held while it is read: memory
+  // kept for reuse by earlier pictures would stack on them.
+  if (d([](j_decompress_ptr c) { return jpeg_has_multiple_scans(c); }))
+    TBitmap::ReleaseSpareMemory();
 
   d->scale_num = 1;
   d->scale_denom = 1u << std::clamp(settings.scale, 0, 3);
@@ -358,6 +362,9 @@ void TJPEGImage::Encode() {
   const int quality = settings.compressionQuality;
   const bool grayscale = settings.grayscale;
   const bool progressive = settings.progressiveEncoding;
+  // Progressive encoding holds every coefficient of the picture; memory kept
+  // for reuse (the source just replaced) would stack on them.
+  if (progressive) TBitmap::ReleaseSpareMemory();
   c([&](j_compress_ptr ci) {
     jpeg_set_defaults(ci);
     ci->dct_method = JDCT_FLOAT;
