@@ -33,10 +33,9 @@
 #include <vector>
 
 #include "EnlargeArithmetic.h"
+#include "Kernels.h"
+#include "kernels/KernelSets.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 using namespace enlarge_detail;
 
@@ -149,181 +148,10 @@ class TSourceRows {
   std::array<std::uint8_t, 3> palette_[256] = {};
 };
 
-// Round half to even of |v| < 2^51 in the default rounding mode, without a
-// library call: adding 1.5 * 2^52 leaves no fraction bits.
-inline double RoundHalfEven(double v) { return (v + 0x1.8p52) - 0x1.8p52; }
-
-// round() of the exact sum a + b, a and b doubles: a + b rounded to double
-// only misleads at a tie, where the sign of the lost part decides.
-inline double RoundSum(double a, double b) {
-  const double s = a + b;
-  const double r = RoundHalfEven(s);
-  const double d = s - r;
-  if (d == 0.5 || d == -0.5) {
-    const double bb = s - a;
-    const double lost = (a - (s - bb)) + (b - bb);
-    if (lost > 0) return s + 0.5;
-    if (lost < 0) return s - 0.5;
-  }
-  return r;
-}
-
-inline std::uint8_t ClampByte(double v) { return std::uint8_t(v <= 0 ? 0 : v >= 255 ? 255 : v); }
-
-// One output row: every lane round(k * sV + I0) clamped to a byte. Used
-// where k * sV + I0 is exact in double, so rounding the double rounds the
-// exact value. The fourth lane of a pixel is 0 + k * 0, the unused byte.
-void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* out, int count) {
-  int i = 0;
-#if defined(__SSE2__)
-  const __m128d kk = _mm_set1_pd(k), magic = _mm_set1_pd(0x1.8p52), zero = _mm_setzero_pd(),
-                top = _mm_set1_pd(255);
-  auto lanes = [&](__m128d slope, __m128d value) {
-    __m128d v = _mm_add_pd(_mm_mul_pd(kk, slope), value);
-    v = _mm_sub_pd(_mm_add_pd(v, magic), magic);  // round half to even
-    return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), top));
-  };
-  for (; i + 16 <= count; i += 16) {
-    __m128i q[4];
-    for (int j = 0; j < 4; ++j) {
-      const __m128 s = _mm_loadu_ps(sV + i + 4 * j), v = _mm_loadu_ps(I0 + i + 4 * j);
-      q[j] = _mm_unpacklo_epi64(lanes(_mm_cvtps_pd(s), _mm_cvtps_pd(v)),
-                                lanes(_mm_cvtps_pd(_mm_movehl_ps(s, s)),
-                                      _mm_cvtps_pd(_mm_movehl_ps(v, v))));
-    }
-    const __m128i words = _mm_packs_epi32(q[0], q[1]), words2 = _mm_packs_epi32(q[2], q[3]);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
-  }
-#endif
-  for (; i < count; ++i) out[i] = ClampByte(RoundHalfEven(k * sV[i] + I0[i]));
-}
-
 // Slopes d / scale for d = -255 .. 255 by the literal expression.
 struct TSlopeTables {
   float x[511], y[511];
 };
-
-// One cell row: for every output column its I0 and sV, three channels side
-// by side (the fourth lane stays 0); top and bottom are the cell row's two
-// source rows with 16 bytes to spare. Cells change only every scale columns,
-// so corners and slopes are made once per cell. The arithmetic:
-//  - a slope d / scale (d an integer) is one float division: rounding the
-//    extended quotient to float gives the same float, because 64 >= 2*24 + 2
-//    bits make that double rounding harmless;
-//  - at the cell's origin (k = 0) I0 = p00 and I1 - I0 = p01 - p00;
-//  - k a power of two makes k*sT exact in float, so the float sum is the
-//    exact value rounded once; I1 - I0 is exact in float when its
-//    error-free remainder is 0, and one float division then rounds the
-//    quotient correctly; otherwise double does it (file comment);
-//  - other k: k*sT + p00 in double (exact), then the quotient in double.
-void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const TAxis& cols,
-             const TSlopeTables& slopes, float scaleX, float scaleY, float* I0, float* sV,
-             int EW) {
-#if defined(__SSE2__)
-  (void)slopes;
-  const __m128i zero = _mm_setzero_si128(), mask = _mm_set_epi32(0, -1, -1, -1);
-  const __m128 sx = _mm_set1_ps(scaleX), sy = _mm_set1_ps(scaleY);
-  const __m128d syd = _mm_set1_pd(scaleY);
-  // The pixel at p and its right neighbour, blue, green, red and 0.
-  auto corners = [&](const std::uint8_t* p, __m128& left, __m128& right) {
-    const __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
-    left = _mm_cvtepi32_ps(_mm_and_si128(_mm_unpacklo_epi16(w, zero), mask));
-    right = _mm_cvtepi32_ps(_mm_and_si128(_mm_unpacklo_epi16(_mm_srli_si128(w, 6), zero), mask));
-  };
-  auto quotient = [&](__m128 i0, __m128 i1) {  // (I1 - I0) / scaleY in double
-    const __m128d lo = _mm_div_pd(_mm_sub_pd(_mm_cvtps_pd(i1), _mm_cvtps_pd(i0)), syd);
-    const __m128d hi = _mm_div_pd(
-        _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(i1, i1)), _mm_cvtps_pd(_mm_movehl_ps(i0, i0))), syd);
-    return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
-  };
-  int cell = -1;
-  __m128 p00 = _mm_setzero_ps(), p01 = p00, sT = p00, sB = p00, sV0 = p00;
-  for (int x = 0; x < EW; ++x, I0 += 4, sV += 4) {
-    if (cols.cell[x] != cell) {
-      cell = cols.cell[x];
-      __m128 p10, p11;
-      corners(top + 3 * cell, p00, p10);
-      corners(bottom + 3 * cell, p01, p11);
-      sT = _mm_div_ps(_mm_sub_ps(p10, p00), sx);
-      sB = _mm_div_ps(_mm_sub_ps(p11, p01), sx);
-      sV0 = _mm_div_ps(_mm_sub_ps(p01, p00), sy);
-    }
-    const int k = cols.offset[x];
-    if (k == 0) {
-      _mm_storeu_ps(I0, p00);
-      _mm_storeu_ps(sV, sV0);
-    } else if ((k & (k - 1)) == 0) {
-      const __m128 kf = _mm_set1_ps(float(k));
-      const __m128 i0 = _mm_add_ps(_mm_mul_ps(kf, sT), p00);
-      const __m128 i1 = _mm_add_ps(_mm_mul_ps(kf, sB), p01);
-      const __m128 d = _mm_sub_ps(i1, i0);  // and what its rounding lost:
-      const __m128 bb = _mm_sub_ps(d, i1);
-      const __m128 lost = _mm_add_ps(_mm_sub_ps(i1, _mm_sub_ps(d, bb)),
-                                     _mm_sub_ps(_mm_sub_ps(_mm_setzero_ps(), i0), bb));
-      _mm_storeu_ps(I0, i0);
-      if (_mm_movemask_ps(_mm_cmpneq_ps(lost, _mm_setzero_ps())) == 0)
-        _mm_storeu_ps(sV, _mm_div_ps(d, sy));
-      else
-        _mm_storeu_ps(sV, quotient(i0, i1));
-    } else {
-      const __m128d kk = _mm_set1_pd(k);
-      auto value = [&](__m128 slope, __m128 p) {
-        const __m128d lo = _mm_add_pd(_mm_mul_pd(kk, _mm_cvtps_pd(slope)), _mm_cvtps_pd(p));
-        const __m128d hi = _mm_add_pd(_mm_mul_pd(kk, _mm_cvtps_pd(_mm_movehl_ps(slope, slope))),
-                                      _mm_cvtps_pd(_mm_movehl_ps(p, p)));
-        return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
-      };
-      const __m128 i0 = value(sT, p00), i1 = value(sB, p01);
-      _mm_storeu_ps(I0, i0);
-      _mm_storeu_ps(sV, quotient(i0, i1));
-    }
-  }
-#else
-  // Without vector lanes: the slopes from the tables, the rest in double.
-  (void)scaleX;
-  for (int x = 0; x < EW; ++x, I0 += 4, sV += 4) {
-    const std::uint8_t* t = top + 3 * cols.cell[x];
-    const std::uint8_t* b = bottom + 3 * cols.cell[x];
-    const double k = cols.offset[x];
-    for (int ch = 0; ch < 3; ++ch) {
-      if (k == 0) {
-        I0[ch] = t[ch];
-        sV[ch] = slopes.y[b[ch] - t[ch] + 255];
-        continue;
-      }
-      const float i0 = float(k * slopes.x[t[ch + 3] - t[ch] + 255] + t[ch]);
-      const float i1 = float(k * slopes.x[b[ch + 3] - b[ch] + 255] + b[ch]);
-      I0[ch] = i0;
-      sV[ch] = float((double(i1) - double(i0)) / scaleY);
-    }
-  }
-#endif
-}
-
-// A row at its cell's origin (y = Y0): each lane is round(I0), I0 a float
-// well below 2^22, which float arithmetic rounds exactly, four lanes a time.
-void ComposeRowAtOrigin(const float* I0, std::uint8_t* out, int count) {
-  int i = 0;
-#if defined(__SSE2__)
-  const __m128 magic = _mm_set1_ps(0x1.8p23f), zero = _mm_setzero_ps(), top = _mm_set1_ps(255);
-  auto lanes = [&](const float* v) {
-    __m128 r = _mm_sub_ps(_mm_add_ps(_mm_loadu_ps(v), magic), magic);  // round half to even
-    return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(r, zero), top));
-  };
-  for (; i + 16 <= count; i += 16) {
-    const __m128i words = _mm_packs_epi32(lanes(I0 + i), lanes(I0 + i + 4));
-    const __m128i words2 = _mm_packs_epi32(lanes(I0 + i + 8), lanes(I0 + i + 12));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
-  }
-#endif
-  for (; i < count; ++i) out[i] = ClampByte(RoundHalfEven(I0[i]));
-}
-
-// The same where the double sum may be inexact (vertical scales of 16 and
-// more): the tie case recovers the lost part.
-void ComposeRowTies(const float* I0, const float* sV, double k, std::uint8_t* out, int count) {
-  for (int i = 0; i < count; ++i) out[i] = ClampByte(RoundSum(k * sV[i], I0[i]));
-}
 
 }  // namespace
 
@@ -368,6 +196,7 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
   const long double bI = 255 + cols.maxOffset * (long double)std::fabs(slope[255 + 255]);
   const bool floatOrigin = bI < 0x1p21L;
   int loadedCell = -2;
+  const TResampleKernels& kernels = Kernels();
 
   for (int y = 0; y < EH; ++y) {
     hooks.Progress(RowProgress(y, EH));
@@ -381,16 +210,16 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
       }
       source.Load(cy + 1, bottom.data());
       loadedCell = cy;
-      CellRow(top.data(), bottom.data(), cols, slopes, g.scaleX, g.scaleY, I0s.data(), sVs.data(),
-              EW);
+      kernels.cellRow(top.data(), bottom.data(), cols.cell.data(), cols.offset.data(), slopes.x,
+                      slopes.y, g.scaleX, g.scaleY, I0s.data(), sVs.data(), EW);
     }
     std::uint8_t* out = E->ScanLine(y);
     if (rows.offset[y] == 0 && floatOrigin)
-      ComposeRowAtOrigin(I0s.data(), out, lanes);
+      kernels.composeRowAtOrigin(I0s.data(), out, lanes);
     else if (path == TPath::Exact)
-      ComposeRowExact(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
+      kernels.composeRowExact(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
     else
-      ComposeRowTies(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
+      scalar_kernels::ComposeRowTies(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
   }
   V = std::move(E);
 }

@@ -11,11 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "Kernels.h"
 #include "ShrinkArithmetic.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 using namespace shrink_detail;
 
@@ -49,45 +47,26 @@ void AccumulateRow(const In* in, const std::int32_t* runs, int DW, Sum* sums) {
   }
 }
 
-// Sets (first row of a run) or adds n bytes into 16-bit column sums.
-void AddToColumnSums(const std::uint8_t* in, std::uint16_t* sums, int n, bool first) {
-  int i = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  for (; i + 16 <= n; i += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
-    auto* out = reinterpret_cast<__m128i*>(sums + i);
-    if (!first) {
-      lo = _mm_add_epi16(lo, _mm_loadu_si128(out));
-      hi = _mm_add_epi16(hi, _mm_loadu_si128(out + 1));
-    }
-    _mm_storeu_si128(out, lo);
-    _mm_storeu_si128(out + 1, hi);
-  }
-#endif
-  for (; i < n; ++i) sums[i] = std::uint16_t(first ? in[i] : sums[i] + in[i]);
-}
-
 template <class Sum>
 void Average(const TBitmap& S, TBitmap& D, const std::vector<std::int32_t>& columnRuns,
              const std::vector<std::int32_t>& rowRuns, bool smallBlocks) {
   const int DW = D.Width(), DH = D.Height();
   std::vector<Sum> sums(std::size_t(DW) * 3);
   // Row runs of up to 257 rows keep a column's sum within 16 bits: the rows
-  // of a run are then added column by column first (sixteen bytes at a
+  // of a run are then added column by column first (a vector of bytes at a
   // time) and the column runs summed once per target row. The sums are the
   // same integers in any order.
   const bool columnsFirst = *std::max_element(rowRuns.begin(), rowRuns.end()) <= 257;
   std::vector<std::uint16_t> columnSums(columnsFirst ? std::size_t(S.Width()) * 3 : 0);
   std::vector<TBlockScale> scales(DW);
+  const auto addToColumnSums = Kernels().addToColumnSums;
   int scalesForRun = 0;  // the row run the column scales were made for
   int sy = 0;
   for (int j = 0; j < DH; ++j) {
     std::fill(sums.begin(), sums.end(), Sum(0));
     if (columnsFirst) {
       for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
-        AddToColumnSums(S.ScanLine(yy), columnSums.data(), int(columnSums.size()), yy == sy);
+        addToColumnSums(S.ScanLine(yy), columnSums.data(), int(columnSums.size()), yy == sy);
       AccumulateRow(columnSums.data(), columnRuns.data(), DW, sums.data());
     } else {
       for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
@@ -113,39 +92,6 @@ void Average(const TBitmap& S, TBitmap& D, const std::vector<std::int32_t>& colu
         for (int ch = 0; ch < 3; ++ch)
           out[3 * i + ch] = BlockMean(sums[3 * i + ch], scales[i]);
     }
-  }
-}
-
-// One interior row, in place. Negative values clamp to 0 whichever way the
-// division truncates, so (12c - s) / 8 needs no signed division.
-// Sixteen bytes at a time in 16-bit lanes, where 12c - s (-1020 .. 3060)
-// fits; an arithmetic shift then saturation to 0 .. 255 gives the same byte.
-void SharpenRow(const std::uint8_t* __restrict above, std::uint8_t* __restrict row,
-                const std::uint8_t* __restrict below, int bytes) {
-  int t = 3;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128(), twelve = _mm_set1_epi16(12);
-  auto load = [](const std::uint8_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  };
-  for (; t + 16 <= bytes - 3; t += 16) {
-    const __m128i c = load(row + t);
-    const __m128i d1 = load(above + t - 3), d2 = load(above + t + 3);
-    const __m128i d3 = load(below + t - 3), d4 = load(below + t + 3);
-    auto half = [&](auto unpack) {
-      const __m128i s = _mm_add_epi16(
-          _mm_add_epi16(unpack(d1, zero), unpack(d2, zero)),
-          _mm_add_epi16(unpack(d3, zero), unpack(d4, zero)));
-      return _mm_srai_epi16(_mm_sub_epi16(_mm_mullo_epi16(unpack(c, zero), twelve), s), 3);
-    };
-    const __m128i lo = half([](__m128i a, __m128i b) { return _mm_unpacklo_epi8(a, b); });
-    const __m128i hi = half([](__m128i a, __m128i b) { return _mm_unpackhi_epi8(a, b); });
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + t), _mm_packus_epi16(lo, hi));
-  }
-#endif
-  for (; t < bytes - 3; ++t) {
-    const int v = 12 * row[t] - (above[t - 3] + above[t + 3] + below[t - 3] + below[t + 3]);
-    row[t] = std::uint8_t(v <= 0 ? 0 : std::min(v >> 3, 255));
   }
 }
 
@@ -203,10 +149,11 @@ void ShrinkBitmap(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
   else
     Average<std::uint64_t>(std::as_const(S), D, columnRuns, rowRuns, false);
 
+  const auto sharpenRow = Kernels().sharpenRow;
   for (int y = 1; y <= DH - 2; ++y) {
     hooks.Progress(SharpenProgress(y, DH));
     hooks.Pump();
-    SharpenRow(D.ScanLine(y - 1), D.ScanLine(y), D.ScanLine(y + 1), 3 * DW);
+    sharpenRow(D.ScanLine(y - 1), D.ScanLine(y), D.ScanLine(y + 1), 3 * DW);
   }
   R = &D;
 }

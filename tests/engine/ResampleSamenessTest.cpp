@@ -17,6 +17,7 @@
 #include "EnlargeBitmapLiteral.h"
 #include "Errors.h"
 #include "JpegImage.h"
+#include "Kernels.h"
 #include "ShrinkBitmap.h"
 #include "ShrinkBitmapLiteral.h"
 #include "TestSupport.h"
@@ -95,18 +96,25 @@ struct Recorder {
 const TPixelFormat formats[] = {TPixelFormat::pf24bit, TPixelFormat::pf8bit,
                                 TPixelFormat::pfDevice};
 
+// The fast versions run once per kernel path this build and processor have.
 void CompareShrink(const TBitmap& source, int dw, int dh, const std::string& what) {
-  TBitmap S1 = source, S2 = source, D1, D2;
-  D1.SetSize(dw, dh);
+  TBitmap S2 = source, D2;
   D2.SetSize(dw, dh);
-  TBitmap *R1 = nullptr, *R2 = nullptr;
-  Recorder fast, literal;
-  ShrinkBitmap(S1, D1, R1, fast.Hooks());
+  TBitmap* R2 = nullptr;
+  Recorder literal;
   ShrinkBitmapLiteral(S2, D2, R2, literal.Hooks());
-  ASSERT_EQ(R1, &D1);
-  ASSERT_TRUE(SameBytes(D1, D2)) << what;
-  ASSERT_TRUE(SameBytes(S1, S2)) << what;
-  ASSERT_EQ(fast.calls, literal.calls) << what;
+  for (TKernelPath path : AvailableKernelPaths()) {
+    const TScopedKernelPath forced(path);
+    TBitmap S1 = source, D1;
+    D1.SetSize(dw, dh);
+    TBitmap* R1 = nullptr;
+    Recorder fast;
+    ShrinkBitmap(S1, D1, R1, fast.Hooks());
+    ASSERT_EQ(R1, &D1);
+    ASSERT_TRUE(SameBytes(D1, D2)) << what << ", " << KernelPathName(path);
+    ASSERT_TRUE(SameBytes(S1, S2)) << what << ", " << KernelPathName(path);
+    ASSERT_EQ(fast.calls, literal.calls) << what;
+  }
 }
 
 TEST(ShrinkSameness, RandomSizesPicturesAndFormats) {
@@ -143,6 +151,18 @@ TEST(ShrinkSameness, TypicalRatiosAndLargeBlocks) {
   }
 }
 
+TEST(KernelPaths, EveryPathAvailableCanBeForcedAndTheWidestIsTheDefault) {
+  const std::vector<TKernelPath> paths = AvailableKernelPaths();
+  ASSERT_FALSE(paths.empty());
+  EXPECT_EQ(paths.front(), TKernelPath::Scalar);
+  EXPECT_EQ(ActiveKernelPath(), paths.back());
+  for (TKernelPath path : paths) {
+    const TScopedKernelPath forced(path);
+    EXPECT_EQ(ActiveKernelPath(), path);
+  }
+  EXPECT_EQ(ActiveKernelPath(), paths.back());
+}
+
 // One block of more than 2^24 pixels takes the 64-bit sums and the 40-bit
 // reciprocal; the mean must come out the same, and at most one below the
 // exact one.
@@ -165,12 +185,17 @@ TEST(ShrinkSameness, BlockBeyondTwoToTheTwentyFour) {
 
 void CompareEnlarge(const TBitmap& source, const std::string& mode, float sx, float sy, float w,
                     float h, const std::string& what) {
-  auto V1 = std::make_shared<TBitmap>(source), V2 = std::make_shared<TBitmap>(source);
-  Recorder fast, literal;
-  EnlargeBitmap(V1, mode, sx, sy, w, h, fast.Hooks());
+  auto V2 = std::make_shared<TBitmap>(source);
+  Recorder literal;
   EnlargeBitmapLiteral(V2, mode, sx, sy, w, h, literal.Hooks());
-  ASSERT_TRUE(SameBytes(*V1, *V2)) << what;
-  ASSERT_EQ(fast.calls, literal.calls) << what;
+  for (TKernelPath path : AvailableKernelPaths()) {
+    const TScopedKernelPath forced(path);
+    auto V1 = std::make_shared<TBitmap>(source);
+    Recorder fast;
+    EnlargeBitmap(V1, mode, sx, sy, w, h, fast.Hooks());
+    ASSERT_TRUE(SameBytes(*V1, *V2)) << what << ", " << KernelPathName(path);
+    ASSERT_EQ(fast.calls, literal.calls) << what;
+  }
 }
 
 // Scales that stress the arithmetic: ties at 2 and 4, rounding of the

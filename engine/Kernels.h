@@ -1,0 +1,47 @@
+// The resamplers' inner loops, one set per instruction set, chosen at run
+// time by what the processor has. Every set gives the same bytes: the sets
+// differ only in how many lanes a step fills, never in the arithmetic.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+enum class TKernelPath { Scalar, Sse2, Avx2 };
+
+struct TResampleKernels {
+  // Shrink: sets (first row of a run) or adds n bytes into 16-bit column sums.
+  void (*addToColumnSums)(const std::uint8_t* in, std::uint16_t* sums, int n, bool first);
+  // Shrink: sharpens one interior row in place from the rows around it.
+  void (*sharpenRow)(const std::uint8_t* above, std::uint8_t* row, const std::uint8_t* below,
+                     int bytes);
+  // Enlarge: I0 and sV of every output column of a cell row (see EnlargeBitmap.cpp).
+  void (*cellRow)(const std::uint8_t* top, const std::uint8_t* bottom, const int* cell,
+                  const int* offset, const float* slopeX, const float* slopeY, float scaleX,
+                  float scaleY, float* I0, float* sV, int EW);
+  // Enlarge: round(k * sV + I0) clamped to a byte, where the double sum is exact.
+  void (*composeRowExact)(const float* I0, const float* sV, double k, std::uint8_t* out,
+                          int count);
+  // Enlarge: round(I0) clamped to a byte, I0 well below 2^22.
+  void (*composeRowAtOrigin)(const float* I0, std::uint8_t* out, int count);
+};
+
+// The set in use: the widest this build has and this processor runs, unless
+// a TScopedKernelPath says otherwise.
+const TResampleKernels& Kernels();
+TKernelPath ActiveKernelPath();
+// Every path this build has that this processor runs, narrowest first.
+std::vector<TKernelPath> AvailableKernelPaths();
+const char* KernelPathName(TKernelPath path);
+
+// Test seam: forces a path for its lifetime (a path this processor lacks is
+// ignored). Not for use while resampling runs on other threads.
+class TScopedKernelPath {
+ public:
+  explicit TScopedKernelPath(TKernelPath path);
+  ~TScopedKernelPath();
+  TScopedKernelPath(const TScopedKernelPath&) = delete;
+  TScopedKernelPath& operator=(const TScopedKernelPath&) = delete;
+
+ private:
+  int previous_;
+};

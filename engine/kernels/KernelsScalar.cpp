@@ -1,0 +1,95 @@
+// The portable kernels: one lane at a time, the reference for the wider sets
+// and the whole of a build without vector instructions.
+#include <algorithm>
+
+#include "KernelSets.h"
+
+namespace scalar_kernels {
+
+namespace {
+
+// Round half to even of |v| < 2^51 in the default rounding mode, without a
+// library call: adding 1.5 * 2^52 leaves no fraction bits.
+inline double RoundHalfEven(double v) { return (v + 0x1.8p52) - 0x1.8p52; }
+
+inline std::uint8_t ClampByte(double v) { return std::uint8_t(v <= 0 ? 0 : v >= 255 ? 255 : v); }
+
+// round() of the exact sum a + b, a and b doubles: a + b rounded to double
+// only misleads at a tie, where the sign of the lost part decides.
+inline double RoundSum(double a, double b) {
+  const double s = a + b;
+  const double r = RoundHalfEven(s);
+  const double d = s - r;
+  if (d == 0.5 || d == -0.5) {
+    const double bb = s - a;
+    const double lost = (a - (s - bb)) + (b - bb);
+    if (lost > 0) return s + 0.5;
+    if (lost < 0) return s - 0.5;
+  }
+  return r;
+}
+
+}  // namespace
+
+void AddToColumnSums(const std::uint8_t* in, std::uint16_t* sums, int n, bool first) {
+  for (int i = 0; i < n; ++i) sums[i] = std::uint16_t(first ? in[i] : sums[i] + in[i]);
+}
+
+// Negative values clamp to 0 whichever way the division truncates, so
+// (12c - s) / 8 needs no signed division.
+void SharpenRow(const std::uint8_t* above, std::uint8_t* row, const std::uint8_t* below, int from,
+                int bytes) {
+  for (int t = from; t < bytes - 3; ++t) {
+    const int v = 12 * row[t] - (above[t - 3] + above[t + 3] + below[t - 3] + below[t + 3]);
+    row[t] = std::uint8_t(v <= 0 ? 0 : std::min(v >> 3, 255));
+  }
+}
+
+void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* out, int count) {
+  for (int i = 0; i < count; ++i) out[i] = ClampByte(RoundHalfEven(k * sV[i] + I0[i]));
+}
+
+void ComposeRowAtOrigin(const float* I0, std::uint8_t* out, int count) {
+  for (int i = 0; i < count; ++i) out[i] = ClampByte(RoundHalfEven(I0[i]));
+}
+
+void ComposeRowTies(const float* I0, const float* sV, double k, std::uint8_t* out, int count) {
+  for (int i = 0; i < count; ++i) out[i] = ClampByte(RoundSum(k * sV[i], I0[i]));
+}
+
+}  // namespace scalar_kernels
+
+namespace {
+
+void SharpenRow(const std::uint8_t* above, std::uint8_t* row, const std::uint8_t* below,
+                int bytes) {
+  scalar_kernels::SharpenRow(above, row, below, 3, bytes);
+}
+
+// The slopes from the tables, the rest in double (exact: see EnlargeBitmap.cpp).
+void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const int* cell,
+             const int* offset, const float* slopeX, const float* slopeY, float, float scaleY,
+             float* I0, float* sV, int EW) {
+  for (int x = 0; x < EW; ++x, I0 += 4, sV += 4) {
+    const std::uint8_t* t = top + 3 * cell[x];
+    const std::uint8_t* b = bottom + 3 * cell[x];
+    const double k = offset[x];
+    for (int ch = 0; ch < 3; ++ch) {
+      if (k == 0) {
+        I0[ch] = t[ch];
+        sV[ch] = slopeY[b[ch] - t[ch] + 255];
+        continue;
+      }
+      const float i0 = float(k * slopeX[t[ch + 3] - t[ch] + 255] + t[ch]);
+      const float i1 = float(k * slopeX[b[ch + 3] - b[ch] + 255] + b[ch]);
+      I0[ch] = i0;
+      sV[ch] = float((double(i1) - double(i0)) / scaleY);
+    }
+  }
+}
+
+}  // namespace
+
+const TResampleKernels ScalarKernels = {scalar_kernels::AddToColumnSums, SharpenRow, CellRow,
+                                        scalar_kernels::ComposeRowExact,
+                                        scalar_kernels::ComposeRowAtOrigin};

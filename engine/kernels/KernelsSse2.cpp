@@ -1,0 +1,176 @@
+// The SSE2 kernels: sixteen bytes, four floats or two doubles a step. SSE2 is
+// part of every x86-64 processor, so this file needs no special flags.
+#include "KernelSets.h"
+
+#if defined(__SSE2__) && !defined(VIZUVOD_NO_SIMD)
+#include <emmintrin.h>
+
+namespace {
+
+void AddToColumnSums(const std::uint8_t* in, std::uint16_t* sums, int n, bool first) {
+  int i = 0;
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= n; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
+    auto* out = reinterpret_cast<__m128i*>(sums + i);
+    if (!first) {
+      lo = _mm_add_epi16(lo, _mm_loadu_si128(out));
+      hi = _mm_add_epi16(hi, _mm_loadu_si128(out + 1));
+    }
+    _mm_storeu_si128(out, lo);
+    _mm_storeu_si128(out + 1, hi);
+  }
+  scalar_kernels::AddToColumnSums(in + i, sums + i, n - i, first);
+}
+
+// 16-bit lanes, where 12c - s (-1020 .. 3060) fits; an arithmetic shift then
+// saturation to 0 .. 255 gives the scalar kernel's byte.
+void SharpenRow(const std::uint8_t* __restrict above, std::uint8_t* __restrict row,
+                const std::uint8_t* __restrict below, int bytes) {
+  int t = 3;
+  const __m128i zero = _mm_setzero_si128(), twelve = _mm_set1_epi16(12);
+  auto load = [](const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  };
+  for (; t + 16 <= bytes - 3; t += 16) {
+    const __m128i c = load(row + t);
+    const __m128i d1 = load(above + t - 3), d2 = load(above + t + 3);
+    const __m128i d3 = load(below + t - 3), d4 = load(below + t + 3);
+    auto half = [&](auto unpack) {
+      const __m128i s = _mm_add_epi16(
+          _mm_add_epi16(unpack(d1, zero), unpack(d2, zero)),
+          _mm_add_epi16(unpack(d3, zero), unpack(d4, zero)));
+      return _mm_srai_epi16(_mm_sub_epi16(_mm_mullo_epi16(unpack(c, zero), twelve), s), 3);
+    };
+    const __m128i lo = half([](__m128i a, __m128i b) { return _mm_unpacklo_epi8(a, b); });
+    const __m128i hi = half([](__m128i a, __m128i b) { return _mm_unpackhi_epi8(a, b); });
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + t), _mm_packus_epi16(lo, hi));
+  }
+  scalar_kernels::SharpenRow(above, row, below, t, bytes);
+}
+
+// One cell row: for every output column its I0 and sV, three channels side
+// by side (the fourth lane stays 0); top and bottom are the cell row's two
+// source rows with 16 bytes to spare. Cells change only every scale columns,
+// so corners and slopes are made once per cell. The arithmetic:
+//  - a slope d / scale (d an integer) is one float division: rounding the
+//    extended quotient to float gives the same float, because 64 >= 2*24 + 2
+//    bits make that double rounding harmless;
+//  - at the cell's origin (k = 0) I0 = p00 and I1 - I0 = p01 - p00;
+//  - k a power of two makes k*sT exact in float, so the float sum is the
+//    exact value rounded once; I1 - I0 is exact in float when its
+//    error-free remainder is 0, and one float division then rounds the
+//    quotient correctly; otherwise double does it (EnlargeBitmap.cpp's file comment);
+//  - other k: k*sT + p00 in double (exact), then the quotient in double.
+void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const int* cells,
+             const int* offsets, const float*, const float*, float scaleX, float scaleY,
+             float* I0, float* sV, int EW) {
+  const __m128i zero = _mm_setzero_si128(), mask = _mm_set_epi32(0, -1, -1, -1);
+  const __m128 sx = _mm_set1_ps(scaleX), sy = _mm_set1_ps(scaleY);
+  const __m128d syd = _mm_set1_pd(scaleY);
+  // The pixel at p and its right neighbour, blue, green, red and 0.
+  auto corners = [&](const std::uint8_t* p, __m128& left, __m128& right) {
+    const __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+    left = _mm_cvtepi32_ps(_mm_and_si128(_mm_unpacklo_epi16(w, zero), mask));
+    right = _mm_cvtepi32_ps(_mm_and_si128(_mm_unpacklo_epi16(_mm_srli_si128(w, 6), zero), mask));
+  };
+  auto quotient = [&](__m128 i0, __m128 i1) {  // (I1 - I0) / scaleY in double
+    const __m128d lo = _mm_div_pd(_mm_sub_pd(_mm_cvtps_pd(i1), _mm_cvtps_pd(i0)), syd);
+    const __m128d hi = _mm_div_pd(
+        _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(i1, i1)), _mm_cvtps_pd(_mm_movehl_ps(i0, i0))), syd);
+    return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
+  };
+  int cell = -1;
+  __m128 p00 = _mm_setzero_ps(), p01 = p00, sT = p00, sB = p00, sV0 = p00;
+  for (int x = 0; x < EW; ++x, I0 += 4, sV += 4) {
+    if (cells[x] != cell) {
+      cell = cells[x];
+      __m128 p10, p11;
+      corners(top + 3 * cell, p00, p10);
+      corners(bottom + 3 * cell, p01, p11);
+      sT = _mm_div_ps(_mm_sub_ps(p10, p00), sx);
+      sB = _mm_div_ps(_mm_sub_ps(p11, p01), sx);
+      sV0 = _mm_div_ps(_mm_sub_ps(p01, p00), sy);
+    }
+    const int k = offsets[x];
+    if (k == 0) {
+      _mm_storeu_ps(I0, p00);
+      _mm_storeu_ps(sV, sV0);
+    } else if ((k & (k - 1)) == 0) {
+      const __m128 kf = _mm_set1_ps(float(k));
+      const __m128 i0 = _mm_add_ps(_mm_mul_ps(kf, sT), p00);
+      const __m128 i1 = _mm_add_ps(_mm_mul_ps(kf, sB), p01);
+      const __m128 d = _mm_sub_ps(i1, i0);  // and what its rounding lost:
+      const __m128 bb = _mm_sub_ps(d, i1);
+      const __m128 lost = _mm_add_ps(_mm_sub_ps(i1, _mm_sub_ps(d, bb)),
+                                     _mm_sub_ps(_mm_sub_ps(_mm_setzero_ps(), i0), bb));
+      _mm_storeu_ps(I0, i0);
+      if (_mm_movemask_ps(_mm_cmpneq_ps(lost, _mm_setzero_ps())) == 0)
+        _mm_storeu_ps(sV, _mm_div_ps(d, sy));
+      else
+        _mm_storeu_ps(sV, quotient(i0, i1));
+    } else {
+      const __m128d kk = _mm_set1_pd(k);
+      auto value = [&](__m128 slope, __m128 p) {
+        const __m128d lo = _mm_add_pd(_mm_mul_pd(kk, _mm_cvtps_pd(slope)), _mm_cvtps_pd(p));
+        const __m128d hi = _mm_add_pd(_mm_mul_pd(kk, _mm_cvtps_pd(_mm_movehl_ps(slope, slope))),
+                                      _mm_cvtps_pd(_mm_movehl_ps(p, p)));
+        return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
+      };
+      const __m128 i0 = value(sT, p00), i1 = value(sB, p01);
+      _mm_storeu_ps(I0, i0);
+      _mm_storeu_ps(sV, quotient(i0, i1));
+    }
+  }
+}
+
+void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* out, int count) {
+  int i = 0;
+  const __m128d kk = _mm_set1_pd(k), magic = _mm_set1_pd(0x1.8p52), zero = _mm_setzero_pd(),
+                top = _mm_set1_pd(255);
+  auto lanes = [&](__m128d slope, __m128d value) {
+    __m128d v = _mm_add_pd(_mm_mul_pd(kk, slope), value);
+    v = _mm_sub_pd(_mm_add_pd(v, magic), magic);  // round half to even
+    return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), top));
+  };
+  for (; i + 16 <= count; i += 16) {
+    __m128i q[4];
+    for (int j = 0; j < 4; ++j) {
+      const __m128 s = _mm_loadu_ps(sV + i + 4 * j), v = _mm_loadu_ps(I0 + i + 4 * j);
+      q[j] = _mm_unpacklo_epi64(lanes(_mm_cvtps_pd(s), _mm_cvtps_pd(v)),
+                                lanes(_mm_cvtps_pd(_mm_movehl_ps(s, s)),
+                                      _mm_cvtps_pd(_mm_movehl_ps(v, v))));
+    }
+    const __m128i words = _mm_packs_epi32(q[0], q[1]), words2 = _mm_packs_epi32(q[2], q[3]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
+  }
+  scalar_kernels::ComposeRowExact(I0 + i, sV + i, k, out + i, count - i);
+}
+
+// Float arithmetic rounds I0 (well below 2^22) exactly, four lanes a step.
+void ComposeRowAtOrigin(const float* I0, std::uint8_t* out, int count) {
+  int i = 0;
+  const __m128 magic = _mm_set1_ps(0x1.8p23f), zero = _mm_setzero_ps(), top = _mm_set1_ps(255);
+  auto lanes = [&](const float* v) {
+    __m128 r = _mm_sub_ps(_mm_add_ps(_mm_loadu_ps(v), magic), magic);  // round half to even
+    return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(r, zero), top));
+  };
+  for (; i + 16 <= count; i += 16) {
+    const __m128i words = _mm_packs_epi32(lanes(I0 + i), lanes(I0 + i + 4));
+    const __m128i words2 = _mm_packs_epi32(lanes(I0 + i + 8), lanes(I0 + i + 12));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
+  }
+  scalar_kernels::ComposeRowAtOrigin(I0 + i, out + i, count - i);
+}
+
+const TResampleKernels Sse2Set = {AddToColumnSums, SharpenRow, CellRow, ComposeRowExact,
+                                  ComposeRowAtOrigin};
+
+}  // namespace
+
+const TResampleKernels* const Sse2Kernels = &Sse2Set;
+
+#else
+const TResampleKernels* const Sse2Kernels = nullptr;
+#endif
