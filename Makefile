@@ -6,7 +6,7 @@ PACKAGES := cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libgtest-dev \
             xvfb xauth clang libclang-rt-14-dev \
             appstream desktop-file-utils dpkg-dev file lintian parallel
 
-.PHONY: all deps build test run clean check-deep deb
+.PHONY: all deps build test run clean check-deep check-scalar deb
 
 all: build
 
@@ -46,6 +46,14 @@ check-deep: deps
 	cmake --build $(DEEP) -j $(JOBS)
 	cd $(DEEP) && UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 	fuzz/run-fuzz.sh $(DEEP) $(FUZZ_SECONDS)
+	$(MAKE) check-scalar
+
+# The engine and batch tests with the portable scalar kernels only.
+SCALAR ?= build-scalar
+check-scalar: deps
+	cmake --preset scalar -B $(SCALAR)
+	cmake --build $(SCALAR) -j $(JOBS)
+	cd $(SCALAR) && ctest --output-on-failure -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD)
