@@ -271,6 +271,11 @@ void TBitmap::Materialize() const {
   pixels_ = std::move(memory);
 }
 
+void TBitmap::AllocateForOverwrite() {
+  if (pixels_ || !HasPixels()) return;
+  pixels_ = PixelMemory::Allocate(PixelBytes(width_, height_, format_));
+}
+
 const std::uint8_t* TBitmap::ScanLine(int y) const {
   if (y < 0 || y >= height_ || !HasPixels())
     throw EInvalidGraphicOperation("Scan line index out of range");

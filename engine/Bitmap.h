@@ -83,6 +83,10 @@ class TBitmap : public TGraphic {
   void SetPixel(int x, int y, TColorValue color);
 
   bool HasPixels() const { return width_ > 0 && height_ > 0; }
+  // Gives a sized picture that is still all white memory of its own without
+  // filling it: only for a writer that sets every byte of every row before
+  // anything reads them.
+  void AllocateForOverwrite();
   // True while this bitmap's pixel memory is shared with a copy.
   bool SharesPixelsWith(const TBitmap& other) const {
     return pixels_ && pixels_ == other.pixels_;

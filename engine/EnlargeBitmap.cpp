@@ -183,6 +183,9 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
     V = std::move(E);
     return;
   }
+  // Every byte of every row is composed below (device rows have no
+  // padding), so the white fill would only be overwritten.
+  E->AllocateForOverwrite();
 
   // Two source rows (the cell's top and bottom) and, per output pixel, four
   // lanes (blue, green, red, unused = 0) of the current cell row's values I0
