@@ -4,7 +4,8 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libgtest-dev \
             qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation \
             xvfb xauth clang libclang-rt-14-dev \
-            appstream desktop-file-utils dpkg-dev file lintian parallel
+            appstream desktop-file-utils dpkg-dev file lintian parallel \
+            libexiv2-dev
 
 .PHONY: all deps build test run clean check-deep check-scalar deb
 

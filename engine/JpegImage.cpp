@@ -325,8 +325,12 @@ void TJPEGImage::SaveToFile(const std::string& path) {
   // Encoded wholly in memory first: nothing touches the file system until
   // the bytes are complete, and the file is only replaced once they are
   // written.
+  ReplaceFileWith(path, EncodedBytes(), fileMode_);
+}
+
+const std::vector<std::uint8_t>& TJPEGImage::EncodedBytes() {
   if (!data_ || data_->bytes.empty()) Encode();
-  ReplaceFileWith(path, data_->bytes, fileMode_);
+  return data_->bytes;
 }
 
 void TJPEGImage::Encode() {

@@ -49,6 +49,9 @@ class TJPEGImage : public TGraphic {
   // Encodes when no bytes are held, then replaces the file with them; on
   // failure an earlier file of that name is left as it was.
   void SaveToFile(const std::string& path);
+  // The bytes SaveToFile writes, encoded first when none are held, so a
+  // caller can add to them before saving them itself.
+  const std::vector<std::uint8_t>& EncodedBytes();
 
   int Width() const override;
   int Height() const override;

@@ -1,0 +1,44 @@
+// The sizes vizuvod-batch offers beyond the wizard's (a box to fit in, the
+// long edge), each turned into the wizard's own settings for one photo, so a
+// result of such a size is byte for byte the wizard's result of that size.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "BatchRun.h"
+#include "Bitmap.h"
+#include "RowHooks.h"
+
+enum class TSizeKind {
+  skPercent,   // the wizard's percentage
+  skWidth,     // the wizard's "По ширине"
+  skHeight,    // the wizard's "По высоте"
+  skFit,       // inside a box of width x height, proportions kept
+  skLongEdge,  // the longer side becomes value
+};
+
+struct TSizeRequest {
+  TSizeKind kind = TSizeKind::skPercent;
+  int value = 0;   // percentage, width, height, long edge, or the box's width
+  int height = 0;  // the box's height (skFit only)
+  bool operator==(const TSizeRequest&) const = default;
+};
+
+// "WxH" (or "WXH") with both sides positive decimal numbers.
+std::optional<TSizeRequest> ParseFitBox(const std::string& text);
+
+// The wizard's settings that make this size of a photo of width x height:
+//   skFit decides by the side that reaches its box edge first, and by the
+//         width when both do at once (the photo has the box's proportions);
+//   skLongEdge by the width when the photo is square.
+// With noEnlarge, a photo already at or below the target is given the
+// settings of its own size (the enlarging path at a scale of exactly 1).
+TFixedSettings WizardSettingsFor(const TSizeRequest& size, int width, int height, bool noEnlarge);
+
+// The wizard's resampling for fixed settings, on a decoded picture that is
+// left as it is: the result picture, or nothing when these settings write
+// nothing (a percentage of 100, an unknown fit side). EInvalidArgument with
+// the settings warning for values of 0 or less.
+std::optional<TBitmap> ResampledPicture(const TBitmap& source, const TRunSettings& settings,
+                                        const TRowHooks& hooks = {});

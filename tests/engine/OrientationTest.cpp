@@ -1,0 +1,82 @@
+// EXIF orientations applied to decoded pictures: where the stored corners
+// end up for each of the eight values, in each pixel format, and that every
+// turn is an exact permutation (undone by its inverse).
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "Orientation.h"
+#include "TestSupport.h"
+
+namespace {
+
+// A picture whose every pixel differs, in the given format.
+TBitmap Numbered(int width, int height, TPixelFormat format) {
+  TBitmap b;
+  if (format == TPixelFormat::pf8bit) {
+    std::vector<TPaletteEntry> palette(256);
+    for (int i = 0; i < 256; ++i) palette[i] = {std::uint8_t(i), std::uint8_t(255 - i), 7};
+    b.SetPalette(palette);
+  }
+  b.SetPixelFormat(format);
+  b.SetSize(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const int n = y * width + x;
+      if (format == TPixelFormat::pf8bit)
+        b.ScanLine(y)[x] = std::uint8_t(n);
+      else
+        b.SetPixel(x, y, RGBColor(n, n >> 8, 99));
+    }
+  return b;
+}
+
+struct TCorner {
+  int x, y;  // 0 = left / top, 1 = right / bottom
+};
+
+}  // namespace
+
+TEST(Orientation, StoredCornersLandWhereViewersShowThem) {
+  // Where the stored top-left and top-right pixels appear once upright.
+  const struct {
+    int orientation;
+    TCorner topLeft, topRight;
+  } cases[] = {
+      {1, {0, 0}, {1, 0}}, {2, {1, 0}, {0, 0}}, {3, {1, 1}, {0, 1}}, {4, {0, 1}, {1, 1}},
+      {5, {0, 0}, {0, 1}}, {6, {1, 0}, {1, 1}}, {7, {1, 1}, {1, 0}}, {8, {0, 1}, {0, 0}},
+  };
+  for (TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf8bit, TPixelFormat::pfDevice})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(testing::Message() << "orientation " << c.orientation << " format " << int(format));
+      const TBitmap stored = Numbered(5, 3, format);
+      const TBitmap upright = OrientedBitmap(stored, c.orientation);
+      ASSERT_EQ(upright.PixelFormat(), format);
+      const bool swapped = SwapsSides(c.orientation);
+      ASSERT_EQ(upright.Width(), swapped ? 3 : 5);
+      ASSERT_EQ(upright.Height(), swapped ? 5 : 3);
+      const int right = upright.Width() - 1, bottom = upright.Height() - 1;
+      EXPECT_EQ(upright.Pixel(c.topLeft.x * right, c.topLeft.y * bottom), stored.Pixel(0, 0));
+      EXPECT_EQ(upright.Pixel(c.topRight.x * right, c.topRight.y * bottom), stored.Pixel(4, 0));
+    }
+}
+
+TEST(Orientation, EveryTurnIsUndoneByItsInverse) {
+  const int inverse[9] = {0, 1, 2, 3, 4, 5, 8, 7, 6};
+  for (TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf8bit, TPixelFormat::pfDevice})
+    for (int o = 1; o <= 8; ++o) {
+      SCOPED_TRACE(testing::Message() << "orientation " << o << " format " << int(format));
+      const TBitmap stored = Numbered(7, 4, format);  // odd width: row padding in play
+      const TBitmap back = OrientedBitmap(OrientedBitmap(stored, o), inverse[o]);
+      ASSERT_EQ(back.Width(), 7);
+      for (int y = 0; y < 4; ++y)
+        ASSERT_EQ(0, std::memcmp(back.ScanLine(y), stored.ScanLine(y),
+                                 std::size_t(7) * TBitmap::BitsPerPixel(format) / 8));
+      EXPECT_EQ(back.Palette(), stored.Palette());
+    }
+}
+
+TEST(Orientation, UnknownValuesLeaveThePictureAsStored) {
+  const TBitmap stored = Numbered(4, 2, TPixelFormat::pf24bit);
+  for (int o : {0, 1, 9, -3}) EXPECT_TRUE(OrientedBitmap(stored, o).SharesPixelsWith(stored)) << o;
+}

@@ -1,0 +1,321 @@
+// Results of one decoded photo: several sizes from one decode equal separate
+// runs, the sizes vizuvod-batch adds resolve to the wizard's, quality, and
+// the photo's metadata carried over (crafted photos, and real ones from the
+// corpus when it is there).
+#include <gtest/gtest.h>
+
+#include <exiv2/exiv2.hpp>
+#include <filesystem>
+
+#include "BatchRun.h"
+#include "Errors.h"
+#include "JpegCraft.h"
+#include "JpegImage.h"
+#include "PhotoResults.h"
+#include "TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+craft::Bytes EncodedPicture(const TBitmap& picture, bool progressive = false) {
+  TJPEGImage J;
+  J.settings.progressiveEncoding = progressive;
+  J.Assign(picture);
+  return J.EncodedBytes();
+}
+
+TBitmap Pattern(int width, int height) {
+  return MakeBitmap24(width, height, [](int x, int y) { return RGBColor(x * 7, y * 5, (x ^ y) * 3); });
+}
+
+// The bytes a separate one-size run of ResizePhoto writes.
+craft::Bytes SingleRun(const std::string& path, const TSizeRequest& size) {
+  TJPEGImage J;
+  J.LoadFromFile(path);
+  const TFixedSettings settings = WizardSettingsFor(size, J.Width(), J.Height(), false);
+  fs::remove(ResizedPhotoPath(path));
+  if (!ResizePhoto(path, settings)) return {};
+  return craft::ReadFile(ResizedPhotoPath(path));
+}
+
+Exiv2::Image::AutoPtr Metadata(const craft::Bytes& jpeg) {
+  auto image = Exiv2::ImageFactory::open(jpeg.data(), long(jpeg.size()));
+  image->readMetadata();
+  return image;
+}
+
+craft::Bytes Rewritten(const craft::Bytes& jpeg, const std::function<void(Exiv2::Image&)>& edit) {
+  auto image = Metadata(jpeg);
+  edit(*image);
+  image->writeMetadata();
+  Exiv2::BasicIo& io = image->io();
+  io.open();
+  const Exiv2::DataBuf b = io.read(long(io.size()));
+  return craft::Bytes(b.pData_, b.pData_ + b.size_);
+}
+
+// The ICC profile as libjpeg itself joins it from the APP2 markers.
+craft::Bytes IccByLibjpeg(const craft::Bytes& jpeg) {
+  jpeg_decompress_struct d{};
+  jpeg_error_mgr err{};
+  d.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&d);
+  jpeg_mem_src(&d, jpeg.data(), jpeg.size());
+  jpeg_save_markers(&d, JPEG_APP0 + 2, 0xFFFF);
+  jpeg_read_header(&d, TRUE);
+  JOCTET* data = nullptr;
+  unsigned int length = 0;
+  craft::Bytes icc;
+  if (jpeg_read_icc_profile(&d, &data, &length)) icc.assign(data, data + length);
+  std::free(data);
+  jpeg_destroy_decompress(&d);
+  return icc;
+}
+
+int CountMarkers(const craft::Bytes& b, std::uint8_t marker) {
+  int n = 0;
+  for (std::size_t at = craft::FindMarker(b, marker); at != std::string::npos;
+       at = craft::FindMarker(b, marker, at + 2))
+    ++n;
+  return n;
+}
+
+// A profile of 150 KB, more than two APP2 markers hold.
+craft::Bytes LargeProfile() {
+  craft::Bytes icc(150000);
+  for (std::size_t i = 0; i < icc.size(); ++i) icc[i] = std::uint8_t(i * 31 + i / 977);
+  const std::uint32_t n = std::uint32_t(icc.size());
+  icc[0] = std::uint8_t(n >> 24), icc[1] = std::uint8_t(n >> 16), icc[2] = std::uint8_t(n >> 8),
+  icc[3] = std::uint8_t(n);
+  std::copy_n("acsp", 4, icc.begin() + 36);
+  return icc;
+}
+
+// A 64 x 48 photo as a camera leaves it: EXIF with a thumbnail, GPS and an
+// orientation, XMP, IPTC and a large ICC profile.
+craft::Bytes CameraPhoto(int orientation) {
+  const craft::Bytes thumbnail = EncodedPicture(Pattern(16, 12));
+  return Rewritten(EncodedPicture(Pattern(64, 48)), [&](Exiv2::Image& image) {
+    Exiv2::ExifData& exif = image.exifData();
+    exif["Exif.Image.Make"] = "Fotrix";
+    exif["Exif.Image.Model"] = "Test Camera 1";
+    exif["Exif.Image.Orientation"] = std::uint16_t(orientation);
+    exif["Exif.Photo.DateTimeOriginal"] = "2024:05:17 10:11:12";
+    exif["Exif.Photo.PixelXDimension"] = std::uint32_t(64);
+    exif["Exif.Photo.PixelYDimension"] = std::uint32_t(48);
+    exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+    Exiv2::URationalValue latitude;
+    latitude.read("55/1 45/1 1234/100");
+    exif.add(Exiv2::ExifKey("Exif.GPSInfo.GPSLatitude"), &latitude);
+    Exiv2::ExifThumb(exif).setJpegThumbnail(thumbnail.data(), long(thumbnail.size()));
+    image.xmpData()["Xmp.dc.title"] = "lang=\"x-default\" Harbour";
+    image.xmpData()["Xmp.tiff.Orientation"] = std::to_string(orientation);
+    image.iptcData()["Iptc.Application2.City"] = "Riga";
+    craft::Bytes icc = LargeProfile();
+    Exiv2::DataBuf profile(icc.data(), long(icc.size()));
+    image.setIccProfile(profile, false);
+  });
+}
+
+std::string Exif(const Exiv2::Image& image, const char* key) {
+  auto it = image.exifData().findKey(Exiv2::ExifKey(key));
+  return it == image.exifData().end() ? "" : it->toString();
+}
+
+}  // namespace
+
+TEST(PhotoResults, SizesResolveToTheWizardsOwnSettings) {
+  using K = TSizeKind;
+  const auto W = TFixedSettings::FitWidth, H = TFixedSettings::FitHeight;
+  const struct {
+    TSizeRequest size;
+    int width, height;
+    bool noEnlarge;
+    TFixedSettings expected;
+  } cases[] = {
+      {{K::skFit, 800, 600}, 1600, 1000, false, W(800)},   // the width reaches its edge first
+      {{K::skFit, 800, 600}, 1000, 1600, false, H(600)},   // the height does
+      {{K::skFit, 800, 600}, 1600, 1200, false, W(800)},   // both at once: the width decides
+      {{K::skFit, 800, 600}, 400, 250, false, W(800)},     // enlarging by the same rule
+      {{K::skLongEdge, 500}, 900, 600, false, W(500)},
+      {{K::skLongEdge, 500}, 600, 900, false, H(500)},
+      {{K::skLongEdge, 500}, 700, 700, false, W(500)},     // square: the width
+      {{K::skWidth, 800}, 640, 480, true, W(640)},         // below: its own size
+      {{K::skWidth, 640}, 640, 480, true, W(640)},         // at: its own size
+      {{K::skWidth, 320}, 640, 480, true, W(320)},
+      {{K::skHeight, 900}, 640, 480, true, H(480)},
+      {{K::skPercent, 150}, 640, 480, true, W(640)},
+      {{K::skPercent, 100}, 640, 480, true, W(640)},
+      {{K::skPercent, 50}, 640, 480, true, TFixedSettings::Percent(50)},
+      {{K::skFit, 800, 600}, 400, 250, true, W(400)},
+      {{K::skLongEdge, 500}, 300, 400, true, H(400)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.size.kind) << " " << c.size.value << " on " << c.width << "x"
+                                    << c.height << (c.noEnlarge ? " no-enlarge" : ""));
+    const TFixedSettings s = WizardSettingsFor(c.size, c.width, c.height, c.noEnlarge);
+    EXPECT_EQ(s.mode, c.expected.mode);
+    EXPECT_EQ(s.percent, c.expected.percent);
+    EXPECT_EQ(s.pixels, c.expected.pixels);
+    EXPECT_EQ(s.fitSide, c.expected.fitSide);
+  }
+  EXPECT_EQ(ParseFitBox("800x600"), (TSizeRequest{K::skFit, 800, 600}));
+  EXPECT_EQ(ParseFitBox("20X10"), (TSizeRequest{K::skFit, 20, 10}));
+  for (const char* bad : {"800", "x600", "800x", "0x600", "-8x6", "8x6x", "8 x6", "9999999999x1"})
+    EXPECT_FALSE(ParseFitBox(bad)) << bad;
+}
+
+TEST(PhotoResults, EverySizeFromOneDecodeEqualsItsOwnRun) {
+  using K = TSizeKind;
+  const std::vector<TSizeRequest> sizes = {
+      {K::skPercent, 50}, {K::skWidth, 20},    {K::skHeight, 100},   {K::skFit, 30, 30},
+      {K::skLongEdge, 40}, {K::skPercent, 150}, {K::skWidth, 37},    {K::skPercent, 100}};
+  TempDir dir;
+  std::vector<std::string> photos = {dir / "colour.jpg", dir / "progressive.jpg", dir / "grey.jpg"};
+  craft::WriteFile(photos[0], EncodedPicture(Pattern(61, 43)));
+  craft::WriteFile(photos[1], EncodedPicture(Pattern(43, 61), true));
+  craft::Options grey;
+  grey.width = 50, grey.height = 30, grey.input = JCS_GRAYSCALE;
+  craft::WriteFile(photos[2], craft::Encode(grey));  // decodes to a palette picture
+  const fs::path corpus = CorpusDir();
+  for (const char* name : {"Canon_PowerShot_S40.jpg", "tower_grayscale.jpg", "Canon_30D_progressive.jpg"})
+    if (!corpus.empty() && fs::exists(corpus / "photos" / name)) {
+      photos.push_back(dir / name);
+      fs::copy_file(corpus / "photos" / name, photos.back());
+    }
+
+  for (const std::string& path : photos) {
+    const TDecodedPhoto photo(path, {});
+    for (const TSizeRequest& size : sizes) {
+      SCOPED_TRACE(testing::Message() << path << " size " << int(size.kind) << " " << size.value);
+      const auto result = photo.Result(size, 90);
+      const craft::Bytes single = SingleRun(path, size);
+      ASSERT_EQ(result.has_value(), !single.empty());
+      if (result) {
+        EXPECT_TRUE(result->bytes == single);  // also: no metadata unless asked
+      }
+    }
+  }
+}
+
+TEST(PhotoResults, QualityIsTheEncodersAndNinetyIsTheDefault) {
+  TempDir dir;
+  const std::string path = dir / "photo.jpg";
+  craft::WriteFile(path, EncodedPicture(Pattern(40, 40)));
+  const TDecodedPhoto photo(path, {});
+  const TSizeRequest size{TSizeKind::skWidth, 20};
+  EXPECT_TRUE(photo.Result(size, 90)->bytes == SingleRun(path, size));
+  // libjpeg's luminance table starts at 16, scaled by 5000/Q below 50 and
+  // by 200 - 2Q from there, limited to 1..255 for a baseline file.
+  for (const auto& [quality, first] : {std::pair{1, 255}, {25, 32}, {50, 16}, {75, 8}, {100, 1}}) {
+    const craft::Bytes bytes = photo.Result(size, quality)->bytes;
+    const std::size_t dqt = craft::FindMarker(bytes, 0xDB);
+    ASSERT_NE(dqt, std::string::npos);
+    EXPECT_EQ(bytes[dqt + 5], first) << "quality " << quality;  // after length and table id
+  }
+  for (int bad : {0, 101, -5}) EXPECT_THROW(photo.Result(size, bad), EInvalidArgument) << bad;
+}
+
+TEST(PhotoResults, MetadataCarriedWithTheResultsSize) {
+  TempDir dir;
+  const std::string path = dir / "camera.jpg";
+  craft::WriteFile(path, CameraPhoto(6));
+  ASSERT_GE(CountMarkers(craft::ReadFile(path), 0xE2), 3);  // the profile spans APP2 markers
+  const craft::Bytes icc = IccByLibjpeg(craft::ReadFile(path));
+  ASSERT_EQ(icc, LargeProfile());
+
+  for (const bool autoOrient : {false, true}) {
+    SCOPED_TRACE(autoOrient ? "auto-orient" : "as stored");
+    const TDecodedPhoto photo(path, {.keepMetadata = true, .autoOrient = autoOrient});
+    EXPECT_EQ(photo.Warning(), "");
+    const auto result = photo.Result({TSizeKind::skWidth, 32}, 90);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->warning, "");
+    // Upright, the photo is 48 x 64, so 32 wide is 43 high.
+    EXPECT_EQ(result->height, autoOrient ? 43 : 24);
+    const auto image = Metadata(result->bytes);
+    EXPECT_EQ(Exif(*image, "Exif.Image.Make"), "Fotrix");
+    EXPECT_EQ(Exif(*image, "Exif.Image.Model"), "Test Camera 1");
+    EXPECT_EQ(Exif(*image, "Exif.Photo.DateTimeOriginal"), "2024:05:17 10:11:12");
+    EXPECT_EQ(Exif(*image, "Exif.GPSInfo.GPSLatitude"), "55/1 45/1 1234/100");
+    EXPECT_EQ(Exif(*image, "Exif.Photo.PixelXDimension"), "32");
+    EXPECT_EQ(Exif(*image, "Exif.Photo.PixelYDimension"), std::to_string(result->height));
+    EXPECT_EQ(Exif(*image, "Exif.Image.Orientation"), autoOrient ? "1" : "6");
+    EXPECT_EQ(image->xmpData()["Xmp.tiff.Orientation"].toString(), autoOrient ? "1" : "6");
+    EXPECT_EQ(image->xmpData()["Xmp.dc.title"].toString(), "lang=\"x-default\" Harbour");
+    EXPECT_EQ(image->iptcData()["Iptc.Application2.City"].toString(), "Riga");
+    EXPECT_EQ(Exiv2::ExifThumbC(image->exifData()).copy().size_, 0);  // it showed the old picture
+    EXPECT_EQ(IccByLibjpeg(result->bytes), icc);
+    // The pixels are the plain result's: only markers were added.
+    const auto plain = TDecodedPhoto(path, {.autoOrient = autoOrient}).Result({TSizeKind::skWidth, 32}, 90);
+    TJPEGImage a, b;
+    craft::WriteFile(dir / "a.jpg", result->bytes), craft::WriteFile(dir / "b.jpg", plain->bytes);
+    a.LoadFromFile(dir / "a.jpg"), b.LoadFromFile(dir / "b.jpg");
+    TBitmap pa, pb;
+    pa.Assign(a), pb.Assign(b);
+    for (int y = 0; y < pa.Height(); ++y)
+      ASSERT_EQ(0, std::memcmp(pa.ScanLine(y), pb.ScanLine(y), std::size_t(pa.Width()) * 3));
+  }
+}
+
+TEST(PhotoResults, UnreadableMetadataStillGivesTheResultWithAWarning) {
+  TempDir dir;
+  craft::Bytes bytes = EncodedPicture(Pattern(30, 20));
+  // An EXIF block whose first directory lies far past its end.
+  const craft::Bytes app1 = {0xFF, 0xE1, 0x00, 0x16, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0,
+                             0xF0, 0xFF, 0xFF, 0x0F, 1, 0, 0x12, 1, 3, 0};
+  bytes.insert(bytes.begin() + 2, app1.begin(), app1.end());
+  const std::string path = dir / "damaged.jpg";
+  craft::WriteFile(path, bytes);
+  const TDecodedPhoto photo(path, {.keepMetadata = true, .autoOrient = true});
+  EXPECT_NE(photo.Warning(), "");
+  const auto result = photo.Result({TSizeKind::skWidth, 15}, 90);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->width, 15);
+}
+
+TEST(PhotoResults, RealPhotosKeepDateCameraGpsAndProfile) {
+  const fs::path corpus = CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "no photo corpus beside the project";
+  const char* keys[] = {"Exif.Image.Make", "Exif.Image.Model", "Exif.Photo.DateTimeOriginal",
+                        "Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLongitude", "Exif.Image.Orientation"};
+  int tried = 0;
+  for (const char* name : {"DSCN0010.JPG", "Canon_40D.jpg", "Pixel_IMG_20180725_163423.jpg",
+                           "Canon_SX60_orient6.jpg", "Nikon_D3S_iptc.jpg"}) {
+    const fs::path path = corpus / "photos" / name;
+    if (!fs::exists(path)) continue;
+    SCOPED_TRACE(name);
+    ++tried;
+    const craft::Bytes original = craft::ReadFile(path.string());
+    const auto before = Metadata(original);
+    const TDecodedPhoto photo(path.string(), {.keepMetadata = true});
+    const auto result = photo.Result({TSizeKind::skLongEdge, 64}, 90);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->warning, "");
+    const auto after = Metadata(result->bytes);
+    for (const char* key : keys) EXPECT_EQ(Exif(*after, key), Exif(*before, key)) << key;
+    EXPECT_EQ(Exif(*after, "Exif.Photo.PixelXDimension"), std::to_string(result->width));
+    EXPECT_EQ(Exif(*after, "Exif.Photo.PixelYDimension"), std::to_string(result->height));
+    EXPECT_EQ(Exiv2::ExifThumbC(after->exifData()).copy().size_, 0);
+    EXPECT_EQ(after->iptcData().count(), before->iptcData().count());
+    EXPECT_EQ(IccByLibjpeg(result->bytes), IccByLibjpeg(original));
+  }
+  if (tried == 0) GTEST_SKIP() << "none of the photos with metadata is in the corpus";
+}
+
+TEST(PhotoResults, RealPhotosTurnedUpright) {
+  const fs::path corpus = CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "no photo corpus beside the project";
+  for (const char* name : {"Portrait_5.jpg", "Landscape_6.jpg", "Canon_SX60_orient6.jpg"}) {
+    const fs::path path = corpus / "photos" / name;
+    if (!fs::exists(path)) continue;
+    SCOPED_TRACE(name);
+    const TDecodedPhoto stored(path.string(), {});
+    const TDecodedPhoto upright(path.string(), {.keepMetadata = true, .autoOrient = true});
+    EXPECT_EQ(upright.Picture().Width(), stored.Picture().Height());
+    EXPECT_EQ(upright.Picture().Height(), stored.Picture().Width());
+    const auto result = upright.Result({TSizeKind::skWidth, 100}, 90);
+    EXPECT_EQ(Exif(*Metadata(result->bytes), "Exif.Image.Orientation"), "1");
+  }
+}
