@@ -6,20 +6,12 @@
 #include <cstring>
 #include <vector>
 
-TBitmap OrientedBitmap(const TBitmap& source, int orientation) {
-  if (orientation < 2 || orientation > 8 || !source.HasPixels()) return source;
-  const int W = source.Width(), H = source.Height();
-  const bool swap = SwapsSides(orientation);
-  const int bpp = TBitmap::BitsPerPixel(source.PixelFormat()) / 8;
+namespace {
 
-  TBitmap result;
-  result.SetPalette(source.Palette());
-  result.SetPixelFormat(source.PixelFormat());
-  result.SetSize(swap ? H : W, swap ? W : H);
-
-  std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(H));
-  for (int y = 0; y < H; ++y) rows[std::size_t(y)] = source.ScanLine(y);
-
+// The pixel copies for one pixel size, so each copy is a fixed-size move.
+template <int Bpp>
+void Permute(const std::vector<const std::uint8_t*>& rows, TBitmap& result, int W, int H,
+             int orientation) {
   // For each result pixel (x, y): the source pixel (sx, sy).
   //   2: (W-1-x, y)  3: (W-1-x, H-1-y)  4: (x, H-1-y)
   //   5: (y, x)      6: (y, H-1-x)      7: (W-1-y, H-1-x)  8: (W-1-y, x)
@@ -29,18 +21,39 @@ TBitmap OrientedBitmap(const TBitmap& source, int orientation) {
   const bool columnBottomUp = orientation == 6 || orientation == 7;
   for (int y = 0; y < result.Height(); ++y) {
     std::uint8_t* out = result.ScanLine(y);
-    if (!swap) {
+    if (!SwapsSides(orientation)) {
       const std::uint8_t* in = rows[std::size_t(mirrorY ? H - 1 - y : y)];
       if (!mirrorX) {
-        std::memcpy(out, in, std::size_t(W) * bpp);
+        std::memcpy(out, in, std::size_t(W) * Bpp);
       } else {
-        for (int x = 0; x < W; ++x) std::memcpy(out + x * bpp, in + (W - 1 - x) * bpp, bpp);
+        for (int x = 0; x < W; ++x) std::memcpy(out + x * Bpp, in + (W - 1 - x) * Bpp, Bpp);
       }
       continue;
     }
-    const int sx = (columnFromRight ? W - 1 - y : y) * bpp;
+    const std::size_t sx = std::size_t(columnFromRight ? W - 1 - y : y) * Bpp;
     for (int x = 0; x < H; ++x)
-      std::memcpy(out + x * bpp, rows[std::size_t(columnBottomUp ? H - 1 - x : x)] + sx, bpp);
+      std::memcpy(out + x * Bpp, rows[std::size_t(columnBottomUp ? H - 1 - x : x)] + sx, Bpp);
+  }
+}
+
+}  // namespace
+
+TBitmap OrientedBitmap(const TBitmap& source, int orientation) {
+  if (orientation < 2 || orientation > 8 || !source.HasPixels()) return source;
+  const int W = source.Width(), H = source.Height();
+  const bool swap = SwapsSides(orientation);
+
+  TBitmap result;
+  result.SetPalette(source.Palette());
+  result.SetPixelFormat(source.PixelFormat());
+  result.SetSize(swap ? H : W, swap ? W : H);
+
+  std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(H));
+  for (int y = 0; y < H; ++y) rows[std::size_t(y)] = source.ScanLine(y);
+  switch (source.PixelFormat()) {
+    case TPixelFormat::pf8bit: Permute<1>(rows, result, W, H, orientation); break;
+    case TPixelFormat::pf24bit: Permute<3>(rows, result, W, H, orientation); break;
+    case TPixelFormat::pfDevice: Permute<4>(rows, result, W, H, orientation); break;
   }
   return result;
 }
