@@ -17,20 +17,29 @@
 #include <string>
 #include <vector>
 
-#include "JpegFiles.h"
-#include "PhotoResults.h"
+#include "BatchRun.h"
+#include "TargetSize.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// One photo's step as vizuvod-batch runs it with --long-edge for each edge.
 double Seconds(const std::string& photo, const std::vector<int>& edges, const fs::path& out) {
+  TPhotoRequest request;
+  request.photo = photo;
+  for (int edge : edges)
+    request.results.push_back(
+        {nullptr,
+         [&out](const std::string&, int width, int) {
+           return (out / ("result " + std::to_string(width) + ".jpg")).string();
+         },
+         0,
+         [edge](int width, int height) {
+           return WizardSettingsFor({TSizeKind::skLongEdge, edge}, width, height, false);
+         }});
   const auto start = std::chrono::steady_clock::now();
-  const TDecodedPhoto decoded(photo, {});
-  for (int edge : edges) {
-    const auto result = decoded.Result({TSizeKind::skLongEdge, edge}, 90);
-    ReplaceFileWith((out / ("result " + std::to_string(edge) + ".jpg")).string(), result->bytes);
-  }
+  ProcessPhoto(request);
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 

@@ -14,8 +14,9 @@
 #include "Warnings.h"
 
 const char* const UsageText =
-    "usage: vizuvod-batch (--percent P | --width N | --height N) [OPTION]... "
-    "(FOLDER | --files-from FILE)\n";
+    "usage: vizuvod-batch (--percent P | --width N | --height N | --fit WxH | --long-edge N)... "
+    "[OPTION]...\n"
+    "                     (FOLDER | --files-from FILE)\n";
 
 const char* const VersionText = "vizuvod-batch (Fotrix Vizuvod) " VIZUVOD_VERSION "\n";
 
@@ -27,10 +28,32 @@ Photos are the files directly inside FOLDER whose names end in .jpg in any lette
 hidden ones (names starting with '.'); they are processed in case-blind name order. FOLDER is
 used as typed, so earlier "Resize of " files are photos too.
 
-One of:
+Sizes (at least one; each may be given several times, and every size of a photo is made from
+one decode of it, byte for byte what a run of that size alone writes):
   --percent P   P % of each photo's width and height (P > 0, not 100)
   --width N     N pixels wide, proportions kept (the wizard's "По ширине")
   --height N    N pixels high, proportions kept (the wizard's "По высоте")
+  --fit WxH     inside a box W wide and H high, proportions kept: exactly the --width W run
+                when the width reaches its edge first, else the --height H run; the width
+                decides a tie (a photo of the box's own proportions)
+  --long-edge N the longer side becomes N: the --width N run, or --height N for a photo
+                higher than wide; the width decides a square photo
+With several sizes, --name must tell them apart with {width}, {height} or {size}.
+
+What results carry:
+  --quality Q   JPEG quality of the results, 1 to 100 (default 90, the wizard's)
+  --no-enlarge  a photo already at or below a size is written at its own size (the
+                wizard's path for a size equal to the photo's), never larger
+  --keep-metadata
+                the photo's EXIF, XMP and IPTC data and its ICC colour profile go into
+                each result: the EXIF pixel size is set to the result's, the EXIF thumbnail
+                (a picture of the photo as it was) is left out, the orientation tag is
+                kept. A photo whose metadata cannot be read or written is still resized,
+                with a warning
+  --auto-orient the photo's EXIF orientation (any of the eight) is applied to its pixels
+                before resizing, so sizes mean the upright picture's sides; with
+                --keep-metadata the result's orientation tag is then 1
+
 Options:
   --jobs N      photos processed at once (default: the number of cores); the files written
                 are the same for any N; each job holds one photo's images in memory
@@ -65,7 +88,7 @@ Where results go:
   --name PATTERN
                 the result's file name: {name} the photo's file name, {stem} that name
                 without its extension, {ext} the extension without the dot, {width} and
-                {height} the result's size. The default is "Resize of {name}", or {name}
+                {height} the result's size, {size} the two as WIDTHxHEIGHT. The default is "Resize of {name}", or {name}
                 with --output. A pattern may not hold '/'. When two photos would get the
                 same result, the second one fails and nothing is overwritten.
   --skip-existing
@@ -83,7 +106,8 @@ Where results go:
 Progress goes to standard error: a bar on a terminal, one line per photo otherwise. A failure
 reads as the wizard's error box would, after the photo's path, with the system's reason after
 a file error ("Cannot create file X: Permission denied"). Control characters and escape
-sequences in names are printed as escapes ("\n", "\x1b"). The summary goes to standard output.
+sequences in names are printed as escapes ("\n", "\x1b"). Warnings of metadata that could
+not be carried are shown even with --quiet. The summary goes to standard output.
 A reader of the output that goes away (| head) stops the progress, not the photos.
 
 Ctrl-C, SIGTERM or SIGHUP stops cleanly: photos being written are finished, no new one is
@@ -100,6 +124,8 @@ for a usage error; 128 + the signal when stopped by one (130 for Ctrl-C, 143 for
 Examples:
   vizuvod-batch --width 1024 --jobs 2 ~/Фото/Отпуск
   vizuvod-batch --height 600 --recursive --output /srv/small --skip-existing /srv/archive
+  vizuvod-batch --long-edge 2048 --long-edge 1024 --long-edge 320 --name "{stem}-{size}.{ext}" \
+                --keep-metadata --auto-orient ~/Фото/Галерея
   find /srv/archive -name '*.jpg' -print0 |
     vizuvod-batch --percent 25 --files-from - --null --output /srv/thumbs
   parallel vizuvod-batch --shard {}/4 --width 800 --recursive \
@@ -125,6 +151,12 @@ enum TOptionId : int {
   oiKeepDate,
   oiVersion,
   oiStrict,
+  oiFit,
+  oiLongEdge,
+  oiQuality,
+  oiNoEnlarge,
+  oiKeepMetadata,
+  oiAutoOrient,
 };
 
 const option LongOptions[] = {
@@ -147,6 +179,12 @@ const option LongOptions[] = {
     {"keep-date", no_argument, nullptr, oiKeepDate},
     {"version", no_argument, nullptr, oiVersion},
     {"strict", no_argument, nullptr, oiStrict},
+    {"fit", required_argument, nullptr, oiFit},
+    {"long-edge", required_argument, nullptr, oiLongEdge},
+    {"quality", required_argument, nullptr, oiQuality},
+    {"no-enlarge", no_argument, nullptr, oiNoEnlarge},
+    {"keep-metadata", no_argument, nullptr, oiKeepMetadata},
+    {"auto-orient", no_argument, nullptr, oiAutoOrient},
     {nullptr, 0, nullptr, 0},
 };
 const char* const ShortOptions = ":j:qh";
@@ -197,6 +235,23 @@ void ParseShard(const std::string& text, TOptions& options) {
   options.shardCount = static_cast<unsigned>(n);
 }
 
+// The refusals the wizard makes before a run, for every size; several sizes
+// need names that tell them apart.
+void CheckSizes(const TOptions& options) {
+  if (options.sizes.empty())
+    throw TUsageError{"give one of --percent, --width, --height, --fit and --long-edge"};
+  for (const TSizeRequest& size : options.sizes) {
+    // A fit or a long edge becomes a width or a height; its value is what counts here.
+    const TFixedSettings settings = WizardSettingsFor(size, 1, 1, false);
+    if (const auto warning = RunSettingsWarning(settings)) throw TUsageError{*warning};
+    if (settings.Mode() == TResizeMode::rmPercent && settings.P() == 100)
+      throw TUsageError{Percent100Warning};
+  }
+  if (options.sizes.size() > 1 && !(options.name && TNamePattern(*options.name).UsesSize()))
+    throw TUsageError{
+        "several sizes need a --name with {width}, {height} or {size} to tell them apart"};
+}
+
 }  // namespace
 
 bool WantsHelp(int argc, char** argv) { return Wants(argc, argv, "--help", "-h"); }
@@ -204,9 +259,10 @@ bool WantsVersion(int argc, char** argv) { return Wants(argc, argv, "--version",
 
 TOptions ParseOptions(int argc, char** argv) {
   TOptions options;
-  auto mode = [&](TFixedSettings settings) {
-    if (options.settings) throw TUsageError{"give only one of --percent, --width and --height"};
-    options.settings = settings;
+  auto size = [&](TSizeRequest request) {
+    if (std::find(options.sizes.begin(), options.sizes.end(), request) != options.sizes.end())
+      throw TUsageError{"the same size is given twice"};
+    options.sizes.push_back(request);
   };
 
   opterr = 0;
@@ -218,13 +274,38 @@ TOptions ParseOptions(int argc, char** argv) {
     const std::string value = optarg ? optarg : "";
     switch (id) {
       case oiPercent:
-        mode(TFixedSettings::Percent(ParseNumber(name, value)));
+        size({TSizeKind::skPercent, ParseNumber(name, value)});
         break;
       case oiWidth:
-        mode(TFixedSettings::FitWidth(ParseNumber(name, value)));
+        size({TSizeKind::skWidth, ParseNumber(name, value)});
         break;
       case oiHeight:
-        mode(TFixedSettings::FitHeight(ParseNumber(name, value)));
+        size({TSizeKind::skHeight, ParseNumber(name, value)});
+        break;
+      case oiLongEdge:
+        size({TSizeKind::skLongEdge, ParseNumber(name, value)});
+        break;
+      case oiFit: {
+        const auto box = ParseFitBox(value);
+        if (!box)
+          throw TUsageError{"--fit needs WIDTHxHEIGHT in pixels, such as 1024x768, not \"" +
+                            value + "\""};
+        size(*box);
+        break;
+      }
+      case oiQuality:
+        options.quality = ParseNumber(name, value);
+        if (options.quality < 1 || options.quality > 100)
+          throw TUsageError{"--quality needs a number from 1 to 100"};
+        break;
+      case oiNoEnlarge:
+        options.noEnlarge = true;
+        break;
+      case oiKeepMetadata:
+        options.keepMetadata = true;
+        break;
+      case oiAutoOrient:
+        options.autoOrient = true;
         break;
       case 'j': {
         const int jobs = ParseNumber(name, value);
@@ -301,11 +382,7 @@ TOptions ParseOptions(int argc, char** argv) {
     if (options.null) throw TUsageError{"--null goes with --files-from"};
   }
 
-  if (!options.settings) throw TUsageError{"give one of --percent, --width and --height"};
-  // The same refusals the wizard makes before a run.
-  if (const auto warning = RunSettingsWarning(*options.settings)) throw TUsageError{*warning};
-  if (options.settings->Mode() == TResizeMode::rmPercent && options.settings->P() == 100)
-    throw TUsageError{Percent100Warning};
+  CheckSizes(options);
   if (options.jobs == 0) options.jobs = std::max(1u, std::thread::hardware_concurrency());
   return options;
 }

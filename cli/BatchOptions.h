@@ -5,10 +5,17 @@
 #include <optional>
 #include <string>
 
+#include <vector>
+
 #include "BatchRun.h"
+#include "TargetSize.h"
 
 struct TOptions {
-  std::optional<TFixedSettings> settings;
+  std::vector<TSizeRequest> sizes;  // at least one once parsed; each a result of every photo
+  int quality = 0;                  // 1-100; 0 keeps the codec's 90
+  bool keepMetadata = false;
+  bool autoOrient = false;
+  bool noEnlarge = false;
   unsigned jobs = 0;  // 0 until parsed: then at least 1
   bool keepGoing = false;
   bool quiet = false;

@@ -134,7 +134,7 @@ void TParallelRun::WorkPhotos() {
     const TJobResult result = job_(index);
     std::lock_guard lock(mutex_);
     finished_[index] = true;
-    progress_.Finished(photos_[index], result.error, result.warning);
+    progress_.Finished(photos_[index], result.error, result.warning, result.metadataWarnings);
     ++counts_[static_cast<int>(result.status)];
     if (!result.warning.empty()) damaged_.push_back(result.warning);
     if (result.status == TJobStatus::jsFailed) {

@@ -111,7 +111,13 @@ void TPhotoJobs::Claim(std::size_t i, const std::string& result) {
 
 bool TPhotoJobs::Proceed(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan) {
   bool allThere = !plan.results.empty();
-  for (const TResultOutcome& r : plan.results) {
+  for (std::size_t k = 0; k < plan.results.size(); ++k) {
+    const TResultOutcome& r = plan.results[k];
+    // Two sizes that come out alike for this photo but were made differently
+    // (--width 800 and --height 600 of a 4:3 photo) would overwrite each other.
+    for (std::size_t j = 0; j < k; ++j)
+      if (plan.results[j].path == r.path)
+        throw TRefusal(r.path + " is the result of two of the sizes; it is written by neither");
     Claim(i, r.path);
     struct stat there;
     const bool exists = ::stat(r.path.c_str(), &there) == 0;
@@ -139,13 +145,22 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
   TJobResult job;
   TPhotoRequest request;
   request.photo = photo;
-  TResultRequest result{&*options_.settings, {}, 0};
+  request.keepMetadata = options_.keepMetadata;
+  request.autoOrient = options_.autoOrient;
   const std::string relative = photos_.Relative(i);
-  if (newNaming_)
-    result.path = [&](const std::string& p, int w, int h) {
-      return place_.Path(p, relative, w, h);
-    };
-  request.results.push_back(std::move(result));
+  for (const TSizeRequest& size : options_.sizes) {
+    // Resolved against each photo's (upright) size: a fit or a long edge
+    // becomes that photo's width or height run.
+    TResultRequest result{nullptr, {}, options_.quality,
+                          [&, size](int width, int height) {
+                            return WizardSettingsFor(size, width, height, options_.noEnlarge);
+                          }};
+    if (newNaming_)
+      result.path = [&](const std::string& p, int w, int h) {
+        return place_.Path(p, relative, w, h);
+      };
+    request.results.push_back(std::move(result));
+  }
   request.refuseDamaged = options_.strict;
 
   bool proceeded = true;
@@ -170,6 +185,8 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
       job.status = TJobStatus::jsWritten;
     if (!job.outcome.warnings.empty())
       job.warning = photo + ": written from damaged data: " + job.outcome.warnings.front();
+    for (const std::string& warning : job.outcome.metadataWarnings)
+      job.metadataWarnings.push_back(photo + ": " + warning);
     if (options_.keepDate && job.status == TJobStatus::jsWritten) {
       const timespec times[2] = {photoInfo.st_atim, photoInfo.st_mtim};
       for (const TResultOutcome& r : job.outcome.results)

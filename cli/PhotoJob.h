@@ -32,6 +32,7 @@ struct TJobResult {
   std::string error;    // "<photo>: <text>" as the wizard's error box reads
   std::string warning;  // "<photo>: written from damaged data: <text>", or ""
   TPhotoOutcome outcome;
+  std::vector<std::string> metadataWarnings;  // "<photo>: <text>": metadata not carried
   double seconds = 0;
 };
 

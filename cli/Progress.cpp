@@ -49,12 +49,17 @@ TProgress::TProgress(std::size_t total, bool quiet)
 
 void TProgress::Started(const std::string& photo) { current_ = photo; }
 
-void TProgress::Finished(const std::string& photo, const std::string& error, const std::string& warning) {
+void TProgress::Finished(const std::string& photo, const std::string& error, const std::string& warning,
+                         const std::vector<std::string>& metadataWarnings) {
   ++done_;
+  warnings_.insert(warnings_.end(), metadataWarnings.begin(), metadataWarnings.end());
   if (!quiet_) pending_.push_back({photo, error, warning});
 }
 
 void TProgress::Show() {
+  for (const std::string& warning : warnings_)
+    std::cerr << (terminal_ ? "\r\033[K" : "") << "warning: " << PrintableText(warning) << "\n";
+  warnings_.clear();
   if (terminal_)
     DrawBar();
   else if (!quiet_)

@@ -20,7 +20,9 @@ class TProgress {
 
   // The run calls these under its own lock, from any thread.
   void Started(const std::string& photo);
-  void Finished(const std::string& photo, const std::string& error, const std::string& warning = {});
+  // Metadata warnings are shown even when quiet: something asked for was not done.
+  void Finished(const std::string& photo, const std::string& error, const std::string& warning = {},
+                const std::vector<std::string>& metadataWarnings = {});
   // Brings the display up to date; called by the run's watching thread.
   void Show();
   // Clears the bar from the terminal at the end of the run.
@@ -38,6 +40,7 @@ class TProgress {
   const bool terminal_;
   const Clock::time_point started_;
   std::vector<TFinished> pending_;  // finished since the last Show
+  std::vector<std::string> warnings_;  // not shown yet
   std::size_t done_ = 0;
   std::size_t shown_ = 0;
   std::string current_;

@@ -7,13 +7,20 @@ namespace {
 const struct {
   const char* text;
   int field;
-} Fields[] = {{"{name}", 1}, {"{stem}", 2}, {"{ext}", 3}, {"{width}", 4}, {"{height}", 5}};
+} Fields[] = {{"{name}", 1},  {"{stem}", 2},   {"{ext}", 3},
+               {"{width}", 4}, {"{height}", 5}, {"{size}", 6}};
 
 bool IsDigits(const std::string& s) {
   if (s.empty()) return false;
   for (char c : s)
     if (c < '0' || c > '9') return false;
   return true;
+}
+
+// "<digits>x<digits>", as {size} writes it.
+bool IsSize(const std::string& s) {
+  const std::size_t x = s.find('x');
+  return x != std::string::npos && IsDigits(s.substr(0, x)) && IsDigits(s.substr(x + 1));
 }
 
 }  // namespace
@@ -46,7 +53,7 @@ TNamePattern::TNamePattern(const std::string& text) {
         break;
       }
       if (!known)
-        throw TUsageError{"--name knows {name}, {stem}, {ext}, {width} and {height}, not \"" +
+        throw TUsageError{"--name knows {name}, {stem}, {ext}, {width}, {height} and {size}, not \"" +
                           text.substr(at, text.find('}', at) - at + 1) + "\""};
       continue;
     }
@@ -79,6 +86,9 @@ std::string TNamePattern::Apply(const std::string& name, int width, int height) 
       case TField::tfHeight:
         out += std::to_string(height);
         break;
+      case TField::tfSize:
+        out += std::to_string(width) + "x" + std::to_string(height);
+        break;
     }
   }
   return out;
@@ -87,8 +97,8 @@ std::string TNamePattern::Apply(const std::string& name, int width, int height) 
 // What the fields matched so far stand for; a field met twice must match the
 // same text both times.
 struct TNamePattern::TBound {
-  std::string value[6];
-  bool set[6] = {};
+  std::string value[7];
+  bool set[7] = {};
 };
 
 bool TNamePattern::IsResultAmong(const std::string& file,
@@ -133,6 +143,10 @@ bool TNamePattern::Match(const std::string& file, std::size_t at, std::size_t pa
   for (std::size_t end = at + 1; end <= file.size(); ++end) {
     std::string v = file.substr(at, end - at);
     if ((p.field == TField::tfWidth || p.field == TField::tfHeight) && !IsDigits(v)) break;
+    if (p.field == TField::tfSize && !IsSize(v)) {
+      if (!IsDigits(v) && !(IsDigits(v.substr(0, v.size() - 1)) && v.back() == 'x')) break;
+      continue;  // digits, or digits and the 'x', may still grow into a size
+    }
     bound.value[f] = std::move(v);
     bound.set[f] = true;
     if (Match(file, end, part + 1, bound, names, stems)) return true;

@@ -1,5 +1,5 @@
 // How vizuvod-batch names a result: a pattern such as "Resize of {name}" or
-// "{stem}-{width}x{height}.{ext}", applied to the photo's file name and the
+// "{stem}-{size}.{ext}", applied to the photo's file name and the
 // result's size; and the reverse, telling whether a file in a photo folder
 // is the result an earlier run made of another photo there.
 #pragma once
@@ -25,7 +25,7 @@ class TNamePattern {
                      const std::unordered_set<std::string>& stems) const;
 
  private:
-  enum class TField { tfText, tfName, tfStem, tfExt, tfWidth, tfHeight };
+  enum class TField { tfText, tfName, tfStem, tfExt, tfWidth, tfHeight, tfSize };
   struct TPart {
     TField field;
     std::string text;  // for tfText

@@ -10,7 +10,10 @@
 #include "EnlargeArithmetic.h"
 #include "EnlargeBitmap.h"
 #include "Errors.h"
+#include "JpegFiles.h"
 #include "JpegImage.h"
+#include "Orientation.h"
+#include "PhotoMetadata.h"
 #include "ShrinkBitmap.h"
 #include "Warnings.h"
 
@@ -127,6 +130,11 @@ std::optional<TCase> SelectCase(int k, const TRunSettings& settings, int SW, int
   return c;
 }
 
+bool SameSettings(const TFixedSettings& a, const TFixedSettings& b) {
+  return a.mode == b.mode && a.percent == b.percent && a.pixels == b.pixels &&
+         a.fitSide == b.fitSide;
+}
+
 std::string ResultPath(const TResultRequest& result, const std::string& photo, int width,
                        int height) {
   return result.path ? result.path(photo, width, height) : ResizedPhotoPath(photo);
@@ -142,13 +150,45 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
   outcome.height = J.Height();
   outcome.bytes = J.Data() ? J.Data()->bytes.size() : 0;
 
-  if (request.proceed) {
+  // Read from the bytes already loaded; metadata that cannot be read costs
+  // a warning, never the photo.
+  TPhotoMetadata metadata;
+  if (request.keepMetadata || request.autoOrient) {
+    metadata = TPhotoMetadata::Read(J.Data()->bytes);
+    if (!metadata.Warning().empty()) outcome.metadataWarnings.push_back(metadata.Warning());
+  }
+  const int orientation = request.autoOrient ? metadata.Orientation() : UprightOrientation;
+  const int uprightWidth = SwapsSides(orientation) ? outcome.height : outcome.width;
+  const int uprightHeight = SwapsSides(orientation) ? outcome.width : outcome.height;
+  std::vector<TFixedSettings> resolved(request.results.size());
+  for (std::size_t i = 0; i < request.results.size(); ++i)
+    if (request.results[i].settingsFor)
+      resolved[i] = request.results[i].settingsFor(uprightWidth, uprightHeight);
+  auto settingsOf = [&](std::size_t i) -> const TRunSettings& {
+    return request.results[i].settingsFor ? resolved[i] : *request.results[i].settings;
+  };
+  // Two sizes may come to the same for a photo (a long edge of 2048 and of
+  // 1024 for a small photo not enlarged): same settings and name, same
+  // bytes, so the later one is skipped instead of written twice. Equal
+  // settings give equal sizes, so the names compare alike at any size.
+  std::vector<bool> repeated(request.results.size());
+  for (std::size_t i = 0; i < request.results.size(); ++i)
+    for (std::size_t j = 0; j < i && request.results[i].settingsFor; ++j)
+      if (request.results[j].settingsFor && SameSettings(resolved[i], resolved[j]) &&
+          ResultPath(request.results[i], request.photo, 0, 0) ==
+              ResultPath(request.results[j], request.photo, 0, 0))
+        repeated[i] = true;
+
+  // A file without a header (zero bytes) has no size to plan with; its
+  // decoding below fails with the codec's own reason.
+  if (request.proceed && outcome.width > 0 && outcome.height > 0) {
     TPhotoOutcome plan = outcome;
-    for (const TResultRequest& result : request.results)
-      for (int k = 0; k < 4; ++k)
-        if (const auto c = SelectCase(k, *result.settings, outcome.width, outcome.height))
+    for (std::size_t i = 0; i < request.results.size(); ++i)
+      for (int k = 0; k < 4 && !repeated[i]; ++k)
+        if (const auto c = SelectCase(k, settingsOf(i), uprightWidth, uprightHeight))
           plan.results.push_back(
-              {ResultPath(result, request.photo, c->width, c->height), c->width, c->height, 0});
+              {ResultPath(request.results[i], request.photo, c->width, c->height), c->width,
+               c->height, 0});
     if (!request.proceed(plan)) return plan;
   }
 
@@ -156,28 +196,43 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
   source->Assign(J);
   outcome.warnings = J.Warnings();
   if (request.refuseDamaged && !outcome.warnings.empty()) throw EDamagedPhoto(outcome.warnings.front());
+  if (orientation != UprightOrientation) *source = OrientedBitmap(*source, orientation);
   const int defaultQuality = J.settings.compressionQuality;
-  for (const TResultRequest& result : request.results) {
+  for (std::size_t i = 0; i < request.results.size(); ++i) {
+    if (repeated[i]) continue;
+    const TResultRequest& result = request.results[i];
     // EnlargeBitmap replaces S and leaves the decoded photo to the next result.
     std::shared_ptr<TBitmap> S = source;
     for (int k = 0; k < 4; ++k) {
-      const auto c = SelectCase(k, *result.settings, S->Width(), S->Height());
+      const auto c = SelectCase(k, settingsOf(i), S->Width(), S->Height());
       if (!c) continue;
       TBitmap D;
       TBitmap* R = nullptr;
       if (c->shrink) {
+        // ShrinkBitmap converts a palette source to 24 bits in place; a copy
+        // (sharing the pixels otherwise) keeps the decoded photo as it was.
+        TBitmap from = *S;
         D.SetSize(c->width, c->height);
-        ShrinkBitmap(*S, D, R, hooks);
+        ShrinkBitmap(from, D, R, hooks);
       } else {
         EnlargeBitmap(S, c->mode, c->scaleX, c->scaleY, c->toWidth, c->toHeight, hooks);
         R = S.get();
       }
       J.Assign(*R);
       J.settings.compressionQuality = result.quality > 0 ? result.quality : defaultQuality;
-      TResultOutcome written{ResultPath(result, request.photo, R->Width(), R->Height()), R->Width(),
-                             R->Height(), 0};
-      J.SaveToFile(written.path);
-      written.bytes = J.Data() ? J.Data()->bytes.size() : 0;
+      TResultOutcome written{ResultPath(result, request.photo, R->Width(), R->Height()),
+                             R->Width(), R->Height(), 0};
+      if (request.keepMetadata) {
+        std::string warning;
+        const std::vector<std::uint8_t> bytes = metadata.WrittenInto(
+            J.EncodedBytes(), R->Width(), R->Height(), request.autoOrient, warning);
+        if (!warning.empty()) outcome.metadataWarnings.push_back(warning);
+        ReplaceFileWith(written.path, bytes);
+        written.bytes = bytes.size();
+      } else {
+        J.SaveToFile(written.path);
+        written.bytes = J.Data() ? J.Data()->bytes.size() : 0;
+      }
       outcome.results.push_back(std::move(written));
     }
   }
@@ -187,7 +242,7 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
 bool ResizePhoto(const std::string& path, const TRunSettings& settings, const TRowHooks& hooks) {
   TPhotoRequest request;
   request.photo = path;
-  request.results.push_back({&settings, {}, 0});
+  request.results.push_back({&settings, {}, 0, {}});
   return !ProcessPhoto(request, hooks).results.empty();
 }
 

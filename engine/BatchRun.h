@@ -102,6 +102,9 @@ struct TResultRequest {
   TResultNamer path;
   // The JPEG quality of the result; 0 keeps the codec's default.
   int quality = 0;
+  // When set, it stands for settings: the settings for a photo of this size
+  // (upright when auto-orienting), for sizes that depend on the photo.
+  std::function<TFixedSettings(int width, int height)> settingsFor;
 };
 
 struct TResultOutcome {
@@ -117,6 +120,8 @@ struct TPhotoOutcome {
   // The library's warnings when it completed damaged data (a cut, corrupt
   // bytes): the results were written from what it could read.
   std::vector<std::string> warnings;
+  // Metadata that could not be read or written; the results are made anyway.
+  std::vector<std::string> metadataWarnings;
 };
 
 // One photo and the results to make of it: each result starts from the
@@ -134,6 +139,12 @@ struct TPhotoRequest {
   // Refuse a photo the library had to complete (EDamagedPhoto) instead of
   // writing results from it. The wizard writes them, as it always has.
   bool refuseDamaged = false;
+  // The photo's EXIF, XMP, IPTC and ICC profile go into each result, with
+  // the EXIF pixel size set to the result's and the EXIF thumbnail dropped.
+  bool keepMetadata = false;
+  // The EXIF orientation is applied to the decoded pixels before resizing,
+  // so sizes mean the upright picture's sides; a kept tag then says 1.
+  bool autoOrient = false;
 };
 
 // One photo's step: load, decode, resample by each result's settings, encode,

@@ -138,7 +138,8 @@ std::vector<std::uint8_t> TPhotoMetadata::WrittenInto(const std::vector<std::uin
     if (io.open() != 0) throw Exiv2::Error(Exiv2::kerDataSourceOpenFailed, "memory");
     const Exiv2::DataBuf written = io.read(long(io.size()));
     io.close();
-    if (log.empty()) return std::vector<std::uint8_t>(written.pData_, written.pData_ + written.size_);
+    if (log.empty())
+      return std::vector<std::uint8_t>(written.pData_, written.pData_ + written.size_);
   } catch (const std::exception& error) {
     log = error.what();
   }

@@ -1,19 +1,11 @@
-// Target sizes of vizuvod-batch and the wizard's resampling of one decoded
-// picture. The size arithmetic is the batch run's: extended precision,
-// halves rounded to even, so the sizes (and therefore the bytes) match.
+// Target sizes of vizuvod-batch: a fit or a long edge picks the side that
+// decides, compared exactly in integers; the size itself is then the
+// wizard's own arithmetic, in the batch run.
 #include "TargetSize.h"
 
-#include <cmath>
-#include <memory>
-
-#include "EnlargeBitmap.h"
-#include "Errors.h"
-#include "ShrinkBitmap.h"
+#include <cstdint>
 
 namespace {
-
-int RoundHalfEven(long double value) { return static_cast<int>(std::nearbyint(value)); }
-int AtLeastOne(int side) { return side < 1 ? 1 : side; }
 
 std::optional<int> PositiveNumber(const std::string& text) {
   if (text.empty() || text.size() > 9) return std::nullopt;
@@ -24,22 +16,6 @@ std::optional<int> PositiveNumber(const std::string& text) {
   }
   if (value <= 0) return std::nullopt;
   return value;
-}
-
-TBitmap Shrunk(const TBitmap& source, int width, int height, const TRowHooks& hooks) {
-  TBitmap S = source;  // shares the pixels; a grey picture is converted in the copy only
-  TBitmap D;
-  TBitmap* R = nullptr;
-  D.SetSize(width, height);
-  ShrinkBitmap(S, D, R, hooks);
-  return std::move(*R);
-}
-
-TBitmap Enlarged(const TBitmap& source, const std::string& mode, float scaleX, float scaleY,
-                 float width, float height, const TRowHooks& hooks) {
-  auto V = std::make_shared<TBitmap>(source);
-  EnlargeBitmap(V, mode, scaleX, scaleY, width, height, hooks);
-  return std::move(*V);
 }
 
 }  // namespace
@@ -53,8 +29,7 @@ std::optional<TSizeRequest> ParseFitBox(const std::string& text) {
   return TSizeRequest{TSizeKind::skFit, *width, *height};
 }
 
-TFixedSettings WizardSettingsFor(const TSizeRequest& size, int width, int height,
-                                 bool noEnlarge) {
+TFixedSettings WizardSettingsFor(const TSizeRequest& size, int width, int height, bool noEnlarge) {
   TFixedSettings s;
   switch (size.kind) {
     case TSizeKind::skPercent: s = TFixedSettings::Percent(size.value); break;
@@ -79,38 +54,4 @@ TFixedSettings WizardSettingsFor(const TSizeRequest& size, int width, int height
                                                           : width <= s.pixels;
   if (!atOrBelow) return s;
   return byHeight ? TFixedSettings::FitHeight(height) : TFixedSettings::FitWidth(width);
-}
-
-std::optional<TBitmap> ResampledPicture(const TBitmap& S, const TRunSettings& settings,
-                                        const TRowHooks& hooks) {
-  if (const auto warning = RunSettingsWarning(settings)) throw EInvalidArgument(*warning);
-  if (settings.Mode() == TResizeMode::rmPercent) {
-    const int P = settings.P();
-    if (P < 100) {
-      const long double scale = P / 100.0L;
-      return Shrunk(S, AtLeastOne(RoundHalfEven(S.Width() * scale)),
-                    AtLeastOne(RoundHalfEven(S.Height() * scale)), hooks);
-    }
-    if (P > 100) {
-      const float scale = static_cast<float>(P / 100.0L);
-      return Enlarged(S, "percent", scale, scale, 0, 0, hooks);
-    }
-    return std::nullopt;
-  }
-  const int N = settings.N();
-  if (settings.FitSideText() == settings.FitSideItem(0)) {
-    if (S.Width() > N) {
-      const long double ratio = static_cast<long double>(N) / S.Width();
-      return Shrunk(S, N, AtLeastOne(RoundHalfEven(ratio * S.Height())), hooks);
-    }
-    return Enlarged(S, "size", 0, 0, static_cast<float>(N), 0, hooks);
-  }
-  if (settings.FitSideText() == settings.FitSideItem(1)) {
-    if (S.Height() > N) {
-      const long double ratio = static_cast<long double>(N) / S.Height();
-      return Shrunk(S, AtLeastOne(RoundHalfEven(ratio * S.Width())), N, hooks);
-    }
-    return Enlarged(S, "size", 0, 0, 0, static_cast<float>(N), hooks);
-  }
-  return std::nullopt;
 }

@@ -1,14 +1,13 @@
 // The sizes vizuvod-batch offers beyond the wizard's (a box to fit in, the
-// long edge), each turned into the wizard's own settings for one photo, so a
-// result of such a size is byte for byte the wizard's result of that size.
+// long edge, never enlarging), each turned into the wizard's own settings for
+// one photo, so a result of such a size is byte for byte the wizard's result
+// of that size.
 #pragma once
 
 #include <optional>
 #include <string>
 
 #include "BatchRun.h"
-#include "Bitmap.h"
-#include "RowHooks.h"
 
 enum class TSizeKind {
   skPercent,   // the wizard's percentage
@@ -35,10 +34,3 @@ std::optional<TSizeRequest> ParseFitBox(const std::string& text);
 // With noEnlarge, a photo already at or below the target is given the
 // settings of its own size (the enlarging path at a scale of exactly 1).
 TFixedSettings WizardSettingsFor(const TSizeRequest& size, int width, int height, bool noEnlarge);
-
-// The wizard's resampling for fixed settings, on a decoded picture that is
-// left as it is: the result picture, or nothing when these settings write
-// nothing (a percentage of 100, an unknown fit side). EInvalidArgument with
-// the settings warning for values of 0 or less.
-std::optional<TBitmap> ResampledPicture(const TBitmap& source, const TRunSettings& settings,
-                                        const TRowHooks& hooks = {});

@@ -128,7 +128,7 @@ TEST(ArchiveBatch, RefusedPatternsAndResultsThatWouldCollide) {
   TempDir root, out;
   MakeArchive(root.path());
   const std::string folder = root.path().string();
-  for (const char* pattern : {"a/{name}", "{size}.jpg", "", ".."}) {
+  for (const char* pattern : {"a/{name}", "{dpi}.jpg", "", ".."}) {
     const TResult r = RunBatch({"--percent", "50", "--name", pattern, folder});
     EXPECT_EQ(r.exitCode, 2) << pattern << r.err;
   }

@@ -175,6 +175,15 @@ TEST(VizuvodBatch, UsageErrorsExitWithTwoAndWriteNothing) {
       {"--percent", "50", "--colour", folder},
       {"--percent", "50", folder, folder},
       {"--percent"},
+      {"--percent", "50", "--width", "10", folder},  // several sizes, one name
+      {"--width", "10", "--width", "10", "--name", "{stem}{size}", folder},
+      {"--long-edge", "0", folder},
+      {"--fit", "10", folder},
+      {"--fit", "0x10", folder},
+      {"--width", "10", "--quality", "0", folder},
+      {"--width", "10", "--quality", "101", folder},
+      {"--width", "10", "--name", "small/{name}", folder},
+      {"--width", "10", "--name", "{name}{dpi}", folder},
   };
   for (const auto& args : cases) {
     std::string shown;
@@ -190,11 +199,45 @@ TEST(VizuvodBatch, UsageErrorsExitWithTwoAndWriteNothing) {
   EXPECT_NE(RunBatch({"--width", "0", folder}).err.find("больше нуля"), std::string::npos);
 }
 
+TEST(VizuvodBatch, SeveralSizesInOneRunEqualOneRunEach) {
+  const std::vector<std::vector<std::string>> sizes = {
+      {"--long-edge", "40"}, {"--width", "20"}, {"--fit", "30x10"}, {"--percent", "150"}};
+  const std::vector<std::string> common = {"--name", "{stem} {size}.{ext}", "--quality", "80",
+                                           "--quiet"};
+  TempDir multi, expected;
+  const std::vector<std::string> photos = MakePhotos(multi, 3);
+  std::vector<std::string> args = common;
+  std::size_t results = 0;
+  for (const auto& size : sizes) {
+    args.insert(args.end(), size.begin(), size.end());
+    TempDir single;
+    MakePhotos(single, 3);
+    std::vector<std::string> one = common;
+    one.insert(one.end(), size.begin(), size.end());
+    one.push_back(single.path().string());
+    ASSERT_EQ(RunBatch(one).exitCode, 0);
+    for (const std::string& photo : photos) fs::remove(single / photo);
+    for (const auto& e : fs::directory_iterator(single.path())) {
+      ++results;
+      fs::copy_file(e.path(), expected / e.path().filename().string());
+    }
+  }
+  EXPECT_EQ(results, 3 * sizes.size());
+  args.push_back(multi.path().string());
+  const TResult r = RunBatch(args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const auto& e : fs::directory_iterator(expected.path()))
+    EXPECT_EQ(ReadFile(multi / e.path().filename().string()), ReadFile(e.path())) << e.path();
+  EXPECT_TRUE(fs::exists(multi / "photo 10 72x54.jpg"));  // 150 % of 48 x 36
+}
+
 TEST(VizuvodBatch, HelpAndFoldersWithoutPhotos) {
   const TResult help = RunBatch({"--help"});
   EXPECT_EQ(help.exitCode, 0);
-  for (const char* word : {"--percent", "--width", "--height", "--jobs", "--keep-going", "--quiet",
-                           "Resize of", "Ctrl-C", "Exit status"})
+  for (const char* word :
+       {"--percent", "--width", "--height", "--jobs", "--keep-going", "--quiet", "Resize of",
+        "Ctrl-C", "Exit status", "--fit", "--long-edge", "--name", "{size}", "--quality",
+        "--no-enlarge", "--keep-metadata", "--auto-orient", "decides a tie"})
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
 
   TempDir dir;

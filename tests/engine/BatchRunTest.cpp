@@ -371,7 +371,7 @@ TEST(ProcessPhoto, SeveralResultsPlannedThenWrittenLikeSingleOnes) {
   const TResultNamer named = [](const std::string& p, int w, int h) {
     return p + "." + std::to_string(w) + "x" + std::to_string(h) + ".jpg";
   };
-  TPhotoRequest request{photo, {{&half, named, 0}, {&wide, named, 75}}, {}};
+  TPhotoRequest request{photo, {{&half, named, 0, {}}, {&wide, named, 75, {}}}, {}};
 
   std::vector<TResultOutcome> planned;
   request.proceed = [&](const TPhotoOutcome& plan) {

@@ -48,7 +48,8 @@ TEST(Orientation, StoredCornersLandWhereViewersShowThem) {
   };
   for (TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf8bit, TPixelFormat::pfDevice})
     for (const auto& c : cases) {
-      SCOPED_TRACE(testing::Message() << "orientation " << c.orientation << " format " << int(format));
+      SCOPED_TRACE(testing::Message()
+                   << "orientation " << c.orientation << " format " << int(format));
       const TBitmap stored = Numbered(5, 3, format);
       const TBitmap upright = OrientedBitmap(stored, c.orientation);
       ASSERT_EQ(upright.PixelFormat(), format);
@@ -74,9 +75,4 @@ TEST(Orientation, EveryTurnIsUndoneByItsInverse) {
                                  std::size_t(7) * TBitmap::BitsPerPixel(format) / 8));
       EXPECT_EQ(back.Palette(), stored.Palette());
     }
-}
-
-TEST(Orientation, UnknownValuesLeaveThePictureAsStored) {
-  const TBitmap stored = Numbered(4, 2, TPixelFormat::pf24bit);
-  for (int o : {0, 1, 9, -3}) EXPECT_TRUE(OrientedBitmap(stored, o).SharesPixelsWith(stored)) << o;
 }
