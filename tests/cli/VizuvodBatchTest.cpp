@@ -1,5 +1,6 @@
 // vizuvod-batch run as a user runs it: the files it writes (the same as the
 // wizard's, whatever the job count), failures, usage errors and Ctrl-C.
+#include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -229,6 +230,36 @@ TEST(VizuvodBatch, SeveralSizesInOneRunEqualOneRunEach) {
   for (const auto& e : fs::directory_iterator(expected.path()))
     EXPECT_EQ(ReadFile(multi / e.path().filename().string()), ReadFile(e.path())) << e.path();
   EXPECT_TRUE(fs::exists(multi / "photo 10 72x54.jpg"));  // 150 % of 48 x 36
+}
+
+TEST(VizuvodBatch, UprightResultsKeepTheirMetadataAndUnreadableMetadataIsAWarning) {
+  TempDir dir;
+  WritePhoto(dir / "turned.jpg", 40, 20, 1);
+  {
+    auto image = Exiv2::ImageFactory::open(dir / "turned.jpg");
+    image->exifData()["Exif.Image.Orientation"] = std::uint16_t(6);  // stored turned left
+    image->exifData()["Exif.Image.Model"] = "Fotrix";
+    image->writeMetadata();
+  }
+  WritePhoto(dir / "damaged.jpg", 40, 20, 2);
+  std::string damaged = ReadFile(dir / "damaged.jpg");
+  // An EXIF block whose first directory lies far past its end.
+  damaged.insert(2, std::string("\xFF\xE1\x00\x10", 4) + "Exif" +
+                        std::string("\0\0II*\0\xF0\xFF\xFF\x0F", 10));
+  std::ofstream(dir / "damaged.jpg", std::ios::binary | std::ios::trunc) << damaged;
+
+  const TResult r = RunBatch({"--width", "10", "--keep-metadata", "--auto-orient", "--quiet",
+                              dir.path().string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("warning: " + dir / "damaged.jpg" + ": metadata not read whole"),
+            std::string::npos)
+      << r.err;
+  EXPECT_TRUE(fs::exists(dir / "Resize of damaged.jpg"));
+  auto result = Exiv2::ImageFactory::open(dir / "Resize of turned.jpg");
+  result->readMetadata();
+  EXPECT_EQ(result->pixelHeight(), 20);  // upright 20 x 40, then 10 wide
+  EXPECT_EQ(result->exifData()["Exif.Image.Orientation"].toString(), "1");
+  EXPECT_EQ(result->exifData()["Exif.Image.Model"].toString(), "Fotrix");
 }
 
 TEST(VizuvodBatch, HelpAndFoldersWithoutPhotos) {

@@ -286,22 +286,6 @@ TEST(PhotoResults, MetadataCarriedWithTheResultsSize) {
   }
 }
 
-TEST(PhotoResults, UnreadableMetadataStillGivesTheResultWithAWarning) {
-  TempDir dir;
-  craft::Bytes bytes = EncodedPicture(Pattern(30, 20));
-  // An EXIF block whose first directory lies far past its end.
-  const craft::Bytes app1 = {0xFF, 0xE1, 0x00, 0x16, 'E',  'x',  'i', 'f', 0,    0, 'I', 'I',
-                             42,   0,    0xF0, 0xFF, 0xFF, 0x0F, 1,   0,   0x12, 1, 3,   0};
-  bytes.insert(bytes.begin() + 2, app1.begin(), app1.end());
-  const std::string path = dir / "damaged.jpg";
-  craft::WriteFile(path, bytes);
-  std::vector<std::string> warnings;
-  const TMade made = MadeOne(path, {TSizeKind::skWidth, 15},
-                             {.keepMetadata = true, .autoOrient = true}, &warnings);
-  EXPECT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(made.width, 15);
-}
-
 TEST(PhotoResults, RealPhotosKeepDateCameraGpsAndProfile) {
   const fs::path corpus = CorpusDir();
   if (corpus.empty()) GTEST_SKIP() << "no photo corpus beside the project";
