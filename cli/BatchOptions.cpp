@@ -101,7 +101,8 @@ Where results go:
   --report FILE one JSON object a line and a photo, in list order: photo, result,
                 source_width, source_height, result_width, result_height, bytes_in,
                 bytes_out, seconds, status ("written", "damaged" for one written from damaged data,
-                "skipped", "planned", "failed" or "abandoned") and error
+                "skipped", "planned", "failed" or "abandoned"), error, results (each result's
+                path, width, height and bytes) and warnings
 
 Progress goes to standard error: a bar on a terminal, one line per photo otherwise. A failure
 reads as the wizard's error box would, after the photo's path, with the system's reason after

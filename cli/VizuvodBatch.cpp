@@ -41,6 +41,20 @@ const char* StatusText(TJobStatus status) {
   return "";
 }
 
+// Every result of the photo (several with several sizes) and its warnings,
+// after the fields that describe the first result.
+std::string ResultsAndWarnings(const TJobResult& job) {
+  std::string text = ",\"results\":[";
+  for (const TResultOutcome& r : job.outcome.results)
+    text += std::string(text.back() == '[' ? "" : ",") + "{\"path\":" + JsonString(r.path) +
+            ",\"width\":" + std::to_string(r.width) + ",\"height\":" + std::to_string(r.height) +
+            ",\"bytes\":" + std::to_string(r.bytes) + "}";
+  text += "],\"warnings\":[";
+  for (const std::string& w : job.outcome.warnings)
+    text += std::string(text.back() == '[' ? "" : ",") + JsonString(w);
+  return text + "]";
+}
+
 std::string ReportLine(const std::string& photo, const TJobResult& job) {
   const TPhotoOutcome& o = job.outcome;
   std::uintmax_t bytesOut = 0;
@@ -59,7 +73,7 @@ std::string ReportLine(const std::string& photo, const TJobResult& job) {
          ",\"result_height\":" + std::to_string(first.height) +
          ",\"bytes_in\":" + std::to_string(o.bytes) + ",\"bytes_out\":" + std::to_string(bytesOut) +
          ",\"seconds\":" + seconds + ",\"status\":\"" + (damaged ? "damaged" : StatusText(job.status)) +
-         "\",\"error\":" + JsonString(error) + "}\n";
+         "\",\"error\":" + JsonString(error) + ResultsAndWarnings(job) + "}\n";
 }
 
 std::string DryRunLines(const std::string& photo, const TJobResult& job) {

@@ -224,9 +224,18 @@ TEST(VizuvodBatch, SeveralSizesInOneRunEqualOneRunEach) {
     }
   }
   EXPECT_EQ(results, 3 * sizes.size());
-  args.push_back(multi.path().string());
+  args.insert(args.end(), {"--report", expected / "report", multi.path().string()});
   const TResult r = RunBatch(args);
   ASSERT_EQ(r.exitCode, 0) << r.err;
+  // The report lists every result of each photo.
+  const std::string report = ReadFile(expected / "report");
+  EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 3);
+  std::size_t listed = 0;
+  for (std::size_t at = report.find("{\"path\":"); at != std::string::npos;
+       at = report.find("{\"path\":", at + 1))
+    ++listed;
+  EXPECT_EQ(listed, 3 * sizes.size());
+  fs::remove(expected / "report");
   for (const auto& e : fs::directory_iterator(expected.path()))
     EXPECT_EQ(ReadFile(multi / e.path().filename().string()), ReadFile(e.path())) << e.path();
   EXPECT_TRUE(fs::exists(multi / "photo 10 72x54.jpg"));  // 150 % of 48 x 36
