@@ -10,6 +10,7 @@ struct TPhotoMetadata::TData {
   Exiv2::ExifData exif;
   Exiv2::IptcData iptc;
   Exiv2::XmpData xmp;
+  std::string xmpPacket;  // as the photo holds it
   std::vector<std::uint8_t> icc;
 };
 
@@ -25,6 +26,11 @@ void CollectLog(int level, const char* message) {
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
   if (currentLog->empty()) *currentLog = text;
 }
+
+// exiv2 and its XMP toolkit keep process-wide state (the namespace
+// registry) that parsing and writing change: two photos at once gave one of
+// them another XMP prefix. All metadata work of the process takes turns.
+std::mutex exiv2Mutex;
 
 // The XMP toolkit's set-up is not thread-safe; photos are read in parallel.
 void InitialiseOnce() {
@@ -68,12 +74,14 @@ TPhotoMetadata TPhotoMetadata::Read(const std::vector<std::uint8_t>& jpeg) {
   TPhotoMetadata m;
   std::string log;
   try {
+    std::lock_guard lock(exiv2Mutex);
     TLogScope scope(log);
     auto image = OpenBytes(jpeg);
     image->readMetadata();
     m.data_->exif = image->exifData();
     m.data_->iptc = image->iptcData();
     m.data_->xmp = image->xmpData();
+    m.data_->xmpPacket = image->xmpPacket();
     if (image->iccProfileDefined()) {
       const Exiv2::DataBuf* icc = image->iccProfile();
       m.data_->icc.assign(icc->pData_, icc->pData_ + icc->size_);
@@ -108,6 +116,16 @@ std::vector<std::uint8_t> TPhotoMetadata::WrittenInto(const std::vector<std::uin
   if (Empty()) return encoded;
   std::string log;
   try {
+    std::lock_guard lock(exiv2Mutex);
+    {
+      // The toolkit writes a namespace with the prefix the packet read last
+      // gave it; reading this photo's packet again right before writing
+      // makes its prefixes its own, whatever other photos were read meanwhile.
+      std::string ignored;  // its damage was reported when it was first read
+      TLogScope scope(ignored);
+      Exiv2::XmpData again;
+      if (!data_->xmpPacket.empty()) Exiv2::XmpParser::decode(again, data_->xmpPacket);
+    }
     TLogScope scope(log);
     Exiv2::ExifData exif = data_->exif;
     Exiv2::XmpData xmp = data_->xmp;
