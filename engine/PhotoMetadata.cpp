@@ -47,8 +47,10 @@ struct TLogScope {
   ~TLogScope() { currentLog = nullptr; }
 };
 
-Exiv2::Image::AutoPtr OpenBytes(const std::vector<std::uint8_t>& bytes) {
-  return Exiv2::ImageFactory::open(bytes.data(), long(bytes.size()));
+// exiv2 0.27 hands out a std::auto_ptr; held as a unique_ptr from here on.
+std::unique_ptr<Exiv2::Image> OpenBytes(const std::vector<std::uint8_t>& bytes) {
+  return std::unique_ptr<Exiv2::Image>(
+      Exiv2::ImageFactory::open(bytes.data(), long(bytes.size())).release());
 }
 
 template <class Value>

@@ -81,8 +81,9 @@ craft::Bytes SingleRun(const std::string& path, const TSizeRequest& size) {
   return craft::ReadFile(ResizedPhotoPath(path));
 }
 
-Exiv2::Image::AutoPtr Metadata(const craft::Bytes& jpeg) {
-  auto image = Exiv2::ImageFactory::open(jpeg.data(), long(jpeg.size()));
+std::unique_ptr<Exiv2::Image> Metadata(const craft::Bytes& jpeg) {
+  std::unique_ptr<Exiv2::Image> image(
+      Exiv2::ImageFactory::open(jpeg.data(), long(jpeg.size())).release());
   image->readMetadata();
   return image;
 }
