@@ -50,8 +50,10 @@ std::string ResultsAndWarnings(const TJobResult& job) {
             ",\"width\":" + std::to_string(r.width) + ",\"height\":" + std::to_string(r.height) +
             ",\"bytes\":" + std::to_string(r.bytes) + "}";
   text += "],\"warnings\":[";
-  for (const std::string& w : job.outcome.warnings)
-    text += std::string(text.back() == '[' ? "" : ",") + JsonString(w);
+  // Damaged data the library completed, then metadata that was not carried.
+  for (const auto* list : {&job.outcome.warnings, &job.outcome.metadataWarnings})
+    for (const std::string& w : *list)
+      text += std::string(text.back() == '[' ? "" : ",") + JsonString(w);
   return text + "]";
 }
 

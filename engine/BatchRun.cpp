@@ -10,7 +10,6 @@
 #include "EnlargeArithmetic.h"
 #include "EnlargeBitmap.h"
 #include "Errors.h"
-#include "JpegFiles.h"
 #include "JpegImage.h"
 #include "Orientation.h"
 #include "PhotoMetadata.h"
@@ -227,7 +226,7 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
         const std::vector<std::uint8_t> bytes = metadata.WrittenInto(
             J.EncodedBytes(), R->Width(), R->Height(), request.autoOrient, warning);
         if (!warning.empty()) outcome.metadataWarnings.push_back(warning);
-        ReplaceFileWith(written.path, bytes);
+        J.SaveBytesToFile(written.path, bytes);
         written.bytes = bytes.size();
       } else {
         J.SaveToFile(written.path);

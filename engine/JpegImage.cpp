@@ -328,6 +328,11 @@ void TJPEGImage::SaveToFile(const std::string& path) {
   ReplaceFileWith(path, EncodedBytes(), fileMode_);
 }
 
+void TJPEGImage::SaveBytesToFile(const std::string& path,
+                                 const std::vector<std::uint8_t>& bytes) const {
+  ReplaceFileWith(path, bytes, fileMode_);
+}
+
 const std::vector<std::uint8_t>& TJPEGImage::EncodedBytes() {
   if (!data_ || data_->bytes.empty()) Encode();
   return data_->bytes;

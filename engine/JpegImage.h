@@ -52,6 +52,9 @@ class TJPEGImage : public TGraphic {
   // The bytes SaveToFile writes, encoded first when none are held, so a
   // caller can add to them before saving them itself.
   const std::vector<std::uint8_t>& EncodedBytes();
+  // Replaces the file with bytes made from EncodedBytes (metadata added),
+  // as SaveToFile would: atomically, with the loaded photo's permissions.
+  void SaveBytesToFile(const std::string& path, const std::vector<std::uint8_t>& bytes) const;
 
   int Width() const override;
   int Height() const override;

@@ -257,8 +257,10 @@ TEST(VizuvodBatch, UprightResultsKeepTheirMetadataAndUnreadableMetadataIsAWarnin
                         std::string("\0\0II*\0\xF0\xFF\xFF\x0F", 10));
   std::ofstream(dir / "damaged.jpg", std::ios::binary | std::ios::trunc) << damaged;
 
+  fs::permissions(dir / "turned.jpg", fs::perms(0640));  // the result takes them too
   const TResult r = RunBatch({"--width", "10", "--keep-metadata", "--auto-orient", "--quiet",
                               dir.path().string()});
+  EXPECT_EQ(fs::status(dir / "Resize of turned.jpg").permissions(), fs::perms(0640));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("warning: " + dir / "damaged.jpg" + ": metadata not read whole"),
             std::string::npos)
