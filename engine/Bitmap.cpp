@@ -255,6 +255,15 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
   format_ = format;
 }
 
+TBgrPalette BgrPalette(std::span<const TPaletteEntry> palette) {
+  TBgrPalette colours;
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    const TPaletteEntry e = PaletteColor(palette, i);
+    colours[i] = {e.blue, e.green, e.red};
+  }
+  return colours;
+}
+
 void TBitmap::SetPalette(std::span<const TPaletteEntry> entries) {
   palette_.assign(entries.begin(), entries.begin() + std::min<std::size_t>(entries.size(), 256));
 }
@@ -306,8 +315,7 @@ TColorValue TBitmap::Pixel(int x, int y) const {
   switch (format_) {
     case TPixelFormat::pf8bit: {
       const std::uint8_t index = row ? row[x] : 0xFF;
-      if (index >= palette_.size()) return 0;
-      const TPaletteEntry& e = palette_[index];
+      const TPaletteEntry e = PaletteColor(palette_, index);
       return RGBColor(e.red, e.green, e.blue);
     }
     case TPixelFormat::pf24bit: {

@@ -5,6 +5,7 @@
 // Copies share their pixel memory until one of them takes a writable row.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -32,6 +33,15 @@ struct TPaletteEntry {
   std::uint8_t red = 0, green = 0, blue = 0;
   bool operator==(const TPaletteEntry&) const = default;
 };
+
+// The colour of palette index `index`: an index past the palette's end reads
+// black, in a pixel read and in every conversion of whole rows alike.
+inline TPaletteEntry PaletteColor(std::span<const TPaletteEntry> palette, std::size_t index) {
+  return index < palette.size() ? palette[index] : TPaletteEntry{};
+}
+// PaletteColor of all 256 indices as blue, green, red, for converting rows.
+using TBgrPalette = std::array<std::array<std::uint8_t, 3>, 256>;
+TBgrPalette BgrPalette(std::span<const TPaletteEntry> palette);
 
 // Common base of pictures that can be assigned to and from one another.
 class TGraphic {

@@ -111,11 +111,7 @@ TPath ChoosePath(const TAxis& cols, const TAxis& rows, float scaleX, float scale
 class TSourceRows {
  public:
   TSourceRows(const TBitmap& S, int length) : S_(S), length_(length) {
-    if (S.PixelFormat() == TPixelFormat::pf8bit) {
-      const auto& palette = S.Palette();
-      for (std::size_t i = 0; i < palette.size(); ++i)
-        palette_[i] = {palette[i].blue, palette[i].green, palette[i].red};
-    }
+    if (S.PixelFormat() == TPixelFormat::pf8bit) palette_ = BgrPalette(S.Palette());
   }
 
   void Load(int r, std::uint8_t* out) const {
@@ -144,8 +140,7 @@ class TSourceRows {
  private:
   const TBitmap& S_;
   int length_;
-  // Indices past the palette's end read black, as the pixel read gives them.
-  std::array<std::uint8_t, 3> palette_[256] = {};
+  TBgrPalette palette_{};
 };
 
 // Slopes d / scale for d = -255 .. 255 by the literal expression.

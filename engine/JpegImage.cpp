@@ -156,13 +156,12 @@ void CmykRowToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool i
   }
 }
 
-// A palette row to blue-green-red; an index past the palette shows black, as
-// the bitmap's own pixel read gives it.
+// A palette row to blue-green-red, in the colours a pixel read gives.
 void PaletteRowToBgr(const std::uint8_t* indices, std::uint8_t* bgr, int width,
                      const std::vector<TPaletteEntry>& palette) {
   for (int x = 0; x < width; ++x, bgr += 3) {
     const std::uint8_t i = indices[x];
-    const TPaletteEntry e = i < palette.size() ? palette[i] : TPaletteEntry{};
+    const TPaletteEntry e = PaletteColor(palette, i);
     bgr[0] = e.blue;
     bgr[1] = e.green;
     bgr[2] = e.red;

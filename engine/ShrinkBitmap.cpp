@@ -103,16 +103,13 @@ TBitmap ConvertedTo24Bit(const TBitmap& S) {
   converted.SetPalette(S.Palette());
   converted.SetPixelFormat(TPixelFormat::pf24bit);
   converted.SetSize(S.Width(), S.Height());
-  std::uint8_t colours[256][3] = {};  // indices past the palette read black
-  for (std::size_t i = 0; i < S.Palette().size(); ++i)
-    colours[i][0] = S.Palette()[i].blue, colours[i][1] = S.Palette()[i].green,
-    colours[i][2] = S.Palette()[i].red;
+  const TBgrPalette colours = BgrPalette(S.Palette());
   const bool device = S.PixelFormat() == TPixelFormat::pfDevice;
   for (int y = 0; y < S.Height(); ++y) {
     const std::uint8_t* in = S.ScanLine(y);
     std::uint8_t* out = converted.ScanLine(y);
     for (int x = 0; x < S.Width(); ++x, out += 3) {
-      const std::uint8_t* c = device ? in + 4 * x : colours[in[x]];
+      const std::uint8_t* c = device ? in + 4 * x : colours[in[x]].data();
       out[0] = c[0], out[1] = c[1], out[2] = c[2];
     }
   }
