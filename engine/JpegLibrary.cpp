@@ -101,20 +101,28 @@ void TJpegErrorManager::Raise() {
   throw EJPEG(pub.msg_code);
 }
 
-TJpegDecompressor::TJpegDecompressor() {
+template <class Info>
+TJpegObject<Info>::TJpegObject() {
   info_.err = &err_.pub;
   // A failed create leaves no memory behind, so the throw needs no clean-up.
-  JpegGuarded(err_, [this] { jpeg_create_decompress(&info_); });
+  JpegGuarded(err_, [this] {
+    if constexpr (std::is_same_v<Info, jpeg_decompress_struct>)
+      jpeg_create_decompress(&info_);
+    else
+      jpeg_create_compress(&info_);
+  });
 }
 
-TJpegDecompressor::~TJpegDecompressor() { jpeg_destroy_decompress(&info_); }
-
-TJpegCompressor::TJpegCompressor() {
-  info_.err = &err_.pub;
-  JpegGuarded(err_, [this] { jpeg_create_compress(&info_); });
+template <class Info>
+TJpegObject<Info>::~TJpegObject() {
+  if constexpr (std::is_same_v<Info, jpeg_decompress_struct>)
+    jpeg_destroy_decompress(&info_);
+  else
+    jpeg_destroy_compress(&info_);
 }
 
-TJpegCompressor::~TJpegCompressor() { jpeg_destroy_compress(&info_); }
+template class TJpegObject<jpeg_decompress_struct>;
+template class TJpegObject<jpeg_compress_struct>;
 
 void JpegVectorDestination(j_compress_ptr cinfo, std::vector<std::uint8_t>& bytes,
                            std::size_t initialSize) {

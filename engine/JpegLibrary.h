@@ -59,17 +59,19 @@ auto JpegGuarded(TJpegErrorManager& err, Call&& call) {
   }
 }
 
-// A decompression object, created at construction (EJPEG when the library
+// A compression or decompression object (Info is jpeg_compress_struct or
+// jpeg_decompress_struct), created at construction (EJPEG when the library
 // cannot) and destroyed with its whole memory however the work ended.
-class TJpegDecompressor {
+template <class Info>
+class TJpegObject {
  public:
-  TJpegDecompressor();
-  ~TJpegDecompressor();
-  TJpegDecompressor(const TJpegDecompressor&) = delete;
-  TJpegDecompressor& operator=(const TJpegDecompressor&) = delete;
+  TJpegObject();
+  ~TJpegObject();
+  TJpegObject(const TJpegObject&) = delete;
+  TJpegObject& operator=(const TJpegObject&) = delete;
 
-  j_decompress_ptr operator->() { return &info_; }
-  j_decompress_ptr get() { return &info_; }
+  Info* operator->() { return &info_; }
+  Info* get() { return &info_; }
   const std::vector<std::string>& Warnings() const { return err_.warnings; }
   // Runs call(info) as one guarded library call.
   template <class Call>
@@ -79,27 +81,12 @@ class TJpegDecompressor {
 
  private:
   TJpegErrorManager err_;
-  jpeg_decompress_struct info_{};
+  Info info_{};
 };
-
-class TJpegCompressor {
- public:
-  TJpegCompressor();
-  ~TJpegCompressor();
-  TJpegCompressor(const TJpegCompressor&) = delete;
-  TJpegCompressor& operator=(const TJpegCompressor&) = delete;
-
-  j_compress_ptr operator->() { return &info_; }
-  j_compress_ptr get() { return &info_; }
-  template <class Call>
-  auto operator()(Call&& call) {
-    return JpegGuarded(err_, [&] { return call(&info_); });
-  }
-
- private:
-  TJpegErrorManager err_;
-  jpeg_compress_struct info_{};
-};
+extern template class TJpegObject<jpeg_decompress_struct>;
+extern template class TJpegObject<jpeg_compress_struct>;
+using TJpegDecompressor = TJpegObject<jpeg_decompress_struct>;
+using TJpegCompressor = TJpegObject<jpeg_compress_struct>;
 
 // Makes bytes the destination: emptied, then filled by the encoder, starting
 // at initialSize and doubling, and cut to the encoded length at the end.
