@@ -8,23 +8,21 @@
 
 #include "BatchRun.h"
 
-namespace {
-
-TMessageBoxHook& Hook() {
+TMessageBoxHook& MessageBoxHook() {
   static TMessageBoxHook hook;
   return hook;
 }
 
+namespace {
+
 void Run(QMessageBox& box) {
-  if (const TMessageBoxHook& hook = Hook())
+  if (const TMessageBoxHook& hook = MessageBoxHook())
     hook(box);
   else
     box.exec();
 }
 
 }  // namespace
-
-void SetMessageBoxHook(TMessageBoxHook hook) { Hook() = std::move(hook); }
 
 void ShowWarning(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, parent);

@@ -14,9 +14,9 @@ class QMessageBox;
 class QWidget;
 
 // Receives the fully set up box instead of its modal run; unset (the
-// default) means the box is shown and waited for.
+// default) means the box is shown and waited for. A seam (see TestSeams.h).
 using TMessageBoxHook = std::function<void(QMessageBox& box)>;
-void SetMessageBoxHook(TMessageBoxHook hook);
+TMessageBoxHook& MessageBoxHook();
 
 // "Warning", the warning icon, one "OK"; returns when the box is closed.
 void ShowWarning(QWidget* parent, const QString& text);

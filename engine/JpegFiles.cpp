@@ -82,7 +82,7 @@ void TJpegInputFile::ReadAll(std::vector<std::uint8_t>& bytes) {
   }
 }
 
-TFileCalls& FileCalls() {
+TFileCalls& FileCallsHook() {
   static TFileCalls calls{::rename, ::unlink};
   return calls;
 }
@@ -147,7 +147,7 @@ int RemoveStaleTemporaries(const std::string& folder) {
     if (file.fd < 0 || ::fstat(file.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
     if (::flock(file.fd, LOCK_EX | LOCK_NB) != 0) continue;  // a save is writing it
     if (::lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
-        FileCalls().unlink(path.c_str()) == 0)
+        FileCallsHook().unlink(path.c_str()) == 0)
       ++removed;
   }
   ::closedir(dir);
@@ -187,7 +187,7 @@ class TTemporaryFile {
   // Removes the file; false when it stays, because the folder refuses.
   bool Remove() {
     if (name_.empty()) return true;
-    const bool gone = FileCalls().unlink(name_.c_str()) == 0 || errno == ENOENT;
+    const bool gone = FileCallsHook().unlink(name_.c_str()) == 0 || errno == ENOENT;
     if (gone) name_.clear();
     return gone;
   }
@@ -247,7 +247,7 @@ void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& b
     if (::fsync(temporary.Fd()) != 0 && errno != EINVAL && errno != EROFS)
       throw EFWriteError(path, ReasonOf(errno));
     ThrowIfAbandoned();
-    if (FileCalls().rename(temporary.Name().c_str(), path.c_str()) != 0)
+    if (FileCallsHook().rename(temporary.Name().c_str(), path.c_str()) != 0)
       throw EFCreateError(path, ReasonOf(errno));
     temporary.Renamed();
   } catch (const Exception& failure) {

@@ -55,10 +55,11 @@ void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& b
 // those of saves still going. Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& folder);
 
-// Seam for tests: the rename and unlink calls of ReplaceFileWith, so that
-// a folder refusing both can be played where root cannot make one.
+// Seam for tests (see TestSeams.h): the rename and unlink calls of
+// ReplaceFileWith, so that a folder refusing both can be played where root
+// cannot make one.
 struct TFileCalls {
   int (*rename)(const char*, const char*);
   int (*unlink)(const char*);
 };
-TFileCalls& FileCalls();
+TFileCalls& FileCallsHook();

@@ -147,13 +147,8 @@ class TQtRepeatTimer : public TRepeatTimer {
   bool inTick_ = false;
 };
 
-TRepeatTimerFactory& TimerFactory() {
-  static TRepeatTimerFactory factory;
-  return factory;
-}
-
 std::unique_ptr<TRepeatTimer> MakeRepeatTimer() {
-  if (TimerFactory()) return TimerFactory()();
+  if (RepeatTimerHook()) return RepeatTimerHook()();
   return std::make_unique<TQtRepeatTimer>();
 }
 
@@ -162,10 +157,9 @@ constexpr int RepeatIntervalMs = 100;
 constexpr int MinArrowPairWidth = 15;
 }  // namespace
 
-TRepeatTimerFactory SetRepeatTimerFactory(TRepeatTimerFactory factory) {
-  TRepeatTimerFactory old = std::move(TimerFactory());
-  TimerFactory() = std::move(factory);
-  return old;
+TRepeatTimerFactory& RepeatTimerHook() {
+  static TRepeatTimerFactory factory;
+  return factory;
 }
 
 // ---- Glyphs --------------------------------------------------------------------

@@ -28,7 +28,7 @@ std::int32_t ClampToRange(std::int32_t value, std::int32_t minValue, std::int32_
 // ---- Repeat timer ----------------------------------------------------------
 
 // The arrow's repeat timer. The real one is a QTimer; tests put in a timer
-// they fire by hand through SetRepeatTimerFactory.
+// they fire by hand through RepeatTimerHook (see TestSeams.h).
 class TRepeatTimer {
  public:
   virtual ~TRepeatTimer() = default;
@@ -44,9 +44,8 @@ class TRepeatTimer {
 };
 
 using TRepeatTimerFactory = std::function<std::unique_ptr<TRepeatTimer>()>;
-// Replaces the maker of repeat timers (an empty one restores QTimer).
-// Returns the previous maker.
-TRepeatTimerFactory SetRepeatTimerFactory(TRepeatTimerFactory factory);
+// The maker of repeat timers; empty means QTimer.
+TRepeatTimerFactory& RepeatTimerHook();
 
 // ---- One arrow ---------------------------------------------------------------
 

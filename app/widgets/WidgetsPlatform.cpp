@@ -6,7 +6,6 @@
 #include <QScreen>
 #include <QWidget>
 
-namespace {
 TBeepHook& BeepHook() {
   static TBeepHook hook;
   return hook;
@@ -19,6 +18,8 @@ TRectHook& WorkAreaHook() {
   static TRectHook hook;
   return hook;
 }
+
+namespace {
 QPointer<QWidget>& MainForm() {
   static QPointer<QWidget> form;
   return form;
@@ -30,12 +31,6 @@ void DefaultBeep() {
     BeepHook()();
   else
     QApplication::beep();
-}
-
-TBeepHook SetBeepHook(TBeepHook hook) {
-  TBeepHook old = std::move(BeepHook());
-  BeepHook() = std::move(hook);
-  return old;
 }
 
 TRect ScreenRect() {
@@ -50,11 +45,6 @@ TRect ScreenWorkArea() {
   const QScreen* s = QGuiApplication::primaryScreen();
   if (!s) return {};
   return TRect::FromQRect(s->availableGeometry());
-}
-
-void SetScreenHooks(TRectHook screen, TRectHook workArea) {
-  ScreenHook() = std::move(screen);
-  WorkAreaHook() = std::move(workArea);
 }
 
 QWidget* ApplicationMainForm() { return MainForm(); }

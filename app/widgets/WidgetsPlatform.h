@@ -1,7 +1,7 @@
 // The few platform services the widgets need beyond Qt's own: the default
 // beep, the screen and its work area, and the application's main window.
-// Each goes through a replaceable hook so tests can count beeps and fix the
-// screen size without a display.
+// Each goes through a seam (see TestSeams.h) so tests can count beeps and fix
+// the screen size without a display.
 #pragma once
 
 #include <functional>
@@ -15,15 +15,16 @@ using TRectHook = std::function<TRect()>;
 
 // The system's default beep (QApplication::beep unless a hook is set).
 void DefaultBeep();
-// Replaces the beep; an empty hook restores the real one. Returns the old hook.
-TBeepHook SetBeepHook(TBeepHook hook);
+// The beep; empty means the real one.
+TBeepHook& BeepHook();
 
 // The primary screen from (0, 0) to its width and height, and its work area
 // (without panels and task bars).
 TRect ScreenRect();
 TRect ScreenWorkArea();
-// Replace the two screen queries (empty hooks restore the real ones).
-void SetScreenHooks(TRectHook screen, TRectHook workArea);
+// The two screen queries; empty means the real ones.
+TRectHook& ScreenHook();
+TRectHook& WorkAreaHook();
 
 // The application's main window: the one registered here, else none.
 QWidget* ApplicationMainForm();

@@ -22,6 +22,7 @@
 #include "MessageBoxes.h"
 #include "PhotoScan.h"
 #include "Spin.h"
+#include "TestSeams.h"
 #include "Unit2.h"
 
 namespace {
@@ -78,6 +79,8 @@ class TReentranceTest : public QObject {
  private:
   std::unique_ptr<TForm2> form;
   QStringList boxTexts;
+  TScopedHook<TMessageBoxHook> boxHook{MessageBoxHook(),
+                                       [this](QMessageBox& box) { boxTexts << box.text(); }};
 
   void Scan(const QString& folder) {
     form->Edit1->setText(folder);
@@ -103,10 +106,6 @@ class TReentranceTest : public QObject {
   }
 
  private slots:
-  void initTestCase() {
-    SetMessageBoxHook([this](QMessageBox& box) { boxTexts << box.text(); });
-  }
-  void cleanupTestCase() { SetMessageBoxHook({}); }
 
   void init() {
     boxTexts.clear();

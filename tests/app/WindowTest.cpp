@@ -34,6 +34,7 @@
 #include "JpegImage.h"
 #include "MessageBoxes.h"
 #include "Spin.h"
+#include "TestSeams.h"
 #include "Unit2.h"
 #include "glWizardHeader.h"
 
@@ -105,6 +106,12 @@ class TWindowTest : public QObject {
   std::vector<TShownBox> boxes;
   // Runs after a box was recorded (the screenshots grab it there).
   std::function<void(QMessageBox&)> onBox;
+  // Every box shown while the test case runs is recorded instead of run.
+  TScopedHook<TMessageBoxHook> boxHook{
+      MessageBoxHook(), [this](QMessageBox& box) {
+        boxes.push_back({box.icon(), box.windowTitle(), box.text(), box.standardButtons()});
+        if (onBox) onBox(box);
+      }};
 
   QString FolderOf(const QTemporaryDir& dir) { return dir.path(); }
 
@@ -163,15 +170,6 @@ class TWindowTest : public QObject {
   }
 
  private slots:
-  void initTestCase() {
-    SetMessageBoxHook([this](QMessageBox& box) {
-      boxes.push_back({box.icon(), box.windowTitle(), box.text(), box.standardButtons()});
-      if (onBox) onBox(box);
-    });
-  }
-
-  void cleanupTestCase() { SetMessageBoxHook({}); }
-
   void init() {
     boxes.clear();
     onBox = nullptr;

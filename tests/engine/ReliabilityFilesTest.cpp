@@ -31,6 +31,7 @@
 #include "JpegFiles.h"
 #include "JpegImage.h"
 #include "PhotoScan.h"
+#include "TestSeams.h"
 #include "TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -444,10 +445,7 @@ TEST(ReliabilityFiles, StaleTemporaryFilesGoLiveOnesStay) {
 // leftover. Where only the rename fails the temporary file goes; an
 // abandoned save leaves nothing either.
 TEST(ReliabilityFiles, TemporaryFileThatCannotBeRemovedIsNamed) {
-  struct TRestore {
-    TFileCalls saved = FileCalls();
-    ~TRestore() { FileCalls() = saved; }
-  } restore;
+  const TFileCalls real = FileCallsHook();
   const auto refuse = [](const char*) { return errno = EPERM, -1; };
   const auto refuseRename = [](const char*, const char*) { return errno = EPERM, -1; };
   TJPEGImage J;
@@ -456,15 +454,15 @@ TEST(ReliabilityFiles, TemporaryFileThatCannotBeRemovedIsNamed) {
     SCOPED_TRACE(removable);
     TempDir dir;
     const std::string target = dir / "out.jpg";
-    FileCalls().rename = refuseRename;
-    FileCalls().unlink = removable ? restore.saved.unlink : +refuse;
     std::string message, detailed;
-    try {
-      J.SaveToFile(target);
-    } catch (const EFCreateError& e) {
-      message = e.what(), detailed = e.Detailed();
+    {
+      const TScopedHook calls(FileCallsHook(), {refuseRename, removable ? real.unlink : +refuse});
+      try {
+        J.SaveToFile(target);
+      } catch (const EFCreateError& e) {
+        message = e.what(), detailed = e.Detailed();
+      }
     }
-    FileCalls() = restore.saved;
     const std::vector<std::string> names = Names(dir.path());
     if (removable) {
       EXPECT_EQ(message, "Cannot create file " + target);

@@ -10,9 +10,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <optional>
 
 #include "BrowseDlg.h"
 #include "FolderPicker.h"
+#include "TestSeams.h"
+#include "WidgetsPlatform.h"
 
 namespace {
 // The open picker as the component sees it: records every request.
@@ -63,12 +66,16 @@ class ScriptedBrowser : public TFolderBrowser {
 class BrowseDlgTest : public QObject {
   Q_OBJECT
 
+  // A 1024 x 768 screen with a 30-pixel panel, for each test.
+  struct TFixedScreen {
+    TScopedHook<TRectHook> screen{ScreenHook(), [] { return TRect{0, 0, 1024, 768}; }};
+    TScopedHook<TRectHook> workArea{WorkAreaHook(), [] { return TRect{0, 0, 1024, 738}; }};
+  };
+  std::optional<TFixedScreen> fixedScreen;
+
  private slots:
-  void init() {
-    SetScreenHooks([] { return TRect{0, 0, 1024, 768}; },
-                   [] { return TRect{0, 0, 1024, 738}; });
-  }
-  void cleanup() { SetScreenHooks({}, {}); }
+  void init() { fixedScreen.emplace(); }
+  void cleanup() { fixedScreen.reset(); }
 
   void defaults() {
     TBrowseDlg dlg;
@@ -421,7 +428,7 @@ class BrowseDlgTest : public QObject {
   }
   void pickerPlacedByItsFrame() {
     QFETCH(int, position);
-    SetScreenHooks({}, {});  // the real screen, on which the picker gets a frame
+    fixedScreen.reset();  // the real screen, on which the picker gets a frame
     TBrowseDlg dlg;
     dlg.SetRelatePos(brScreen);
     dlg.SetPosition(TDlgPosition(position));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Spin.h"
+#include "TestSeams.h"
 
 class FakeClock {
  public:
@@ -35,11 +36,6 @@ class FakeClock {
     bool active_ = false;
   };
 
-  FakeClock() {
-    previous_ = SetRepeatTimerFactory([this] { return std::make_unique<Timer>(*this); });
-  }
-  ~FakeClock() { SetRepeatTimerFactory(previous_); }
-
   long Now() const { return now_; }
 
   // Moves time forward, firing each tick when it falls due.
@@ -60,5 +56,7 @@ class FakeClock {
  private:
   long now_ = 0;
   std::vector<Timer*> timers_;
-  TRepeatTimerFactory previous_;
+  // Last, so it is put back before the timers' list goes.
+  TScopedHook<TRepeatTimerFactory> hook_{RepeatTimerHook(),
+                                         [this] { return std::make_unique<Timer>(*this); }};
 };

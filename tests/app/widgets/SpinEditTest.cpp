@@ -12,16 +12,15 @@
 
 #include "FakeRepeatTimer.h"
 #include "Spin.h"
+#include "TestSeams.h"
 #include "WidgetsPlatform.h"
 
 class BeepCounter {
  public:
-  BeepCounter() { previous_ = SetBeepHook([this] { ++count; }); }
-  ~BeepCounter() { SetBeepHook(previous_); }
   int count = 0;
 
  private:
-  TBeepHook previous_;
+  TScopedHook<TBeepHook> hook_{BeepHook(), [this] { ++count; }};
 };
 
 class SpinEditTest : public QObject {
