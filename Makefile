@@ -5,9 +5,9 @@ PACKAGES := cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libgtest-dev \
             qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation \
             xvfb xauth clang libclang-rt-14-dev \
             appstream desktop-file-utils dpkg-dev file lintian parallel \
-            libexiv2-dev
+            libexiv2-dev clang-format
 
-.PHONY: all deps build test run clean check-deep check-scalar deb
+.PHONY: all deps build test run clean check-deep check-scalar check-format format deb
 
 all: build
 
@@ -55,6 +55,13 @@ check-scalar: deps
 	cmake --preset scalar -B $(SCALAR)
 	cmake --build $(SCALAR) -j $(JOBS)
 	cd $(SCALAR) && ctest --output-on-failure -j $(JOBS)
+
+# The house style (.clang-format) over every C++ file the project tracks.
+FORMAT_FILES = git ls-files -z '*.cpp' '*.h'
+check-format: deps
+	$(FORMAT_FILES) | xargs -0 clang-format --dry-run -Werror
+format: deps
+	$(FORMAT_FILES) | xargs -0 clang-format -i
 
 clean:
 	rm -rf $(BUILD)

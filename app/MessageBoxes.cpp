@@ -44,6 +44,4 @@ QString TitleFromProgramPath(const QString& programPath) {
   return title;
 }
 
-QString ApplicationTitle() {
-  return TitleFromProgramPath(QCoreApplication::applicationFilePath());
-}
+QString ApplicationTitle() { return TitleFromProgramPath(QCoreApplication::applicationFilePath()); }

@@ -11,12 +11,12 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -27,13 +27,13 @@
 #include "BatchRun.h"
 #include "BrowseDlg.h"
 #include "DesktopFolders.h"
-#include "GroupBox.h"
 #include "Fonts.h"
+#include "GroupBox.h"
 #include "MessageBoxes.h"
 #include "PhotoScan.h"
+#include "Spin.h"
 #include "StoredPicture.h"
 #include "Warnings.h"
-#include "Spin.h"
 #include "WidgetsPlatform.h"
 #include "glWizardHeader.h"
 
@@ -94,12 +94,16 @@ TglWizardHeader* NewHeader(QWidget* page, int index) {
   auto* header = new TglWizardHeader(page);
   // Docked to the top (its own alignment): the page's full width, 81 high.
   header->setGeometry(0, 0, 659, 81);
-  header->SetCaptionFont(TFont{.Name = QStringLiteral("MS Sans Serif"), .Height = -11,
-                               .Color = clWindowText, .Style = fsBold});
-  header->SetCommentFont(TFont{.Name = QStringLiteral("MS Sans Serif"), .Height = -11,
-                               .Color = clWindowText, .Style = 0});
-  header->SetSymbolFont(TFont{.Name = QStringLiteral("Wingdings"), .Height = -35,
-                              .Color = clHighlightText, .Style = fsBold});
+  header->SetCaptionFont(TFont{.Name = QStringLiteral("MS Sans Serif"),
+                               .Height = -11,
+                               .Color = clWindowText,
+                               .Style = fsBold});
+  header->SetCommentFont(TFont{
+      .Name = QStringLiteral("MS Sans Serif"), .Height = -11, .Color = clWindowText, .Style = 0});
+  header->SetSymbolFont(TFont{.Name = QStringLiteral("Wingdings"),
+                              .Height = -35,
+                              .Color = clHighlightText,
+                              .Style = fsBold});
   header->SetCaptions({QString::fromUtf8(HeaderLines[index].caption)});
   header->SetComments({QString::fromUtf8(HeaderLines[index].comment)});
   header->SetBufferedDraw(false);
@@ -108,7 +112,8 @@ TglWizardHeader* NewHeader(QWidget* page, int index) {
   return header;
 }
 
-QPushButton* NewButton(QWidget* parent, const char* text, int left, int top, int width, int height) {
+QPushButton* NewButton(QWidget* parent, const char* text, int left, int top, int width,
+                       int height) {
   auto* button = new QPushButton(QString::fromUtf8(text), parent);
   button->setGeometry(left, top, width, height);
   return button;
@@ -376,8 +381,7 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         drag->acceptProposedAction();
       return true;
     }
-    default:
-      break;
+    default: break;
   }
   return QMainWindow::eventFilter(watched, event);
 }

@@ -27,8 +27,10 @@ int main(int argc, char** argv) {
       ResizePhoto(photo, settings);
       const double s =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      if (i == 0) first = s;
-      else best = std::min(best, s);
+      if (i == 0)
+        first = s;
+      else
+        best = std::min(best, s);
     }
     std::printf("first %.3f best-after %.3f\n", first, passes > 1 ? best : first);
   } catch (const std::exception& e) {

@@ -8,14 +8,14 @@
 //   build-<dir>/bench/resample_bench [--fast-only | --job PHOTO.jpg]
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
-#include <filesystem>
 #include <vector>
 
 #include "EnlargeBitmap.h"
@@ -65,7 +65,8 @@ void Report(const char* what, const char* version, double seconds, double source
 }
 
 void Shrink(const TBitmap& source, int dw, int dh, const char* what, bool literal) {
-  const double srcMP = source.Width() * double(source.Height()) / 1e6, outMP = dw * double(dh) / 1e6;
+  const double srcMP = source.Width() * double(source.Height()) / 1e6,
+               outMP = dw * double(dh) / 1e6;
   auto run = [&](auto fn) {
     return Best(3, [&] {
       TBitmap S = source, D;
@@ -124,7 +125,8 @@ double CpuSeconds() {
 // all of them alike; each figure is the median of its turns, in processor
 // time (the machine is shared) beside wall time.
 int Jobs(const std::string& photo) {
-  const std::string out = (std::filesystem::temp_directory_path() / "resample-bench-out.jpg").string();
+  const std::string out =
+      (std::filesystem::temp_directory_path() / "resample-bench-out.jpg").string();
   TJPEGImage J;
   J.LoadFromFile(photo);
   const int w = J.Width(), h = J.Height();
@@ -154,7 +156,9 @@ int Jobs(const std::string& photo) {
          EnlargeBitmap(S, "percent", 1.5f, 1.5f, 0, 0);
          return *S;
        },
-       3.5, {}, {}}};
+       3.5,
+       {},
+       {}}};
   for (int turn = 0; turn < 7; ++turn)
     for (Case& c : cases) {
       const double cpu = CpuSeconds();

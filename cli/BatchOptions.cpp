@@ -274,23 +274,15 @@ TOptions ParseOptions(int argc, char** argv) {
     const std::string name = OptionName(id == ':' ? optopt : id);
     const std::string value = optarg ? optarg : "";
     switch (id) {
-      case oiPercent:
-        size({TSizeKind::skPercent, ParseNumber(name, value)});
-        break;
-      case oiWidth:
-        size({TSizeKind::skWidth, ParseNumber(name, value)});
-        break;
-      case oiHeight:
-        size({TSizeKind::skHeight, ParseNumber(name, value)});
-        break;
-      case oiLongEdge:
-        size({TSizeKind::skLongEdge, ParseNumber(name, value)});
-        break;
+      case oiPercent: size({TSizeKind::skPercent, ParseNumber(name, value)}); break;
+      case oiWidth: size({TSizeKind::skWidth, ParseNumber(name, value)}); break;
+      case oiHeight: size({TSizeKind::skHeight, ParseNumber(name, value)}); break;
+      case oiLongEdge: size({TSizeKind::skLongEdge, ParseNumber(name, value)}); break;
       case oiFit: {
         const auto box = ParseFitBox(value);
         if (!box)
-          throw TUsageError{"--fit needs WIDTHxHEIGHT in pixels, such as 1024x768, not \"" +
-                            value + "\""};
+          throw TUsageError{"--fit needs WIDTHxHEIGHT in pixels, such as 1024x768, not \"" + value +
+                            "\""};
         size(*box);
         break;
       }
@@ -299,38 +291,24 @@ TOptions ParseOptions(int argc, char** argv) {
         if (options.quality < 1 || options.quality > 100)
           throw TUsageError{"--quality needs a number from 1 to 100"};
         break;
-      case oiNoEnlarge:
-        options.noEnlarge = true;
-        break;
-      case oiKeepMetadata:
-        options.keepMetadata = true;
-        break;
-      case oiAutoOrient:
-        options.autoOrient = true;
-        break;
+      case oiNoEnlarge: options.noEnlarge = true; break;
+      case oiKeepMetadata: options.keepMetadata = true; break;
+      case oiAutoOrient: options.autoOrient = true; break;
       case 'j': {
         const int jobs = ParseNumber(name, value);
         if (jobs < 1) throw TUsageError{"--jobs needs at least 1"};
         options.jobs = static_cast<unsigned>(jobs);
         break;
       }
-      case oiKeepGoing:
-        options.keepGoing = true;
-        break;
-      case 'q':
-        options.quiet = true;
-        break;
-      case 'h':
-        break;  // WantsHelp has answered it already
-      case oiVersion:
-        break;  // and WantsVersion this
+      case oiKeepGoing: options.keepGoing = true; break;
+      case 'q': options.quiet = true; break;
+      case 'h': break;        // WantsHelp has answered it already
+      case oiVersion: break;  // and WantsVersion this
       case oiOutput:
         if (value.empty()) throw TUsageError{"--output needs a folder"};
         options.output = value;
         break;
-      case oiRecursive:
-        options.recursive = true;
-        break;
+      case oiRecursive: options.recursive = true; break;
       case oiName:
         (void)TNamePattern(value);  // refused here, before any photo is looked at
         options.name = value;
@@ -339,30 +317,17 @@ TOptions ParseOptions(int argc, char** argv) {
         if (value.empty()) throw TUsageError{"--files-from needs a file, or - for standard input"};
         options.filesFrom = value;
         break;
-      case oiNull:
-        options.null = true;
-        break;
-      case oiShard:
-        ParseShard(value, options);
-        break;
-      case oiSkipExisting:
-        options.skipExisting = true;
-        break;
-      case oiDryRun:
-        options.dryRun = true;
-        break;
+      case oiNull: options.null = true; break;
+      case oiShard: ParseShard(value, options); break;
+      case oiSkipExisting: options.skipExisting = true; break;
+      case oiDryRun: options.dryRun = true; break;
       case oiReport:
         if (value.empty()) throw TUsageError{"--report needs a file"};
         options.report = value;
         break;
-      case oiKeepDate:
-        options.keepDate = true;
-        break;
-      case oiStrict:
-        options.strict = true;
-        break;
-      case ':':
-        throw TUsageError{name + " needs a value"};
+      case oiKeepDate: options.keepDate = true; break;
+      case oiStrict: options.strict = true; break;
+      case ':': throw TUsageError{name + " needs a value"};
       default:  // getopt has stepped past the word it could not use
         if (optopt >= 0x100) throw TUsageError{OptionName(optopt) + " takes no value"};
         if (optopt != 0)

@@ -20,7 +20,7 @@ struct TOptions {
   bool keepGoing = false;
   bool quiet = false;
   bool strict = false;  // --strict: a photo whose data is damaged fails
-  std::string folder;  // empty with --files-from
+  std::string folder;   // empty with --files-from
 
   std::optional<std::string> output;        // --output DIR
   bool recursive = false;                   // --recursive

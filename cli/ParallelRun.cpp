@@ -40,7 +40,8 @@ TWaits SharedFileOrder(const std::vector<std::string>& photos,
     const std::string result = resultPath(i);
     if (result.empty()) continue;
     const std::size_t h = hash(result);
-    for (auto it = std::lower_bound(byHash.begin(), byHash.end(), std::make_pair(h, std::size_t(0)));
+    for (auto it =
+             std::lower_bound(byHash.begin(), byHash.end(), std::make_pair(h, std::size_t(0)));
          it != byHash.end() && it->first == h; ++it)
       if (photos[it->second] == result) pair(i, it->second);
     struct stat st {};

@@ -151,8 +151,7 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
   for (const TSizeRequest& size : options_.sizes) {
     // Resolved against each photo's (upright) size: a fit or a long edge
     // becomes that photo's width or height run.
-    TResultRequest result{nullptr, {}, options_.quality,
-                          [&, size](int width, int height) {
+    TResultRequest result{nullptr, {}, options_.quality, [&, size](int width, int height) {
                             return WizardSettingsFor(size, width, height, options_.noEnlarge);
                           }};
     if (newNaming_)

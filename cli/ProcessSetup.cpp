@@ -51,7 +51,8 @@ void EnsureStandardDescriptors() {
 
 void InstallSignalHandlers() {
   for (int s : {SIGINT, SIGTERM, SIGHUP}) Handle(s, OnStop);
-  for (int s : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU}) Handle(s, OnAbandon);
+  for (int s : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU})
+    Handle(s, OnAbandon);
   Handle(SIGPIPE, SIG_IGN);
   Handle(SIGXFSZ, SIG_IGN);
 }

@@ -49,7 +49,8 @@ TProgress::TProgress(std::size_t total, bool quiet)
 
 void TProgress::Started(const std::string& photo) { current_ = photo; }
 
-void TProgress::Finished(const std::string& photo, const std::string& error, const std::string& warning,
+void TProgress::Finished(const std::string& photo, const std::string& error,
+                         const std::string& warning,
                          const std::vector<std::string>& metadataWarnings) {
   ++done_;
   warnings_.insert(warnings_.end(), metadataWarnings.begin(), metadataWarnings.end());
@@ -76,8 +77,12 @@ void TProgress::DrawBar() {
   const int barWidth = std::clamp(columns / 4, 10, 30);
   const int filled = static_cast<int>(total_ ? done_ * barWidth / total_ : barWidth);
   for (const TFinished& f : pending_) {
-    if (!f.error.empty()) std::cerr << "\r\033[K" << "failed: " << PrintableText(f.error) << "\n";
-    if (!f.warning.empty()) std::cerr << "\r\033[K" << "warning: " << PrintableText(f.warning) << "\n";
+    if (!f.error.empty())
+      std::cerr << "\r\033[K"
+                << "failed: " << PrintableText(f.error) << "\n";
+    if (!f.warning.empty())
+      std::cerr << "\r\033[K"
+                << "warning: " << PrintableText(f.warning) << "\n";
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
   char counts[160];
@@ -117,18 +122,21 @@ void PrintSummary(const TSummary& summary, bool quiet) {
       std::cout << "Written " << summary.written << " of " << summary.total << " photos in "
                 << figures.str();
     if (summary.skipped > 0) std::cout << "; " << summary.skipped << " skipped";
-    if (!summary.damaged.empty()) std::cout << "; " << summary.damaged.size() << " from damaged data";
+    if (!summary.damaged.empty())
+      std::cout << "; " << summary.damaged.size() << " from damaged data";
     if (!summary.failures.empty()) std::cout << "; " << summary.failures.size() << " failed";
     if (summary.interrupted) std::cout << "; interrupted";
     std::cout << ".\n";
   }
   if (!summary.damaged.empty()) {
     std::cerr << "Written from damaged data:\n";
-    for (const std::string& warning : summary.damaged) std::cerr << "  " << PrintableText(warning) << "\n";
+    for (const std::string& warning : summary.damaged)
+      std::cerr << "  " << PrintableText(warning) << "\n";
   }
   if (!summary.failures.empty()) {
     std::cerr << (summary.keepGoing ? "Failed photos:\n" : "Stopped at a failing photo:\n");
-    for (const std::string& failure : summary.failures) std::cerr << "  " << PrintableText(failure) << "\n";
+    for (const std::string& failure : summary.failures)
+      std::cerr << "  " << PrintableText(failure) << "\n";
   }
   std::cerr << std::flush;
 }

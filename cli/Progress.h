@@ -39,7 +39,7 @@ class TProgress {
   const bool quiet_;
   const bool terminal_;
   const Clock::time_point started_;
-  std::vector<TFinished> pending_;  // finished since the last Show
+  std::vector<TFinished> pending_;     // finished since the last Show
   std::vector<std::string> warnings_;  // not shown yet
   std::size_t done_ = 0;
   std::size_t shown_ = 0;

@@ -8,7 +8,7 @@ const struct {
   const char* text;
   int field;
 } Fields[] = {{"{name}", 1},  {"{stem}", 2},   {"{ext}", 3},
-               {"{width}", 4}, {"{height}", 5}, {"{size}", 6}};
+              {"{width}", 4}, {"{height}", 5}, {"{size}", 6}};
 
 bool IsDigits(const std::string& s) {
   if (s.empty()) return false;
@@ -53,8 +53,9 @@ TNamePattern::TNamePattern(const std::string& text) {
         break;
       }
       if (!known)
-        throw TUsageError{"--name knows {name}, {stem}, {ext}, {width}, {height} and {size}, not \"" +
-                          text.substr(at, text.find('}', at) - at + 1) + "\""};
+        throw TUsageError{
+            "--name knows {name}, {stem}, {ext}, {width}, {height} and {size}, not \"" +
+            text.substr(at, text.find('}', at) - at + 1) + "\""};
       continue;
     }
     const std::size_t next = text.find('{', at);
@@ -68,27 +69,13 @@ std::string TNamePattern::Apply(const std::string& name, int width, int height) 
   std::string out;
   for (const TPart& p : parts_) {
     switch (p.field) {
-      case TField::tfText:
-        out += p.text;
-        break;
-      case TField::tfName:
-        out += name;
-        break;
-      case TField::tfStem:
-        out += StemOf(name);
-        break;
-      case TField::tfExt:
-        out += ExtOf(name);
-        break;
-      case TField::tfWidth:
-        out += std::to_string(width);
-        break;
-      case TField::tfHeight:
-        out += std::to_string(height);
-        break;
-      case TField::tfSize:
-        out += std::to_string(width) + "x" + std::to_string(height);
-        break;
+      case TField::tfText: out += p.text; break;
+      case TField::tfName: out += name; break;
+      case TField::tfStem: out += StemOf(name); break;
+      case TField::tfExt: out += ExtOf(name); break;
+      case TField::tfWidth: out += std::to_string(width); break;
+      case TField::tfHeight: out += std::to_string(height); break;
+      case TField::tfSize: out += std::to_string(width) + "x" + std::to_string(height); break;
     }
   }
   return out;

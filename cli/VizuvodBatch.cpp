@@ -74,16 +74,17 @@ std::string ReportLine(const std::string& photo, const TJobResult& job) {
          ",\"result_width\":" + std::to_string(first.width) +
          ",\"result_height\":" + std::to_string(first.height) +
          ",\"bytes_in\":" + std::to_string(o.bytes) + ",\"bytes_out\":" + std::to_string(bytesOut) +
-         ",\"seconds\":" + seconds + ",\"status\":\"" + (damaged ? "damaged" : StatusText(job.status)) +
-         "\",\"error\":" + JsonString(error) + ResultsAndWarnings(job) + "}\n";
+         ",\"seconds\":" + seconds + ",\"status\":\"" +
+         (damaged ? "damaged" : StatusText(job.status)) + "\",\"error\":" + JsonString(error) +
+         ResultsAndWarnings(job) + "}\n";
 }
 
 std::string DryRunLines(const std::string& photo, const TJobResult& job) {
   if (job.status != TJobStatus::jsPlanned) return "";
   std::string lines;
   for (const TResultOutcome& r : job.outcome.results)
-    lines += PrintableText(photo) + " -> " + PrintableText(r.path) + " (" + std::to_string(r.width) + "x" +
-             std::to_string(r.height) + ")\n";
+    lines += PrintableText(photo) + " -> " + PrintableText(r.path) + " (" +
+             std::to_string(r.width) + "x" + std::to_string(r.height) + ")\n";
   return lines;
 }
 

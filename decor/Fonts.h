@@ -27,8 +27,8 @@ class TFont {
   TColor Color = clWindowText;
   unsigned Style = 0;
 
-  int Size() const;             // points at 96 dpi
-  void SetSize(int points);     // sets Height to -points * 96 / 72
+  int Size() const;          // points at 96 dpi
+  void SetSize(int points);  // sets Height to -points * 96 / 72
   void Assign(const TFont& source) { *this = source; }
   bool operator==(const TFont&) const = default;
 

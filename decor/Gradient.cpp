@@ -5,8 +5,7 @@
 
 #include <algorithm>
 
-TTwainColors::TTwainColors()
-    : fromRGB_(ColorToRGB(fromColor_)), toRGB_(ColorToRGB(toColor_)) {}
+TTwainColors::TTwainColors() : fromRGB_(ColorToRGB(fromColor_)), toRGB_(ColorToRGB(toColor_)) {}
 
 void TTwainColors::Changed() {
   if (OnChange) OnChange(this);
@@ -142,8 +141,7 @@ void TCustomGradient::DrawBands(TCanvas& canvas, TRect r, int PenStyle, int PenW
   if (N <= 0) return;
 
   const int fromR = RedOf(fromRGB_), fromG = GreenOf(fromRGB_), fromB = BlueOf(fromRGB_);
-  const int dR = RedOf(toRGB_) - fromR, dG = GreenOf(toRGB_) - fromG,
-            dB = BlueOf(toRGB_) - fromB;
+  const int dR = RedOf(toRGB_) - fromR, dG = GreenOf(toRGB_) - fromG, dB = BlueOf(toRGB_) - fromB;
 
   // The diagonal sweep: P1 and P2 walk the edges w pixels a step. The walk
   // runs along the excluded bottom row and right column (and, for wide
@@ -175,11 +173,23 @@ void TCustomGradient::DrawBands(TCanvas& canvas, TRect r, int PenStyle, int PenW
       const int lines = MulDiv(i + 1, W + H, N) - MulDiv(i, W + H, N);
       for (int k = 0; k < lines; ++k) {
         if (orientation_ == fgdLeftBias) {
-          if (P1.Y < B) P1.Y += w; else P1.X += w;
-          if (P2.X < R) P2.X += w; else P2.Y += w;
+          if (P1.Y < B)
+            P1.Y += w;
+          else
+            P1.X += w;
+          if (P2.X < R)
+            P2.X += w;
+          else
+            P2.Y += w;
         } else {
-          if (P1.X > L) P1.X -= w; else P1.Y += w;
-          if (P2.Y < B) P2.Y += w; else P2.X -= w;
+          if (P1.X > L)
+            P1.X -= w;
+          else
+            P1.Y += w;
+          if (P2.Y < B)
+            P2.Y += w;
+          else
+            P2.X -= w;
         }
         canvas.MoveToEx(P1.X, P1.Y);
         canvas.LineTo(P2.X, P2.Y);
@@ -188,12 +198,8 @@ void TCustomGradient::DrawBands(TCanvas& canvas, TRect r, int PenStyle, int PenW
     } else {
       TRect band;
       switch (orientation_) {
-        case fgdHorizontal:
-          band = {L, T + MulDiv(i, H, N), R, T + MulDiv(i + 1, H, N)};
-          break;
-        case fgdVertical:
-          band = {L + MulDiv(i, W, N), T, L + MulDiv(i + 1, W, N), B};
-          break;
+        case fgdHorizontal: band = {L, T + MulDiv(i, H, N), R, T + MulDiv(i + 1, H, N)}; break;
+        case fgdVertical: band = {L + MulDiv(i, W, N), T, L + MulDiv(i + 1, W, N), B}; break;
         default:
           band = {L + MulDiv(i, W2, N), T + MulDiv(i, H2, N), R - MulDiv(i, W2, N),
                   B - MulDiv(i, H2, N)};
@@ -201,9 +207,8 @@ void TCustomGradient::DrawBands(TCanvas& canvas, TRect r, int PenStyle, int PenW
       }
       // bsClear has no hatch (ordinal - 2 is -1): no brush, no fill.
       const std::optional<TLogBrush> brush =
-          brushStyle_ == bsSolid
-              ? CreateSolidBrush(color)
-              : CreateBrushIndirect({BS_HATCHED, color, int(brushStyle_) - 2});
+          brushStyle_ == bsSolid ? CreateSolidBrush(color)
+                                 : CreateBrushIndirect({BS_HATCHED, color, int(brushStyle_) - 2});
       canvas.FillRect(band, brush);
     }
     // Compared in extended precision: (3 / 5) * 100 comes out just above 60.

@@ -12,12 +12,25 @@
 #include "Events.h"
 
 enum TglGradientDir {
-  fgdHorizontal, fgdVertical, fgdLeftBias, fgdRightBias, fgdRectangle, fgdHorzConvergent,
+  fgdHorizontal,
+  fgdVertical,
+  fgdLeftBias,
+  fgdRightBias,
+  fgdRectangle,
+  fgdHorzConvergent,
   fgdVertConvergent
 };
 
-enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross,
-                   bsDiagCross };
+enum TBrushStyle {
+  bsSolid,
+  bsClear,
+  bsHorizontal,
+  bsVertical,
+  bsFDiagonal,
+  bsBDiagonal,
+  bsCross,
+  bsDiagCross
+};
 
 // Whole number 0..100 in one byte; writes are not clamped.
 using TglPercent = unsigned char;

@@ -36,8 +36,8 @@ constexpr qint64 MaxPixels = qint64(1) << 26;
 
 TBitmap LoadBitmapFile(std::span<const std::uint8_t> file) {
   // Qt reads the file in place; the buffer never reaches past the span.
-  const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
-                                                   qsizetype(file.size()));
+  const QByteArray bytes =
+      QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
@@ -82,8 +82,8 @@ TBitmap LoadStoredPicture(std::span<const std::uint8_t> data) {
 }
 
 TBitmap LoadStoredPicture(const QByteArray& data) {
-  return LoadStoredPicture(std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                     std::size_t(data.size())));
+  return LoadStoredPicture(
+      std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size())));
 }
 
 QByteArray MakeStoredPicture(const QByteArray& bitmapFile) {

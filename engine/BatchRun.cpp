@@ -194,7 +194,8 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
   const auto source = std::make_shared<TBitmap>();
   source->Assign(J);
   outcome.warnings = J.Warnings();
-  if (request.refuseDamaged && !outcome.warnings.empty()) throw EDamagedPhoto(outcome.warnings.front());
+  if (request.refuseDamaged && !outcome.warnings.empty())
+    throw EDamagedPhoto(outcome.warnings.front());
   if (orientation != UprightOrientation) *source = OrientedBitmap(*source, orientation);
   const int defaultQuality = J.settings.compressionQuality;
   for (std::size_t i = 0; i < request.results.size(); ++i) {
@@ -219,8 +220,8 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
       }
       J.Assign(*R);
       J.settings.compressionQuality = result.quality > 0 ? result.quality : defaultQuality;
-      TResultOutcome written{ResultPath(result, request.photo, R->Width(), R->Height()),
-                             R->Width(), R->Height(), 0};
+      TResultOutcome written{ResultPath(result, request.photo, R->Width(), R->Height()), R->Width(),
+                             R->Height(), 0};
       if (request.keepMetadata) {
         std::string warning;
         const std::vector<std::uint8_t> bytes = metadata.WrittenInto(

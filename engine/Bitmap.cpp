@@ -1,10 +1,10 @@
 #include "Bitmap.h"
 
+#include <sys/mman.h>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <sys/mman.h>
 #include <vector>
 
 #include "Errors.h"

@@ -98,9 +98,7 @@ class TBitmap : public TGraphic {
   // anything reads them.
   void AllocateForOverwrite();
   // True while this bitmap's pixel memory is shared with a copy.
-  bool SharesPixelsWith(const TBitmap& other) const {
-    return pixels_ && pixels_ == other.pixels_;
-  }
+  bool SharesPixelsWith(const TBitmap& other) const { return pixels_ && pixels_ == other.pixels_; }
 
   void Assign(const TBitmap& source) { *this = source; }
   void Assign(TJPEGImage& source);  // decodes once; defined with the codec

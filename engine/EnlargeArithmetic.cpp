@@ -55,8 +55,7 @@ int RowProgress(int y, int EH) {
   return int(std::nearbyint((long double)y * 100 / (long double)(EH - 1)));
 }
 
-void FillLiteral(const TBitmap& S, TBitmap& E, float scaleX, float scaleY,
-                 const TRowHooks& hooks) {
+void FillLiteral(const TBitmap& S, TBitmap& E, float scaleX, float scaleY, const TRowHooks& hooks) {
   const int EW = E.Width(), EH = E.Height();
   for (int y = 0; y < EH; ++y) {
     hooks.Progress(RowProgress(y, EH));

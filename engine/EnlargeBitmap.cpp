@@ -36,7 +36,6 @@
 #include "Kernels.h"
 #include "kernels/KernelSets.h"
 
-
 using namespace enlarge_detail;
 
 namespace {
@@ -123,9 +122,7 @@ class TSourceRows {
     const std::uint8_t* in = S_.ScanLine(r);
     const int known = std::min(SW, length_);
     switch (S_.PixelFormat()) {
-      case TPixelFormat::pf24bit:
-        std::memcpy(out, in, std::size_t(known) * 3);
-        break;
+      case TPixelFormat::pf24bit: std::memcpy(out, in, std::size_t(known) * 3); break;
       case TPixelFormat::pfDevice:
         for (int x = 0; x < known; ++x)
           out[3 * x] = in[4 * x], out[3 * x + 1] = in[4 * x + 1], out[3 * x + 2] = in[4 * x + 2];
@@ -150,8 +147,8 @@ struct TSlopeTables {
 
 }  // namespace
 
-void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX,
-                   float scaleY, float width, float height, const TRowHooks& hooks) {
+void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX, float scaleY,
+                   float width, float height, const TRowHooks& hooks) {
   const TBitmap& S = *V;
   const TEnlargeGeometry g = Geometry(mode, scaleX, scaleY, width, height, S.Width(), S.Height());
   const int EW = g.EW, EH = g.EH;

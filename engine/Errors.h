@@ -72,11 +72,13 @@ class EFCreateError : public Exception {
 // removed (an append-only folder): the user has to remove it.
 class ELeftoverTemporary : public EFCreateError {
  public:
-  ELeftoverTemporary(const std::string& path, const std::string& temporary, const std::string& reason)
-      : EFCreateError("Cannot create file " + path + "; its temporary file " + temporary + " is left behind",
-                      reason,
-                      "Cannot create file " + path + ": " + reason + "; its temporary file " + temporary +
-                          " is left behind") {}
+  ELeftoverTemporary(const std::string& path, const std::string& temporary,
+                     const std::string& reason)
+      : EFCreateError(
+            "Cannot create file " + path + "; its temporary file " + temporary + " is left behind",
+            reason,
+            "Cannot create file " + path + ": " + reason + "; its temporary file " + temporary +
+                " is left behind") {}
 };
 
 // Writing a file's bytes failed part-way (a full disk, a quota, an I/O error);
@@ -84,7 +86,8 @@ class ELeftoverTemporary : public EFCreateError {
 class EFWriteError : public Exception {
  public:
   EFWriteError(const std::string& path, const std::string& reason)
-      : Exception("Cannot write file " + path + ": " + reason, reason, "Cannot write file " + path + ": " + reason) {}
+      : Exception("Cannot write file " + path + ": " + reason, reason,
+                  "Cannot write file " + path + ": " + reason) {}
 };
 
 class EReadError : public Exception {
@@ -107,7 +110,8 @@ class EStreamError : public Exception {
 class EFileTooLarge : public EStreamError {
  public:
   explicit EFileTooLarge(const std::string& path)
-      : EStreamError("Cannot read file " + path + ": File too large (over 1 GiB, no photo is that big)") {}
+      : EStreamError("Cannot read file " + path +
+                     ": File too large (over 1 GiB, no photo is that big)") {}
 };
 
 // A photo whose data the library had to complete, refused on request; the

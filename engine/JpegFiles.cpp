@@ -143,11 +143,12 @@ int RemoveStaleTemporaries(const std::string& folder) {
     if (!IsTemporaryName(name)) continue;
     const std::string path = (std::filesystem::path(folder) / name).string();
     TFd file{::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     if (file.fd < 0 || ::fstat(file.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
     if (::flock(file.fd, LOCK_EX | LOCK_NB) != 0) continue;  // a save is writing it
-    if (::lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
-        FileCallsHook().unlink(path.c_str()) == 0)
+    if (::lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+        named.st_ino == opened.st_ino && FileCallsHook().unlink(path.c_str()) == 0)
       ++removed;
   }
   ::closedir(dir);
@@ -163,7 +164,8 @@ class TTemporaryFile {
   explicit TTemporaryFile(const std::string& target, unsigned mode) {
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string name = TemporaryNameBeside(target);
-      const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode & 0777));
+      const int fd =
+          ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode & 0777));
       if (fd < 0) {
         if (errno == EEXIST) continue;
         error_ = errno;
@@ -213,7 +215,8 @@ void KeepOwnerAndMode(int fd, const struct stat& earlier) {
 
 }  // namespace
 
-void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& bytes, unsigned newFileMode) {
+void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                     unsigned newFileMode) {
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   RemoveStaleTemporariesOnce(folder.empty() ? "." : folder.string());
 

@@ -58,11 +58,14 @@ void WatchTheWork(j_common_ptr cinfo) {
     TJpegErrorManager::Of(cinfo).abandoned = true;
     ERREXIT(cinfo, JERR_BAD_PROGRESSION);
   }
-  if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > MaxScans)
+  if (cinfo->is_decompressor &&
+      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > MaxScans)
     ERREXIT(cinfo, JERR_BAD_PROGRESSION);
 }
 
-bool IsRestartOrStuffing(std::uint8_t marker) { return marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7); }
+bool IsRestartOrStuffing(std::uint8_t marker) {
+  return marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7);
+}
 
 // The blocks of the component with this id, the largest when no such
 // component exists (the library refuses that scan later anyway).
@@ -124,8 +127,8 @@ std::uint64_t CoefficientMemory(j_decompress_ptr d) {
   for (int c = 0; c < d->num_components; ++c) {
     const jpeg_component_info& info = d->comp_info[c];
     const auto roundUp = [](std::uint64_t n, int m) { return m > 0 ? (n + m - 1) / m * m : n; };
-    bytes += roundUp(info.width_in_blocks, info.h_samp_factor) * roundUp(info.height_in_blocks, info.v_samp_factor) *
-             DCTSIZE2 * sizeof(JCOEF);
+    bytes += roundUp(info.width_in_blocks, info.h_samp_factor) *
+             roundUp(info.height_in_blocks, info.v_samp_factor) * DCTSIZE2 * sizeof(JCOEF);
   }
   return bytes;
 }
@@ -241,13 +244,16 @@ void TJPEGImage::Decode() {
   // Refused with the codes the library itself gives when it meets the
   // same limits later, and a fuller text for vizuvod-batch.
   if (const std::uint64_t memory = CoefficientMemory(d.get()); memory > MaxLibraryMemory)
-    throw EJPEG(JERR_NO_BACKING_STORE, "JPEG error #" + std::to_string(JERR_NO_BACKING_STORE) +
-                                           ": decoding this " + SizeText(d.get()) + " file of several scans needs " +
-                                           std::to_string(memory >> 20) + " MiB, more than the " +
-                                           std::to_string(MaxLibraryMemory >> 20) + " MiB a photo may take");
-  if (const TScanCount scans = CountScans(d.get(), bytes); scans.scans > MaxScans || scans.work > MaxDecodeWork)
+    throw EJPEG(JERR_NO_BACKING_STORE,
+                "JPEG error #" + std::to_string(JERR_NO_BACKING_STORE) + ": decoding this " +
+                    SizeText(d.get()) + " file of several scans needs " +
+                    std::to_string(memory >> 20) + " MiB, more than the " +
+                    std::to_string(MaxLibraryMemory >> 20) + " MiB a photo may take");
+  if (const TScanCount scans = CountScans(d.get(), bytes);
+      scans.scans > MaxScans || scans.work > MaxDecodeWork)
     throw EJPEG(JERR_BAD_PROGRESSION, "JPEG error #" + std::to_string(JERR_BAD_PROGRESSION) + ": " +
-                                          std::to_string(scans.scans) + " scans over a " + SizeText(d.get()) +
+                                          std::to_string(scans.scans) + " scans over a " +
+                                          SizeText(d.get()) +
                                           " picture are more work than any photo needs");
   // A progressive file's coefficients are all held while it is read: memory
   // kept for reuse by earlier pictures would stack on them.

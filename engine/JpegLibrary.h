@@ -1,6 +1,7 @@
 // The codec's hold on libjpeg: compression and decompression objects that are
 // always destroyed, an error exit that reaches the caller as EJPEG, warnings
-// that do not stop the work but are kept for the caller, and a destination that encodes straight into a byte vector.
+// that do not stop the work but are kept for the caller, and a destination that encodes straight
+// into a byte vector.
 //
 // The library is C: a C++ exception thrown from its error exit would have to
 // cross its frames, which is not safe. So every library call runs under

@@ -19,8 +19,7 @@ struct TResampleKernels {
                   const int* offset, const float* slopeX, const float* slopeY, float scaleX,
                   float scaleY, float* I0, float* sV, int EW);
   // Enlarge: round(k * sV + I0) clamped to a byte, where the double sum is exact.
-  void (*composeRowExact)(const float* I0, const float* sV, double k, std::uint8_t* out,
-                          int count);
+  void (*composeRowExact)(const float* I0, const float* sV, double k, std::uint8_t* out, int count);
   // Enlarge: round(I0) clamped to a byte, I0 well below 2^22.
   void (*composeRowAtOrigin)(const float* I0, std::uint8_t* out, int count);
 };

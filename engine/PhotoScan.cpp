@@ -48,8 +48,8 @@ char32_t NextCodePoint(const std::string& s, std::size_t& i) {
 char32_t Upper(char32_t c) {
   if (c >= U'a' && c <= U'z') return c - 0x20;
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;  // Latin-1 letters
-  if (c >= 0x430 && c <= 0x44F) return c - 0x20;  // Cyrillic а to я
-  if (c >= 0x450 && c <= 0x45F) return c - 0x50;  // ё, ђ ... џ
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;             // Cyrillic а to я
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;             // ё, ђ ... џ
   return c;
 }
 

@@ -14,7 +14,6 @@
 #include "Kernels.h"
 #include "ShrinkArithmetic.h"
 
-
 using namespace shrink_detail;
 
 namespace {
@@ -28,12 +27,8 @@ void AccumulateRow(const In* in, const std::int32_t* runs, int DW, Sum* sums) {
     const int run = runs[i];
     Sum b, g, r;
     switch (run) {
-      case 1:
-        b = in[0], g = in[1], r = in[2];
-        break;
-      case 2:
-        b = Sum(in[0] + in[3]), g = Sum(in[1] + in[4]), r = Sum(in[2] + in[5]);
-        break;
+      case 1: b = in[0], g = in[1], r = in[2]; break;
+      case 2: b = Sum(in[0] + in[3]), g = Sum(in[1] + in[4]), r = Sum(in[2] + in[5]); break;
       case 3:
         b = Sum(in[0] + in[3] + in[6]), g = Sum(in[1] + in[4] + in[7]),
         r = Sum(in[2] + in[5] + in[8]);
@@ -89,8 +84,7 @@ void Average(const TBitmap& S, TBitmap& D, const std::vector<std::int32_t>& colu
       }
     } else {
       for (int i = 0; i < DW; ++i)
-        for (int ch = 0; ch < 3; ++ch)
-          out[3 * i + ch] = BlockMean(sums[3 * i + ch], scales[i]);
+        for (int ch = 0; ch < 3; ++ch) out[3 * i + ch] = BlockMean(sums[3 * i + ch], scales[i]);
     }
   }
 }

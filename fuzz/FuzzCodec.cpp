@@ -8,6 +8,7 @@
 // end-of-image marker, so trailing bytes do not disturb sound files); the
 // rest is the photo file. Target sizes and decoded pixel counts are kept
 // small so the fuzzer spends its time on odd data, not on big pictures.
+#include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +16,6 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "Bitmap.h"
 #include "EnlargeBitmap.h"
@@ -36,7 +36,9 @@ constexpr int kMaxShrinkSide = 64;
 
 const std::string& ScratchDir() {
   static const std::string dir = [] {
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                     ? "/dev/shm"
+                                     : std::filesystem::temp_directory_path();
     base /= "vizuvod-fuzz-" + std::to_string(::getpid());
     std::filesystem::create_directories(base);
     return base.string();
@@ -66,8 +68,8 @@ void SaveAndReread(const TBitmap& picture, bool progressive, const std::string& 
   TBitmap check;
   back.AssignTo(check);
   if (check.Width() != picture.Width() || check.Height() != picture.Height()) {
-    std::fprintf(stderr, "written %dx%d, read back %dx%d\n", picture.Width(), picture.Height(), check.Width(),
-                 check.Height());
+    std::fprintf(stderr, "written %dx%d, read back %dx%d\n", picture.Width(), picture.Height(),
+                 check.Width(), check.Height());
     std::abort();
   }
 }
@@ -102,7 +104,8 @@ void OnePhoto(const std::uint8_t* data, std::size_t size) {
   if (knobs[0] & 1) {
     // Shrink, the way the batch run does for a percentage below 100.
     TBitmap target, *result = nullptr;
-    target.SetSize(1 + knobs[1] % std::min(w, kMaxShrinkSide), 1 + knobs[2] % std::min(h, kMaxShrinkSide));
+    target.SetSize(1 + knobs[1] % std::min(w, kMaxShrinkSide),
+                   1 + knobs[2] % std::min(h, kMaxShrinkSide));
     ShrinkBitmap(*source, target, result);
     SaveAndReread(*result, j.settings.progressiveEncoding, out);
   } else {

@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   // shrink; enlarge by percent; enlarge to a width; enlarge to a height;
   // shrink from an 8-bit palette decode at half scale; grey, fast transform
-  const std::uint8_t knobs[][3] = {{1, 7, 5}, {2, 50, 0}, {4, 9, 0}, {0, 9, 0}, {1 | 8 | 64, 3, 3}, {2 | 16 | 32, 20, 0}};
+  const std::uint8_t knobs[][3] = {{1, 7, 5}, {2, 50, 0},         {4, 9, 0},
+                                   {0, 9, 0}, {1 | 8 | 64, 3, 3}, {2 | 16 | 32, 20, 0}};
   int written = 0;
   for (const auto& sample : craft::Catalogue()) {
     for (std::size_t k = 0; k < std::size(knobs); ++k) {

@@ -18,10 +18,12 @@ TFolderBrowser*& DefaultBrowserSlot() {
 }
 
 // The platform flag each option adds, in option order.
+// clang-format off
 constexpr std::uint32_t OptionFlags[BrowseDlgOptionCount] = {
     BIF_BROWSEFORCOMPUTER, BIF_BROWSEFORPRINTER, BIF_DONTGOBELOWDOMAIN,
     BIF_RETURNFSANCESTORS, BIF_RETURNONLYFSDIRS, BIF_STATUSTEXT,
     BIF_BROWSEINCLUDEFILES, BIF_EDITBOX | BIF_VALIDATE, 0, 0};
+// clang-format on
 
 std::optional<QString> ExistingFolder(const QString& path) {
   if (path.isEmpty() || !QFileInfo(path).isDir()) return std::nullopt;
@@ -56,23 +58,15 @@ std::optional<QString> SpecialFolderPath(TSystemFolders folder) {
     // The top of the namespace, and "my computer" with its drives, are the
     // file system's root here.
     case bfoDesktop:
-    case bfoMyComputer:
-      return QStringLiteral("/");
-    case bfoDesktopDirectory:
-      return StandardFolder(QStandardPaths::DesktopLocation);
-    case bfoPersonal:
-      return StandardFolder(QStandardPaths::DocumentsLocation);
+    case bfoMyComputer: return QStringLiteral("/");
+    case bfoDesktopDirectory: return StandardFolder(QStandardPaths::DesktopLocation);
+    case bfoPersonal: return StandardFolder(QStandardPaths::DocumentsLocation);
     case bfoPrograms:
-    case bfoStartMenu:
-      return StandardFolder(QStandardPaths::ApplicationsLocation);
-    case bfoFonts:
-      return StandardFolder(QStandardPaths::FontsLocation);
-    case bfoAppData:
-      return StandardFolder(QStandardPaths::GenericConfigLocation);
-    case bfoInternetChache:
-      return StandardFolder(QStandardPaths::GenericCacheLocation);
-    case bfoTemplates:
-      return ExistingFolder(QDir::homePath() + QStringLiteral("/Templates"));
+    case bfoStartMenu: return StandardFolder(QStandardPaths::ApplicationsLocation);
+    case bfoFonts: return StandardFolder(QStandardPaths::FontsLocation);
+    case bfoAppData: return StandardFolder(QStandardPaths::GenericConfigLocation);
+    case bfoInternetChache: return StandardFolder(QStandardPaths::GenericCacheLocation);
+    case bfoTemplates: return ExistingFolder(QDir::homePath() + QStringLiteral("/Templates"));
     default:
       // No counterpart on this platform (control panel, printers, network,
       // the recycle bin...), like bfoDesktopExpanded's code: the lookup fails.
@@ -88,15 +82,15 @@ QPoint PlaceDialog(TDlgPosition position, const TRect& ref, QSize window, QSize 
   int x = L, y = T;
   switch (position) {
     case bpCustom:
-    case bpTopLeft: x = L; y = T; break;
-    case bpTopCenter: x = centerX; y = T; break;
-    case bpTopRight: x = R - w; y = T; break;
-    case bpCenterLeft: x = L; y = centerY; break;
-    case bpCenter: x = centerX; y = centerY; break;
-    case bpCenterRight: x = R - w; y = centerY; break;
-    case bpBottomLeft: x = L; y = B - h; break;
-    case bpBottomCenter: x = centerX; y = B - h; break;
-    case bpBottomRight: x = R - w; y = B - h; break;
+    case bpTopLeft: x = L, y = T; break;
+    case bpTopCenter: x = centerX, y = T; break;
+    case bpTopRight: x = R - w, y = T; break;
+    case bpCenterLeft: x = L, y = centerY; break;
+    case bpCenter: x = centerX, y = centerY; break;
+    case bpCenterRight: x = R - w, y = centerY; break;
+    case bpBottomLeft: x = L, y = B - h; break;
+    case bpBottomCenter: x = centerX, y = B - h; break;
+    case bpBottomRight: x = R - w, y = B - h; break;
   }
   if (y + h > screen.height()) y = B - h;
   if (x + w > screen.width()) x = R - w;
@@ -196,26 +190,21 @@ int TBrowseDlg::BrowseCallbackProc(TBrowseDialogWindow* dialog, TBrowseMessage m
       self->dialog_ = dialog;
       self->DialogInitialized();
       return 0;
-    case TBrowseMessage::SelChanged:
-      self->SelectionChanged(item ? *item : TBrowseItem{});
-      return 0;
+    case TBrowseMessage::SelChanged: self->SelectionChanged(item ? *item : TBrowseItem{}); return 0;
     case TBrowseMessage::ValidateFailed: {
       bool cancel = false;
       if (self->OnValidate) self->OnValidate(self, text, cancel);
       return cancel ? 1 : 0;
     }
-    case TBrowseMessage::Other:
-      break;
+    case TBrowseMessage::Other: break;
   }
   return 0;
 }
 
 TRect TBrowseDlg::ReferenceRect() const {
   switch (relatePos_) {
-    case brScreen:
-      return ScreenRect();
-    case brScreenWorkArea:
-      return ScreenWorkArea();
+    case brScreen: return ScreenRect();
+    case brScreenWorkArea: return ScreenWorkArea();
     case brMainForm:
       if (QWidget* main = ApplicationMainForm()) return TRect::FromQRect(main->frameGeometry());
       return ScreenRect();

@@ -129,8 +129,9 @@ class TBaseComponent : public QObject {
 class TBrowseDlg : public TBaseComponent {
   Q_OBJECT
  public:
-  using TBrowseDlgSelectionChangeEvent = std::function<void(
-      QObject* Sender, TBrowseDialogWindow* DialogHandle, const QString& path, const TBrowseItem& item)>;
+  using TBrowseDlgSelectionChangeEvent =
+      std::function<void(QObject* Sender, TBrowseDialogWindow* DialogHandle, const QString& path,
+                         const TBrowseItem& item)>;
   using TBrowseDlgEditValidateEvent =
       std::function<void(QObject* Sender, const QString& path, bool& Cancel)>;
 

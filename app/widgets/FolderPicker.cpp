@@ -45,7 +45,7 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
     tree_->setRootIndex(model_->index(rootPath));
   } else {
     // The whole file system from its top, opened down to the user's home.
-    for (QDir d(QDir::homePath());; ) {
+    for (QDir d(QDir::homePath());;) {
       tree_->expand(model_->index(d.absolutePath()));
       if (d.isRoot() || !d.cdUp()) break;
     }

@@ -7,10 +7,10 @@
 
 #include <algorithm>
 
+#include <qdrawutil.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <qdrawutil.h>
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -396,7 +396,9 @@ void AssignGlyph(TTimerSpeedButton* button, const QImage& glyph, QImage (*builti
 }
 }  // namespace
 
-void TSpinButton::SetUpGlyph(const QImage& glyph) { AssignGlyph(upButton_, glyph, BuiltinSpinUpGlyph); }
+void TSpinButton::SetUpGlyph(const QImage& glyph) {
+  AssignGlyph(upButton_, glyph, BuiltinSpinUpGlyph);
+}
 
 void TSpinButton::SetDownGlyph(const QImage& glyph) {
   AssignGlyph(downButton_, glyph, BuiltinSpinDownGlyph);
@@ -454,9 +456,7 @@ void TSpinButton::focusOutEvent(QFocusEvent* e) {
 
 void TSpinButton::keyPressEvent(QKeyEvent* e) {
   switch (e->key()) {
-    case Qt::Key_Space:
-      focusedButton_->Click();
-      break;
+    case Qt::Key_Space: focusedButton_->Click(); break;
     case Qt::Key_Up:
       SetFocusBtn(upButton_);
       upButton_->Click();
@@ -465,8 +465,7 @@ void TSpinButton::keyPressEvent(QKeyEvent* e) {
       SetFocusBtn(downButton_);
       downButton_->Click();
       break;
-    default:
-      QWidget::keyPressEvent(e);
+    default: QWidget::keyPressEvent(e);
   }
 }
 
@@ -651,15 +650,15 @@ void TSpinEdit::contextMenuEvent(QContextMenuEvent* e) {
   menu->setAttribute(Qt::WA_DeleteOnClose);
   const bool writable = !isReadOnly();
   const bool selected = hasSelectedText();
-  auto add = [&](const char* name, const QString& text, QKeySequence::StandardKey key,
-                 bool enabled, auto slot) {
+  auto add = [&](const char* name, const QString& text, QKeySequence::StandardKey key, bool enabled,
+                 auto slot) {
     QAction* a = menu->addAction(text, this, slot);
     a->setObjectName(QLatin1String(name));
     a->setShortcut(key);
     a->setEnabled(enabled);
   };
-  add("edit-undo", QStringLiteral("&Отменить"), QKeySequence::Undo,
-      writable && isUndoAvailable(), &QLineEdit::undo);
+  add("edit-undo", QStringLiteral("&Отменить"), QKeySequence::Undo, writable && isUndoAvailable(),
+      &QLineEdit::undo);
   menu->addSeparator();
   add("edit-cut", QStringLiteral("&Вырезать"), QKeySequence::Cut, Editable() && selected,
       &QLineEdit::cut);
@@ -700,11 +699,14 @@ QSize TSpinEdit::ClientSize() const {
   return {std::max(0, width() - 2 * b), std::max(0, height() - 2 * b)};
 }
 
-QRect TSpinEdit::ButtonClientRect() const { return button_->geometry().translated(-ClientOrigin()); }
+QRect TSpinEdit::ButtonClientRect() const {
+  return button_->geometry().translated(-ClientOrigin());
+}
 
 int TSpinEdit::MinHeight() const {
   const int fontHeight = QFontMetrics(font()).height();
-  const int systemHeight = QFontMetrics(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).height();
+  const int systemHeight =
+      QFontMetrics(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).height();
   constexpr int border = 1;  // a thin window border
   return fontHeight + std::min(systemHeight, fontHeight) / 4 + 4 * border + 2;
 }
@@ -722,8 +724,8 @@ void TSpinEdit::resizeEvent(QResizeEvent* e) {
 void TSpinEdit::PlaceButton() {
   const int w = button_->width();
   const QPoint origin = ClientOrigin();
-  const QRect client = ctl3D_ ? QRect(width() - w - 5, 0, w, height() - 5)
-                              : QRect(width() - w, 1, w, height() - 3);
+  const QRect client =
+      ctl3D_ ? QRect(width() - w - 5, 0, w, height() - 5) : QRect(width() - w, 1, w, height() - 3);
   button_->setGeometry(client.translated(origin));
   button_->AdjustSize();
   SetEditRect();

@@ -36,9 +36,10 @@ void AddToColumnSums(const std::uint8_t* in, std::uint16_t* sums, int n, bool fi
 
 __m256i Sharpened(const std::uint8_t* c, const std::uint8_t* d1, const std::uint8_t* d2,
                   const std::uint8_t* d3, const std::uint8_t* d4) {
-  const __m256i s =
-      _mm256_add_epi16(_mm256_add_epi16(Words(d1), Words(d2)), _mm256_add_epi16(Words(d3), Words(d4)));
-  return _mm256_srai_epi16(_mm256_sub_epi16(_mm256_mullo_epi16(Words(c), _mm256_set1_epi16(12)), s), 3);
+  const __m256i s = _mm256_add_epi16(_mm256_add_epi16(Words(d1), Words(d2)),
+                                     _mm256_add_epi16(Words(d3), Words(d4)));
+  return _mm256_srai_epi16(_mm256_sub_epi16(_mm256_mullo_epi16(Words(c), _mm256_set1_epi16(12)), s),
+                           3);
 }
 
 // As the SSE2 kernel: 16-bit lanes, shift, saturate.
@@ -46,7 +47,8 @@ void SharpenRow(const std::uint8_t* __restrict above, std::uint8_t* __restrict r
                 const std::uint8_t* __restrict below, int bytes) {
   int t = 3;
   for (; t + 32 <= bytes - 3; t += 32) {
-    const __m256i lo = Sharpened(row + t, above + t - 3, above + t + 3, below + t - 3, below + t + 3);
+    const __m256i lo =
+        Sharpened(row + t, above + t - 3, above + t + 3, below + t - 3, below + t + 3);
     const __m256i hi =
         Sharpened(row + t + 16, above + t + 13, above + t + 19, below + t + 13, below + t + 19);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + t), PackBytes(lo, hi));
@@ -68,8 +70,8 @@ void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* o
   int i = 0;
   const __m256d kk = _mm256_set1_pd(k);
   for (; i + 16 <= count; i += 16) {
-    const __m128i words = _mm_packs_epi32(ExactLanes(I0 + i, sV + i, kk),
-                                          ExactLanes(I0 + i + 4, sV + i + 4, kk));
+    const __m128i words =
+        _mm_packs_epi32(ExactLanes(I0 + i, sV + i, kk), ExactLanes(I0 + i + 4, sV + i + 4, kk));
     const __m128i words2 = _mm_packs_epi32(ExactLanes(I0 + i + 8, sV + i + 8, kk),
                                            ExactLanes(I0 + i + 12, sV + i + 12, kk));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));

@@ -38,9 +38,8 @@ void SharpenRow(const std::uint8_t* __restrict above, std::uint8_t* __restrict r
     const __m128i d1 = load(above + t - 3), d2 = load(above + t + 3);
     const __m128i d3 = load(below + t - 3), d4 = load(below + t + 3);
     auto half = [&](auto unpack) {
-      const __m128i s = _mm_add_epi16(
-          _mm_add_epi16(unpack(d1, zero), unpack(d2, zero)),
-          _mm_add_epi16(unpack(d3, zero), unpack(d4, zero)));
+      const __m128i s = _mm_add_epi16(_mm_add_epi16(unpack(d1, zero), unpack(d2, zero)),
+                                      _mm_add_epi16(unpack(d3, zero), unpack(d4, zero)));
       return _mm_srai_epi16(_mm_sub_epi16(_mm_mullo_epi16(unpack(c, zero), twelve), s), 3);
     };
     const __m128i lo = half([](__m128i a, __m128i b) { return _mm_unpacklo_epi8(a, b); });
@@ -64,8 +63,8 @@ void SharpenRow(const std::uint8_t* __restrict above, std::uint8_t* __restrict r
 //    quotient correctly; otherwise double does it (EnlargeBitmap.cpp's file comment);
 //  - other k: k*sT + p00 in double (exact), then the quotient in double.
 void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const int* cells,
-             const int* offsets, const float*, const float*, float scaleX, float scaleY,
-             float* I0, float* sV, int EW) {
+             const int* offsets, const float*, const float*, float scaleX, float scaleY, float* I0,
+             float* sV, int EW) {
   const __m128i zero = _mm_setzero_si128(), mask = _mm_set_epi32(0, -1, -1, -1);
   const __m128 sx = _mm_set1_ps(scaleX), sy = _mm_set1_ps(scaleY);
   const __m128d syd = _mm_set1_pd(scaleY);
@@ -138,9 +137,9 @@ void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* o
     __m128i q[4];
     for (int j = 0; j < 4; ++j) {
       const __m128 s = _mm_loadu_ps(sV + i + 4 * j), v = _mm_loadu_ps(I0 + i + 4 * j);
-      q[j] = _mm_unpacklo_epi64(lanes(_mm_cvtps_pd(s), _mm_cvtps_pd(v)),
-                                lanes(_mm_cvtps_pd(_mm_movehl_ps(s, s)),
-                                      _mm_cvtps_pd(_mm_movehl_ps(v, v))));
+      q[j] = _mm_unpacklo_epi64(
+          lanes(_mm_cvtps_pd(s), _mm_cvtps_pd(v)),
+          lanes(_mm_cvtps_pd(_mm_movehl_ps(s, s)), _mm_cvtps_pd(_mm_movehl_ps(v, v))));
     }
     const __m128i words = _mm_packs_epi32(q[0], q[1]), words2 = _mm_packs_epi32(q[2], q[3]);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));

@@ -59,7 +59,8 @@ void ExpectOnlyWholeOutputs(const QString& folder, int photos) {
   const QStringList all = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
   for (const QString& name : all) {
     if (!name.startsWith(QLatin1String("Resize of "))) {
-      QVERIFY2(name.startsWith(QLatin1Char('p')) && name.endsWith(QLatin1String(".jpg")), qPrintable(name));
+      QVERIFY2(name.startsWith(QLatin1Char('p')) && name.endsWith(QLatin1String(".jpg")),
+               qPrintable(name));
       continue;
     }
     TJPEGImage J;
@@ -98,11 +99,12 @@ class TReentranceTest : public QObject {
   // `photo` is resampled (so inside the run's own pumping).
   void DuringPhoto(int photo, std::function<void()> action) {
     auto done = std::make_shared<bool>(false);
-    connect(form->ProgressBar2, &QProgressBar::valueChanged, form.get(), [this, photo, action, done](int) {
-      if (*done || form->Label12->text() != QString::number(photo - 1)) return;
-      *done = true;
-      QTimer::singleShot(0, form.get(), action);
-    });
+    connect(form->ProgressBar2, &QProgressBar::valueChanged, form.get(),
+            [this, photo, action, done](int) {
+              if (*done || form->Label12->text() != QString::number(photo - 1)) return;
+              *done = true;
+              QTimer::singleShot(0, form.get(), action);
+            });
   }
 
  private slots:

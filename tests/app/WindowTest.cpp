@@ -13,8 +13,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -139,9 +139,9 @@ class TWindowTest : public QObject {
       QTest::mouseClick(form->RadioButton2, Qt::LeftButton, {}, QPoint(5, 8));
       form->ComboBox1->setFocus();
       form->ComboBox1->lineEdit()->selectAll();
-      TypeText(form->ComboBox1->lineEdit(),
-                       mode == QLatin1String("width") ? QStringLiteral("По ширине")
-                                                      : QStringLiteral("По высоте"));
+      TypeText(form->ComboBox1->lineEdit(), mode == QLatin1String("width")
+                                                ? QStringLiteral("По ширине")
+                                                : QStringLiteral("По высоте"));
       TypeNumber(form->SpinEdit2, value);
     }
     QTest::mouseClick(form->Button2, Qt::LeftButton);
@@ -234,7 +234,8 @@ class TWindowTest : public QObject {
         {"ProgressBar2", 24, 232, 601, 17}, {"Button6", 256, 264, 153, 25},
         {"GroupBox1", 16, 312, 617, 57},    {"Button8", 576, 400, 75, 25},
     };
-    for (const auto& r : rows) QTest::newRow(r.name) << QString(r.name) << QRect(r.l, r.t, r.w, r.h);
+    for (const auto& r : rows)
+      QTest::newRow(r.name) << QString(r.name) << QRect(r.l, r.t, r.w, r.h);
   }
 
   void controlBounds() {
@@ -288,9 +289,8 @@ class TWindowTest : public QObject {
   void tabOrder_data() {
     QTest::addColumn<QStringList>("chain");
     QTest::newRow("page 1") << QStringList{"Button1", "Edit1", "Button4"};
-    QTest::newRow("page 2") << QStringList{"Button2",      "Button7",   "RadioButton1",
-                                           "RadioButton2", "SpinEdit1", "SpinEdit2",
-                                           "ComboBox1"};
+    QTest::newRow("page 2") << QStringList{"Button2",   "Button7",   "RadioButton1", "RadioButton2",
+                                           "SpinEdit1", "SpinEdit2", "ComboBox1"};
     QTest::newRow("page 3") << QStringList{"Button5", "Button6", "Button8"};
   }
 
@@ -312,6 +312,7 @@ class TWindowTest : public QObject {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("comment");
+    // clang-format off
     QTest::newRow("page 1") << "glWizardHeader1"
                             << "Укажите папку с фотографиями (поддерживается только формат JPG)"
                             << "В указанной папке должны лежать только те фотографии размер которых "
@@ -321,6 +322,7 @@ class TWindowTest : public QObject {
     QTest::newRow("page 3") << "glWizardHeader2" << "Авторесайз"
                             << "В зависимости от выбранного количества фотографий, процесс "
                                "авторесайза может занять от      нескольких минут, до нескольких часов";
+    // clang-format on
   }
 
   void headers() {
@@ -378,9 +380,10 @@ class TWindowTest : public QObject {
     QCOMPARE(form->Button1->geometry(), button);
     QCOMPARE(form->Edit1->geometry(), edit);
     // Each header spans its page once the page is shown.
-    const std::pair<QWidget*, TglWizardHeader*> headers[] = {{form->TabSheet1, form->glWizardHeader1},
-                                                             {form->TabSheet2, form->glWizardHeader3},
-                                                             {form->TabSheet3, form->glWizardHeader2}};
+    const std::pair<QWidget*, TglWizardHeader*> headers[] = {
+        {form->TabSheet1, form->glWizardHeader1},
+        {form->TabSheet2, form->glWizardHeader3},
+        {form->TabSheet3, form->glWizardHeader2}};
     for (int i = 0; i < 3; ++i) {
       form->PageControl1->setTabVisible(i, true);
       form->PageControl1->setCurrentIndex(i);
@@ -391,9 +394,10 @@ class TWindowTest : public QObject {
 
   void pagesHaveTheDesignedClientWidth() {
     QCOMPARE(form->PageControl1->size(), QSize(667, 459));
-    const std::pair<QWidget*, TglWizardHeader*> pages[] = {{form->TabSheet1, form->glWizardHeader1},
-                                                           {form->TabSheet2, form->glWizardHeader3},
-                                                           {form->TabSheet3, form->glWizardHeader2}};
+    const std::pair<QWidget*, TglWizardHeader*> pages[] = {
+        {form->TabSheet1, form->glWizardHeader1},
+        {form->TabSheet2, form->glWizardHeader3},
+        {form->TabSheet3, form->glWizardHeader2}};
     for (int i = 0; i < 3; ++i) {
       form->PageControl1->setTabVisible(i, true);
       form->PageControl1->setCurrentIndex(i);
@@ -447,8 +451,8 @@ class TWindowTest : public QObject {
   // Every way a radio button becomes checked runs its handler.
   void radioButtonsEveryWay_data() {
     QTest::addColumn<QString>("way");
-    for (const char* way : {"mouse", "space key", "arrow key", "accessibility press",
-                            "accessibility toggle"})
+    for (const char* way :
+         {"mouse", "space key", "arrow key", "accessibility press", "accessibility toggle"})
       QTest::newRow(way) << QString(way);
   }
   void radioButtonsEveryWay() {
@@ -469,8 +473,9 @@ class TWindowTest : public QObject {
       } else {
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(button);
         QVERIFY(a && a->actionInterface());
-        a->actionInterface()->doAction(way.endsWith("press") ? QAccessibleActionInterface::pressAction()
-                                                             : QAccessibleActionInterface::toggleAction());
+        a->actionInterface()->doAction(way.endsWith("press")
+                                           ? QAccessibleActionInterface::pressAction()
+                                           : QAccessibleActionInterface::toggleAction());
       }
       QTRY_VERIFY(button->isChecked());
     };
@@ -486,7 +491,8 @@ class TWindowTest : public QObject {
     QTest::addColumn<QString>("folder");  // empty: none
     QTest::newRow("none") << QStringList{"vizuvod"} << QString();
     QTest::newRow("path") << QStringList{"vizuvod", "/home/user/Фото"} << "/home/user/Фото";
-    QTest::newRow("file URL") << QStringList{"vizuvod", "file:///home/user/%D0%A4%D0%BE%D1%82%D0%BE"}
+    QTest::newRow("file URL") << QStringList{"vizuvod",
+                                             "file:///home/user/%D0%A4%D0%BE%D1%82%D0%BE"}
                               << "/home/user/Фото";
   }
   void folderArgument() {
@@ -503,7 +509,9 @@ class TWindowTest : public QObject {
       QTest::addRow("folder onto %s", target) << QString(target) << "folder" << true;
       QTest::addRow("file onto %s", target) << QString(target) << "file" << false;
     }
+    // clang-format off
     QTest::newRow("remote folder onto window") << "window" << "remote" << false;
+    // clang-format on
   }
   void droppedFolderFillsThePath() {
     QFETCH(QString, target);
@@ -512,8 +520,10 @@ class TWindowTest : public QObject {
     QTemporaryDir dir;
     QDir(dir.path()).mkdir("Фото");
     QFile(dir.filePath("a.jpg")).open(QIODevice::WriteOnly);
-    const QUrl url = dropped == "remote" ? QUrl("sftp://host/Фото")
-                     : QUrl::fromLocalFile(dir.filePath(dropped == "folder" ? "Фото" : "a.jpg"));
+    const QUrl url =
+        dropped == "remote"
+            ? QUrl("sftp://host/Фото")
+            : QUrl::fromLocalFile(dir.filePath(dropped == "folder" ? "Фото" : "a.jpg"));
     QWidget* widget = target == "window"       ? static_cast<QWidget*>(form.get())
                       : target == "path field" ? static_cast<QWidget*>(form->Edit1)
                                                : static_cast<QWidget*>(form->SpinEdit1);
@@ -649,9 +659,8 @@ class TWindowTest : public QObject {
       const char* name;
       int w, h;
       bool progressive;
-    } photos[] = {{"wide.jpg", 101, 67, false},
-                  {"tall.jpg", 45, 80, true},
-                  {"Фото 3.jpg", 64, 64, false}};
+    } photos[] = {
+        {"wide.jpg", 101, 67, false}, {"tall.jpg", 45, 80, true}, {"Фото 3.jpg", 64, 64, false}};
     for (int i = 0; i < 3; ++i) {
       const QString name = QString::fromUtf8(photos[i].name);
       WritePhoto(dir.filePath(name), photos[i].w, photos[i].h, i, photos[i].progressive);
@@ -689,8 +698,8 @@ class TWindowTest : public QObject {
     QString corpus = qEnvironmentVariable("VIZUVOD_CORPUS", QStringLiteral(VIZUVOD_CORPUS_DIR));
     const QDir photosDir(corpus + "/photos");
     if (!photosDir.exists()) QSKIP("the photo corpus is not there");
-    const QStringList names{"tower_progressive.jpg", "tower_grayscale.jpg", "apsara.jpg",
-                            "skater-progressive.jpg", "Canon_40D.jpg",      "restarts_33x33.jpg",
+    const QStringList names{"tower_progressive.jpg",  "tower_grayscale.jpg", "apsara.jpg",
+                            "skater-progressive.jpg", "Canon_40D.jpg",       "restarts_33x33.jpg",
                             "web_strip_49x500.jpg"};
     QTemporaryDir dir, reference;
     for (const QString& name : names) {
@@ -728,7 +737,8 @@ class TWindowTest : public QObject {
     connect(form->ProgressBar2, &QProgressBar::valueChanged, this, [&](int position) {
       if (!clicked && form->Label12->text() == QLatin1String("2") && position > 10) {
         clicked = true;
-        QTimer::singleShot(0, form.get(), [&] { QTest::mouseClick(form->Button6, Qt::LeftButton); });
+        QTimer::singleShot(0, form.get(),
+                           [&] { QTest::mouseClick(form->Button6, Qt::LeftButton); });
       }
     });
     QTest::mouseClick(form->Button5, Qt::LeftButton);
@@ -749,7 +759,8 @@ class TWindowTest : public QObject {
 
   void secondStartIgnored() {
     QTemporaryDir dir;
-    for (int i = 1; i <= 4; ++i) WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 80, 60, i);
+    for (int i = 1; i <= 4; ++i)
+      WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 80, 60, i);
     ScanFolder(dir.path());
     ChooseSettings("percent", 50);
     // Count the photos started: a run nested in the first would restart at 1.
@@ -759,7 +770,8 @@ class TWindowTest : public QObject {
     connect(form->ProgressBar2, &QProgressBar::valueChanged, this, [&](int) {
       if (!clicked && form->Label12->text() == QLatin1String("1")) {
         clicked = true;
-        QTimer::singleShot(0, form.get(), [&] { QTest::mouseClick(form->Button5, Qt::LeftButton); });
+        QTimer::singleShot(0, form.get(),
+                           [&] { QTest::mouseClick(form->Button5, Qt::LeftButton); });
       }
     });
     QTest::mouseClick(form->Button5, Qt::LeftButton);
@@ -770,7 +782,8 @@ class TWindowTest : public QObject {
 
   void pagesLiveDuringRun() {
     QTemporaryDir dir;
-    for (int i = 1; i <= 3; ++i) WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 80, 60, i);
+    for (int i = 1; i <= 3; ++i)
+      WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 80, 60, i);
     ScanFolder(dir.path());
     ChooseSettings("percent", 50);
     // Going back to page 2 during the run, the way a user may.
@@ -778,7 +791,8 @@ class TWindowTest : public QObject {
     connect(form->ProgressBar2, &QProgressBar::valueChanged, this, [&](int) {
       if (!clicked) {
         clicked = true;
-        QTimer::singleShot(0, form.get(), [&] { QTest::mouseClick(form->Button8, Qt::LeftButton); });
+        QTimer::singleShot(0, form.get(),
+                           [&] { QTest::mouseClick(form->Button8, Qt::LeftButton); });
       }
     });
     QTest::mouseClick(form->Button5, Qt::LeftButton);
@@ -864,6 +878,7 @@ class TWindowTest : public QObject {
   void errorBoxText_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
+    // clang-format off
     QTest::newRow("letter") << "Cannot open file /x/a.jpg" << "Cannot open file /x/a.jpg.";
     QTest::newRow("digit") << "JPEG error #42" << "JPEG error #42.";
     QTest::newRow("full stop") << "Out of system resources." << "Out of system resources.";
@@ -872,6 +887,7 @@ class TWindowTest : public QObject {
     QTest::newRow("slash") << "path/" << "path/.";
     QTest::newRow("cyrillic") << "Ошибка" << "Ошибка.";
     QTest::newRow("empty") << "" << "";
+    // clang-format on
   }
 
   void errorBoxText() {
@@ -886,12 +902,14 @@ class TWindowTest : public QObject {
   void applicationTitle_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
+    // clang-format off
     QTest::newRow("plain") << "/usr/bin/vizuvod" << "vizuvod";
     QTest::newRow("capital kept") << "/opt/Vizuvod" << "Vizuvod";
     QTest::newRow("rest lowered") << "/opt/PROJECT1.EXE" << "Project1";
     QTest::newRow("first dot") << "/a.b/Name.Tar.GZ" << "Name";
     QTest::newRow("no folder") << "VIZUVOD" << "Vizuvod";
     QTest::newRow("cyrillic") << "/x/ФОТО.bin" << "Фото";
+    // clang-format on
   }
 
   void applicationTitle() {
@@ -919,7 +937,8 @@ class TWindowTest : public QObject {
 
   void exitDuringRunStopsAfterPhoto() {
     QTemporaryDir dir;
-    for (int i = 1; i <= 4; ++i) WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 80, 60, i);
+    for (int i = 1; i <= 4; ++i)
+      WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 80, 60, i);
     ScanFolder(dir.path());
     ChooseSettings("percent", 50);
     bool chosen = false;
@@ -944,7 +963,8 @@ class TWindowTest : public QObject {
     if (out.isEmpty()) QSKIP("set VIZUVOD_SCREENSHOTS to a folder to write screenshots");
     QDir().mkpath(out);
     QTemporaryDir dir, empty;
-    for (int i = 1; i <= 3; ++i) WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 200, 150, i);
+    for (int i = 1; i <= 3; ++i)
+      WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 200, 150, i);
     onBox = [&](QMessageBox& box) {
       box.show();
       QVERIFY(QTest::qWaitForWindowExposed(&box));

@@ -11,11 +11,11 @@
 
 #include <chrono>
 #include <cstdio>
-#include <map>
-#include <thread>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BatchProcess.h"
@@ -32,7 +32,8 @@ namespace {
 struct TFastDir {
   fs::path path;
   TFastDir() {
-    const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    const fs::path base =
+        fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
     path = base / ("vizuvod-cli-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     fs::create_directories(path);
   }
@@ -83,7 +84,8 @@ TEST(ReliabilityBatch, FolderOfHostilePhotosKeepsGoingAndNamesEachFailure) {
   TempDir dir;
   std::vector<craft::Sample> samples = craft::Catalogue();
   for (const auto& s : samples) craft::WriteFile(dir / (s.name + ".jpg"), s.bytes);
-  const TResult r = RunBatch({"--width", "20", "--jobs", "2", "--keep-going", "--quiet", dir.path().string()});
+  const TResult r =
+      RunBatch({"--width", "20", "--jobs", "2", "--keep-going", "--quiet", dir.path().string()});
   EXPECT_EQ(r.exitCode, 1) << r.err;
 
   int written = 0, failed = 0;
@@ -95,7 +97,8 @@ TEST(ReliabilityBatch, FolderOfHostilePhotosKeepsGoingAndNamesEachFailure) {
     const bool wrote = names.count("Resize of " + s.name + ".jpg") > 0;
     // Damaged photos written are listed before the failures.
     const std::size_t at = r.err.find(photo + ": ", r.err.find("Failed photos:"));
-    EXPECT_NE(wrote, at != std::string::npos) << r.err;  // either written or named, never both or neither
+    EXPECT_NE(wrote, at != std::string::npos)
+        << r.err;  // either written or named, never both or neither
     if (wrote) {
       ++written;
       EXPECT_GT(craft::ReadFile(dir / ("Resize of " + s.name + ".jpg")).size(), 100u);
@@ -128,8 +131,10 @@ TEST(ReliabilityBatch, FullDiskStopsTheRunWithTheReasonAndNoPartialFile) {
   craft::Options o;
   o.width = 96, o.height = 64;
   const craft::Bytes photo = craft::Encode(o);
-  for (int i = 0; i < 20; ++i) craft::WriteFile((disk / ("p" + std::to_string(100 + i) + ".jpg")).string(), photo);
-  ASSERT_EQ(craft::ReadFile((disk / "p119.jpg").string()), photo) << "the photos themselves must fit";
+  for (int i = 0; i < 20; ++i)
+    craft::WriteFile((disk / ("p" + std::to_string(100 + i) + ".jpg")).string(), photo);
+  ASSERT_EQ(craft::ReadFile((disk / "p119.jpg").string()), photo)
+      << "the photos themselves must fit";
   // 300 % outputs are several times a photo's size: the disk fills within a few.
   const TResult r = RunBatch({"--percent", "300", "--jobs", "1", "--quiet", disk.string()});
   EXPECT_EQ(r.exitCode, 1);
@@ -145,7 +150,8 @@ TEST(ReliabilityBatch, FullDiskStopsTheRunWithTheReasonAndNoPartialFile) {
     EXPECT_EQ(out[out.size() - 1], 0xD9) << name;
   }
   EXPECT_LT(outputs, 20);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(craft::ReadFile((disk / ("p" + std::to_string(100 + i) + ".jpg")).string()), photo);
+  for (int i = 0; i < 20; ++i)
+    EXPECT_EQ(craft::ReadFile((disk / ("p" + std::to_string(100 + i) + ".jpg")).string()), photo);
 }
 
 // The process's peak memory does not grow with the number of photos.
@@ -163,8 +169,9 @@ TEST(ReliabilityBatch, PeakMemoryOfTenAndOfAThousandPhotos) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     peak[k] = r.peakKiB;
   }
-  std::printf("vizuvod-batch peak resident memory: %ld KiB for 10 photos, %ld KiB for 1000 photos\n", peak[0],
-              peak[1]);
+  std::printf(
+      "vizuvod-batch peak resident memory: %ld KiB for 10 photos, %ld KiB for 1000 photos\n",
+      peak[0], peak[1]);
   if (kMemoryIsQuarantined) GTEST_SKIP() << "memory figures are meaningless under AddressSanitizer";
   EXPECT_LT(peak[1] - peak[0], 8 * 1024);
 }
@@ -173,10 +180,12 @@ TEST(ReliabilityBatch, PeakMemoryOfTenAndOfAThousandPhotos) {
 // them first: no progress text may end up in a result that took number 2.
 TEST(ReliabilityBatch, ClosedStandardDescriptorsNeverReachAResult) {
   TempDir dir;
-  for (int i = 0; i < 12; ++i) craft::WriteFile(dir / ("p" + std::to_string(10 + i) + ".jpg"), Photo(64, 48));
+  for (int i = 0; i < 12; ++i)
+    craft::WriteFile(dir / ("p" + std::to_string(10 + i) + ".jpg"), Photo(64, 48));
   ASSERT_EQ(RunBatch({"--percent", "50", "--jobs", "1", dir.path().string()}).exitCode, 0);
   const auto expected = Results(dir.path());
-  for (const std::vector<int>& closed : {std::vector<int>{2}, std::vector<int>{1, 2}, std::vector<int>{0, 1, 2}}) {
+  for (const std::vector<int>& closed :
+       {std::vector<int>{2}, std::vector<int>{1, 2}, std::vector<int>{0, 1, 2}}) {
     SCOPED_TRACE(closed.size());
     for (const auto& [name, bytes] : expected) fs::remove(dir / name);
     TSpawn spawn;
@@ -190,7 +199,8 @@ TEST(ReliabilityBatch, ClosedStandardDescriptorsNeverReachAResult) {
 // a file-size limit fails the write with the reason instead of killing.
 TEST(ReliabilityBatch, ClosedPipeAndFileSizeLimitDoNotKillTheRun) {
   TempDir dir;
-  for (int i = 0; i < 20; ++i) craft::WriteFile(dir / ("p" + std::to_string(10 + i) + ".jpg"), Photo(64, 48));
+  for (int i = 0; i < 20; ++i)
+    craft::WriteFile(dir / ("p" + std::to_string(10 + i) + ".jpg"), Photo(64, 48));
   int pipe[2];
   ASSERT_EQ(::pipe(pipe), 0);
   ::close(pipe[0]);
@@ -213,8 +223,9 @@ TEST(ReliabilityBatch, ClosedPipeAndFileSizeLimitDoNotKillTheRun) {
   ::setrlimit(RLIMIT_FSIZE, &old);
   const TResult limited = Finish(pid, logs);
   EXPECT_EQ(limited.exitCode, 1);
-  EXPECT_NE(limited.err.find("Cannot write file " + (big / "Resize of a.jpg") + ": File too large."),
-            std::string::npos)
+  EXPECT_NE(
+      limited.err.find("Cannot write file " + (big / "Resize of a.jpg") + ": File too large."),
+      std::string::npos)
       << limited.err;
   EXPECT_TRUE(Results(big.path()).empty());
 }
@@ -227,7 +238,8 @@ void WaitForCpu(pid_t pid, long ms) {
     std::FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
     if (!f) return;
     long user = 0, system = 0;
-    const int got = std::fscanf(f, "%*d %*s %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld", &user, &system);
+    const int got = std::fscanf(f, "%*d %*s %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %ld %ld",
+                                &user, &system);
     std::fclose(f);
     if (got == 2 && (user + system) * 1000 / ::sysconf(_SC_CLK_TCK) >= ms) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -283,10 +295,13 @@ TEST(ReliabilityBatch, FolderArgumentsAndFileErrorsAreClear) {
     std::string text;
   } cases[] = {
       {"", 2, "vizuvod-batch: FOLDER is empty\n"},
-      {missing, 1, "vizuvod-batch: Cannot open folder " + missing + ": No such file or directory\n"},
-      {dir / "file.txt", 1, "vizuvod-batch: Cannot open folder " + (dir / "file.txt") + ": Not a directory\n"},
-      {dir.path().string(), 1, "  " + (dir / "a.jpg") + ": Cannot create file " + (dir / "Resize of a.jpg") +
-                                   ": Is a directory.\n"},
+      {missing, 1,
+       "vizuvod-batch: Cannot open folder " + missing + ": No such file or directory\n"},
+      {dir / "file.txt", 1,
+       "vizuvod-batch: Cannot open folder " + (dir / "file.txt") + ": Not a directory\n"},
+      {dir.path().string(), 1,
+       "  " + (dir / "a.jpg") + ": Cannot create file " + (dir / "Resize of a.jpg") +
+           ": Is a directory.\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
@@ -309,7 +324,8 @@ TEST(ReliabilityBatch, NamesArePrintedEscaped) {
     EXPECT_EQ(text->find('\x1b'), std::string::npos) << *text;
     EXPECT_EQ(text->find("\nWritten 2 of 2"), std::string::npos) << *text;
   }
-  EXPECT_NE(r.err.find("x\\nWritten 2 of 2 photos in 0.1 s.\\n\\x1b[2Jy.jpg"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("x\\nWritten 2 of 2 photos in 0.1 s.\\n\\x1b[2Jy.jpg"), std::string::npos)
+      << r.err;
 }
 
 // A photo that is a link to another photo's result waits for that result,
@@ -322,7 +338,8 @@ TEST(ReliabilityBatch, LinkToAnotherResultGivesTheSameFilesForAnyJobCount) {
     craft::WriteFile(dir / "a.jpg", Photo(640, 480));
     craft::WriteFile(dir / "Resize of a.jpg", Photo(32, 32));  // an earlier run's, another size
     fs::create_symlink("Resize of a.jpg", dir / "b.jpg");
-    ASSERT_EQ(RunBatch({"--percent", "50", "--jobs", jobs, "--quiet", dir.path().string()}).exitCode, 0);
+    ASSERT_EQ(
+        RunBatch({"--percent", "50", "--jobs", jobs, "--quiet", dir.path().string()}).exitCode, 0);
     const auto results = Results(dir.path());
     if (first.empty())
       first = results;
@@ -340,8 +357,8 @@ TEST(ReliabilityBatch, DamagedPhotosAreToldAndStrictFailsThem) {
     craft::WriteFile(dir / "cut.jpg", craft::Truncated(sound, sound.size() / 2));
     craft::WriteFile(dir / "sound.jpg", sound);
     const std::string report = elsewhere / "report.json";
-    std::vector<std::string> args = {"--percent", "50", "--keep-going", "--report", report,
-                                     dir.path().string()};
+    std::vector<std::string> args = {"--percent", "50",   "--keep-going",
+                                     "--report",  report, dir.path().string()};
     if (strict) args.insert(args.begin(), "--strict");
     const TResult r = RunBatch(args);
     const auto results = Results(dir.path());
@@ -349,16 +366,20 @@ TEST(ReliabilityBatch, DamagedPhotosAreToldAndStrictFailsThem) {
       EXPECT_EQ(r.exitCode, 0);
       EXPECT_NE(r.out.find("Written 2 of 2 photos"), std::string::npos) << r.out;
       EXPECT_NE(r.out.find("; 1 from damaged data."), std::string::npos) << r.out;
-      EXPECT_NE(r.err.find((dir / "cut.jpg") + ": written from damaged data: Premature end of JPEG file"),
-                std::string::npos)
+      EXPECT_NE(
+          r.err.find((dir / "cut.jpg") + ": written from damaged data: Premature end of JPEG file"),
+          std::string::npos)
           << r.err;
       EXPECT_EQ(results.size(), 2u);
-      EXPECT_NE(ReadFile(report).find(R"("status":"damaged","error":"written from damaged data: Premature end of JPEG file")"),
-                std::string::npos)
+      EXPECT_NE(
+          ReadFile(report).find(
+              R"("status":"damaged","error":"written from damaged data: Premature end of JPEG file")"),
+          std::string::npos)
           << ReadFile(report);
     } else {
       EXPECT_EQ(r.exitCode, 1);
-      EXPECT_NE(r.err.find((dir / "cut.jpg") + ": Damaged data: Premature end of JPEG file."), std::string::npos)
+      EXPECT_NE(r.err.find((dir / "cut.jpg") + ": Damaged data: Premature end of JPEG file."),
+                std::string::npos)
           << r.err;
       EXPECT_EQ(results.size(), 1u);
     }
@@ -368,16 +389,19 @@ TEST(ReliabilityBatch, DamagedPhotosAreToldAndStrictFailsThem) {
 // Under a memory limit only some of 200 workers can start: the run goes on
 // with those and says so once.
 TEST(ReliabilityBatch, WorkersThatCannotStartAreDoneWithout) {
-  if (kMemoryIsQuarantined) GTEST_SKIP() << "an address-space limit and AddressSanitizer do not mix";
+  if (kMemoryIsQuarantined)
+    GTEST_SKIP() << "an address-space limit and AddressSanitizer do not mix";
   TempDir dir;
-  for (int i = 0; i < 40; ++i) craft::WriteFile(dir / ("p" + std::to_string(10 + i) + ".jpg"), Photo(64, 48));
+  for (int i = 0; i < 40; ++i)
+    craft::WriteFile(dir / ("p" + std::to_string(10 + i) + ".jpg"), Photo(64, 48));
   rlimit old{};
   ::getrlimit(RLIMIT_AS, &old);
   rlimit small = old;
   small.rlim_cur = 256u << 20;  // room for a few dozen thread stacks, not 200
   TempDir logs;
   ::setrlimit(RLIMIT_AS, &small);
-  const pid_t pid = Start({"--percent", "50", "--jobs", "200", "--quiet", dir.path().string()}, logs);
+  const pid_t pid =
+      Start({"--percent", "50", "--jobs", "200", "--quiet", dir.path().string()}, logs);
   ::setrlimit(RLIMIT_AS, &old);
   const TResult r = Finish(pid, logs);
   // The limit that stopped the threads may leave the started ones short of

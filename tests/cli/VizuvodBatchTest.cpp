@@ -1,9 +1,9 @@
 // vizuvod-batch run as a user runs it: the files it writes (the same as the
 // wizard's, whatever the job count), failures, usage errors and Ctrl-C.
-#include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
+#include <exiv2/exiv2.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -258,8 +258,8 @@ TEST(VizuvodBatch, UprightResultsKeepTheirMetadataAndUnreadableMetadataIsAWarnin
   std::ofstream(dir / "damaged.jpg", std::ios::binary | std::ios::trunc) << damaged;
 
   fs::permissions(dir / "turned.jpg", fs::perms(0640));  // the result takes them too
-  const TResult r = RunBatch({"--width", "10", "--keep-metadata", "--auto-orient", "--quiet",
-                              dir.path().string()});
+  const TResult r = RunBatch(
+      {"--width", "10", "--keep-metadata", "--auto-orient", "--quiet", dir.path().string()});
   EXPECT_EQ(fs::status(dir / "Resize of turned.jpg").permissions(), fs::perms(0640));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("warning: " + dir / "damaged.jpg" + ": metadata not read whole"),

@@ -60,7 +60,7 @@ class CanvasTest : public QObject {
     QCOMPARE(c.GetPixel(4, 6), Red);
     QCOMPARE(c.GetPixel(5, 3), White);
     QCOMPARE(c.GetPixel(2, 7), White);
-    c.FillRect({5, 5, 2, 2}, CreateSolidBrush(Blue));  // inverted: nothing
+    c.FillRect({5, 5, 2, 2}, CreateSolidBrush(Blue));    // inverted: nothing
     c.FillRect({-5, -5, 1, 1}, CreateSolidBrush(Blue));  // clipped to the surface
     QCOMPARE(CountColor(c, Blue, {0, 0, 10, 10}), 1);
     c.FillRect({0, 0, 10, 10}, std::nullopt);  // no brush: nothing
@@ -97,10 +97,8 @@ class CanvasTest : public QObject {
       int style;
       const char* pattern;
     } cases[] = {
-        {PS_DOT, "111000111000111000111000"},
-        {PS_DASH, "111111111111111111000000"},
-        {PS_DASHDOT, "111111111000000111000000"},
-        {PS_NULL, "000000000000000000000000"},
+        {PS_DOT, "111000111000111000111000"},         {PS_DASH, "111111111111111111000000"},
+        {PS_DASHDOT, "111111111000000111000000"},     {PS_NULL, "000000000000000000000000"},
         {PS_INSIDEFRAME, "111111111111111111111111"},
     };
     for (const auto& k : cases) {
@@ -141,10 +139,12 @@ class CanvasTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("underline");
+    // clang-format off
     QTest::newRow("ampersand underlines") << "&Open" << "Open" << true;
     QTest::newRow("double shows one") << "Save && exit" << "Save & exit" << false;
     QTest::newRow("Cyrillic") << "Фай&л" << "Файл" << true;
     QTest::newRow("plain") << "Настройка" << "Настройка" << false;
+    // clang-format on
   }
   void prefixProcessing() {
     QFETCH(QString, text);

@@ -168,10 +168,11 @@ class GradientTest : public QObject {
     TCanvas c = Surface(7, 2);
     g.Draw(c, {0, 0, 7, 2}, PS_SOLID, 1);
     // Edges MulDiv(i, 7, 3) = 0, 2, 5, 7; middle colour per channel.
-    const TColorValue middle = RGBColor(200 + MulDiv(1, -200, 2), 10 + MulDiv(1, 240, 2),
-                                        0 + MulDiv(1, 100, 2));
-    const TColorValue expected[7] = {RGBColor(200, 10, 0), RGBColor(200, 10, 0), middle, middle,
-                                     middle, RGBColor(0, 250, 100), RGBColor(0, 250, 100)};
+    const TColorValue middle =
+        RGBColor(200 + MulDiv(1, -200, 2), 10 + MulDiv(1, 240, 2), 0 + MulDiv(1, 100, 2));
+    const TColorValue expected[7] = {
+        RGBColor(200, 10, 0),  RGBColor(200, 10, 0), middle, middle, middle,
+        RGBColor(0, 250, 100), RGBColor(0, 250, 100)};
     for (int x = 0; x < 7; ++x) {
       QCOMPARE(c.GetPixel(x, 0), expected[x]);
       QCOMPARE(c.GetPixel(x, 1), expected[x]);
@@ -297,8 +298,7 @@ class GradientTest : public QObject {
         const int rx = x - 1, ry = y - 1;
         const bool inside = rx >= 0 && rx < 6 && ry >= 0 && ry < 4;
         // P2 runs along the top row, whose pixels are always end points.
-        const TColorValue expected =
-            inside && ry > 0 ? Grey(Level(rx + ry - 1, 10)) : Marker;
+        const TColorValue expected = inside && ry > 0 ? Grey(Level(rx + ry - 1, 10)) : Marker;
         QCOMPARE(left.GetPixel(x, y), expected);
       }
 

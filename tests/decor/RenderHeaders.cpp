@@ -55,8 +55,9 @@ int main(int argc, char** argv) {
     top.show();
     QTimer::singleShot(700, [&] {
       const QString path = QDir(folder).filePath(QStringLiteral("screen.png"));
-      top.screen()->grabWindow(0, 0, 0, top.frameGeometry().width() + 20,
-                               top.frameGeometry().height() + 20).save(path);
+      top.screen()
+          ->grabWindow(0, 0, 0, top.frameGeometry().width() + 20, top.frameGeometry().height() + 20)
+          .save(path);
       out << path << "\n";
       app.quit();
     });
@@ -79,8 +80,8 @@ int main(int argc, char** argv) {
   for (const TFont& f : {TFont(), caption}) {
     const QFont q = f.ToQFont();
     const QFontMetrics fm(q);
-    out << QFontInfo(q).family() << " px " << QFontInfo(q).pixelSize() << " height "
-        << fm.height() << " ascent " << fm.ascent() << " descent " << fm.descent() << "\n";
+    out << QFontInfo(q).family() << " px " << QFontInfo(q).pixelSize() << " height " << fm.height()
+        << " ascent " << fm.ascent() << " descent " << fm.descent() << "\n";
   }
   return 0;
 }

@@ -127,7 +127,7 @@ class WizardHeaderTest : public QObject {
     // Caption: ink in its line from (20, 8), nothing above row 8.
     const auto caption = InkRows(c, 20, 580, 0, 8 + lh);
     QVERIFY(caption.first >= 8 && caption.first < 8 + lh);
-    QVERIFY(InkRows(c, 20, 23, 8, 8 + lh).first >= 0);  // starts at x 20
+    QVERIFY(InkRows(c, 20, 23, 8, 8 + lh).first >= 0);   // starts at x 20
     QVERIFY(InkRows(c, 500, 580, 8, 8 + lh).first < 0);  // one line, well short of the picture
 
     // Comment: one line centred below the caption: R = (40, 8 + lh, 599, 76),
@@ -137,7 +137,10 @@ class WizardHeaderTest : public QObject {
     const auto comment = InkRows(c, 40, 580, 8 + lh + 2, 76);
     QVERIFY2(comment.first >= top && comment.second <= top + lh,
              qPrintable(QStringLiteral("comment ink rows %1-%2, line %3-%4")
-                            .arg(comment.first).arg(comment.second).arg(top).arg(top + lh)));
+                            .arg(comment.first)
+                            .arg(comment.second)
+                            .arg(top)
+                            .arg(top + lh)));
     QCOMPARE(InkRows(c, 20, 40, 8 + lh + 2, 76).first, -1);  // indented by 20
 
     // Picture at (581, 3): opaque pixels copied, white ones show the window.
@@ -398,8 +401,7 @@ class WizardHeaderTest : public QObject {
   void storedPicture() {
     const QByteArray data = HeaderPictureData();
     QCOMPARE(data.size(), 4 + 16926);
-    QCOMPARE(quint8(data[0]) | quint8(data[1]) << 8 | quint8(data[2]) << 16 |
-                 quint8(data[3]) << 24,
+    QCOMPARE(quint8(data[0]) | quint8(data[1]) << 8 | quint8(data[2]) << 16 | quint8(data[3]) << 24,
              16926u);
     const TBitmap picture = LoadStoredPicture(data);
     QCOMPARE(picture.Width(), 75);
@@ -454,18 +456,33 @@ class WizardHeaderTest : public QObject {
   void palettePicture() {
     // A 2 x 2, 8-bit file with a two-colour palette.
     QByteArray f;
-    const auto u32 = [&](quint32 v) { for (int k = 0; k < 4; ++k) f.append(char(v >> 8 * k)); };
-    const auto u16 = [&](quint16 v) { f.append(char(v)); f.append(char(v >> 8)); };
+    const auto u32 = [&](quint32 v) {
+      for (int k = 0; k < 4; ++k) f.append(char(v >> 8 * k));
+    };
+    const auto u16 = [&](quint16 v) {
+      f.append(char(v));
+      f.append(char(v >> 8));
+    };
     f.append("BM");
     u32(14 + 40 + 8 + 8);
     u32(0);
     u32(14 + 40 + 8);
-    u32(40); u32(2); u32(2); u16(1); u16(8); u32(0); u32(8); u32(2834); u32(2834); u32(2); u32(0);
+    u32(40);
+    u32(2);
+    u32(2);
+    u16(1);
+    u16(8);
+    u32(0);
+    u32(8);
+    u32(2834);
+    u32(2834);
+    u32(2);
+    u32(0);
     u32(0x00FF0000);  // blue, green, red, 0: red... stored B G R
     u32(0x0000FF00);
     f.append(QByteArray("\x00\x01\x00\x00\x01\x00\x00\x00", 8));  // bottom row, top row
-    const TBitmap b = LoadBitmapFile(std::span(reinterpret_cast<const std::uint8_t*>(f.constData()),
-                                               std::size_t(f.size())));
+    const TBitmap b = LoadBitmapFile(
+        std::span(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size())));
     QCOMPARE(b.Pixel(0, 1), RGBColor(255, 0, 0));
     QCOMPARE(b.Pixel(1, 1), RGBColor(0, 255, 0));
     QCOMPARE(b.Pixel(0, 0), RGBColor(0, 255, 0));

@@ -19,7 +19,8 @@ TEST(Bitmap, NewBitmapHasNoPixelsAndRefusesRows) {
 
 TEST(Bitmap, StridesArePaddedToFourBytes) {
   const int expected[] = {4, 8, 12, 12, 16};
-  for (int w = 1; w <= 5; ++w) EXPECT_EQ(TBitmap::StrideFor(w, TPixelFormat::pf24bit), expected[w - 1]);
+  for (int w = 1; w <= 5; ++w)
+    EXPECT_EQ(TBitmap::StrideFor(w, TPixelFormat::pf24bit), expected[w - 1]);
   EXPECT_EQ(TBitmap::StrideFor(5, TPixelFormat::pf8bit), 8);
   TBitmap b;
   b.SetPixelFormat(TPixelFormat::pf24bit);
@@ -34,7 +35,8 @@ TEST(Bitmap, NewPixelsAreWhiteAndOutsideReadsInvalid) {
   b.SetPixelFormat(TPixelFormat::pf24bit);
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x) EXPECT_EQ(b.Pixel(x, y), 0x00FFFFFFu);
-  for (auto [x, y] : {std::pair{3, 0}, {0, 2}, {-1, 0}, {0, -1}}) EXPECT_EQ(b.Pixel(x, y), InvalidColor);
+  for (auto [x, y] : {std::pair{3, 0}, {0, 2}, {-1, 0}, {0, -1}})
+    EXPECT_EQ(b.Pixel(x, y), InvalidColor);
 }
 
 TEST(Bitmap, ResizeKeepsTopLeftAndWritesOutsideAreIgnored) {
@@ -95,7 +97,8 @@ TEST(Bitmap, UnwrittenPicturesAreWhiteUntilWritten) {
     EXPECT_EQ(c.ScanLine(2)[0], 0xFF);
     a.SetSize(6, 4);
     EXPECT_EQ(a.Pixel(5, 3), 0x00FFFFFFu);
-    a.SetPixelFormat(format == TPixelFormat::pfDevice ? TPixelFormat::pf24bit : TPixelFormat::pfDevice);
+    a.SetPixelFormat(format == TPixelFormat::pfDevice ? TPixelFormat::pf24bit
+                                                      : TPixelFormat::pfDevice);
     EXPECT_EQ(a.Pixel(0, 0), 0x00FFFFFFu);
     EXPECT_EQ(a.ScanLine(3)[2], 0xFF);
   }

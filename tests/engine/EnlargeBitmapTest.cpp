@@ -15,8 +15,8 @@
 
 namespace {
 
-using EnlargeFn = void (*)(std::shared_ptr<TBitmap>&, const std::string&, float, float, float, float,
-                           const TRowHooks&);
+using EnlargeFn = void (*)(std::shared_ptr<TBitmap>&, const std::string&, float, float, float,
+                           float, const TRowHooks&);
 struct Impl {
   const char* name;
   EnlargeFn fn;
@@ -89,7 +89,8 @@ TEST_P(EnlargeBoth, ScaleOneCopiesEveryPixelOfEveryFormat) {
   device.SetSize(7, 5);
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 7; ++x) device.SetPixel(x, y, RGBColor(3 * x, 40 * y, x * y));
-  const TBitmap rgb = MakeBitmap24(7, 5, [](int x, int y) { return RGBColor(x * y, 9 * x, 50 * y); });
+  const TBitmap rgb =
+      MakeBitmap24(7, 5, [](int x, int y) { return RGBColor(x * y, 9 * x, 50 * y); });
   for (const TBitmap* source : std::vector<const TBitmap*>{&grey8, &device, &rgb}) {
     auto V = std::make_shared<TBitmap>(*source);
     GetParam().fn(V, "size", 0, 0, 7, 0, {});
@@ -107,9 +108,9 @@ TEST_P(EnlargeBoth, ProgressOncePerRowThenPump) {
            {5, {"0", "pump", "25", "pump", "50", "pump", "75", "pump", "100", "pump"}}}) {
     auto V = Grey(Rows(rows, std::vector<int>(2, 9)));
     std::vector<std::string> calls;
-    GetParam().fn(V, "percent", 1, 1, 0, 0,
-                  {[&](int p) { calls.push_back(std::to_string(p)); },
-                   [&] { calls.push_back("pump"); }});
+    GetParam().fn(
+        V, "percent", 1, 1, 0, 0,
+        {[&](int p) { calls.push_back(std::to_string(p)); }, [&] { calls.push_back("pump"); }});
     EXPECT_EQ(calls, expected) << rows << " rows";
   }
 }

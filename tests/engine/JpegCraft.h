@@ -125,7 +125,8 @@ inline std::size_t FindFrame(const Bytes& b) {
 // Offsets of the first byte of entropy-coded data after each SOS header.
 inline std::vector<std::size_t> ScanStarts(const Bytes& b) {
   std::vector<std::size_t> starts;
-  for (std::size_t at = FindMarker(b, 0xDA); at != std::string::npos; at = FindMarker(b, 0xDA, at + 2)) {
+  for (std::size_t at = FindMarker(b, 0xDA); at != std::string::npos;
+       at = FindMarker(b, 0xDA, at + 2)) {
     if (at + 3 >= b.size()) break;
     starts.push_back(at + 2 + (std::size_t(b[at + 2]) << 8 | b[at + 3]));
   }
@@ -134,7 +135,8 @@ inline std::vector<std::size_t> ScanStarts(const Bytes& b) {
 
 // The frame header rewritten: its marker (0xC0 baseline, 0xC1 extended,
 // 0xC2 progressive, 0xC3 lossless, 0xC9 arithmetic...), precision and size.
-inline Bytes WithFrame(Bytes b, int marker = -1, int precision = -1, int width = -1, int height = -1) {
+inline Bytes WithFrame(Bytes b, int marker = -1, int precision = -1, int width = -1,
+                       int height = -1) {
   const std::size_t f = FindFrame(b);
   if (f == std::string::npos || f + 9 > b.size()) return b;
   if (marker >= 0) b[f + 1] = std::uint8_t(marker);
@@ -153,7 +155,8 @@ inline Bytes WithRepeatedLastScan(const Bytes& b, int times) {
   const std::size_t lastSos = FindMarker(b, 0xDA, starts[starts.size() - 2]);
   const std::size_t end = b.size() - 2;  // the end-of-image marker
   Bytes out(b.begin(), b.begin() + std::ptrdiff_t(end));
-  for (int i = 0; i < times; ++i) out.insert(out.end(), b.begin() + std::ptrdiff_t(lastSos), b.begin() + std::ptrdiff_t(end));
+  for (int i = 0; i < times; ++i)
+    out.insert(out.end(), b.begin() + std::ptrdiff_t(lastSos), b.begin() + std::ptrdiff_t(end));
   out.push_back(0xFF);
   out.push_back(0xD9);
   return out;
@@ -258,13 +261,17 @@ inline std::vector<Sample> Catalogue() {
     add("progressive-cut-in-dc-scan", Truncated(progressive, pscans[0] + 2));
   }
   add("progressive-600-scans", WithRepeatedLastScan(progressive, 600));
-  add("text", Bytes{'T', 'h', 'i', 's', ' ', 'i', 's', ' ', 'n', 'o', 't', ' ', 'a', ' ', 'p', 'h', 'o', 't', 'o', '\n'});
-  add("png-signature", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
+  add("text", Bytes{'T', 'h', 'i', 's', ' ', 'i', 's', ' ', 'n', 'o',
+                    't', ' ', 'a', ' ', 'p', 'h', 'o', 't', 'o', '\n'});
+  add("png-signature",
+      Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
   Bytes noTables = baseline;
-  if (std::size_t dht = FindMarker(noTables, 0xC4); dht != std::string::npos) noTables[dht + 1] = 0xFE;  // DHT -> COM
+  if (std::size_t dht = FindMarker(noTables, 0xC4); dht != std::string::npos)
+    noTables[dht + 1] = 0xFE;  // DHT -> COM
   add("missing-huffman-tables", noTables);
   Bytes noQuant = baseline;
-  if (std::size_t dqt = FindMarker(noQuant, 0xDB); dqt != std::string::npos) noQuant[dqt + 1] = 0xFE;
+  if (std::size_t dqt = FindMarker(noQuant, 0xDB); dqt != std::string::npos)
+    noQuant[dqt + 1] = 0xFE;
   add("missing-quant-tables", noQuant);
   return out;
 }

@@ -295,10 +295,11 @@ TEST(PhotoResults, MetadataWrittenDependsOnThePhotoAlone) {
     image.xmpData()["Xmp.xmp.ModifyDate"] = "2016-09-12T10:05:31";
   });
   const craft::Bytes other = Rewritten(EncodedPicture(Pattern(8, 8)), [](Exiv2::Image& image) {
-    std::string packet = R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF )"
-                         R"(xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">)"
-                         R"(<rdf:Description rdf:about="" xmlns:xap="http://ns.adobe.com/xap/1.0/" )"
-                         R"(xap:ModifyDate="2012-12-03T12:13:22"/></rdf:RDF></x:xmpmeta>)";
+    std::string packet =
+        R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF )"
+        R"(xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">)"
+        R"(<rdf:Description rdf:about="" xmlns:xap="http://ns.adobe.com/xap/1.0/" )"
+        R"(xap:ModifyDate="2012-12-03T12:13:22"/></rdf:RDF></x:xmpmeta>)";
     image.setXmpPacket(packet);
     image.writeXmpFromPacket(true);
   });

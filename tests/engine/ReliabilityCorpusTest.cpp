@@ -22,8 +22,9 @@ namespace {
 
 // The texts the engine's errors may carry, each the start of a message.
 bool IsClearEngineText(const std::string& text) {
-  for (const char* start : {"JPEG error #", "Out of system resources", "Cannot open file ", "Cannot create file ",
-                            "Cannot write file ", "Stream read error", "Scan line index out of range"})
+  for (const char* start :
+       {"JPEG error #", "Out of system resources", "Cannot open file ", "Cannot create file ",
+        "Cannot write file ", "Stream read error", "Scan line index out of range"})
     if (text.starts_with(start) && text.size() > std::string(start).size() - 1) return true;
   return false;
 }
@@ -70,7 +71,8 @@ TEST(ReliabilityCorpus, EveryFileGivesAWholeOutputOrAClearError) {
     }
   }
   for (const auto& [kind, counts] : outcomes)
-    for (const auto& [outcome, count] : counts) std::cout << kind << ": " << count << " x " << outcome << "\n";
+    for (const auto& [outcome, count] : counts)
+      std::cout << kind << ": " << count << " x " << outcome << "\n";
   std::cout << files << " corpus files tried\n";
   EXPECT_GT(files, 0);
 }

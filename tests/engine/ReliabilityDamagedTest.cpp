@@ -33,8 +33,12 @@ struct TExpect {
 };
 
 TExpect Works() { return {TExpect::Works, ""}; }
-TExpect LoadFails(int code) { return {TExpect::FailsAtLoad, "JPEG error #" + std::to_string(code)}; }
-TExpect DecodeFails(int code) { return {TExpect::FailsAtDecode, "JPEG error #" + std::to_string(code)}; }
+TExpect LoadFails(int code) {
+  return {TExpect::FailsAtLoad, "JPEG error #" + std::to_string(code)};
+}
+TExpect DecodeFails(int code) {
+  return {TExpect::FailsAtDecode, "JPEG error #" + std::to_string(code)};
+}
 TExpect DecodeFails(std::string text) { return {TExpect::FailsAtDecode, std::move(text)}; }
 
 // Every entry of the catalogue, by name. Warning-only damage (cut data,
@@ -102,7 +106,8 @@ std::vector<std::string> Names(const fs::path& dir) {
 
 // The catalogue and the table must not drift apart.
 TEST(ReliabilityDamaged, EveryCatalogueEntryHasAnExpectation) {
-  for (const auto& sample : craft::Catalogue()) EXPECT_TRUE(Expectations().count(sample.name)) << sample.name;
+  for (const auto& sample : craft::Catalogue())
+    EXPECT_TRUE(Expectations().count(sample.name)) << sample.name;
   EXPECT_EQ(craft::Catalogue().size(), Expectations().size());
 }
 
@@ -128,7 +133,8 @@ TEST(ReliabilityDamaged, CodecStagesFailClearlyOrDecode) {
         B.Assign(J);
         EXPECT_EQ(B.Width(), J.Data()->width);
         EXPECT_EQ(B.Height(), J.Data()->height);
-        EXPECT_TRUE(B.PixelFormat() == TPixelFormat::pf24bit || B.PixelFormat() == TPixelFormat::pf8bit);
+        EXPECT_TRUE(B.PixelFormat() == TPixelFormat::pf24bit ||
+                    B.PixelFormat() == TPixelFormat::pf8bit);
       } catch (const Exception& e) {
         decodeFailure = e.what();
       }
@@ -165,7 +171,8 @@ TEST(ReliabilityDamaged, RunStepGivesWholeOutputOrNone) {
       // the encoder refuses it and nothing is written.
       const bool tooWide = sample.name == "wide-65500x1" && s.P() == 150;
       if (want.kind != TExpect::Works || tooWide) {
-        EXPECT_EQ(failure, tooWide ? "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG) : want.text);
+        EXPECT_EQ(failure,
+                  tooWide ? "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG) : want.text);
         EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"photo.jpg"});
         continue;
       }
@@ -206,16 +213,17 @@ TEST(ReliabilityDamaged, DecompressionBombsAreRefusedQuicklyAndCheaply) {
   cmyk.input = JCS_CMYK, cmyk.lumaH = cmyk.lumaV = 1;
   arith.arithmetic = true, arith.progressive = true;
   const TCase cases[] = {
-      {"baseline", o, 65000, 65000},        {"progressive", progressive, 65000, 65000},
-      {"grey", gray, 65535, 65535},         {"cmyk", cmyk, 65535, 65535},
-      {"arithmetic", arith, 65000, 65000},  {"just over the limit", progressive, 16385, 16384},
-      {"wide", progressive, 65535, 4097},   {"tall", o, 4097, 65535},
+      {"baseline", o, 65000, 65000},       {"progressive", progressive, 65000, 65000},
+      {"grey", gray, 65535, 65535},        {"cmyk", cmyk, 65535, 65535},
+      {"arithmetic", arith, 65000, 65000}, {"just over the limit", progressive, 16385, 16384},
+      {"wide", progressive, 65535, 4097},  {"tall", o, 4097, 65535},
   };
   const long before = PeakRssKiB();
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir / "bomb.jpg";
-    const craft::Bytes bytes = craft::WithFrame(craft::Encode(c.options), -1, -1, c.width, c.height);
+    const craft::Bytes bytes =
+        craft::WithFrame(craft::Encode(c.options), -1, -1, c.width, c.height);
     ASSERT_LT(bytes.size(), 4000u);
     craft::WriteFile(path, bytes);
     const auto start = std::chrono::steady_clock::now();
@@ -228,7 +236,8 @@ TEST(ReliabilityDamaged, DecompressionBombsAreRefusedQuicklyAndCheaply) {
     // Past the format's 65500 pixels a side the library refuses the header
     // itself; below it the codec's pixel limit does.
     const bool beyondFormat = c.width > 65500 || c.height > 65500;
-    EXPECT_EQ(failure, beyondFormat ? "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG) : "Out of system resources");
+    EXPECT_EQ(failure, beyondFormat ? "JPEG error #" + std::to_string(JERR_IMAGE_TOO_BIG)
+                                    : "Out of system resources");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_FALSE(fs::exists(ResizedPhotoPath(path)));
   }
@@ -290,8 +299,8 @@ TEST(ReliabilityDamaged, EveryCutAndEveryHeaderByteFailsCleanlyOrDecodes) {
   TempDir dir;
   const std::string path = dir / "v.jpg";
   std::vector<craft::Bytes> sources;
-  for (const char* name : {"baseline-420", "progressive", "grayscale", "ycck", "arithmetic-progressive",
-                           "restart-markers"})
+  for (const char* name : {"baseline-420", "progressive", "grayscale", "ycck",
+                           "arithmetic-progressive", "restart-markers"})
     for (const auto& s : craft::Catalogue())
       if (s.name == name) sources.push_back(s.bytes);
   ASSERT_EQ(sources.size(), 6u);
@@ -314,7 +323,8 @@ TEST(ReliabilityDamaged, EveryCutAndEveryHeaderByteFailsCleanlyOrDecodes) {
     }
   };
   for (const craft::Bytes& source : sources) {
-    for (std::size_t keep = 0; keep < source.size(); ++keep) attempt(craft::Truncated(source, keep));
+    for (std::size_t keep = 0; keep < source.size(); ++keep)
+      attempt(craft::Truncated(source, keep));
     const std::size_t headerEnd = craft::ScanStarts(source).front();
     for (std::size_t at = 2; at < headerEnd; ++at)
       for (const int value : {0x00, 0xFF, source[at] ^ 0xFF}) {

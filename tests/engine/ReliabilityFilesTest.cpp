@@ -19,8 +19,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <future>
 #include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -106,7 +106,8 @@ class TSmallDisk {
   explicit TSmallDisk(std::size_t bytes, bool readOnly = false) : where_(dir_.path() / "disk") {
     fs::create_directories(where_);
     const std::string opts = "size=" + std::to_string(bytes) + ",mode=0755";
-    mounted_ = ::mount("tmpfs", where_.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, opts.c_str()) == 0;
+    mounted_ =
+        ::mount("tmpfs", where_.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, opts.c_str()) == 0;
   }
   ~TSmallDisk() {
     if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
@@ -130,7 +131,8 @@ void FillDisk(const fs::path& dir, std::size_t leave) {
   std::FILE* f = std::fopen(filler.c_str(), "wb");
   ASSERT_NE(f, nullptr);
   std::vector<char> block(4096, 'x');
-  while (fs::space(dir).available >= leave + block.size() && std::fwrite(block.data(), 1, block.size(), f) == block.size())
+  while (fs::space(dir).available >= leave + block.size() &&
+         std::fwrite(block.data(), 1, block.size(), f) == block.size())
     std::fflush(f);
   std::fclose(f);
 }
@@ -147,7 +149,8 @@ TEST(ReliabilityFiles, UnreadablePhotoGivesOpenErrorAndWritesNothing) {
   std::string failure;
   {
     TOrdinaryUser user;
-    if (!user.Effective()) GTEST_SKIP() << "running as root and cannot drop root's file rights here";
+    if (!user.Effective())
+      GTEST_SKIP() << "running as root and cannot drop root's file rights here";
     failure = FailureOf([&] { ResizePhoto(photo, kHalf); });
   }
   EXPECT_EQ(failure, "Cannot open file " + photo);
@@ -190,8 +193,9 @@ TEST(ReliabilityFiles, ReadOnlyFolderRefusesTheOutputAndKeepsEarlierOnes) {
     const std::string photo = dir / "a.jpg";
     craft::WriteFile(photo, Photo());
     craft::WriteFile(ResizedPhotoPath(photo), craft::Bytes{1, 2, 3});
-    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(photo, fs::perms::all);
     std::string failure;
     bool refused = true;
@@ -207,12 +211,14 @@ TEST(ReliabilityFiles, ReadOnlyFolderRefusesTheOutputAndKeepsEarlierOnes) {
     EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"Resize of a.jpg", "a.jpg"}));
   }
   TSmallDisk disk(1 << 20);
-  if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here; the read-only mount case is not run";
+  if (!disk.mounted())
+    GTEST_SKIP() << "cannot mount a tmpfs here; the read-only mount case is not run";
   const std::string photo = (disk.path() / "a.jpg").string();
   const craft::Bytes original = Photo();
   craft::WriteFile(photo, original);
   ASSERT_TRUE(disk.MakeReadOnly());
-  EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }), "Cannot create file " + ResizedPhotoPath(photo));
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }),
+            "Cannot create file " + ResizedPhotoPath(photo));
   EXPECT_EQ(craft::ReadFile(photo), original);
   EXPECT_EQ(Names(disk.path()), (std::vector<std::string>{"a.jpg"}));
 }
@@ -304,8 +310,8 @@ TEST(ReliabilityFiles, LinksAreFollowedAndBrokenOnesAreClear) {
 // scanned, read and written as they are.
 TEST(ReliabilityFiles, OddNamesWork) {
   TempDir dir;
-  const std::vector<std::string> names = {"Фото с моря.jpg", "  two  spaces .jpg", "raw-\xFF\xFE-\xC3(.jpg",
-                                          "Ёлка.JPG", "x.jpg.jpg"};
+  const std::vector<std::string> names = {"Фото с моря.jpg", "  two  spaces .jpg",
+                                          "raw-\xFF\xFE-\xC3(.jpg", "Ёлка.JPG", "x.jpg.jpg"};
   for (const auto& name : names) craft::WriteFile(dir / name, Photo());
   ASSERT_EQ(ScanPhotoFolder(dir.path().string()), std::int32_t(names.size()));
   for (std::int32_t i = 0; i < PhotoCount; ++i) {
@@ -366,8 +372,10 @@ TEST(ReliabilityFiles, FileErrorsCarryTheSystemsReason) {
   TJPEGImage J;
   J.Assign(MakeBitmap24(4, 4, [](int, int) { return 0; }));
   const std::pair<std::function<void()>, std::string> cases[] = {
-      {[&] { ResizePhoto(missing, kHalf); }, "Cannot open file " + missing + ": No such file or directory"},
-      {[&] { J.SaveToFile(nowhere); }, "Cannot create file " + nowhere + ": No such file or directory"},
+      {[&] { ResizePhoto(missing, kHalf); },
+       "Cannot open file " + missing + ": No such file or directory"},
+      {[&] { J.SaveToFile(nowhere); },
+       "Cannot create file " + nowhere + ": No such file or directory"},
   };
   for (const auto& [call, detailed] : cases) {
     try {
@@ -390,11 +398,12 @@ TEST(ReliabilityFiles, ResultsTakeThePhotosPermissionsOrKeepTheirOwn) {
     mode_t result;
   };
   const TCase cases[] = {
-      {0600, 022, -1, 0600}, {0644, 077, -1, 0600}, {0666, 002, -1, 0664},
+      {0600, 022, -1, 0600}, {0644, 077, -1, 0600},   {0666, 002, -1, 0664},
       {0640, 022, -1, 0640}, {0600, 022, 0644, 0644}, {0644, 022, 0600, 0600},
   };
   for (const TCase& c : cases) {
-    SCOPED_TRACE(std::to_string(c.photo) + " " + std::to_string(c.mask) + " " + std::to_string(c.earlier));
+    SCOPED_TRACE(std::to_string(c.photo) + " " + std::to_string(c.mask) + " " +
+                 std::to_string(c.earlier));
     TempDir dir;
     const std::string photo = dir / "p.jpg";
     const std::string result = ResizedPhotoPath(photo);
@@ -471,9 +480,11 @@ TEST(ReliabilityFiles, TemporaryFileThatCannotBeRemovedIsNamed) {
       continue;
     }
     ASSERT_EQ(names.size(), 1u);
-    EXPECT_EQ(message, "Cannot create file " + target + "; its temporary file " + (dir / names[0]) + " is left behind");
-    EXPECT_EQ(detailed, "Cannot create file " + target + ": Operation not permitted; its temporary file " +
-                            (dir / names[0]) + " is left behind");
+    EXPECT_EQ(message, "Cannot create file " + target + "; its temporary file " + (dir / names[0]) +
+                           " is left behind");
+    EXPECT_EQ(detailed, "Cannot create file " + target +
+                            ": Operation not permitted; its temporary file " + (dir / names[0]) +
+                            " is left behind");
   }
   TempDir dir;
   AbandonRequested = true;
@@ -491,7 +502,8 @@ TEST(ReliabilityFiles, OutputNameTooLongIsAClearError) {
   name += ".jpg";  // 250 bytes
   const std::string photo = dir / name;
   craft::WriteFile(photo, Photo());
-  EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }), "Cannot create file " + ResizedPhotoPath(photo));
+  EXPECT_EQ(FailureOf([&] { ResizePhoto(photo, kHalf); }),
+            "Cannot create file " + ResizedPhotoPath(photo));
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{name});
 }
 
@@ -516,7 +528,8 @@ TEST(ReliabilityFiles, HugeFileNamedJpgIsRefusedWithoutReadingIt) {
   } catch (const Exception& e) {
     // The window's text stays; vizuvod-batch says what the file is.
     EXPECT_EQ(std::string(e.what()), "Out of memory while expanding memory stream");
-    EXPECT_EQ(e.Detailed(), "Cannot read file " + photo + ": File too large (over 1 GiB, no photo is that big)");
+    EXPECT_EQ(e.Detailed(),
+              "Cannot read file " + photo + ": File too large (over 1 GiB, no photo is that big)");
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   getrusage(RUSAGE_SELF, &after);

@@ -37,7 +37,8 @@ craft::Bytes Bomb(bool grey, bool subsampled, int width, int height, int extraSc
   o.width = o.height = 16, o.progressive = true, o.flat = true;
   if (grey) o.input = JCS_GRAYSCALE;
   if (grey || !subsampled) o.lumaH = o.lumaV = 1;
-  return craft::WithRepeatedLastScan(craft::WithFrame(craft::Encode(o), -1, -1, width, height), extraScans);
+  return craft::WithRepeatedLastScan(craft::WithFrame(craft::Encode(o), -1, -1, width, height),
+                                     extraScans);
 }
 
 }  // namespace
@@ -54,9 +55,11 @@ TEST(ReliabilityLimits, WorkAndMemoryBombsAreRefusedFromTheHeader) {
       // 500 scans of 16384 x 16384 meet the scan, pixel and memory limits.
       {"500 scans of 2^28 pixels", Bomb(true, false, 16384, 16384, 494), JERR_BAD_PROGRESSION},
       {"86 scans of 8192 x 8192", Bomb(true, false, 8192, 8192, 80), JERR_BAD_PROGRESSION},
-      {"16384 x 16384 progressive 4:2:0", Bomb(false, true, 16384, 16384, 0), JERR_NO_BACKING_STORE},
+      {"16384 x 16384 progressive 4:2:0", Bomb(false, true, 16384, 16384, 0),
+       JERR_NO_BACKING_STORE},
       // 864 MB of coefficients, under the old 1 GiB cap of the library.
-      {"12000 x 12000 progressive 4:4:4", Bomb(false, false, 12000, 12000, 0), JERR_NO_BACKING_STORE},
+      {"12000 x 12000 progressive 4:4:4", Bomb(false, false, 12000, 12000, 0),
+       JERR_NO_BACKING_STORE},
       {"scans within the work limit", Bomb(true, false, 2048, 2048, 100), 0},
   };
   TempDir dir;
@@ -86,10 +89,11 @@ TEST(ReliabilityLimits, AbandonStopsALongDecodeAndAResize) {
   craft::WriteFile(path, Bomb(true, false, 8192, 8192, 50));
   struct TAbandonLater {
     std::thread thread;
-    explicit TAbandonLater(int ms) : thread([ms] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        AbandonRequested = true;
-      }) {}
+    explicit TAbandonLater(int ms)
+        : thread([ms] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            AbandonRequested = true;
+          }) {}
     ~TAbandonLater() {
       thread.join();
       AbandonRequested = false;

@@ -22,13 +22,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 // A scratch folder on tmpfs when the machine has /dev/shm, else the usual one.
 class TFastDir {
  public:
   TFastDir() {
-    const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    path_ = base / ("vizuvod-scale-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device{}()));
+    const fs::path base =
+        fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    path_ = base / ("vizuvod-scale-" + std::to_string(::getpid()) + "-" +
+                    std::to_string(std::random_device{}()));
     fs::create_directories(path_);
   }
   ~TFastDir() {

@@ -140,9 +140,9 @@ TEST(ShrinkSameness, TypicalRatiosAndLargeBlocks) {
                                          {641, 479, 320, 240},
                                          {1000, 300, 800, 240},
                                          {997, 401, 3, 402 / 3},
-                                         {300, 300, 1, 1},      // a block of 90000 pixels
-                                         {100, 90, 2, 2},       // blocks just above 256
-                                         {17, 16, 1, 16},       // runs of 17
+                                         {300, 300, 1, 1},  // a block of 90000 pixels
+                                         {100, 90, 2, 2},   // blocks just above 256
+                                         {17, 16, 1, 16},   // runs of 17
                                          {700, 300, 699, 299}}) {
     for (Picture kind : {Picture::Photo, Picture::Extremes, Picture::Flat}) {
       const TBitmap source = MakePicture(TPixelFormat::pf24bit, c.sw, c.sh, kind, random);
@@ -167,9 +167,8 @@ TEST(KernelPaths, EveryPathAvailableCanBeForcedAndTheWidestIsTheDefault) {
 // reciprocal; the mean must come out the same, and at most one below the
 // exact one.
 TEST(ShrinkSameness, BlockBeyondTwoToTheTwentyFour) {
-  const TBitmap source = MakeBitmap24(4100, 4100, [](int x, int y) {
-    return RGBColor(255, (x + y) & 0xFF, x % 7 == 0 ? 0 : 255);
-  });
+  const TBitmap source = MakeBitmap24(
+      4100, 4100, [](int x, int y) { return RGBColor(255, (x + y) & 0xFF, x % 7 == 0 ? 0 : 255); });
   TBitmap S1 = source, S2 = source, D1, D2;
   D1.SetSize(1, 1);
   D2.SetSize(1, 1);
@@ -200,9 +199,26 @@ void CompareEnlarge(const TBitmap& source, const std::string& mode, float sx, fl
 
 // Scales that stress the arithmetic: ties at 2 and 4, rounding of the
 // stored scale (1.3, 1.9, 3.003...), barely above 1, large, below 1.
-const float awkwardScales[] = {1.3f,  1.9f,  float(1000.0L / 333), 1.0000001f, 1.0f, 7.77f, 1.5f,
-                               2.0f,  4.0f,  2.5f, 1.25f, 0.999f, 0.7f, 1.29999995f, 13.0f,
-                               float(150 / 100.0), float(101 / 100.0), 3.0f, 16.0f, 23.7f};
+const float awkwardScales[] = {1.3f,
+                               1.9f,
+                               float(1000.0L / 333),
+                               1.0000001f,
+                               1.0f,
+                               7.77f,
+                               1.5f,
+                               2.0f,
+                               4.0f,
+                               2.5f,
+                               1.25f,
+                               0.999f,
+                               0.7f,
+                               1.29999995f,
+                               13.0f,
+                               float(150 / 100.0),
+                               float(101 / 100.0),
+                               3.0f,
+                               16.0f,
+                               23.7f};
 
 TEST(EnlargeSameness, AwkwardScalesOnEveryPictureKind) {
   std::mt19937 random(1234);
@@ -241,9 +257,9 @@ TEST(EnlargeSameness, RandomScalesSizesAndModes) {
 TEST(EnlargeSameness, CellBoundariesNextToWholeNumbers) {
   std::mt19937 random(5);
   const TBitmap source = MakePicture(TPixelFormat::pf24bit, 60, 9, Picture::Random, random);
-  for (float scale : {std::nextafter(2.0f, 3.0f), std::nextafter(2.0f, 0.0f),
-                      std::nextafter(3.0f, 0.0f), std::nextafter(1.5f, 0.0f),
-                      std::nextafter(5.0f, 9.0f)})
+  for (float scale :
+       {std::nextafter(2.0f, 3.0f), std::nextafter(2.0f, 0.0f), std::nextafter(3.0f, 0.0f),
+        std::nextafter(1.5f, 0.0f), std::nextafter(5.0f, 9.0f)})
     CompareEnlarge(source, "percent", scale, scale, 0, 0, std::to_string(scale));
 }
 

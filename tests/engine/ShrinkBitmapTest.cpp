@@ -5,8 +5,8 @@
 
 #include <array>
 #include <climits>
-#include <string>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "Errors.h"
@@ -196,9 +196,9 @@ TEST(ShrinkRuns, FollowTheStoredRatio) {
 // formula turned dark and then black, give the mean or one below it.
 TEST(ShrinkBlockMean, UniformAndMixedBlocksOfAnySize) {
   using namespace shrink_detail;
-  const std::int64_t sizes[] = {1,     2,     3,      100,       255,       256,       257,
-                                1000,  10000, 40000,  65535,     65536,     1 << 20,   HugeBlock,
-                                HugeBlock + 1, 24000000, 100000000, 1431655765};
+  const std::int64_t sizes[] = {
+      1,     2,     3,     100,     255,       256,           257,      1000,      10000,
+      40000, 65535, 65536, 1 << 20, HugeBlock, HugeBlock + 1, 24000000, 100000000, 1431655765};
   for (std::int64_t n : sizes) {
     const TBlockScale f = BlockScale(n);
     for (std::uint64_t v : {0u, 1u, 2u, 128u, 254u, 255u})

@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <cstdlib>
 #include <random>
-#include <unistd.h>
 
 #include "Errors.h"
 #include "JpegImage.h"

@@ -130,7 +130,8 @@ class BrowseDlgTest : public QObject {
         << "C:\\Documents and Settings\\User\\My Documents\\Photos\\Holiday\\img.jpg" << QChar('\\')
         << "C:\\...\\Photos\\Holiday\\img.jpg";
     QTest::newRow("short enough") << "C:\\Photos\\img.jpg" << QChar('\\') << "C:\\Photos\\img.jpg";
-    QTest::newRow("exactly 40") << "C:\\" + QString(37, 'a') << QChar('\\') << "C:\\" + QString(37, 'a');
+    QTest::newRow("exactly 40") << "C:\\" + QString(37, 'a') << QChar('\\')
+                                << "C:\\" + QString(37, 'a');
     QTest::newRow("long name") << "C:\\A\\B\\" + name50 << QChar('\\') << name50;
     QTest::newRow("long name under root") << "\\A\\" + name50 << QChar('\\') << name50;
     QTest::newRow("slashes") << "/home/user/My Documents/Photos/Holiday/2024/img.jpg" << QChar('/')
@@ -152,8 +153,10 @@ class BrowseDlgTest : public QObject {
     // Each pass, seen through ever larger limits.
     const QString p = "C:\\Documents and Settings\\User\\My Documents\\Photos\\Holiday\\img.jpg";
     QCOMPARE(p.size(), 66);
-    QCOMPARE(MinimizeName(p, 47, u'\\'), QString("C:\\...\\User\\My Documents\\Photos\\Holiday\\img.jpg"));
-    QCOMPARE(MinimizeName(p, 42, u'\\'), QString("C:\\...\\My Documents\\Photos\\Holiday\\img.jpg"));
+    QCOMPARE(MinimizeName(p, 47, u'\\'),
+             QString("C:\\...\\User\\My Documents\\Photos\\Holiday\\img.jpg"));
+    QCOMPARE(MinimizeName(p, 42, u'\\'),
+             QString("C:\\...\\My Documents\\Photos\\Holiday\\img.jpg"));
     const QString name50(50, QChar('n'));
     const QString q = "C:\\A\\B\\" + name50;
     // The first pass lengthens it (57 to 59), so a limit of 56 takes three.
@@ -187,7 +190,8 @@ class BrowseDlgTest : public QObject {
   void placementKeepsTheWindowVisible() {
     const QSize screen(1024, 768);
     // Past the right and bottom screen edges: pulled back inside the reference.
-    QCOMPARE(PlaceDialog(bpBottomRight, {800, 600, 1200, 900}, {300, 200}, screen), QPoint(900, 700));
+    QCOMPARE(PlaceDialog(bpBottomRight, {800, 600, 1200, 900}, {300, 200}, screen),
+             QPoint(900, 700));
     // Above and left of the screen: clamped to 0.
     QCOMPARE(PlaceDialog(bpCenter, {-500, -400, 100, 100}, {300, 200}, screen), QPoint(0, 0));
     // Centring truncates toward zero.
@@ -357,8 +361,9 @@ class BrowseDlgTest : public QObject {
   void callbackChecksItsContext() {
     FakeDialog d;
     QObject notADialog;
-    QCOMPARE(TBrowseDlg::BrowseCallbackProc(&d, TBrowseMessage::Initialized, nullptr, {},
-                                            &notADialog), 0);
+    QCOMPARE(
+        TBrowseDlg::BrowseCallbackProc(&d, TBrowseMessage::Initialized, nullptr, {}, &notADialog),
+        0);
     QCOMPARE(TBrowseDlg::BrowseCallbackProc(&d, TBrowseMessage::Initialized, nullptr, {}, nullptr),
              0);
     QVERIFY(d.log.isEmpty());

@@ -256,7 +256,8 @@ class SpinEditTest : public QObject {
     f.edit->setFocus();
     f.edit->selectAll();
     QTest::keyClicks(f.edit, "1");
-    QTest::sendKeyEvent(QTest::KeyAction::Click, f.edit, Qt::Key_Period, QLocale().decimalPoint(), {});
+    QTest::sendKeyEvent(QTest::KeyAction::Click, f.edit, Qt::Key_Period, QLocale().decimalPoint(),
+                        {});
     QTest::keyClicks(f.edit, "5");
     QCOMPARE(f.edit->text(), "1" + QLocale().decimalPoint() + "5");
     QCOMPARE(f.edit->Value(), 0);
@@ -310,7 +311,8 @@ class SpinEditTest : public QObject {
     QApplication::clipboard()->setText("5");
     e->setText("77");
     e->selectAll();
-    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), e->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                e->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(e, &menuEvent);
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     QVERIFY(menu);
@@ -351,11 +353,13 @@ class SpinEditTest : public QObject {
   void leavingClampsOnlyWhenTheRangeChangesTheNumber_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("afterLeaving");
+    // clang-format off
     QTest::newRow("above") << "50" << "10";
     QTest::newRow("below") << "-4" << "1";
     QTest::newRow("leading zeros and plus stay") << "+05" << "+05";
     QTest::newRow("unconvertible stays") << "1-" << "1-";
     QTest::newRow("empty stays") << "" << "";
+    // clang-format on
   }
   void leavingClampsOnlyWhenTheRangeChangesTheNumber() {
     QFETCH(QString, typed);
@@ -448,8 +452,8 @@ class SpinEditTest : public QObject {
       QTest::mouseRelease(up, Qt::LeftButton, {}, QPoint(7, 4));
       disconnect(tick);
       for (int i = 0; i < held; ++i)
-        QVERIFY2(ticks[i] >= 400 + 100 * i - 2, qPrintable(QString("step %1 came at %2 ms")
-                                                               .arg(i + 1).arg(ticks[i])));
+        QVERIFY2(ticks[i] >= 400 + 100 * i - 2,
+                 qPrintable(QString("step %1 came at %2 ms").arg(i + 1).arg(ticks[i])));
       if (released >= 1100) continue;
       QCOMPARE(held, 7);
       QCOMPARE(f.edit->text(), QString("8"));
