@@ -5,6 +5,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+namespace vizuvod {
+
 std::optional<QString> DroppedFolder(const QMimeData* data) {
   if (!data || !data->hasUrls() || data->urls().isEmpty()) return std::nullopt;
   const QUrl url = data->urls().first();
@@ -30,3 +32,5 @@ std::optional<QString> FolderArgument(const QStringList& arguments) {
   const QUrl url(folder);
   return url.isLocalFile() ? url.toLocalFile() : folder;
 }
+
+}  // namespace vizuvod

@@ -8,6 +8,8 @@
 
 class QMimeData;
 
+namespace vizuvod {
+
 // The local folder a drag carries (its first item), or none when the first
 // item is not a folder on this machine.
 std::optional<QString> DroppedFolder(const QMimeData* data);
@@ -16,3 +18,5 @@ std::optional<QString> DroppedFolder(const QMimeData* data);
 // desktops pass it); none without one. `--help` and `--version` print and
 // exit as usual; an unknown option is reported and ends the program.
 std::optional<QString> FolderArgument(const QStringList& arguments);
+
+}  // namespace vizuvod

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QStyle>
 
+namespace vizuvod {
+
 void TGroupBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QFontMetrics metrics(font());
@@ -22,3 +24,5 @@ void TGroupBox::paintEvent(QPaintEvent*) {
   style()->drawItemText(&painter, text, Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic,
                         palette(), isEnabled(), title(), QPalette::WindowText);
 }
+
+}  // namespace vizuvod

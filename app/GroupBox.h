@@ -6,6 +6,8 @@
 
 #include <QGroupBox>
 
+namespace vizuvod {
+
 class TGroupBox : public QGroupBox {
  public:
   using QGroupBox::QGroupBox;
@@ -13,3 +15,5 @@ class TGroupBox : public QGroupBox {
  protected:
   void paintEvent(QPaintEvent* event) override;
 };
+
+}  // namespace vizuvod

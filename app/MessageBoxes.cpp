@@ -8,6 +8,8 @@
 
 #include "BatchRun.h"
 
+namespace vizuvod {
+
 TMessageBoxHook& MessageBoxHook() {
   static TMessageBoxHook hook;
   return hook;
@@ -45,3 +47,5 @@ QString TitleFromProgramPath(const QString& programPath) {
 }
 
 QString ApplicationTitle() { return TitleFromProgramPath(QCoreApplication::applicationFilePath()); }
+
+}  // namespace vizuvod

@@ -13,6 +13,8 @@
 class QMessageBox;
 class QWidget;
 
+namespace vizuvod {
+
 // Receives the fully set up box instead of its modal run; unset (the
 // default) means the box is shown and waited for. A seam (see TestSeams.h).
 using TMessageBoxHook = std::function<void(QMessageBox& box)>;
@@ -45,3 +47,5 @@ void RunHandler(QWidget* parent, Handler&& handler) {
     ShowError(parent, QString::fromUtf8(error.what()));
   }
 }
+
+}  // namespace vizuvod

@@ -42,6 +42,8 @@
 #error "VIZUVOD_SITE_URL comes from app/CMakeLists.txt"
 #endif
 
+namespace vizuvod {
+
 namespace {
 
 // The three headers share fonts, gradient and picture; only their lines differ.
@@ -461,3 +463,5 @@ void TForm2::N2Click(QObject*) {
   // Left open by the design; users expect "Выход" to end the program.
   close();
 }
+
+}  // namespace vizuvod

@@ -19,6 +19,9 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QWidget;
+
+namespace vizuvod {
+
 class TBrowseDlg;
 class TSpinEdit;
 class TglWizardHeader;
@@ -128,3 +131,5 @@ class TForm2 : public QMainWindow {
   QLabel* NewLabel(QWidget* parent, const QString& text, int left, int top);
   void SetLabelText(QLabel* label, const QString& text);
 };
+
+}  // namespace vizuvod

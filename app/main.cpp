@@ -9,6 +9,7 @@
 #include "Unit2.h"
 
 int main(int argc, char* argv[]) {
+  using namespace vizuvod;
   QApplication application(argc, argv);
   QApplication::setApplicationName(ApplicationTitle());
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));

@@ -22,6 +22,8 @@
 #include "JpegFiles.h"
 #include "JpegImage.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -20,6 +20,8 @@
 #include "BatchRun.h"
 #include "TargetSize.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -12,6 +12,8 @@
 
 #include "BatchRun.h"
 
+using namespace vizuvod;
+
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: photo_job PHOTO.jpg PERCENT [PASSES]\n");

@@ -24,6 +24,8 @@
 #include "ShrinkBitmap.h"
 #include "ShrinkBitmapLiteral.h"
 
+using namespace vizuvod;
+
 namespace {
 
 // Smooth shapes plus sensor-like noise, in the decoder's 24-bit format.

@@ -13,6 +13,8 @@
 #include "ResultNames.h"
 #include "Warnings.h"
 
+namespace vizuvod {
+
 const char* const UsageText =
     "usage: vizuvod-batch (--percent P | --width N | --height N | --fit WxH | --long-edge N)... "
     "[OPTION]...\n"
@@ -352,3 +354,5 @@ TOptions ParseOptions(int argc, char** argv) {
   if (options.jobs == 0) options.jobs = std::max(1u, std::thread::hardware_concurrency());
   return options;
 }
+
+}  // namespace vizuvod

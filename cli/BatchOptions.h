@@ -10,6 +10,8 @@
 #include "BatchRun.h"
 #include "TargetSize.h"
 
+namespace vizuvod {
+
 struct TOptions {
   std::vector<TSizeRequest> sizes;  // at least one once parsed; each a result of every photo
   int quality = 0;                  // 1-100; 0 keeps the codec's 90
@@ -59,3 +61,5 @@ TOptions ParseOptions(int argc, char** argv);
 // The one-line synopsis, and the whole help text after it.
 extern const char* const UsageText;
 extern const char* const HelpText;
+
+}  // namespace vizuvod

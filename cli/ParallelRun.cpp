@@ -12,6 +12,8 @@
 
 #include "BatchRun.h"
 
+namespace vizuvod {
+
 TWaits SharedFileOrder(const std::vector<std::string>& photos,
                        const std::function<std::string(std::size_t i)>& resultPath) {
   // The photos by the hash of their path and by their file (device and
@@ -145,3 +147,5 @@ void TParallelRun::WorkPhotos() {
     changed_.notify_all();
   }
 }
+
+}  // namespace vizuvod

@@ -16,6 +16,8 @@
 #include "PhotoJob.h"
 #include "Progress.h"
 
+namespace vizuvod {
+
 // The earlier photos a photo must wait for; only photos that share a file
 // have an entry, so a big run without such pairs keeps nothing per photo.
 using TWaits = std::unordered_map<std::size_t, std::vector<std::size_t>>;
@@ -69,3 +71,5 @@ class TParallelRun {
   std::vector<std::string> damaged_;
   Clock::time_point started_, ended_;
 };
+
+}  // namespace vizuvod

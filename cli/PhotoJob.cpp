@@ -14,6 +14,8 @@
 
 #include "Errors.h"
 
+namespace vizuvod {
+
 namespace {
 
 std::string DefaultPattern(const TOptions& options) {
@@ -211,3 +213,5 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
   job.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return job;
 }
+
+}  // namespace vizuvod

@@ -18,6 +18,8 @@
 #include "PhotoSources.h"
 #include "ResultNames.h"
 
+namespace vizuvod {
+
 enum class TJobStatus {
   jsWritten,    // every result was written
   jsUnchanged,  // the settings make no result (a percentage of 100)
@@ -76,3 +78,5 @@ class TPhotoJobs {
   // Photos whose result an earlier photo of the list has, and that photo.
   std::unordered_map<std::size_t, std::size_t> sameResultAs_;
 };
+
+}  // namespace vizuvod

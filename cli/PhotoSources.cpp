@@ -13,6 +13,8 @@
 
 #include "PhotoScan.h"
 
+namespace vizuvod {
+
 void TPhotoList::Add(std::string path, std::size_t from) {
   paths.push_back(std::move(path));
   relativeFrom.push_back(static_cast<std::uint32_t>(from));
@@ -136,3 +138,5 @@ void KeepShard(TPhotoList& list, unsigned k, unsigned n) {
   list.paths.shrink_to_fit();
   list.relativeFrom.shrink_to_fit();
 }
+
+}  // namespace vizuvod

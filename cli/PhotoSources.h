@@ -12,6 +12,8 @@
 
 #include "ResultNames.h"
 
+namespace vizuvod {
+
 // The photos in run order. relativeFrom[i] is where, in paths[i], the path
 // relative to the folder (or as listed) starts: results are placed and shards
 // chosen by that part.
@@ -49,3 +51,5 @@ std::uint64_t StableHash(const std::string& text);
 
 // Keeps the photos whose relative path hashes into shard k of n.
 void KeepShard(TPhotoList& list, unsigned k, unsigned n);
+
+}  // namespace vizuvod

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace vizuvod {
+
 std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char b = byte(i);
@@ -55,3 +57,5 @@ std::string PrintableText(const std::string& text) {
   }
   return out;
 }
+
+}  // namespace vizuvod

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace vizuvod {
+
 // The text with control characters (C0, DEL and C1), bytes that are no UTF-8
 // and the backslash written as C-style escapes ("\n", "\x1b", "\\"); every
 // other character, Cyrillic included, stays as it is.
@@ -13,3 +15,5 @@ std::string PrintableText(const std::string& text);
 // The length of the well-formed UTF-8 sequence at text[i] (no overlong
 // forms, surrogates or code points past U+10FFFF), or 0.
 std::size_t Utf8SequenceLength(const std::string& text, std::size_t i);
+
+}  // namespace vizuvod

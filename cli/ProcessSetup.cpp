@@ -11,6 +11,8 @@
 #include "Abandon.h"
 #include "BatchRun.h"
 
+namespace vizuvod {
+
 namespace {
 
 volatile sig_atomic_t stopSignal = 0;
@@ -65,3 +67,5 @@ std::string FolderProblem(const std::string& folder) {
   ::closedir(dir);
   return "";
 }
+
+}  // namespace vizuvod

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace vizuvod {
+
 // Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that
 // no photo or result can take their number and receive progress text.
 void EnsureStandardDescriptors();
@@ -21,3 +23,5 @@ int StopSignal();
 
 // "Cannot open folder X: <reason>" when the folder cannot be listed, or "".
 std::string FolderProblem(const std::string& folder);
+
+}  // namespace vizuvod

@@ -10,6 +10,8 @@
 
 #include "PrintableText.h"
 
+namespace vizuvod {
+
 namespace {
 
 std::string Elapsed(Clock::duration d) {
@@ -191,3 +193,5 @@ std::string JsonString(const std::string& text) {
   }
   return out + "\"";
 }
+
+}  // namespace vizuvod

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace vizuvod {
+
 using Clock = std::chrono::steady_clock;
 
 class TProgress {
@@ -84,3 +86,5 @@ class TOrderedLines {
 // A JSON string, quoted: quote, backslash and control characters escaped;
 // bytes that are not UTF-8 written as \u00XX so the line stays valid JSON.
 std::string JsonString(const std::string& text);
+
+}  // namespace vizuvod

@@ -2,6 +2,8 @@
 
 #include "BatchOptions.h"
 
+namespace vizuvod {
+
 namespace {
 
 const struct {
@@ -141,3 +143,5 @@ bool TNamePattern::Match(const std::string& file, std::size_t at, std::size_t pa
   }
   return false;
 }
+
+}  // namespace vizuvod

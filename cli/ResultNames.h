@@ -8,6 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
+namespace vizuvod {
+
 class TNamePattern {
  public:
   // Throws TUsageError for a '/' in the pattern, an unknown {field}, an
@@ -43,3 +45,5 @@ class TNamePattern {
 // extension without its dot ("JPG").
 std::string StemOf(const std::string& name);
 std::string ExtOf(const std::string& name);
+
+}  // namespace vizuvod

@@ -23,6 +23,8 @@
 #include "ProcessSetup.h"
 #include "Progress.h"
 
+namespace vizuvod {
+
 namespace {
 
 constexpr int ExitOk = 0;
@@ -101,7 +103,10 @@ TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
 
 }  // namespace
 
+}  // namespace vizuvod
+
 int main(int argc, char** argv) {
+  using namespace vizuvod;
   // Before anything is opened: a closed descriptor 2 would otherwise be the
   // next file's number, and progress text would land in a result.
   EnsureStandardDescriptors();

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+namespace vizuvod {
+
 namespace {
 
 QRgb ToQRgb(TColorValue c) { return qRgb(RedOf(c), GreenOf(c), BlueOf(c)); }
@@ -449,3 +451,5 @@ void TCanvas::Draw(int x, int y, const TBitmap& picture) {
   for (int j = 0; j < picture.Height(); ++j)
     for (int i = 0; i < picture.Width(); ++i) Plot(x + i, y + j, picture.Pixel(i, j));
 }
+
+}  // namespace vizuvod

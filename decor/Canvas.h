@@ -19,6 +19,8 @@
 #include "Fonts.h"
 #include "Geometry.h"
 
+namespace vizuvod {
+
 // a * b / c in 64 bits, rounded to nearest with halves away from zero; -1
 // when c is 0 or the result does not fit in 32 bits, as the platform does.
 int MulDiv(int a, int b, int c);
@@ -189,3 +191,5 @@ class TCanvas {
   int dashPhase_ = 0;
   QFont font_;
 };
+
+}  // namespace vizuvod

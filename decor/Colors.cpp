@@ -7,6 +7,8 @@
 #include <array>
 #include <optional>
 
+namespace vizuvod {
+
 namespace {
 
 // The platform's classic colour scheme, index by index.
@@ -54,3 +56,5 @@ TColorValue GetSysColor(int index) {
   }
   return ClassicScheme[std::size_t(index)];
 }
+
+}  // namespace vizuvod

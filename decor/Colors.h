@@ -11,6 +11,8 @@
 
 #include "Bitmap.h"  // TColorValue, RGBColor, RedOf, GreenOf, BlueOf
 
+namespace vizuvod {
+
 using TColor = std::uint32_t;
 
 // System colour indices (the platform's COLOR_* numbers).
@@ -65,3 +67,5 @@ TColorValue GetSysColor(int index);
 inline TColorValue ColorToRGB(TColor color) {
   return (color & clSystemColor) ? GetSysColor(int(color & 0xFF)) : TColorValue(color);
 }
+
+}  // namespace vizuvod

@@ -5,5 +5,9 @@
 #include <QObject>
 #include <functional>
 
+namespace vizuvod {
+
 template <class TSender = QObject>
 using TNotifyEvent = std::function<void(TSender* Sender)>;
+
+}  // namespace vizuvod

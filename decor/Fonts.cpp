@@ -7,6 +7,8 @@
 
 #include "Canvas.h"  // MulDiv
 
+namespace vizuvod {
+
 int TFont::Size() const { return -MulDiv(Height, 72, 96); }
 
 void TFont::SetSize(int points) { Height = -MulDiv(points, 96, 72); }
@@ -44,3 +46,5 @@ QFont TFont::ToQFont() const {
 }
 
 QFont DefaultUiFont() { return TFont().ToQFont(); }
+
+}  // namespace vizuvod

@@ -15,6 +15,8 @@
 
 #include "Colors.h"
 
+namespace vizuvod {
+
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
 class TFont {
@@ -43,3 +45,5 @@ QStringList SubstituteFamilies(const QString& name);
 // The application's default font: "MS Sans Serif", height -11, as the
 // window and its controls use it.
 QFont DefaultUiFont();
+
+}  // namespace vizuvod

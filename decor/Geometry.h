@@ -4,6 +4,8 @@
 
 #include <QRect>
 
+namespace vizuvod {
+
 struct TPoint {
   int X = 0, Y = 0;
   bool operator==(const TPoint&) const = default;
@@ -26,3 +28,5 @@ inline void OffsetRect(TRect& r, int dx, int dy) {
   r.Top += dy;
   r.Bottom += dy;
 }
+
+}  // namespace vizuvod

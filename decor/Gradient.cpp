@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace vizuvod {
+
 TTwainColors::TTwainColors() : fromRGB_(ColorToRGB(fromColor_)), toRGB_(ColorToRGB(toColor_)) {}
 
 void TTwainColors::Changed() {
@@ -217,3 +219,5 @@ void TCustomGradient::DrawBands(TCanvas& canvas, TRect r, int PenStyle, int PenW
   }
   if (diagonal) canvas.SetClipRect(savedClip);
 }
+
+}  // namespace vizuvod

@@ -11,6 +11,8 @@
 #include "Colors.h"
 #include "Events.h"
 
+namespace vizuvod {
+
 enum TglGradientDir {
   fgdHorizontal,
   fgdVertical,
@@ -98,3 +100,5 @@ class TGradient : public TCustomGradient {
   // of them changed.
   void Assign(const TGradient& source);
 };
+
+}  // namespace vizuvod

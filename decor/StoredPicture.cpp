@@ -18,6 +18,8 @@ static void InitDecorResources() {
   done = true;
 }
 
+namespace vizuvod {
+
 namespace {
 
 std::uint32_t U32(std::span<const std::uint8_t> d, std::size_t at) {
@@ -103,3 +105,5 @@ QByteArray HeaderPictureData() {
 }
 
 TBitmap HeaderPicture() { return LoadStoredPicture(HeaderPictureData()); }
+
+}  // namespace vizuvod

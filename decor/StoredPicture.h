@@ -10,6 +10,8 @@
 #include "Bitmap.h"
 #include "Errors.h"
 
+namespace vizuvod {
+
 // Bitmap data that cannot be a picture (unknown header, compression or
 // depth, sizes that do not agree with the data).
 class EInvalidGraphic : public Exception {
@@ -34,3 +36,5 @@ QByteArray MakeStoredPicture(const QByteArray& bitmapFile);
 // loaded.
 QByteArray HeaderPictureData();
 TBitmap HeaderPicture();
+
+}  // namespace vizuvod

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <optional>
 
+namespace vizuvod {
+
 namespace {
 
 // The line PageNo selects, the last one past the end, the placeholder for
@@ -213,3 +215,5 @@ void TglWizardHeader::DrawTransparentGlyph(TCanvas& target, int x, int y) const 
 
   target.BitBlt(x, y, w, h, work, 0, 0, SRCCOPY);
 }
+
+}  // namespace vizuvod

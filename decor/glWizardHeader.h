@@ -19,6 +19,8 @@
 #include "Fonts.h"
 #include "Gradient.h"
 
+namespace vizuvod {
+
 // The string list's index error.
 class EStringListError : public Exception {
  public:
@@ -109,3 +111,5 @@ class TglWizardHeader : public QWidget {
   TCanvas canvas_;
   bool showOnly_ = false;  // the surface is already painted; just show it
 };
+
+}  // namespace vizuvod

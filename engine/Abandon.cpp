@@ -2,6 +2,8 @@
 
 #include "Errors.h"
 
+namespace vizuvod {
+
 std::atomic<bool> AbandonRequested{false};
 
 static_assert(std::atomic<bool>::is_always_lock_free,
@@ -10,3 +12,5 @@ static_assert(std::atomic<bool>::is_always_lock_free,
 void ThrowIfAbandoned() {
   if (AbandonRequested.load(std::memory_order_relaxed)) throw EAbandoned();
 }
+
+}  // namespace vizuvod

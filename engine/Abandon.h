@@ -6,7 +6,11 @@
 
 #include <atomic>
 
+namespace vizuvod {
+
 extern std::atomic<bool> AbandonRequested;
 
 // Leaves by EAbandoned once AbandonRequested is set.
 void ThrowIfAbandoned();
+
+}  // namespace vizuvod

@@ -16,6 +16,8 @@
 #include "ShrinkBitmap.h"
 #include "Warnings.h"
 
+namespace vizuvod {
+
 std::atomic<bool> CancelRequested{false};
 
 static_assert(std::atomic<bool>::is_always_lock_free,
@@ -290,3 +292,5 @@ std::string ErrorBoxText(const std::string& message) {
 std::string ErrorBoxText(const std::exception& error) {
   return ErrorBoxText(std::string(error.what()));
 }
+
+}  // namespace vizuvod

@@ -20,6 +20,8 @@
 #include "PhotoScan.h"
 #include "RowHooks.h"
 
+namespace vizuvod {
+
 // Set by "Отменить процесс" (or Ctrl-C in vizuvod-batch), cleared when a run
 // starts, read before each photo. Lock-free, so a signal handler may set it.
 extern std::atomic<bool> CancelRequested;
@@ -179,3 +181,5 @@ bool BatchRunActive();
 // appended when its last character sorts after '.'.
 std::string ErrorBoxText(const std::string& message);
 std::string ErrorBoxText(const std::exception& error);
+
+}  // namespace vizuvod

@@ -9,6 +9,8 @@
 
 #include "Errors.h"
 
+namespace vizuvod {
+
 namespace {
 
 // A photo's pixels fill tens of megabytes that are written once, top to
@@ -348,3 +350,5 @@ void TBitmap::SetPixel(int x, int y, TColorValue color) {
   p[2] = std::uint8_t(RedOf(color));
   p[3] = 0;
 }
+
+}  // namespace vizuvod

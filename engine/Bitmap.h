@@ -12,6 +12,8 @@
 #include <span>
 #include <vector>
 
+namespace vizuvod {
+
 class TJPEGImage;
 
 // Colour value: red in bits 0-7, green 8-15, blue 16-23, top byte zero.
@@ -130,3 +132,5 @@ class TBitmap : public TGraphic {
   // Null while the picture has no pixels or is still all white.
   mutable std::shared_ptr<PixelMemory> pixels_;
 };
+
+}  // namespace vizuvod

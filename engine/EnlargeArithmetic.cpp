@@ -6,6 +6,8 @@
 
 #include "Errors.h"
 
+namespace vizuvod {
+
 namespace enlarge_detail {
 
 namespace {
@@ -88,3 +90,5 @@ void FillLiteral(const TBitmap& S, TBitmap& E, float scaleX, float scaleY, const
 }
 
 }  // namespace enlarge_detail
+
+}  // namespace vizuvod

@@ -10,6 +10,8 @@
 #include "Bitmap.h"
 #include "RowHooks.h"
 
+namespace vizuvod {
+
 namespace enlarge_detail {
 
 // The new picture's size and the working scales that the mode gives.
@@ -34,3 +36,5 @@ int RowProgress(int y, int EH);
 void FillLiteral(const TBitmap& S, TBitmap& E, float scaleX, float scaleY, const TRowHooks& hooks);
 
 }  // namespace enlarge_detail
+
+}  // namespace vizuvod

@@ -36,6 +36,8 @@
 #include "Kernels.h"
 #include "kernels/KernelSets.h"
 
+namespace vizuvod {
+
 using namespace enlarge_detail;
 
 namespace {
@@ -218,3 +220,5 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
   }
   V = std::move(E);
 }
+
+}  // namespace vizuvod

@@ -9,6 +9,8 @@
 #include "Bitmap.h"
 #include "RowHooks.h"
 
+namespace vizuvod {
+
 // Enlarges the picture V refers to by bilinear interpolation into a new
 // picture and makes V refer to it; the source is left to its other owners.
 // mode "percent" uses scaleX/scaleY, mode "size" a target width or height;
@@ -17,3 +19,5 @@
 // either way V is left as it was.
 void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX, float scaleY,
                    float width, float height, const TRowHooks& hooks = {});
+
+}  // namespace vizuvod

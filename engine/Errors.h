@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+namespace vizuvod {
+
 // Base of every failure the engine raises; what() is the message text, the
 // one the window shows.
 class Exception : public std::runtime_error {
@@ -132,3 +134,5 @@ class EInvalidArgument : public Exception {
  public:
   using Exception::Exception;
 };
+
+}  // namespace vizuvod

@@ -20,6 +20,8 @@
 #include "Abandon.h"
 #include "Errors.h"
 
+namespace vizuvod {
+
 namespace {
 
 std::string ReasonOf(int error) { return std::strerror(error); }
@@ -258,3 +260,5 @@ void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& b
     throw;
   }
 }
+
+}  // namespace vizuvod

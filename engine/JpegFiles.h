@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace vizuvod {
+
 // A regular file opened for reading; closed when the object goes.
 class TJpegInputFile {
  public:
@@ -63,3 +65,5 @@ struct TFileCalls {
   int (*unlink)(const char*);
 };
 TFileCalls& FileCallsHook();
+
+}  // namespace vizuvod

@@ -15,6 +15,8 @@
 #include "JpegFiles.h"
 #include "JpegLibrary.h"
 
+namespace vizuvod {
+
 namespace {
 
 // Largest picture the decoder takes on: the bitmap's own limit, checked
@@ -425,3 +427,5 @@ void TJPEGImage::SetHeight(int) {
 bool TJPEGImage::Empty() const {
   return !(picture_ && picture_->HasPixels()) && (!data_ || data_->bytes.empty());
 }
+
+}  // namespace vizuvod

@@ -9,6 +9,8 @@
 
 #include "Bitmap.h"
 
+namespace vizuvod {
+
 // The stored JPEG data: the encoded bytes and the header's size.
 struct TJPEGData {
   std::vector<std::uint8_t> bytes;
@@ -84,3 +86,5 @@ class TJPEGImage : public TGraphic {
   // The loaded file's permission bits, which its saved result takes.
   unsigned fileMode_ = 0666;
 };
+
+}  // namespace vizuvod

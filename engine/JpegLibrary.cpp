@@ -6,6 +6,8 @@
 
 #include "Errors.h"
 
+namespace vizuvod {
+
 namespace {
 
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
@@ -137,3 +139,5 @@ void JpegVectorDestination(j_compress_ptr cinfo, std::vector<std::uint8_t>& byte
   d->initialSize = initialSize < 4096 ? 4096 : initialSize;
   cinfo->dest = &d->pub;
 }
+
+}  // namespace vizuvod

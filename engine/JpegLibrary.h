@@ -22,6 +22,8 @@
 #include <jerror.h>
 // clang-format on
 
+namespace vizuvod {
+
 struct TJpegErrorManager {
   jpeg_error_mgr pub;  // first, so the library's err pointer is ours too
   std::jmp_buf jump;
@@ -94,3 +96,5 @@ using TJpegCompressor = TJpegObject<jpeg_compress_struct>;
 // Call it guarded (it allocates from the library's pool).
 void JpegVectorDestination(j_compress_ptr cinfo, std::vector<std::uint8_t>& bytes,
                            std::size_t initialSize);
+
+}  // namespace vizuvod

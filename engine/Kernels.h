@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace vizuvod {
+
 enum class TKernelPath { Scalar, Sse2, Avx2 };
 
 struct TResampleKernels {
@@ -44,3 +46,5 @@ class TScopedKernelPath {
  private:
   int previous_;
 };
+
+}  // namespace vizuvod

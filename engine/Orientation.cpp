@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+namespace vizuvod {
+
 namespace {
 
 // The pixel copies for one pixel size, so each copy is a fixed-size move.
@@ -57,3 +59,5 @@ TBitmap OrientedBitmap(const TBitmap& source, int orientation) {
   }
   return result;
 }
+
+}  // namespace vizuvod

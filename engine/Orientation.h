@@ -4,6 +4,8 @@
 
 #include "Bitmap.h"
 
+namespace vizuvod {
+
 // EXIF orientation values 1-8: how the stored picture must be turned or
 // flipped to be shown upright. Others mean "as stored".
 inline constexpr int UprightOrientation = 1;
@@ -13,3 +15,5 @@ inline bool SwapsSides(int orientation) { return orientation >= 5 && orientation
 // permutation of the source's pixels, in the source's pixel format (and
 // palette). 1 and unknown values give the source itself (sharing its pixels).
 TBitmap OrientedBitmap(const TBitmap& source, int orientation);
+
+}  // namespace vizuvod

@@ -6,6 +6,8 @@
 #include <exiv2/exiv2.hpp>
 #include <mutex>
 
+namespace vizuvod {
+
 struct TPhotoMetadata::TData {
   Exiv2::ExifData exif;
   Exiv2::IptcData iptc;
@@ -166,3 +168,5 @@ std::vector<std::uint8_t> TPhotoMetadata::WrittenInto(const std::vector<std::uin
   warning = "metadata not written: " + log;
   return encoded;
 }
+
+}  // namespace vizuvod

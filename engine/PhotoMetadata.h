@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace vizuvod {
+
 class TPhotoMetadata {
  public:
   TPhotoMetadata();
@@ -40,3 +42,5 @@ class TPhotoMetadata {
   std::unique_ptr<TData> data_;
   std::string warning_;
 };
+
+}  // namespace vizuvod

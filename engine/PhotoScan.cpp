@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <memory>
 
+namespace vizuvod {
+
 std::vector<std::string> PhotoFiles;
 std::int32_t PhotoCount = 0;
 
@@ -96,3 +98,5 @@ std::int32_t ScanPhotoFolder(const std::string& folderText) {
   PhotoCount = static_cast<std::int32_t>(PhotoFiles.size());
   return PhotoCount;
 }
+
+}  // namespace vizuvod

@@ -9,6 +9,8 @@
 
 #include "Warnings.h"
 
+namespace vizuvod {
+
 // The photo list of the last folder scan: entries 0 to PhotoCount - 1 hold
 // full paths in the order the scan found them. It grows as needed.
 extern std::vector<std::string> PhotoFiles;
@@ -29,3 +31,5 @@ std::int32_t ScanPhotoFolder(const std::string& folderText);
 // The order of the listing: names compared as upper case (ASCII, Latin-1 and
 // Cyrillic letters), raw bytes breaking ties so the order is total.
 bool PhotoNameLess(const std::string& a, const std::string& b);
+
+}  // namespace vizuvod

@@ -6,6 +6,8 @@
 
 #include "Abandon.h"
 
+namespace vizuvod {
+
 struct TRowHooks {
   std::function<void(int)> setProgress;
   std::function<void()> pumpMessages;
@@ -19,3 +21,5 @@ struct TRowHooks {
     ThrowIfAbandoned();
   }
 };
+
+}  // namespace vizuvod

@@ -6,6 +6,8 @@
 
 #include "Errors.h"
 
+namespace vizuvod {
+
 namespace shrink_detail {
 
 void CheckSizes(int SW, int SH, int DW, int DH) {
@@ -41,3 +43,5 @@ int SharpenProgress(int y, int DH) {
 }
 
 }  // namespace shrink_detail
+
+}  // namespace vizuvod

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace vizuvod {
+
 namespace shrink_detail {
 
 // Refuses target sides below 1 and targets larger than the source, before
@@ -48,3 +50,5 @@ inline std::uint8_t BlockMean(std::uint64_t sum, TBlockScale scale) {
 int SharpenProgress(int y, int DH);
 
 }  // namespace shrink_detail
+
+}  // namespace vizuvod

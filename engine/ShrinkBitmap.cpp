@@ -14,6 +14,8 @@
 #include "Kernels.h"
 #include "ShrinkArithmetic.h"
 
+namespace vizuvod {
+
 using namespace shrink_detail;
 
 namespace {
@@ -148,3 +150,5 @@ void ShrinkBitmap(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
   }
   R = &D;
 }
+
+}  // namespace vizuvod

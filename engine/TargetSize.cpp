@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace vizuvod {
+
 namespace {
 
 std::optional<int> PositiveNumber(const std::string& text) {
@@ -55,3 +57,5 @@ TFixedSettings WizardSettingsFor(const TSizeRequest& size, int width, int height
   if (!atOrBelow) return s;
   return byHeight ? TFixedSettings::FitHeight(height) : TFixedSettings::FitWidth(width);
 }
+
+}  // namespace vizuvod

@@ -9,6 +9,8 @@
 
 #include "BatchRun.h"
 
+namespace vizuvod {
+
 enum class TSizeKind {
   skPercent,   // the wizard's percentage
   skWidth,     // the wizard's "По ширине"
@@ -34,3 +36,5 @@ std::optional<TSizeRequest> ParseFitBox(const std::string& text);
 // With noEnlarge, a photo already at or below the target is given the
 // settings of its own size (the enlarging path at a scale of exactly 1).
 TFixedSettings WizardSettingsFor(const TSizeRequest& size, int width, int height, bool noEnlarge);
+
+}  // namespace vizuvod

@@ -21,6 +21,8 @@
 #include <type_traits>
 #include <utility>
 
+namespace vizuvod {
+
 template <class T>
 class TScopedHook {
  public:
@@ -34,3 +36,5 @@ class TScopedHook {
   T& slot_;
   T previous_;
 };
+
+}  // namespace vizuvod

@@ -3,6 +3,8 @@
 // take them from here so the two never drift apart.
 #pragma once
 
+namespace vizuvod {
+
 // The folder scan found nothing.
 inline constexpr const char* NoPhotosWarning =
     "В указанной вами папке не найдено фотографий. Для продолжения работы укажите другую папку.";
@@ -17,3 +19,5 @@ inline constexpr const char* PercentNotPositiveWarning =
     "Измените значение \"Процент от оригинала\": процент должен быть больше нуля.";
 inline constexpr const char* PixelsNotPositiveWarning =
     "Измените значение \"размер\": размер в пикселях должен быть больше нуля.";
+
+}  // namespace vizuvod

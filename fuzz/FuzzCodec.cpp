@@ -23,6 +23,8 @@
 #include "JpegImage.h"
 #include "ShrinkBitmap.h"
 
+using namespace vizuvod;
+
 namespace {
 
 // Pictures above this are not decoded here; they are slow, not interesting.

@@ -11,6 +11,8 @@
 
 #include "FolderPicker.h"
 
+namespace vizuvod {
+
 namespace {
 TFolderBrowser*& DefaultBrowserSlot() {
   static TFolderBrowser* browser = nullptr;
@@ -240,3 +242,5 @@ void TBrowseDlg::SelectionChanged(const TBrowseItem& item) {
   if (showPath) SetStatusText(MinimizeName(item.Path, StatusPathLength));
   if (OnSelectionChanged) OnSelectionChanged(this, dialog_, item.Path, item);
 }
+
+}  // namespace vizuvod

@@ -22,6 +22,8 @@
 
 class QWidget;
 
+namespace vizuvod {
+
 // ---- The picker request ---------------------------------------------------------
 
 // Request flags, with the values the Windows shell gives them.
@@ -195,3 +197,5 @@ class TBrowseDlg : public TBaseComponent {
   TSystemFolders startFolder_ = bfoDesktopExpanded;
   TFolderBrowser* browser_ = nullptr;
 };
+
+}  // namespace vizuvod

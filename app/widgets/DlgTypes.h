@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+namespace vizuvod {
+
 enum TDlgPosRel : std::uint8_t { brScreen, brScreenWorkArea, brMainForm, brActiveWindow };
 
 enum TDlgPosition : std::uint8_t {
@@ -103,3 +105,5 @@ inline constexpr std::uint16_t SystemFolderCodes[SystemFoldersCount] = {
     0x19, 0x1A,   0x1B, 0x1D, 0x1E, 0x1F, 0x20, 0x21, 0x22};
 
 inline constexpr std::uint16_t SystemFolderCode(TSystemFolders f) { return SystemFolderCodes[f]; }
+
+}  // namespace vizuvod

@@ -19,6 +19,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+namespace vizuvod {
+
 TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
     : QDialog(request.Parent), request_(request) {
   setWindowTitle(QStringLiteral("Обзор папок"));
@@ -243,3 +245,5 @@ TFolderBrowser& QtFolderBrowser() {
   static TQtFolderBrowser browser;
   return browser;
 }
+
+}  // namespace vizuvod

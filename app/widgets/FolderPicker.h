@@ -19,6 +19,8 @@ class QModelIndex;
 class QTimer;
 class QTreeView;
 
+namespace vizuvod {
+
 class TFolderPickerDialog : public QDialog, public TBrowseDialogWindow {
   Q_OBJECT
  public:
@@ -81,3 +83,5 @@ class TQtFolderBrowser : public TFolderBrowser {
 };
 
 TFolderBrowser& QtFolderBrowser();
+
+}  // namespace vizuvod

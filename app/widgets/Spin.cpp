@@ -22,6 +22,11 @@
 
 #include "WidgetsPlatform.h"
 
+// Outside any namespace, as the resource initialiser requires.
+static void InitWidgetsResources() { Q_INIT_RESOURCE(widgets); }
+
+namespace vizuvod {
+
 // ---- Number text ----------------------------------------------------------
 
 namespace {
@@ -165,12 +170,12 @@ TRepeatTimerFactory& RepeatTimerHook() {
 // ---- Glyphs --------------------------------------------------------------------
 
 QImage BuiltinSpinUpGlyph() {
-  Q_INIT_RESOURCE(widgets);
+  InitWidgetsResources();
   return QImage(QStringLiteral(":/SPINUP"));
 }
 
 QImage BuiltinSpinDownGlyph() {
-  Q_INIT_RESOURCE(widgets);
+  InitWidgetsResources();
   return QImage(QStringLiteral(":/SPINDOWN"));
 }
 
@@ -765,3 +770,5 @@ void TSpinEdit::paintEvent(QPaintEvent* e) {
   // The sunken client edge: shade above and left, light below and right.
   qDrawWinPanel(&p, rect(), pal, true);
 }
+
+}  // namespace vizuvod

@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 
+namespace vizuvod {
+
 // ---- Number text ----------------------------------------------------------
 
 // Converts a field text: leading blanks, then a signed decimal, or an unsigned
@@ -251,3 +253,5 @@ class TSpinEdit : public QLineEdit {
   bool mouseFocusPending_ = false;
   QRect editRect_;
 };
+
+}  // namespace vizuvod

@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QWidget>
 
+namespace vizuvod {
+
 TBeepHook& BeepHook() {
   static TBeepHook hook;
   return hook;
@@ -50,3 +52,5 @@ TRect ScreenWorkArea() {
 QWidget* ApplicationMainForm() { return MainForm(); }
 
 void SetApplicationMainForm(QWidget* form) { MainForm() = form; }
+
+}  // namespace vizuvod

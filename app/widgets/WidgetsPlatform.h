@@ -10,6 +10,8 @@
 
 class QWidget;
 
+namespace vizuvod {
+
 using TBeepHook = std::function<void()>;
 using TRectHook = std::function<TRect()>;
 
@@ -29,3 +31,5 @@ TRectHook& WorkAreaHook();
 // The application's main window: the one registered here, else none.
 QWidget* ApplicationMainForm();
 void SetApplicationMainForm(QWidget* form);
+
+}  // namespace vizuvod

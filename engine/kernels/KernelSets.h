@@ -4,6 +4,8 @@
 
 #include "Kernels.h"
 
+namespace vizuvod {
+
 extern const TResampleKernels ScalarKernels;
 extern const TResampleKernels* const Sse2Kernels;
 extern const TResampleKernels* const Avx2Kernels;
@@ -20,3 +22,5 @@ void ComposeRowAtOrigin(const float* I0, std::uint8_t* out, int count);
 void ComposeRowTies(const float* I0, const float* sV, double k, std::uint8_t* out, int count);
 
 }  // namespace scalar_kernels
+
+}  // namespace vizuvod

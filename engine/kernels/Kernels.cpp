@@ -4,6 +4,8 @@
 
 #include "KernelSets.h"
 
+namespace vizuvod {
+
 namespace {
 
 bool Runs(TKernelPath path) {
@@ -81,3 +83,5 @@ TScopedKernelPath::TScopedKernelPath(TKernelPath path) : previous_(forced.load()
 }
 
 TScopedKernelPath::~TScopedKernelPath() { forced = previous_; }
+
+}  // namespace vizuvod

@@ -7,6 +7,11 @@
 
 #if defined(VIZUVOD_AVX2_KERNELS)
 #include <immintrin.h>
+#endif
+
+namespace vizuvod {
+
+#if defined(VIZUVOD_AVX2_KERNELS)
 
 namespace {
 
@@ -110,3 +115,5 @@ const TResampleKernels* const Avx2Kernels = &Avx2Set;
 #else
 const TResampleKernels* const Avx2Kernels = nullptr;
 #endif
+
+}  // namespace vizuvod

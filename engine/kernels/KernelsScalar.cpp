@@ -4,6 +4,8 @@
 
 #include "KernelSets.h"
 
+namespace vizuvod {
+
 namespace scalar_kernels {
 
 namespace {
@@ -93,3 +95,5 @@ void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const int* cel
 const TResampleKernels ScalarKernels = {scalar_kernels::AddToColumnSums, SharpenRow, CellRow,
                                         scalar_kernels::ComposeRowExact,
                                         scalar_kernels::ComposeRowAtOrigin};
+
+}  // namespace vizuvod

@@ -4,6 +4,11 @@
 
 #if defined(__SSE2__) && !defined(VIZUVOD_NO_SIMD)
 #include <emmintrin.h>
+#endif
+
+namespace vizuvod {
+
+#if defined(__SSE2__) && !defined(VIZUVOD_NO_SIMD)
 
 namespace {
 
@@ -173,3 +178,5 @@ const TResampleKernels* const Sse2Kernels = &Sse2Set;
 #else
 const TResampleKernels* const Sse2Kernels = nullptr;
 #endif
+
+}  // namespace vizuvod

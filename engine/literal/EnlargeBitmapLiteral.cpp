@@ -6,6 +6,8 @@
 #include <memory>
 #include <utility>
 
+namespace vizuvod {
+
 using namespace enlarge_detail;
 
 void EnlargeBitmapLiteral(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX,
@@ -18,3 +20,5 @@ void EnlargeBitmapLiteral(std::shared_ptr<TBitmap>& V, const std::string& mode, 
   FillLiteral(S, *E, g.scaleX, g.scaleY, hooks);
   V = std::move(E);
 }
+
+}  // namespace vizuvod

@@ -12,6 +12,10 @@
 #include "EnlargeArithmetic.h"
 #include "RowHooks.h"
 
+namespace vizuvod {
+
 // Same contract and results as EnlargeBitmap, at the speed of the plain text.
 void EnlargeBitmapLiteral(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX,
                           float scaleY, float width, float height, const TRowHooks& hooks = {});
+
+}  // namespace vizuvod

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace vizuvod {
+
 using namespace shrink_detail;
 
 void ShrinkBitmapLiteral(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
@@ -68,3 +70,5 @@ void ShrinkBitmapLiteral(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& h
   }
   R = &D;
 }
+
+}  // namespace vizuvod

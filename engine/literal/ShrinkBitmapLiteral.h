@@ -8,5 +8,9 @@
 #include "RowHooks.h"
 #include "ShrinkArithmetic.h"
 
+namespace vizuvod {
+
 // Same contract and results as ShrinkBitmap, at the speed of the plain text.
 void ShrinkBitmapLiteral(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks = {});
+
+}  // namespace vizuvod

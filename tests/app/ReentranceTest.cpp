@@ -25,6 +25,8 @@
 #include "TestSeams.h"
 #include "Unit2.h"
 
+using namespace vizuvod;
+
 namespace {
 
 void WritePhoto(const QString& path, int width, int height, int seed) {

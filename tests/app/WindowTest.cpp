@@ -38,6 +38,8 @@
 #include "Unit2.h"
 #include "glWizardHeader.h"
 
+using namespace vizuvod;
+
 namespace {
 
 // What a message box showed.

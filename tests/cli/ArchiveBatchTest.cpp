@@ -19,6 +19,8 @@
 #include "JpegImage.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 
 namespace {

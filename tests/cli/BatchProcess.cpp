@@ -11,6 +11,8 @@
 
 extern char** environ;
 
+namespace vizuvod {
+
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -66,3 +68,5 @@ TResult RunBatch(const std::vector<std::string>& args, const TSpawn& spawn) {
   TempDir logs;
   return Finish(Start(args, logs, spawn), logs);
 }
+
+}  // namespace vizuvod

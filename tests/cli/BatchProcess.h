@@ -10,6 +10,8 @@
 
 #include "TestSupport.h"
 
+namespace vizuvod {
+
 struct TResult {
   int exitCode = -1;  // 128 + the signal when a signal ended it
   std::string out, err;
@@ -34,3 +36,5 @@ pid_t Start(const std::vector<std::string>& args, const TempDir& logs,
 TResult Finish(pid_t pid, const TempDir& logs);
 TResult RunBatch(const std::vector<std::string>& args, const std::string& input = "");
 TResult RunBatch(const std::vector<std::string>& args, const TSpawn& spawn);
+
+}  // namespace vizuvod

@@ -23,6 +23,8 @@
 #include "JpegCraft.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 
 namespace {

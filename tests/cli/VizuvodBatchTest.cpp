@@ -17,6 +17,8 @@
 #include "JpegImage.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 
 namespace {

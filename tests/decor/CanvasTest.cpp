@@ -7,6 +7,8 @@
 
 #include "Canvas.h"
 
+using namespace vizuvod;
+
 namespace {
 constexpr TColorValue Red = RGBColor(255, 0, 0);
 constexpr TColorValue White = RGBColor(255, 255, 255);

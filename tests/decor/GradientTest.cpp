@@ -7,6 +7,8 @@
 
 #include "Gradient.h"
 
+using namespace vizuvod;
+
 namespace {
 
 constexpr TColorValue Black = RGBColor(0, 0, 0);

@@ -15,6 +15,8 @@
 #include "StoredPicture.h"
 #include "glWizardHeader.h"
 
+using namespace vizuvod;
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");

@@ -9,6 +9,8 @@
 #include "StoredPicture.h"
 #include "glWizardHeader.h"
 
+using namespace vizuvod;
+
 namespace {
 
 // A palette with distinct system colours, so every pixel says what drew it.

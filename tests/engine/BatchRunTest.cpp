@@ -14,6 +14,8 @@
 #include "JpegImage.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -4,6 +4,8 @@
 #include "Bitmap.h"
 #include "Errors.h"
 
+using namespace vizuvod;
+
 TEST(Bitmap, NewBitmapHasNoPixelsAndRefusesRows) {
   TBitmap b;
   EXPECT_EQ(b.Width(), 0);

@@ -13,6 +13,8 @@
 #include "Errors.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace {
 
 using EnlargeFn = void (*)(std::shared_ptr<TBitmap>&, const std::string&, float, float, float,

@@ -22,6 +22,8 @@
 #include "JpegImage.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 

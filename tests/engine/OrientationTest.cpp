@@ -8,6 +8,8 @@
 #include "Orientation.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace {
 
 // A picture whose every pixel differs, in the given format.

@@ -15,6 +15,8 @@
 #include "TargetSize.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 
 namespace {

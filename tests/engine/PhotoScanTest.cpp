@@ -12,6 +12,8 @@
 #include "PhotoScan.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -34,6 +34,8 @@
 #include "TestSeams.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 
 namespace {

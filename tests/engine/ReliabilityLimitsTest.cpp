@@ -20,6 +20,8 @@
 #include "JpegImage.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -18,6 +18,8 @@
 #include "PhotoScan.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -22,6 +22,8 @@
 #include "ShrinkBitmapLiteral.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace {
 
 enum class Picture { Random, Extremes, Gradient, Photo, Flat };

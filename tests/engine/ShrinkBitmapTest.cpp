@@ -14,6 +14,8 @@
 #include "ShrinkBitmapLiteral.h"
 #include "TestSupport.h"
 
+using namespace vizuvod;
+
 namespace {
 
 using ShrinkFn = void (*)(TBitmap&, TBitmap&, TBitmap*&, const TRowHooks&);

@@ -8,6 +8,8 @@
 #include "Errors.h"
 #include "JpegImage.h"
 
+namespace vizuvod {
+
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   path_ = std::filesystem::temp_directory_path() /
@@ -40,3 +42,5 @@ std::filesystem::path CorpusDir() {
     return dir;
   return {};
 }
+
+}  // namespace vizuvod

@@ -6,6 +6,8 @@
 
 #include "Bitmap.h"
 
+namespace vizuvod {
+
 // A fresh folder under the system's temporary folder, removed at the end.
 class TempDir {
  public:
@@ -56,3 +58,5 @@ std::string DecodeFailure(const std::string& path, bool detailed = false);
 
 // The corpus of real photos beside the project, or empty when it is absent.
 std::filesystem::path CorpusDir();
+
+}  // namespace vizuvod

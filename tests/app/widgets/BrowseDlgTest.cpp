@@ -17,6 +17,8 @@
 #include "TestSeams.h"
 #include "WidgetsPlatform.h"
 
+using namespace vizuvod;
+
 namespace {
 // The open picker as the component sees it: records every request.
 class FakeDialog : public TBrowseDialogWindow {

@@ -9,6 +9,8 @@
 #include "Spin.h"
 #include "TestSeams.h"
 
+namespace vizuvod {
+
 class FakeClock {
  public:
   class Timer : public TRepeatTimer {
@@ -60,3 +62,5 @@ class FakeClock {
   TScopedHook<TRepeatTimerFactory> hook_{RepeatTimerHook(),
                                          [this] { return std::make_unique<Timer>(*this); }};
 };
+
+}  // namespace vizuvod

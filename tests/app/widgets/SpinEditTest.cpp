@@ -15,6 +15,8 @@
 #include "TestSeams.h"
 #include "WidgetsPlatform.h"
 
+using namespace vizuvod;
+
 class BeepCounter {
  public:
   int count = 0;
