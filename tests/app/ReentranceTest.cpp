@@ -24,27 +24,11 @@
 #include "Spin.h"
 #include "TestSeams.h"
 #include "Unit2.h"
+#include "WindowTestSupport.h"
 
 using namespace vizuvod;
 
 namespace {
-
-void WritePhoto(const QString& path, int width, int height, int seed) {
-  TBitmap bitmap;
-  bitmap.SetPixelFormat(TPixelFormat::pf24bit);
-  bitmap.SetSize(width, height);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = bitmap.ScanLine(y);
-    for (int x = 0; x < width; ++x) {
-      row[3 * x] = std::uint8_t(x * 3 + seed * 40);
-      row[3 * x + 1] = std::uint8_t(y * 5);
-      row[3 * x + 2] = std::uint8_t((x ^ y) + seed);
-    }
-  }
-  TJPEGImage jpeg;
-  jpeg.Assign(bitmap);
-  jpeg.SaveToFile(path.toStdString());
-}
 
 void WritePhotos(const QTemporaryDir& dir, int count, int width = 160, int height = 120) {
   for (int i = 1; i <= count; ++i)
@@ -113,10 +97,7 @@ class TReentranceTest : public QObject {
 
   void init() {
     boxTexts.clear();
-    PhotoFiles.clear();
-    PhotoCount = 0;
-    form = std::make_unique<TForm2>();
-    form->show();
+    form = ShowNewWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
   }
   void cleanup() { form.reset(); }

@@ -31,11 +31,11 @@
 #include "BatchRun.h"
 #include "BrowseDlg.h"
 #include "DesktopFolders.h"
-#include "JpegImage.h"
 #include "MessageBoxes.h"
 #include "Spin.h"
 #include "TestSeams.h"
 #include "Unit2.h"
+#include "WindowTestSupport.h"
 #include "glWizardHeader.h"
 
 using namespace vizuvod;
@@ -49,25 +49,6 @@ struct TShownBox {
   QString text;
   QMessageBox::StandardButtons buttons;
 };
-
-// A 24-bit photo with a pattern that depends on the seed, saved as JPEG.
-void WritePhoto(const QString& path, int width, int height, int seed, bool progressive = false) {
-  TBitmap bitmap;
-  bitmap.SetPixelFormat(TPixelFormat::pf24bit);
-  bitmap.SetSize(width, height);
-  for (int y = 0; y < height; ++y) {
-    std::uint8_t* row = bitmap.ScanLine(y);
-    for (int x = 0; x < width; ++x) {
-      row[3 * x] = std::uint8_t(x * 255 / width + seed * 40);
-      row[3 * x + 1] = std::uint8_t(y * 255 / height);
-      row[3 * x + 2] = std::uint8_t(((x / 7 + y / 5 + seed) % 3) * 100);
-    }
-  }
-  TJPEGImage jpeg;
-  jpeg.settings.progressiveEncoding = progressive;
-  jpeg.Assign(bitmap);
-  jpeg.SaveToFile(path.toStdString());
-}
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
@@ -175,10 +156,7 @@ class TWindowTest : public QObject {
   void init() {
     boxes.clear();
     onBox = nullptr;
-    PhotoFiles.clear();
-    PhotoCount = 0;
-    form = std::make_unique<TForm2>();
-    form->show();
+    form = ShowNewWindow();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
   }
 

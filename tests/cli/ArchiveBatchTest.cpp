@@ -25,13 +25,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A photo whose size follows the seed too, its folders made as needed.
 void WritePhoto(const fs::path& path, int seed) {
   fs::create_directories(path.parent_path());
-  TJPEGImage J;
-  J.Assign(MakeBitmap24(40 + seed % 4 * 6, 30 + seed % 3 * 4, [seed](int x, int y) {
-    return RGBColor(x * 6 + seed * 17, y * 4 + seed, (x ^ y) * 5);
-  }));
-  J.SaveToFile(path.string());
+  vizuvod::WritePhoto(path.string(), 40 + seed % 4 * 6, 30 + seed % 3 * 4, seed);
 }
 
 // Every file under root (links not followed), relative, with its bytes.

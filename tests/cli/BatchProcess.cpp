@@ -6,17 +6,9 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
-#include <fstream>
-#include <iterator>
-
 extern char** environ;
 
 namespace vizuvod {
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 pid_t Start(const std::vector<std::string>& args, const TempDir& logs, const std::string& input) {
   return Start(args, logs, TSpawn{input, {}, -1});

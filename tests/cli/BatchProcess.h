@@ -18,8 +18,6 @@ struct TResult {
   long peakKiB = 0;  // the process's own peak resident memory
 };
 
-std::string ReadFile(const std::filesystem::path& path);
-
 // How the program is started besides its arguments.
 struct TSpawn {
   std::string input;        // standard input is read from this file when given

@@ -23,14 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WritePhoto(const std::string& path, int width, int height, int seed) {
-  TJPEGImage J;
-  J.Assign(MakeBitmap24(width, height, [seed](int x, int y) {
-    return RGBColor(x * 5 + seed * 31, y * 3 + seed, (x * y + seed) % 256);
-  }));
-  J.SaveToFile(path);
-}
-
 // Photos of assorted sizes, named so that the listing order is known.
 std::vector<std::string> MakePhotos(const TempDir& dir, int count, int width = 48,
                                     int height = 36) {

@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,13 +18,6 @@ using namespace vizuvod;
 namespace fs = std::filesystem;
 
 namespace {
-
-void WritePhoto(const std::string& path, int width, int height) {
-  TJPEGImage J;
-  J.Assign(MakeBitmap24(width, height,
-                        [](int x, int y) { return RGBColor(x * 7, y * 5, (x ^ y) * 3); }));
-  J.SaveToFile(path);
-}
 
 struct TSize {
   int width, height;
@@ -357,11 +349,6 @@ TEST(BatchRun, ErrorBoxTextEndsWithAFullStop) {
 
 namespace {
 
-std::string Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // The step as vizuvod-batch takes it: several results from one decode, each
 // named by its own size, the plan matching what is then written, and a plan
 // refused writing nothing.
@@ -397,7 +384,7 @@ TEST(ProcessPhoto, SeveralResultsPlannedThenWrittenLikeSingleOnes) {
   }
   // The first result is the wizard's file byte for byte; the second had its own quality.
   ASSERT_TRUE(ResizePhoto(photo, half));
-  EXPECT_EQ(Bytes(done.results[0].path), Bytes(dir / "Resize of photo.jpg"));
+  EXPECT_EQ(ReadFile(done.results[0].path), ReadFile(dir / "Resize of photo.jpg"));
   ASSERT_TRUE(ResizePhoto(photo, wide));
   EXPECT_LT(done.results[1].bytes, fs::file_size(dir / "Resize of photo.jpg"));
 }

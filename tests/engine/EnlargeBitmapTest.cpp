@@ -77,20 +77,13 @@ TEST_P(EnlargeBoth, TenByTenAtOnePointNineOvershootsAndClamps) {
 }
 
 TEST_P(EnlargeBoth, ScaleOneCopiesEveryPixelOfEveryFormat) {
-  TBitmap grey8;
-  grey8.SetPixelFormat(TPixelFormat::pf8bit);
   // A short palette: indices past its end read black, in both versions.
   std::vector<TPaletteEntry> palette;
   for (int i = 0; i < 200; ++i)
     palette.push_back({std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i / 2)});
-  grey8.SetPalette(palette);
-  grey8.SetSize(7, 5);
-  for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 7; ++x) grey8.ScanLine(y)[x] = std::uint8_t(37 * x + 11 * y);
-  TBitmap device;
-  device.SetSize(7, 5);
-  for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 7; ++x) device.SetPixel(x, y, RGBColor(3 * x, 40 * y, x * y));
+  const TBitmap grey8 = MakeBitmap8(7, 5, palette, [](int x, int y) { return 37 * x + 11 * y; });
+  const TBitmap device =
+      DeviceCopy(MakeBitmap24(7, 5, [](int x, int y) { return RGBColor(3 * x, 40 * y, x * y); }));
   const TBitmap rgb =
       MakeBitmap24(7, 5, [](int x, int y) { return RGBColor(x * y, 9 * x, 50 * y); });
   for (const TBitmap* source : std::vector<const TBitmap*>{&grey8, &device, &rgb}) {

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <optional>
 
@@ -19,13 +18,14 @@
 // clang-format on
 
 #include "Errors.h"
+#include "JpegCraft.h"
 #include "JpegImage.h"
 #include "TestSupport.h"
 
 using namespace vizuvod;
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using craft::Bytes;
 
 namespace {
 
@@ -167,16 +167,6 @@ void RgbPattern(int x, int y, std::uint8_t* p) {
 
 // ---- files and pictures ---------------------------------------------------
 
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 std::vector<std::string> FolderEntries(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
@@ -188,24 +178,12 @@ TBitmap Noise(int width, int height, TPixelFormat format) {
   TBitmap b = MakeBitmap24(width, height, [](int x, int y) {
     return RGBColor(x * 37 + y * y, (x * y) ^ 0x5A, y * 13 - x);
   });
-  if (format == TPixelFormat::pfDevice) {  // the device format is reached only through pixel writes
-    TBitmap d;
-    d.SetSize(width, height);
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) d.SetPixel(x, y, b.Pixel(x, y));
-    return d;
-  }
+  if (format == TPixelFormat::pfDevice) return DeviceCopy(b);
   if (format == TPixelFormat::pf8bit) {
-    TBitmap p;
-    p.SetPixelFormat(TPixelFormat::pf8bit);
     std::vector<TPaletteEntry> palette;
     for (int i = 0; i < 200; ++i)  // indices 200-255 fall outside: black
       palette.push_back({std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i * 3)});
-    p.SetPalette(palette);
-    p.SetSize(width, height);
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) p.ScanLine(y)[x] = std::uint8_t(x * 31 + y * 17);
-    return p;
+    return MakeBitmap8(width, height, palette, [](int x, int y) { return x * 31 + y * 17; });
   }
   return b;
 }
@@ -219,7 +197,7 @@ std::vector<TColorValue> PixelsOf(const TBitmap& b) {
 
 // Loads and decodes a file made from bytes.
 TBitmap Decode(const TempDir& dir, const Bytes& bytes, TJPEGImage* keep = nullptr) {
-  WriteFile(dir / "in.jpg", bytes);
+  craft::WriteFile(dir / "in.jpg", bytes);
   TJPEGImage local;
   TJPEGImage& j = keep ? *keep : local;
   j.LoadFromFile(dir / "in.jpg");
@@ -261,7 +239,7 @@ TEST(JpegEncode, EqualsRedFirstEncodeByteForByte) {
         j.settings.progressiveEncoding = progressive;
         j.Assign(picture);
         j.SaveToFile(dir / "out.jpg");
-        const Bytes saved = ReadFile(dir / "out.jpg");
+        const Bytes saved = craft::ReadFile(dir / "out.jpg");
         EXPECT_EQ(saved, ReferenceEncode(picture, progressive));
         const TFrame f = ReadFrame(saved);
         EXPECT_EQ(f.marker, progressive ? 0xC2 : 0xC0);
@@ -322,7 +300,7 @@ TEST(JpegDecode, EqualsLibraryDecodeInBlueGreenRed) {
     EXPECT_EQ(j.settings.progressiveEncoding, c.progressive);
     j.Assign(b);
     j.SaveToFile(dir / "out.jpg");
-    EXPECT_EQ(ReadFrame(ReadFile(dir / "out.jpg")).marker, c.progressive ? 0xC2 : 0xC0);
+    EXPECT_EQ(ReadFrame(craft::ReadFile(dir / "out.jpg")).marker, c.progressive ? 0xC2 : 0xC0);
   }
 }
 
@@ -367,7 +345,8 @@ TEST(JpegDecode, QuantisedToPalette) {
 
     j.Assign(b);
     j.SaveToFile(dir / "out.jpg");
-    EXPECT_EQ(ReadFrame(ReadFile(dir / "out.jpg")).sampling, (std::vector<int>{0x22, 0x11, 0x11}));
+    EXPECT_EQ(ReadFrame(craft::ReadFile(dir / "out.jpg")).sampling,
+              (std::vector<int>{0x22, 0x11, 0x11}));
   }
 }
 
@@ -427,7 +406,7 @@ TEST(JpegDecode, DamagedAndEmptyFiles) {
   }
 
   // Zero bytes load, then fail decoding with the library's code, each time.
-  WriteFile(dir / "empty.jpg", {});
+  craft::WriteFile(dir / "empty.jpg", {});
   TJPEGImage empty;
   empty.LoadFromFile(dir / "empty.jpg");
   TBitmap b;
@@ -437,7 +416,7 @@ TEST(JpegDecode, DamagedAndEmptyFiles) {
 
   // Text named .jpg fails while loading, its bytes kept.
   const std::string text = "just some words\n";
-  WriteFile(dir / "text.jpg", Bytes(text.begin(), text.end()));
+  craft::WriteFile(dir / "text.jpg", Bytes(text.begin(), text.end()));
   TJPEGImage t;
   EXPECT_EQ(ErrorOf<EJPEG>([&] { t.LoadFromFile(dir / "text.jpg"); }), JpegError(JERR_NO_SOI));
   EXPECT_EQ(t.Data()->bytes.size(), text.size());
@@ -486,7 +465,7 @@ TEST(JpegSave, LoadedBytesAreSavedUnchanged) {
   TJPEGImage j;
   Decode(dir, file, &j);
   j.SaveToFile(dir / "copy.jpg");
-  EXPECT_EQ(ReadFile(dir / "copy.jpg"), file);
+  EXPECT_EQ(craft::ReadFile(dir / "copy.jpg"), file);
 }
 
 // Sets a resource limit for one scope, restoring the old one afterwards.
@@ -525,7 +504,7 @@ TEST(JpegSave, FailureKeepsEarlierFileAndLeavesNothingBehind) {
     TempDir dir;
     const std::string target = dir / "Resize of a.jpg";
     const Bytes earlier = {1, 2, 3, 4, 5};
-    WriteFile(target, earlier);
+    craft::WriteFile(target, earlier);
     TJPEGImage j;
     j.Assign(Noise(c.width, c.width == 65501 ? 1 : c.width, TPixelFormat::pf24bit));
     std::string error;
@@ -539,7 +518,7 @@ TEST(JpegSave, FailureKeepsEarlierFileAndLeavesNothingBehind) {
     std::string expected = c.expected;
     if (auto at = expected.find("%s"); at != std::string::npos) expected.replace(at, 2, target);
     EXPECT_EQ(error, expected);
-    EXPECT_EQ(ReadFile(target), earlier);
+    EXPECT_EQ(craft::ReadFile(target), earlier);
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"Resize of a.jpg"});
     if (c.width == 65501) {
       EXPECT_TRUE(j.Data()->bytes.empty());
@@ -576,7 +555,7 @@ TEST(JpegSave, NewFileGetsUsualPermissions) {
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
-    EXPECT_EQ(ReadFile(target), j.Data()->bytes);
+    EXPECT_EQ(craft::ReadFile(target), j.Data()->bytes);
   }
   EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"out.jpg"});
 }

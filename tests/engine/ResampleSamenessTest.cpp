@@ -51,25 +51,13 @@ TColorValue Sample(Picture kind, int x, int y, std::mt19937& random) {
 // A picture in the given format; pf8bit pictures are grey with a full palette.
 TBitmap MakePicture(TPixelFormat format, int w, int h, Picture kind, std::mt19937& random) {
   TBitmap b = MakeBitmap24(w, h, [&](int x, int y) { return Sample(kind, x, y, random); });
-  if (format == TPixelFormat::pfDevice) {
-    TBitmap d;
-    d.SetSize(w, h);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) d.SetPixel(x, y, b.Pixel(x, y));
-    return d;
-  }
+  if (format == TPixelFormat::pfDevice) return DeviceCopy(b);
   if (format == TPixelFormat::pf8bit) {
-    TBitmap g;
-    g.SetPixelFormat(TPixelFormat::pf8bit);
     // Random pictures get a short palette: indices past its end read black.
     std::vector<TPaletteEntry> palette(kind == Picture::Random ? 200 : 256);
     for (std::size_t i = 0; i < palette.size(); ++i)
       palette[i] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)};
-    g.SetPalette(palette);
-    g.SetSize(w, h);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) g.ScanLine(y)[x] = std::uint8_t(GreenOf(b.Pixel(x, y)));
-    return g;
+    return MakeBitmap8(w, h, palette, [&](int x, int y) { return GreenOf(b.Pixel(x, y)); });
   }
   return b;
 }

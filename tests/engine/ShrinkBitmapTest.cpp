@@ -126,14 +126,9 @@ TEST_P(ShrinkBoth, ProgressRoundsHalvesToEvenOverInteriorRows) {
 }
 
 TEST_P(ShrinkBoth, ConvertsSourceOfOtherFormatsToTwentyFourBits) {
-  TBitmap S;
-  S.SetPixelFormat(TPixelFormat::pf8bit);
   std::vector<TPaletteEntry> palette(256);
   for (int i = 0; i < 256; ++i) palette[i] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)};
-  S.SetPalette(palette);
-  S.SetSize(4, 4);
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) S.ScanLine(y)[x] = std::uint8_t(40 * y + 10 * x + 1);
+  TBitmap S = MakeBitmap8(4, 4, palette, [](int x, int y) { return 40 * y + 10 * x + 1; });
   TBitmap D;
   D.SetSize(2, 2);
   TBitmap* R = nullptr;

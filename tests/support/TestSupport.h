@@ -1,8 +1,10 @@
-// Helpers shared by the engine tests: scratch folders and small pictures.
+// Helpers shared by the engine, batch and window tests: scratch folders,
+// files, made-up pictures in every pixel format, and photos to resize.
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "Bitmap.h"
 
@@ -37,6 +39,30 @@ TBitmap MakeBitmap24(int width, int height, F f) {
   }
   return b;
 }
+
+// An 8-bit picture with that palette, each pixel's index from index(x, y).
+template <class F>
+TBitmap MakeBitmap8(int width, int height, const std::vector<TPaletteEntry>& palette, F index) {
+  TBitmap b;
+  b.SetPixelFormat(TPixelFormat::pf8bit);
+  b.SetPalette(palette);
+  b.SetSize(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) b.ScanLine(y)[x] = std::uint8_t(index(x, y));
+  return b;
+}
+
+// The picture in the device format, which is reached only through pixel writes.
+TBitmap DeviceCopy(const TBitmap& source);
+
+// A 24-bit picture of ramps and stripes that differ with the seed.
+TBitmap PhotoPicture(int width, int height, int seed = 0);
+// That picture saved as a JPEG photo, baseline or progressive.
+void WritePhoto(const std::string& path, int width, int height, int seed = 0,
+                bool progressive = false);
+
+// The file's bytes, or "" when it cannot be read.
+std::string ReadFile(const std::filesystem::path& path);
 
 // AddressSanitizer keeps freed memory in quarantine (256 MB), so resident
 // memory says nothing about leaks there; its leak checker covers that build.

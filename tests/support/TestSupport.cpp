@@ -3,6 +3,8 @@
 #include <unistd.h>
 #include <atomic>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "Errors.h"
@@ -23,6 +25,33 @@ TempDir::~TempDir() {
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, ec);
   std::filesystem::remove_all(path_, ec);
+}
+
+TBitmap DeviceCopy(const TBitmap& source) {
+  TBitmap d;
+  d.SetSize(source.Width(), source.Height());
+  for (int y = 0; y < source.Height(); ++y)
+    for (int x = 0; x < source.Width(); ++x) d.SetPixel(x, y, source.Pixel(x, y));
+  return d;
+}
+
+TBitmap PhotoPicture(int width, int height, int seed) {
+  return MakeBitmap24(width, height, [&](int x, int y) {
+    return RGBColor(((x / 7 + y / 5 + seed) % 3) * 100, y * 255 / height,
+                    x * 255 / width + seed * 40);
+  });
+}
+
+void WritePhoto(const std::string& path, int width, int height, int seed, bool progressive) {
+  TJPEGImage jpeg;
+  jpeg.settings.progressiveEncoding = progressive;
+  jpeg.Assign(PhotoPicture(width, height, seed));
+  jpeg.SaveToFile(path);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::string DecodeFailure(const std::string& path, bool detailed) {
