@@ -25,66 +25,40 @@ namespace vizuvod {
 // when c is 0 or the result does not fit in 32 bits, as the platform does.
 int MulDiv(int a, int b, int c);
 
+// The platform's constants, by its own names and values, a few to a line.
+// clang-format off
 enum TDeviceCap : int { BITSPIXEL = 12, PLANES = 14 };
 enum TBkMode : int { TRANSPARENT = 1, OPAQUE = 2 };
 enum TPenStyleCode : int {
-  PS_SOLID = 0,
-  PS_DASH = 1,
-  PS_DOT = 2,
-  PS_DASHDOT = 3,
-  PS_DASHDOTDOT = 4,
-  PS_NULL = 5,
+  PS_SOLID = 0, PS_DASH = 1, PS_DOT = 2, PS_DASHDOT = 3, PS_DASHDOTDOT = 4, PS_NULL = 5,
   PS_INSIDEFRAME = 6
 };
 enum THatchStyle : int {
-  HS_HORIZONTAL = 0,
-  HS_VERTICAL = 1,
-  HS_FDIAGONAL = 2,
-  HS_BDIAGONAL = 3,
-  HS_CROSS = 4,
+  HS_HORIZONTAL = 0, HS_VERTICAL = 1, HS_FDIAGONAL = 2, HS_BDIAGONAL = 3, HS_CROSS = 4,
   HS_DIAGCROSS = 5
 };
 enum TBrushKind : unsigned { BS_SOLID = 0, BS_NULL = 1, BS_HATCHED = 2 };
 
 enum TDrawTextFlag : unsigned {
-  DT_TOP = 0x0,
-  DT_LEFT = 0x0,
-  DT_CENTER = 0x1,
-  DT_RIGHT = 0x2,
-  DT_VCENTER = 0x4,
-  DT_BOTTOM = 0x8,
-  DT_WORDBREAK = 0x10,
-  DT_SINGLELINE = 0x20,
-  DT_NOCLIP = 0x100,
-  DT_CALCRECT = 0x400,
+  DT_TOP = 0x0, DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8,
+  DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_NOCLIP = 0x100, DT_CALCRECT = 0x400,
   DT_NOPREFIX = 0x800
 };
 
 enum TEdgeBorder : unsigned {
-  BDR_RAISEDOUTER = 0x1,
-  BDR_SUNKENOUTER = 0x2,
-  BDR_RAISEDINNER = 0x4,
-  BDR_SUNKENINNER = 0x8,
-  EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER,
-  EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER,
-  EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER,
-  EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER
+  BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4, BDR_SUNKENINNER = 0x8,
+  EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER, EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER,
+  EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER, EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER
 };
 enum TEdgeSide : unsigned {
-  BF_LEFT = 0x1,
-  BF_TOP = 0x2,
-  BF_RIGHT = 0x4,
-  BF_BOTTOM = 0x8,
-  BF_RECT = BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM,
-  BF_ADJUST = 0x2000
+  BF_LEFT = 0x1, BF_TOP = 0x2, BF_RIGHT = 0x4, BF_BOTTOM = 0x8,
+  BF_RECT = BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM, BF_ADJUST = 0x2000
 };
 
 enum TRasterOp : unsigned {
-  SRCCOPY = 0x00CC0020,
-  SRCAND = 0x008800C6,
-  SRCPAINT = 0x00EE0086,
-  NOTSRCCOPY = 0x00330008
+  SRCCOPY = 0x00CC0020, SRCAND = 0x008800C6, SRCPAINT = 0x00EE0086, NOTSRCCOPY = 0x00330008
 };
+// clang-format on
 
 // A brush as the platform's brush record gives it.
 struct TLogBrush {
