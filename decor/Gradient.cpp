@@ -4,8 +4,21 @@
 #include "Gradient.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace vizuvod {
+
+namespace {
+
+// A setter's first step: stores value, and says whether that changed anything.
+template <class T>
+bool ChangeTo(T& field, std::type_identity_t<T> value) {
+  if (value == field) return false;
+  field = value;
+  return true;
+}
+
+}  // namespace
 
 TTwainColors::TTwainColors() : fromRGB_(ColorToRGB(fromColor_)), toRGB_(ColorToRGB(toColor_)) {}
 
@@ -14,15 +27,13 @@ void TTwainColors::Changed() {
 }
 
 void TTwainColors::SetFromColor(TColor value) {
-  if (value == fromColor_) return;
-  fromColor_ = value;
+  if (!ChangeTo(fromColor_, value)) return;
   fromRGB_ = ColorToRGB(value);
   Changed();
 }
 
 void TTwainColors::SetToColor(TColor value) {
-  if (value == toColor_) return;
-  toColor_ = value;
+  if (!ChangeTo(toColor_, value)) return;
   toRGB_ = ColorToRGB(value);
   Changed();
 }
@@ -30,28 +41,19 @@ void TTwainColors::SetToColor(TColor value) {
 TCustomGradient::TCustomGradient() = default;
 
 void TCustomGradient::SetActive(bool value) {
-  if (value == active_) return;
-  active_ = value;
-  Changed();
+  if (ChangeTo(active_, value)) Changed();
 }
 
 void TCustomGradient::SetOrientation(TglGradientDir value) {
-  if (value == orientation_) return;
-  orientation_ = value;
-  if (active_) Changed();
+  if (ChangeTo(orientation_, value) && active_) Changed();
 }
 
 void TCustomGradient::SetSteps(int value) {
-  value = std::clamp(value, 1, 255);
-  if (value == steps_) return;
-  steps_ = value;
-  Changed();
+  if (ChangeTo(steps_, std::clamp(value, 1, 255))) Changed();
 }
 
 void TCustomGradient::SetPercentFilling(TglPercent value) {
-  if (value == percentFilling_) return;
-  percentFilling_ = value;
-  Changed();
+  if (ChangeTo(percentFilling_, value)) Changed();
 }
 
 void TCustomGradient::SetBrushStyle(TBrushStyle value) {
