@@ -63,16 +63,18 @@ class ScriptedBrowser : public TFolderBrowser {
   QString chosen;
   std::function<void(ScriptedBrowser&)> during;
 };
+
+// A 1024 x 768 screen with a 30-pixel panel, for each test. Outside the test
+// class: clang cannot emplace a nested class whose members have initialisers.
+struct TFixedScreen {
+  TScopedHook<TRectHook> screen{ScreenHook(), [] { return TRect{0, 0, 1024, 768}; }};
+  TScopedHook<TRectHook> workArea{WorkAreaHook(), [] { return TRect{0, 0, 1024, 738}; }};
+};
 }  // namespace
 
 class BrowseDlgTest : public QObject {
   Q_OBJECT
 
-  // A 1024 x 768 screen with a 30-pixel panel, for each test.
-  struct TFixedScreen {
-    TScopedHook<TRectHook> screen{ScreenHook(), [] { return TRect{0, 0, 1024, 768}; }};
-    TScopedHook<TRectHook> workArea{WorkAreaHook(), [] { return TRect{0, 0, 1024, 738}; }};
-  };
   std::optional<TFixedScreen> fixedScreen;
 
  private slots:
