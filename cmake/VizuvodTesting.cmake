@@ -13,7 +13,7 @@ endfunction()
 # vizuvod_add_qtest(NAME source... LIBS lib...): a Qt Test program run headless.
 function(vizuvod_add_qtest name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-  add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
+  qt_add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test Qt6::Widgets)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
