@@ -141,6 +141,38 @@ std::string ResultPath(const TResultRequest& result, const std::string& photo, i
   return result.path ? result.path(photo, width, height) : ResizedPhotoPath(photo);
 }
 
+// The one case of a photo's step that can be made without its decoded
+// picture held whole (a shrink straight from the decoder's rows) or without
+// the result held whole (an enlargement straight into the encoder): one
+// result, one case its settings select, the photo stored upright.
+struct TStreamedCase {
+  std::size_t result = 0;
+  int k = 0;
+  TCase c;
+};
+
+template <class SettingsOf>
+std::optional<TStreamedCase> StreamedCase(const std::vector<bool>& repeated,
+                                          const SettingsOf& settingsOf, int SW, int SH) {
+  std::optional<TStreamedCase> only;
+  for (std::size_t i = 0; i < repeated.size(); ++i) {
+    if (repeated[i]) continue;
+    if (only) return std::nullopt;  // several results share the decoded photo
+    try {
+      for (int k = 0; k < 4; ++k)
+        if (const auto c = SelectCase(k, settingsOf(i), SW, SH)) {
+          if (only) return std::nullopt;
+          only = TStreamedCase{i, k, *c};
+        }
+    } catch (const std::exception&) {
+      return std::nullopt;  // it fails as it always has, once the photo is decoded
+    }
+  }
+  if (only && !only->c.shrink && !TJPEGRowWriter::Takes(only->c.width, only->c.height))
+    return std::nullopt;
+  return only;
+}
+
 }  // namespace
 
 TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks) {
@@ -193,21 +225,105 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
     if (!request.proceed(plan)) return plan;
   }
 
-  const auto source = std::make_shared<TBitmap>();
-  source->Assign(J);
-  outcome.warnings = J.Warnings();
-  if (request.refuseDamaged && !outcome.warnings.empty())
-    throw EDamagedPhoto(outcome.warnings.front());
-  if (orientation != UprightOrientation) *source = OrientedBitmap(*source, orientation);
+  auto takeWarnings = [&] {
+    outcome.warnings = J.Warnings();
+    if (request.refuseDamaged && !outcome.warnings.empty())
+      throw EDamagedPhoto(outcome.warnings.front());
+  };
+  // The decoded photo, made when first needed: a streamed case never needs
+  // it unless the settings change while it pumps messages.
+  std::shared_ptr<TBitmap> source;
+  auto decoded = [&] {
+    if (!source) {
+      source = std::make_shared<TBitmap>();
+      source->Assign(J);
+      takeWarnings();
+      if (orientation != UprightOrientation) *source = OrientedBitmap(*source, orientation);
+    }
+    return source;
+  };
+  const std::optional<TStreamedCase> streamed =
+      orientation == UprightOrientation && J.settings.scale == 0 && outcome.width > 0 &&
+              outcome.height > 0
+          ? StreamedCase(repeated, settingsOf, outcome.width, outcome.height)
+          : std::nullopt;
+  if (!streamed) decoded();
+
   const int defaultQuality = J.settings.compressionQuality;
   for (std::size_t i = 0; i < request.results.size(); ++i) {
     if (repeated[i]) continue;
     const TResultRequest& result = request.results[i];
+    J.settings.compressionQuality = result.quality > 0 ? result.quality : defaultQuality;
+    auto save = [&](int width, int height, const std::vector<std::uint8_t>& encoded) {
+      TResultOutcome written{ResultPath(result, request.photo, width, height), width, height, 0};
+      if (request.keepMetadata) {
+        std::string warning;
+        const std::vector<std::uint8_t> bytes =
+            metadata.WrittenInto(encoded, width, height, request.autoOrient, warning);
+        if (!warning.empty()) outcome.metadataWarnings.push_back(warning);
+        J.SaveBytesToFile(written.path, bytes);
+        written.bytes = bytes.size();
+      } else {
+        J.SaveBytesToFile(written.path, encoded);
+        written.bytes = encoded.size();
+      }
+      outcome.results.push_back(std::move(written));
+    };
     // EnlargeBitmap replaces S and leaves the decoded photo to the next result.
     std::shared_ptr<TBitmap> S = source;
+    const TCase* enlargedInStream = nullptr;
     for (int k = 0; k < 4; ++k) {
-      const auto c = SelectCase(k, settingsOf(i), S->Width(), S->Height());
+      if (streamed && streamed->result == i && k <= streamed->k) {
+        // The cases before it were read just now and selected nothing.
+        if (k < streamed->k) continue;
+        const TCase& c = streamed->c;
+        if (c.shrink) {
+          TJPEGRowReader rows(J);
+          TBitmap D;
+          TBitmap* R = nullptr;
+          D.SetSize(c.width, c.height);
+          ShrinkRows(
+              rows.Width(), rows.Height(), [&rows](int) { return rows.ReadBgr(); },
+              [&] {
+                rows.Finish();
+                takeWarnings();
+              },
+              D, R, hooks);
+          save(R->Width(), R->Height(), J.EncodedBytesOf(*R));
+        } else {
+          const std::shared_ptr<TBitmap> photo = decoded();
+          const auto g = enlarge_detail::Geometry(c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight,
+                                                  photo->Width(), photo->Height());
+          // Set up with the first row, after the calls that came before the
+          // encoding when the picture was held whole.
+          std::optional<TJPEGRowWriter> writer;
+          EnlargeRows(
+              *photo, g,
+              [&](const std::uint8_t* row) {
+                if (!writer) writer.emplace(J.settings, g.EW, g.EH, TPixelFormat::pfDevice);
+                writer->Write(row);
+              },
+              hooks);
+          save(g.EW, g.EH, writer->Finish());
+          enlargedInStream = &c;
+        }
+        continue;
+      }
+      // Until a case needs it, a streamed result's picture is known by its
+      // size alone.
+      const int SW = S ? S->Width() : enlargedInStream ? enlargedInStream->width : uprightWidth;
+      const int SH = S ? S->Height() : enlargedInStream ? enlargedInStream->height : uprightHeight;
+      const auto c = SelectCase(k, settingsOf(i), SW, SH);
       if (!c) continue;
+      if (!S) {
+        S = decoded();
+        // A case after a streamed enlargement starts, as it always has,
+        // from the enlarged picture.
+        if (enlargedInStream) {
+          const TCase& e = *enlargedInStream;
+          EnlargeBitmap(S, e.mode, e.scaleX, e.scaleY, e.toWidth, e.toHeight);
+        }
+      }
       TBitmap D;
       TBitmap* R = nullptr;
       if (c->shrink) {
@@ -220,22 +336,7 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
         EnlargeBitmap(S, c->mode, c->scaleX, c->scaleY, c->toWidth, c->toHeight, hooks);
         R = S.get();
       }
-      J.Assign(*R);
-      J.settings.compressionQuality = result.quality > 0 ? result.quality : defaultQuality;
-      TResultOutcome written{ResultPath(result, request.photo, R->Width(), R->Height()), R->Width(),
-                             R->Height(), 0};
-      if (request.keepMetadata) {
-        std::string warning;
-        const std::vector<std::uint8_t> bytes = metadata.WrittenInto(
-            J.EncodedBytes(), R->Width(), R->Height(), request.autoOrient, warning);
-        if (!warning.empty()) outcome.metadataWarnings.push_back(warning);
-        J.SaveBytesToFile(written.path, bytes);
-        written.bytes = bytes.size();
-      } else {
-        J.SaveToFile(written.path);
-        written.bytes = J.Data() ? J.Data()->bytes.size() : 0;
-      }
-      outcome.results.push_back(std::move(written));
+      save(R->Width(), R->Height(), J.EncodedBytesOf(*R));
     }
   }
   return outcome;

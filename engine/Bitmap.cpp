@@ -203,6 +203,10 @@ static std::size_t PixelBytes(int width, int height, TPixelFormat format) {
   return std::size_t(size);
 }
 
+void TBitmap::CheckSize(int width, int height, TPixelFormat format) {
+  PixelBytes(width, height, format);
+}
+
 void TBitmap::SetSize(int width, int height) {
   if (width == width_ && height == height_) return;
   width = std::max(width, 0);

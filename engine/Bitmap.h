@@ -89,6 +89,8 @@ class TBitmap : public TGraphic {
   int Stride() const { return StrideFor(width_, format_); }
   static int BitsPerPixel(TPixelFormat format);
   static int StrideFor(int width, TPixelFormat format);
+  // Fails with EOutOfResources where SetSize to this size would.
+  static void CheckSize(int width, int height, TPixelFormat format);
 
   // Outside the picture: read gives InvalidColor, write does nothing.
   TColorValue Pixel(int x, int y) const;

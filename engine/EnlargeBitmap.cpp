@@ -147,22 +147,11 @@ struct TSlopeTables {
   float x[511], y[511];
 };
 
-}  // namespace
-
-void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX, float scaleY,
-                   float width, float height, const TRowHooks& hooks) {
-  const TBitmap& S = *V;
-  const TEnlargeGeometry g = Geometry(mode, scaleX, scaleY, width, height, S.Width(), S.Height());
+// Makes the enlarged picture row by row: into E (sized to g, every row kept)
+// or, when E is null, into one row that goes to sink as soon as it is made.
+void Enlarge(const TBitmap& S, const TEnlargeGeometry& g, TBitmap* E, const TEnlargedRowSink& sink,
+             const TRowHooks& hooks) {
   const int EW = g.EW, EH = g.EH;
-  auto E = std::make_shared<TBitmap>();
-  if (EW == 0 || EH == 0) {  // a mode of neither kind: the empty picture
-    V = std::move(E);
-    return;
-  }
-  // Sized first: a size too large for memory fails here, before any table.
-  E->SetWidth(EW);
-  E->SetHeight(EH);
-
   TSlopeTables slopes;
   for (int d = -255; d <= 255; ++d) {
     slopes.x[d + 255] = float((long double)d / g.scaleX);
@@ -173,13 +162,21 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
   const TAxis rows = MakeAxis(EH, g.scaleY);
   const TPath path = ChoosePath(cols, rows, g.scaleX, g.scaleY, slope, EW, EH);
   if (path == TPath::Literal) {
+    // Outside the fast path's bounds the picture is made whole either way.
+    TBitmap whole;
+    if (!E) {
+      whole.SetSize(EW, EH);
+      E = &whole;
+    }
     FillLiteral(S, *E, g.scaleX, g.scaleY, hooks);
-    V = std::move(E);
+    if (sink)
+      for (int y = 0; y < EH; ++y) sink(std::as_const(*E).ScanLine(y));
     return;
   }
   // Every byte of every row is composed below (device rows have no
   // padding), so the white fill would only be overwritten.
-  E->AllocateForOverwrite();
+  if (E) E->AllocateForOverwrite();
+  std::vector<std::uint8_t> streamed(E ? 0 : std::size_t(EW) * 4);
 
   // Two source rows (the cell's top and bottom) and, per output pixel, four
   // lanes (blue, green, red, unused = 0) of the current cell row's values I0
@@ -210,15 +207,42 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
       kernels.cellRow(top.data(), bottom.data(), cols.cell.data(), cols.offset.data(), slopes.x,
                       slopes.y, g.scaleX, g.scaleY, I0s.data(), sVs.data(), EW);
     }
-    std::uint8_t* out = E->ScanLine(y);
+    std::uint8_t* out = E ? E->ScanLine(y) : streamed.data();
     if (rows.offset[y] == 0 && floatOrigin)
       kernels.composeRowAtOrigin(I0s.data(), out, lanes);
     else if (path == TPath::Exact)
       kernels.composeRowExact(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
     else
       scalar_kernels::ComposeRowTies(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
+    if (!E) sink(out);
   }
+}
+
+}  // namespace
+
+void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX, float scaleY,
+                   float width, float height, const TRowHooks& hooks) {
+  const TBitmap& S = *V;
+  const TEnlargeGeometry g = Geometry(mode, scaleX, scaleY, width, height, S.Width(), S.Height());
+  auto E = std::make_shared<TBitmap>();
+  if (g.EW == 0 || g.EH == 0) {  // a mode of neither kind: the empty picture
+    V = std::move(E);
+    return;
+  }
+  // Sized first: a size too large for memory fails here, before any table.
+  E->SetWidth(g.EW);
+  E->SetHeight(g.EH);
+  Enlarge(S, g, E.get(), {}, hooks);
   V = std::move(E);
+}
+
+void EnlargeRows(const TBitmap& S, const TEnlargeGeometry& g, const TEnlargedRowSink& sink,
+                 const TRowHooks& hooks) {
+  if (g.EW == 0 || g.EH == 0) return;
+  // The picture is never held, but a size it could not be held in fails
+  // as EnlargeBitmap fails.
+  TBitmap::CheckSize(g.EW, g.EH, TPixelFormat::pfDevice);
+  Enlarge(S, g, nullptr, sink, hooks);
 }
 
 }  // namespace vizuvod

@@ -3,10 +3,13 @@
 // in extended precision with 32-bit float stores, always.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "Bitmap.h"
+#include "EnlargeArithmetic.h"
 #include "RowHooks.h"
 
 namespace vizuvod {
@@ -19,5 +22,15 @@ namespace vizuvod {
 // either way V is left as it was.
 void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float scaleX, float scaleY,
                    float width, float height, const TRowHooks& hooks = {});
+
+// One row of the enlarged picture in the device format (4 bytes a pixel).
+using TEnlargedRowSink = std::function<void(const std::uint8_t* row)>;
+
+// EnlargeBitmap's picture of S at geometry g (enlarge_detail::Geometry of
+// the same arguments) handed to sink row by row, top to bottom, as it is
+// made instead of held whole: the same rows, progress and pump calls, and
+// EOutOfResources for a size the picture would not fit in.
+void EnlargeRows(const TBitmap& S, const enlarge_detail::TEnlargeGeometry& g,
+                 const TEnlargedRowSink& sink, const TRowHooks& hooks = {});
 
 }  // namespace vizuvod

@@ -9,6 +9,7 @@
 #include "JpegImage.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Abandon.h"
 #include "Errors.h"
@@ -218,25 +219,31 @@ void TJPEGImage::Assign(const TBitmap& source) {
   decoded_ = true;
 }
 
-void TJPEGImage::Decode() {
-  ++decodeCount_;
-  warnings_.clear();
-  // The picture is held from here on, also when decoding fails part-way; it
-  // counts as decoded only once every row has arrived, so a later assignment
-  // tries again instead of handing out a half-filled picture.
-  picture_ = std::make_unique<TBitmap>();
-  decoded_ = false;
-  if (!data_) data_ = std::make_unique<TJPEGData>();
-  TBitmap& picture = *picture_;
-  const std::vector<std::uint8_t>& bytes = data_->bytes;
-
+struct TJPEGRowReader::TState {
   jpeg_progress_mgr progress{};  // outlives d, which points at it
-  progress.progress_monitor = WatchTheWork;
   TJpegDecompressor d;
+  TRowLayout layout = TRowLayout::Bgr;
+  bool invertedInk = false;
+  std::vector<TPaletteEntry> palette;
+  TBgrPalette bgrPalette{};
+  std::vector<std::uint8_t> inkRow;  // a CMYK row, or an index row for ReadBgr
+  std::vector<std::uint8_t> bgrRow;  // ReadBgr's row
+};
+
+TJPEGRowReader::TJPEGRowReader(TJPEGImage& image)
+    : state_(std::make_unique<TState>()), image_(image) {
+  ++image.decodeCount_;
+  image.warnings_.clear();
+  if (!image.data_) image.data_ = std::make_unique<TJPEGData>();
+  const std::vector<std::uint8_t>& bytes = image.data_->bytes;
+  const TJPEGDefaults& settings = image.settings;
+  TState& s = *state_;
+  s.progress.progress_monitor = WatchTheWork;
+  TJpegDecompressor& d = s.d;
   // The library's own hold, with room for its row buffers and tables beside
   // the coefficients checked below.
   d->mem->max_memory_to_use = long(MaxLibraryMemory + (std::uint64_t(64) << 20));
-  d->progress = &progress;
+  d->progress = &s.progress;
   // No bytes at all fail here with the library's code for empty input.
   d([&](j_decompress_ptr c) {
     jpeg_mem_src(c, bytes.data(), bytes.size());
@@ -276,55 +283,102 @@ void TJPEGImage::Decode() {
 
   // Only one, three or four components can become a picture; anything else
   // would arrive with the wrong number of bytes per pixel.
-  TRowLayout layout;
   if (d->out_color_space == JCS_GRAYSCALE ||
       (settings.pixelFormat == TPixelFormat::pf8bit && d->num_components == 3)) {
-    layout = TRowLayout::Indexed;
+    s.layout = TRowLayout::Indexed;
     // A colour map comes red first; a palette index needs no reordering.
     if (d->out_color_space != JCS_GRAYSCALE) d->out_color_space = JCS_RGB;
     d->quantize_colors = TRUE;
     d->desired_number_of_colors = QuantisedColours;
   } else if (d->num_components == 3) {
-    layout = TRowLayout::Bgr;
+    s.layout = TRowLayout::Bgr;
     d->out_color_space = JCS_EXT_BGR;
   } else if (d->num_components == 4 &&
              (d->jpeg_color_space == JCS_CMYK || d->jpeg_color_space == JCS_YCCK)) {
     // A palette of CMYK colours is not on offer; these always give 24 bits.
-    layout = TRowLayout::Cmyk;
+    s.layout = TRowLayout::Cmyk;
     d->out_color_space = JCS_CMYK;
   } else {
     throw EJPEG(JERR_CONVERSION_NOTIMPL);
   }
-  const bool invertedInk = d->saw_Adobe_marker;
+  s.invertedInk = d->saw_Adobe_marker;
 
-  picture.SetPixelFormat(layout == TRowLayout::Indexed ? TPixelFormat::pf8bit
-                                                       : TPixelFormat::pf24bit);
   d([](j_decompress_ptr c) { jpeg_start_decompress(c); });
-  const int width = int(d->output_width);
-  picture.SetSize(width, int(d->output_height));
-
-  if (layout == TRowLayout::Indexed) {
-    std::vector<TPaletteEntry> palette(std::size_t(d->actual_number_of_colors));
+  if (s.layout == TRowLayout::Indexed) {
+    s.palette.resize(std::size_t(d->actual_number_of_colors));
     JSAMPARRAY map = d->colormap;
     const bool grey = d->out_color_components == 1;
-    for (std::size_t i = 0; i < palette.size(); ++i)
-      palette[i] = grey ? TPaletteEntry{map[0][i], map[0][i], map[0][i]}
-                        : TPaletteEntry{map[0][i], map[1][i], map[2][i]};
-    picture.SetPalette(palette);
+    for (std::size_t i = 0; i < s.palette.size(); ++i)
+      s.palette[i] = grey ? TPaletteEntry{map[0][i], map[0][i], map[0][i]}
+                          : TPaletteEntry{map[0][i], map[1][i], map[2][i]};
   }
+}
 
-  std::vector<std::uint8_t> inkRow(layout == TRowLayout::Cmyk ? std::size_t(width) * 4 : 0);
-  while (d->output_scanline < d->output_height) {
-    const int y = int(d->output_scanline);
-    std::uint8_t* row = picture.ScanLine(y);
-    JSAMPROW target = layout == TRowLayout::Cmyk ? inkRow.data() : row;
-    const JDIMENSION got =
-        d([&](j_decompress_ptr c) { return jpeg_read_scanlines(c, &target, 1); });
-    if (got != 1) throw EJPEG(JERR_INPUT_EOF);  // cannot happen with bytes in memory
-    if (layout == TRowLayout::Cmyk) CmykRowToBgr(inkRow.data(), row, width, invertedInk);
+TJPEGRowReader::~TJPEGRowReader() = default;
+
+int TJPEGRowReader::Width() const { return int(state_->d->output_width); }
+int TJPEGRowReader::Height() const { return int(state_->d->output_height); }
+
+TPixelFormat TJPEGRowReader::PixelFormat() const {
+  return state_->layout == TRowLayout::Indexed ? TPixelFormat::pf8bit : TPixelFormat::pf24bit;
+}
+
+const std::vector<TPaletteEntry>& TJPEGRowReader::Palette() const { return state_->palette; }
+
+void TJPEGRowReader::Read(std::uint8_t* row) {
+  TState& s = *state_;
+  const bool ink = s.layout == TRowLayout::Cmyk;
+  if (ink) s.inkRow.resize(std::size_t(Width()) * 4);
+  JSAMPROW target = ink ? s.inkRow.data() : row;
+  const JDIMENSION got =
+      s.d([&](j_decompress_ptr c) { return jpeg_read_scanlines(c, &target, 1); });
+  if (got != 1) throw EJPEG(JERR_INPUT_EOF);  // cannot happen with bytes in memory
+  if (ink) CmykRowToBgr(s.inkRow.data(), row, Width(), s.invertedInk);
+}
+
+const std::uint8_t* TJPEGRowReader::ReadBgr() {
+  TState& s = *state_;
+  const int width = Width();
+  if (s.bgrRow.empty()) {
+    s.bgrRow.resize(std::size_t(width) * 3);
+    if (s.layout == TRowLayout::Indexed) {
+      s.bgrPalette = BgrPalette(s.palette);
+      s.inkRow.resize(std::size_t(width));
+    }
   }
-  d([](j_decompress_ptr c) { jpeg_finish_decompress(c); });
-  warnings_ = d.Warnings();
+  if (s.layout != TRowLayout::Indexed) {
+    Read(s.bgrRow.data());
+    return s.bgrRow.data();
+  }
+  Read(s.inkRow.data());
+  std::uint8_t* out = s.bgrRow.data();
+  for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, s.bgrPalette[s.inkRow[x]].data(), 3);
+  return s.bgrRow.data();
+}
+
+void TJPEGRowReader::Finish() {
+  TState& s = *state_;
+  if (s.d->output_scanline < s.d->output_height) {
+    std::vector<std::uint8_t> rest(std::size_t(Width()) * 3);
+    while (s.d->output_scanline < s.d->output_height) Read(rest.data());
+  }
+  s.d([](j_decompress_ptr c) { jpeg_finish_decompress(c); });
+  image_.warnings_ = s.d.Warnings();
+}
+
+void TJPEGImage::Decode() {
+  // The picture is held from here on, also when decoding fails part-way; it
+  // counts as decoded only once every row has arrived, so a later assignment
+  // tries again instead of handing out a half-filled picture.
+  picture_ = std::make_unique<TBitmap>();
+  decoded_ = false;
+  TBitmap& picture = *picture_;
+  TJPEGRowReader rows(*this);
+  picture.SetPixelFormat(rows.PixelFormat());
+  picture.SetSize(rows.Width(), rows.Height());
+  if (rows.PixelFormat() == TPixelFormat::pf8bit) picture.SetPalette(rows.Palette());
+  for (int y = 0; y < rows.Height(); ++y) rows.Read(picture.ScanLine(y));
+  rows.Finish();
   decoded_ = true;
 }
 
@@ -345,33 +399,24 @@ const std::vector<std::uint8_t>& TJPEGImage::EncodedBytes() {
   return data_->bytes;
 }
 
-void TJPEGImage::Encode() {
-  // The new bytes become the stored data only when complete, so a failed
-  // encoding never leaves half a file behind to be saved by a later call.
-  auto data = std::make_unique<TJPEGData>();
-  if (!picture_ || !picture_->HasPixels()) {
-    data_ = std::move(data);
-    return;
-  }
-  // Read-only access: the held picture may share its pixels with the
-  // caller's bitmap, and a writable row would copy them all.
-  const TBitmap& picture = *picture_;
-  const int width = picture.Width();
-  const int height = picture.Height();
-  data->width = width;
-  data->height = height;
-
+struct TJPEGRowWriter::TState {
   TJpegCompressor c;
+  std::vector<std::uint8_t> bytes;  // the destination fills it
+};
+
+TJPEGRowWriter::TJPEGRowWriter(const TJPEGDefaults& settings, int width, int height,
+                               TPixelFormat format)
+    : state_(std::make_unique<TState>()) {
+  TJpegCompressor& c = state_->c;
   // About half a byte a pixel is a generous first guess for a photo at
   // quality 90; the buffer doubles when it is not.
   c([&](j_compress_ptr ci) {
-    JpegVectorDestination(ci, data->bytes, std::size_t(width) * std::size_t(height) / 2);
+    JpegVectorDestination(ci, state_->bytes, std::size_t(width) * std::size_t(height) / 2);
   });
   c->image_width = JDIMENSION(width);
   c->image_height = JDIMENSION(height);
   // The library takes the bitmap's own byte order, so its rows go in as they
   // are; the result is the same as red-first input of the same colours.
-  const TPixelFormat format = picture.PixelFormat();
   c->input_components = format == TPixelFormat::pfDevice ? 4 : 3;
   c->in_color_space = format == TPixelFormat::pfDevice ? JCS_EXT_BGRX : JCS_EXT_BGR;
 
@@ -389,20 +434,55 @@ void TJPEGImage::Encode() {
     if (progressive) jpeg_simple_progression(ci);
     jpeg_start_compress(ci, TRUE);
   });
-  data->grayscale = grayscale;
+}
 
+TJPEGRowWriter::~TJPEGRowWriter() = default;
+
+bool TJPEGRowWriter::Takes(int width, int height) {
+  return width >= 1 && height >= 1 && width <= JPEG_MAX_DIMENSION && height <= JPEG_MAX_DIMENSION;
+}
+
+void TJPEGRowWriter::Write(const std::uint8_t* row) {
+  JSAMPROW source = const_cast<JSAMPROW>(row);  // the library only reads it
+  state_->c([&](j_compress_ptr ci) { jpeg_write_scanlines(ci, &source, 1); });
+  ThrowIfAbandoned();
+}
+
+std::vector<std::uint8_t> TJPEGRowWriter::Finish() {
+  state_->c([](j_compress_ptr ci) { jpeg_finish_compress(ci); });
+  return std::move(state_->bytes);
+}
+
+std::vector<std::uint8_t> TJPEGImage::EncodedBytesOf(const TBitmap& picture) const {
+  const int width = picture.Width();
+  const TPixelFormat format = picture.PixelFormat();
+  TJPEGRowWriter writer(settings, width, picture.Height(),
+                        format == TPixelFormat::pfDevice ? format : TPixelFormat::pf24bit);
   std::vector<std::uint8_t> paletteRow(format == TPixelFormat::pf8bit ? std::size_t(width) * 3 : 0);
-  while (c->next_scanline < c->image_height) {
-    const std::uint8_t* row = picture.ScanLine(int(c->next_scanline));
+  for (int y = 0; y < picture.Height(); ++y) {
+    const std::uint8_t* row = picture.ScanLine(y);
     if (format == TPixelFormat::pf8bit) {
       PaletteRowToBgr(row, paletteRow.data(), width, picture.Palette());
       row = paletteRow.data();
     }
-    JSAMPROW source = const_cast<JSAMPROW>(row);  // the library only reads it
-    c([&](j_compress_ptr ci) { jpeg_write_scanlines(ci, &source, 1); });
-    ThrowIfAbandoned();
+    writer.Write(row);
   }
-  c([](j_compress_ptr ci) { jpeg_finish_compress(ci); });
+  return writer.Finish();
+}
+
+void TJPEGImage::Encode() {
+  // The new bytes become the stored data only when complete, so a failed
+  // encoding never leaves half a file behind to be saved by a later call.
+  auto data = std::make_unique<TJPEGData>();
+  if (picture_ && picture_->HasPixels()) {
+    // Read-only access: the held picture may share its pixels with the
+    // caller's bitmap, and a writable row would copy them all.
+    const TBitmap& picture = *picture_;
+    data->bytes = EncodedBytesOf(picture);
+    data->width = picture.Width();
+    data->height = picture.Height();
+    data->grayscale = settings.grayscale;
+  }
   data_ = std::move(data);
 }
 

@@ -35,6 +35,62 @@ struct TJPEGDefaults {
 };
 TJPEGDefaults& JPEGDefaults();
 
+class TJPEGImage;
+
+// A photo decoded row by row, top to bottom, for a consumer that takes each
+// row once and never needs the whole picture. Construction reads the header,
+// refuses what a whole decode refuses (the same limits, before anything is
+// allocated) and starts the library; Finish reads the rows not asked for and
+// hands the library's warnings to the image. The errors are those of
+// decoding by AssignTo.
+class TJPEGRowReader {
+ public:
+  explicit TJPEGRowReader(TJPEGImage& image);
+  ~TJPEGRowReader();
+  TJPEGRowReader(const TJPEGRowReader&) = delete;
+  TJPEGRowReader& operator=(const TJPEGRowReader&) = delete;
+
+  int Width() const;
+  int Height() const;
+  // The decoded picture's format: pf8bit with Palette() (grey, or quantised
+  // colour) or pf24bit.
+  TPixelFormat PixelFormat() const;
+  const std::vector<TPaletteEntry>& Palette() const;
+  // The next row into `row`, in PixelFormat()'s layout.
+  void Read(std::uint8_t* row);
+  // The next row as blue, green, red: the colours of the decoded picture
+  // converted to the 24-bit format. Valid until the next call.
+  const std::uint8_t* ReadBgr();
+  void Finish();
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> state_;
+  TJPEGImage& image_;
+};
+
+// Encodes a picture whose rows arrive top to bottom, with an image's
+// settings (quality, grayscale, progressive). format is the rows' layout:
+// pfDevice (blue, green, red, unused) or pf24bit. Write leaves by EAbandoned
+// once the photo is abandoned.
+class TJPEGRowWriter {
+ public:
+  TJPEGRowWriter(const TJPEGDefaults& settings, int width, int height, TPixelFormat format);
+  ~TJPEGRowWriter();
+  TJPEGRowWriter(const TJPEGRowWriter&) = delete;
+  TJPEGRowWriter& operator=(const TJPEGRowWriter&) = delete;
+  // False for a size the library refuses to start on.
+  static bool Takes(int width, int height);
+
+  void Write(const std::uint8_t* row);
+  // The encoded bytes, once every row is written.
+  std::vector<std::uint8_t> Finish();
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> state_;
+};
+
 class TJPEGImage : public TGraphic {
  public:
   TJPEGImage();
@@ -57,6 +113,9 @@ class TJPEGImage : public TGraphic {
   // Replaces the file with bytes made from EncodedBytes (metadata added),
   // as SaveToFile would: atomically, with the loaded photo's permissions.
   void SaveBytesToFile(const std::string& path, const std::vector<std::uint8_t>& bytes) const;
+  // The bytes another picture encodes to with this image's settings, as
+  // Assign and EncodedBytes would give them, this image's data left as it is.
+  std::vector<std::uint8_t> EncodedBytesOf(const TBitmap& picture) const;
 
   int Width() const override;
   int Height() const override;
@@ -75,6 +134,7 @@ class TJPEGImage : public TGraphic {
   TJPEGDefaults settings;
 
  private:
+  friend class TJPEGRowReader;
   void Decode();
   void Encode();
 

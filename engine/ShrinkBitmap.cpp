@@ -45,8 +45,9 @@ void AccumulateRow(const In* in, const std::int32_t* runs, int DW, Sum* sums) {
 }
 
 template <class Sum>
-void Average(const TBitmap& S, TBitmap& D, const std::vector<std::int32_t>& columnRuns,
-             const std::vector<std::int32_t>& rowRuns, bool smallBlocks) {
+void Average(int SW, const TShrinkSource& source, TBitmap& D,
+             const std::vector<std::int32_t>& columnRuns, const std::vector<std::int32_t>& rowRuns,
+             bool smallBlocks) {
   const int DW = D.Width(), DH = D.Height();
   std::vector<Sum> sums(std::size_t(DW) * 3);
   // Row runs of up to 257 rows keep a column's sum within 16 bits: the rows
@@ -54,7 +55,7 @@ void Average(const TBitmap& S, TBitmap& D, const std::vector<std::int32_t>& colu
   // time) and the column runs summed once per target row. The sums are the
   // same integers in any order.
   const bool columnsFirst = *std::max_element(rowRuns.begin(), rowRuns.end()) <= 257;
-  std::vector<std::uint16_t> columnSums(columnsFirst ? std::size_t(S.Width()) * 3 : 0);
+  std::vector<std::uint16_t> columnSums(columnsFirst ? std::size_t(SW) * 3 : 0);
   std::vector<TBlockScale> scales(DW);
   const auto addToColumnSums = Kernels().addToColumnSums;
   int scalesForRun = 0;  // the row run the column scales were made for
@@ -63,11 +64,11 @@ void Average(const TBitmap& S, TBitmap& D, const std::vector<std::int32_t>& colu
     std::fill(sums.begin(), sums.end(), Sum(0));
     if (columnsFirst) {
       for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
-        addToColumnSums(S.ScanLine(yy), columnSums.data(), int(columnSums.size()), yy == sy);
+        addToColumnSums(source(yy), columnSums.data(), int(columnSums.size()), yy == sy);
       AccumulateRow(columnSums.data(), columnRuns.data(), DW, sums.data());
     } else {
       for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
-        AccumulateRow(S.ScanLine(yy), columnRuns.data(), DW, sums.data());
+        AccumulateRow(source(yy), columnRuns.data(), DW, sums.data());
     }
     sy += rowRuns[j];
     // Row runs take one or two lengths, so the reciprocals are made rarely.
@@ -115,11 +116,17 @@ TBitmap ConvertedTo24Bit(const TBitmap& S) {
 }  // namespace
 
 void ShrinkBitmap(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
-  const int DW = D.Width(), DH = D.Height();
-  const int SW = S.Width(), SH = S.Height();
-  CheckSizes(SW, SH, DW, DH);
-
+  CheckSizes(S.Width(), S.Height(), D.Width(), D.Height());
   if (S.PixelFormat() != TPixelFormat::pf24bit) S = ConvertedTo24Bit(std::as_const(S));
+  const TBitmap& source = S;
+  ShrinkRows(
+      S.Width(), S.Height(), [&source](int y) { return source.ScanLine(y); }, {}, D, R, hooks);
+}
+
+void ShrinkRows(int SW, int SH, const TShrinkSource& rows, const std::function<void()>& averaged,
+                TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
+  const int DW = D.Width(), DH = D.Height();
+  CheckSizes(SW, SH, DW, DH);
   if (D.PixelFormat() != TPixelFormat::pf24bit) {
     // Every pixel of D is written below, so a fresh 24-bit picture of its
     // size stands for a pixel-by-pixel conversion; D changes only once it
@@ -138,9 +145,10 @@ void ShrinkBitmap(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
       *std::max_element(rowRuns.begin(), rowRuns.end());
   // 32-bit sums hold 255 x 2^24 pixels; beyond that 64-bit ones are needed.
   if (largestBlock <= HugeBlock)
-    Average<std::uint32_t>(std::as_const(S), D, columnRuns, rowRuns, largestBlock <= SmallBlock);
+    Average<std::uint32_t>(SW, rows, D, columnRuns, rowRuns, largestBlock <= SmallBlock);
   else
-    Average<std::uint64_t>(std::as_const(S), D, columnRuns, rowRuns, false);
+    Average<std::uint64_t>(SW, rows, D, columnRuns, rowRuns, false);
+  if (averaged) averaged();
 
   const auto sharpenRow = Kernels().sharpenRow;
   for (int y = 1; y <= DH - 2; ++y) {
