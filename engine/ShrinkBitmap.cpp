@@ -8,6 +8,7 @@
 #include "ShrinkBitmap.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -20,26 +21,48 @@ using namespace shrink_detail;
 
 namespace {
 
-// Adds one row (of bytes, or of column sums of several rows) into the
-// per-target-column sums: each column run is summed in registers first,
-// then added once to its column's three sums.
+// The three channel sums of one column run of a row (of bytes, or of column
+// sums of several rows), in registers.
+template <class Sum, class In>
+inline void RunSums(const In* in, int run, Sum& b, Sum& g, Sum& r) {
+  switch (run) {
+    case 1: b = in[0], g = in[1], r = in[2]; break;
+    case 2: b = Sum(in[0] + in[3]), g = Sum(in[1] + in[4]), r = Sum(in[2] + in[5]); break;
+    case 3:
+      b = Sum(in[0] + in[3] + in[6]), g = Sum(in[1] + in[4] + in[7]),
+      r = Sum(in[2] + in[5] + in[8]);
+      break;
+    default:
+      b = g = r = 0;
+      for (int k = 0; k < run; ++k) b += in[3 * k], g += in[3 * k + 1], r += in[3 * k + 2];
+  }
+}
+
+// Adds one row into the per-target-column sums: each column run is summed
+// in registers first, then added once to its column's three sums.
 template <class Sum, class In>
 void AccumulateRow(const In* in, const std::int32_t* runs, int DW, Sum* sums) {
   for (int i = 0; i < DW; ++i, sums += 3) {
     const int run = runs[i];
     Sum b, g, r;
-    switch (run) {
-      case 1: b = in[0], g = in[1], r = in[2]; break;
-      case 2: b = Sum(in[0] + in[3]), g = Sum(in[1] + in[4]), r = Sum(in[2] + in[5]); break;
-      case 3:
-        b = Sum(in[0] + in[3] + in[6]), g = Sum(in[1] + in[4] + in[7]),
-        r = Sum(in[2] + in[5] + in[8]);
-        break;
-      default:
-        b = g = r = 0;
-        for (int k = 0; k < run; ++k) b += in[3 * k], g += in[3 * k + 1], r += in[3 * k + 2];
-    }
+    RunSums(in, run, b, g, r);
     sums[0] += b, sums[1] += g, sums[2] += r;
+    in += 3 * run;
+  }
+}
+
+// A target row straight from the column sums of its row run, for blocks of
+// up to 256 pixels: sum * (65535 div n) stays below 2^32.
+void SmallBlockRow(const std::uint16_t* in, const std::int32_t* runs,
+                   const std::vector<TBlockScale>& scales, int DW, std::uint8_t* out) {
+  for (int i = 0; i < DW; ++i, out += 3) {
+    const int run = runs[i];
+    std::uint32_t b, g, r;
+    RunSums(in, run, b, g, r);
+    const std::uint32_t f = std::uint32_t(scales[i].factor);
+    out[0] = std::uint8_t((b * f) >> 16);
+    out[1] = std::uint8_t((g * f) >> 16);
+    out[2] = std::uint8_t((r * f) >> 16);
     in += 3 * run;
   }
 }
@@ -60,12 +83,15 @@ void Average(int SW, const TShrinkSource& source, TBitmap& D,
   const auto addToColumnSums = Kernels().addToColumnSums;
   int scalesForRun = 0;  // the row run the column scales were made for
   int sy = 0;
+  // Small blocks (which have short row runs) go from the column sums
+  // straight to the target row.
+  const bool direct = smallBlocks && columnsFirst;
   for (int j = 0; j < DH; ++j) {
-    std::fill(sums.begin(), sums.end(), Sum(0));
+    if (!direct) std::fill(sums.begin(), sums.end(), Sum(0));
     if (columnsFirst) {
       for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
         addToColumnSums(source(yy), columnSums.data(), int(columnSums.size()), yy == sy);
-      AccumulateRow(columnSums.data(), columnRuns.data(), DW, sums.data());
+      if (!direct) AccumulateRow(columnSums.data(), columnRuns.data(), DW, sums.data());
     } else {
       for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
         AccumulateRow(source(yy), columnRuns.data(), DW, sums.data());
@@ -78,7 +104,9 @@ void Average(int SW, const TShrinkSource& source, TBitmap& D,
         scales[i] = BlockScale(std::int64_t(columnRuns[i]) * scalesForRun);
     }
     std::uint8_t* out = D.ScanLine(j);
-    if (smallBlocks) {
+    if (direct) {
+      SmallBlockRow(columnSums.data(), columnRuns.data(), scales, DW, out);
+    } else if (smallBlocks) {
       // Blocks of up to 256 pixels: sum * (65535 div n) stays below 2^32.
       for (int i = 0; i < DW; ++i) {
         const std::uint32_t f = std::uint32_t(scales[i].factor);
@@ -135,6 +163,10 @@ void ShrinkRows(int SW, int SH, const TShrinkSource& rows, const std::function<v
     fresh.SetPalette(D.Palette());
     fresh.SetPixelFormat(TPixelFormat::pf24bit);
     fresh.SetSize(DW, DH);
+    // Only the padding after each row is not written below.
+    fresh.AllocateForOverwrite();
+    for (int y = 0; y < DH; ++y)
+      std::memset(fresh.ScanLine(y) + 3 * DW, 0xFF, std::size_t(fresh.Stride() - 3 * DW));
     D = std::move(fresh);
   }
 
