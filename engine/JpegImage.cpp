@@ -377,7 +377,15 @@ void TJPEGImage::Decode() {
   picture.SetPixelFormat(rows.PixelFormat());
   picture.SetSize(rows.Width(), rows.Height());
   if (rows.PixelFormat() == TPixelFormat::pf8bit) picture.SetPalette(rows.Palette());
-  for (int y = 0; y < rows.Height(); ++y) rows.Read(picture.ScanLine(y));
+  // Every row is written below, so only the padding after it is set, to the
+  // white a new picture has.
+  picture.AllocateForOverwrite();
+  const int used = rows.Width() * TBitmap::BitsPerPixel(rows.PixelFormat()) / 8;
+  for (int y = 0; y < rows.Height(); ++y) {
+    std::uint8_t* row = picture.ScanLine(y);
+    rows.Read(row);
+    std::memset(row + used, 0xFF, std::size_t(picture.Stride() - used));
+  }
   rows.Finish();
   decoded_ = true;
 }
