@@ -408,8 +408,8 @@ const std::vector<std::uint8_t>& TJPEGImage::EncodedBytes() {
 }
 
 struct TJPEGRowWriter::TState {
+  TJpegOutput output;  // outlives c, which writes into it
   TJpegCompressor c;
-  std::vector<std::uint8_t> bytes;  // the destination fills it
 };
 
 TJPEGRowWriter::TJPEGRowWriter(const TJPEGDefaults& settings, int width, int height,
@@ -419,7 +419,7 @@ TJPEGRowWriter::TJPEGRowWriter(const TJPEGDefaults& settings, int width, int hei
   // About half a byte a pixel is a generous first guess for a photo at
   // quality 90; the buffer doubles when it is not.
   c([&](j_compress_ptr ci) {
-    JpegVectorDestination(ci, state_->bytes, std::size_t(width) * std::size_t(height) / 2);
+    JpegMemoryDestination(ci, state_->output, std::size_t(width) * std::size_t(height) / 2);
   });
   c->image_width = JDIMENSION(width);
   c->image_height = JDIMENSION(height);
@@ -458,7 +458,7 @@ void TJPEGRowWriter::Write(const std::uint8_t* row) {
 
 std::vector<std::uint8_t> TJPEGRowWriter::Finish() {
   state_->c([](j_compress_ptr ci) { jpeg_finish_compress(ci); });
-  return std::move(state_->bytes);
+  return state_->output.Bytes();
 }
 
 std::vector<std::uint8_t> TJPEGImage::EncodedBytesOf(const TBitmap& picture) const {

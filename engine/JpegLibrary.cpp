@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <new>
 
 #include "Errors.h"
 
@@ -39,50 +40,47 @@ void EmitMessage(j_common_ptr cinfo, int level) {
 void OutputMessage(j_common_ptr) {}
 void FormatMessage(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
 
-struct TVectorDestination {
+struct TMemoryDestination {
   jpeg_destination_mgr pub;  // first, as the library expects
-  std::vector<std::uint8_t>* bytes;
+  TJpegOutput* out;
   std::size_t initialSize;
 };
 
-TVectorDestination& DestinationOf(j_compress_ptr cinfo) {
-  return *reinterpret_cast<TVectorDestination*>(cinfo->dest);
+TMemoryDestination& DestinationOf(j_compress_ptr cinfo) {
+  return *reinterpret_cast<TMemoryDestination*>(cinfo->dest);
 }
 
-// Gives the encoder the bytes from used up to size. A failed allocation must
-// not throw through the library: it leaves by the error exit instead, with
-// a mark so that the caller reports the buffer's own error.
+// Gives the encoder the bytes from used up to size. A failed allocation
+// leaves by the error exit, with a mark so that the caller reports the
+// buffer's own error.
 void GrowTo(j_compress_ptr cinfo, std::size_t used, std::size_t size) {
-  TVectorDestination& d = DestinationOf(cinfo);
-  bool grown = true;
-  try {
-    d.bytes->resize(size);
-  } catch (...) {
-    grown = false;
-  }
+  TMemoryDestination& d = DestinationOf(cinfo);
+  void* grown = std::realloc(d.out->data, size);
   if (!grown) {
     TJpegErrorManager::Of(reinterpret_cast<j_common_ptr>(cinfo)).bufferFailed = true;
     ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
   }
-  d.pub.next_output_byte = d.bytes->data() + used;
+  d.out->data = static_cast<std::uint8_t*>(grown);
+  d.out->capacity = size;
+  d.pub.next_output_byte = d.out->data + used;
   d.pub.free_in_buffer = size - used;
 }
 
 void InitDestination(j_compress_ptr cinfo) {
-  DestinationOf(cinfo).bytes->clear();
+  DestinationOf(cinfo).out->size = 0;
   GrowTo(cinfo, 0, DestinationOf(cinfo).initialSize);
 }
 
 boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
   // The library calls this only when the whole buffer is full.
-  const std::size_t used = DestinationOf(cinfo).bytes->size();
+  const std::size_t used = DestinationOf(cinfo).out->capacity;
   GrowTo(cinfo, used, used * 2);
   return TRUE;
 }
 
 void TermDestination(j_compress_ptr cinfo) {
-  TVectorDestination& d = DestinationOf(cinfo);
-  d.bytes->resize(d.bytes->size() - d.pub.free_in_buffer);
+  TMemoryDestination& d = DestinationOf(cinfo);
+  d.out->size = d.out->capacity - d.pub.free_in_buffer;
 }
 
 }  // namespace
@@ -126,16 +124,25 @@ TJpegObject<Info>::~TJpegObject() {
 template class TJpegObject<jpeg_decompress_struct>;
 template class TJpegObject<jpeg_compress_struct>;
 
-void JpegVectorDestination(j_compress_ptr cinfo, std::vector<std::uint8_t>& bytes,
-                           std::size_t initialSize) {
-  auto* d = static_cast<TVectorDestination*>((*cinfo->mem->alloc_small)(
-      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(TVectorDestination)));
+TJpegOutput::~TJpegOutput() { std::free(data); }
+
+std::vector<std::uint8_t> TJpegOutput::Bytes() const {
+  try {
+    return std::vector<std::uint8_t>(data, data + size);
+  } catch (const std::bad_alloc&) {
+    throw EStreamError();
+  }
+}
+
+void JpegMemoryDestination(j_compress_ptr cinfo, TJpegOutput& out, std::size_t initialSize) {
+  auto* d = static_cast<TMemoryDestination*>((*cinfo->mem->alloc_small)(
+      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(TMemoryDestination)));
   d->pub.init_destination = InitDestination;
   d->pub.empty_output_buffer = EmptyOutputBuffer;
   d->pub.term_destination = TermDestination;
   d->pub.next_output_byte = nullptr;
   d->pub.free_in_buffer = 0;
-  d->bytes = &bytes;
+  d->out = &out;
   d->initialSize = initialSize < 4096 ? 4096 : initialSize;
   cinfo->dest = &d->pub;
 }

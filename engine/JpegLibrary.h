@@ -1,7 +1,7 @@
 // The codec's hold on libjpeg: compression and decompression objects that are
 // always destroyed, an error exit that reaches the caller as EJPEG, warnings
 // that do not stop the work but are kept for the caller, and a destination that encodes straight
-// into a byte vector.
+// into memory.
 //
 // The library is C: a C++ exception thrown from its error exit would have to
 // cross its frames, which is not safe. So every library call runs under
@@ -91,10 +91,28 @@ extern template class TJpegObject<jpeg_compress_struct>;
 using TJpegDecompressor = TJpegObject<jpeg_decompress_struct>;
 using TJpegCompressor = TJpegObject<jpeg_compress_struct>;
 
-// Makes bytes the destination: emptied, then filled by the encoder, starting
+// The encoder's output in memory, taken with malloc and grown with realloc
+// but never filled beforehand: only the bytes written touch memory, though
+// the first guess (half a byte a pixel) is mostly never used. Freed with the
+// object, however the encoding ended.
+class TJpegOutput {
+ public:
+  TJpegOutput() = default;
+  ~TJpegOutput();
+  TJpegOutput(const TJpegOutput&) = delete;
+  TJpegOutput& operator=(const TJpegOutput&) = delete;
+
+  // A copy of the bytes written; EStreamError when there is no memory for it.
+  std::vector<std::uint8_t> Bytes() const;
+
+  std::uint8_t* data = nullptr;
+  std::size_t capacity = 0;
+  std::size_t size = 0;  // the encoded length, once the encoder is done
+};
+
+// Makes out the destination: emptied, then filled by the encoder, starting
 // at initialSize and doubling, and cut to the encoded length at the end.
 // Call it guarded (it allocates from the library's pool).
-void JpegVectorDestination(j_compress_ptr cinfo, std::vector<std::uint8_t>& bytes,
-                           std::size_t initialSize);
+void JpegMemoryDestination(j_compress_ptr cinfo, TJpegOutput& out, std::size_t initialSize);
 
 }  // namespace vizuvod
