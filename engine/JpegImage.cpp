@@ -116,7 +116,18 @@ TScanCount CountScans(j_decompress_ptr d, const std::vector<std::uint8_t>& b) {
     for (int k = 0; k < components && i + 5 + 2 * k < b.size(); ++k)
       count.work += BlocksOf(d, b[i + 5 + 2 * k]) * DCTSIZE2;
     std::size_t j = i + 2 + length;
-    while (j + 1 < b.size() && !(b[j] == 0xFF && !IsRestartOrStuffing(b[j + 1]))) ++j;
+    // Coded data holds 0xFF only before a stuffed zero, a restart or the
+    // next marker; memchr finds each in a fraction of a byte-wise walk.
+    while (j + 1 < b.size()) {
+      const void* ff = std::memchr(b.data() + j, 0xFF, b.size() - 1 - j);
+      if (!ff) {
+        j = b.size() - 1;
+        break;
+      }
+      j = std::size_t(static_cast<const std::uint8_t*>(ff) - b.data());
+      if (!IsRestartOrStuffing(b[j + 1])) break;
+      ++j;
+    }
     i = j;
   }
   return count;
