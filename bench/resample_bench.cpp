@@ -4,8 +4,10 @@
 // With --job PHOTO.jpg it times instead the whole per-photo job (load,
 // decode, resample, encode, save) against the codec alone (the same without
 // resampling, at the photo's own size).
+// The fast versions run once per kernel path, in turns. With --kernels it
+// times each kernel alone on every path, on rows of a 6000-pixel-wide photo.
 // Not run by ctest; run by hand:
-//   build-<dir>/bench/resample_bench [--fast-only | --job PHOTO.jpg]
+//   build-<dir>/bench/resample_bench [--fast-only | --kernels [NAME] | --job PHOTO.jpg]
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -21,6 +23,7 @@
 #include "EnlargeBitmap.h"
 #include "EnlargeBitmapLiteral.h"
 #include "JpegImage.h"
+#include "Kernels.h"
 #include "ShrinkBitmap.h"
 #include "ShrinkBitmapLiteral.h"
 
@@ -66,19 +69,33 @@ void Report(const char* what, const char* version, double seconds, double source
               seconds * 1000, sourceMP / seconds, outMP / seconds, note);
 }
 
+// The best of three turns of every kernel path, the paths taken in turns.
+void PerPath(const char* what, double sourceMP, double outMP,
+             const std::function<double()>& seconds) {
+  const std::vector<TKernelPath> paths = AvailableKernelPaths();
+  std::vector<double> best(paths.size(), 1e30);
+  for (int turn = 0; turn < 3; ++turn)
+    for (std::size_t p = 0; p < paths.size(); ++p) {
+      const TScopedKernelPath forced(paths[p]);
+      best[p] = std::min(best[p], seconds());
+    }
+  for (std::size_t p = 0; p < paths.size(); ++p)
+    Report(what, KernelPathName(paths[p]), best[p], sourceMP, outMP);
+}
+
 void Shrink(const TBitmap& source, int dw, int dh, const char* what, bool literal) {
   const double srcMP = source.Width() * double(source.Height()) / 1e6,
                outMP = dw * double(dh) / 1e6;
   auto run = [&](auto fn) {
-    return Best(3, [&] {
+    return Seconds([&] {
       TBitmap S = source, D;
       D.SetSize(dw, dh);
       TBitmap* R = nullptr;
       fn(S, D, R, TRowHooks{});
     });
   };
-  Report(what, "fast", run(ShrinkBitmap), srcMP, outMP);
-  if (literal) Report(what, "literal", run(ShrinkBitmapLiteral), srcMP, outMP);
+  PerPath(what, srcMP, outMP, [&] { return run(ShrinkBitmap); });
+  if (literal) Report(what, "literal", Best(3, [&] { run(ShrinkBitmapLiteral); }), srcMP, outMP);
 }
 
 void Enlarge(const TBitmap& source, float scale, const char* what, bool withLiteral) {
@@ -87,11 +104,12 @@ void Enlarge(const TBitmap& source, float scale, const char* what, bool withLite
     return std::nearbyint(b.Width() * double(s)) * std::nearbyint(b.Height() * double(s)) / 1e6;
   };
   const double srcMP = source.Width() * double(source.Height()) / 1e6;
-  const double fast = Best(2, [&] {
-    auto V = std::make_shared<TBitmap>(source);
-    EnlargeBitmap(V, "percent", s, s, 0, 0);
+  PerPath(what, srcMP, outMP(source), [&] {
+    return Seconds([&] {
+      auto V = std::make_shared<TBitmap>(source);
+      EnlargeBitmap(V, "percent", s, s, 0, 0);
+    });
   });
-  Report(what, "fast", fast, srcMP, outMP(source));
   if (!withLiteral) return;
   // The literal version runs at a couple of MP/s: a 0.25 MP crop, scaled up.
   TBitmap crop = source;
@@ -161,7 +179,7 @@ int Jobs(const std::string& photo) {
        3.5,
        {},
        {}}};
-  for (int turn = 0; turn < 7; ++turn)
+  for (int turn = 0; turn < 15; ++turn)
     for (Case& c : cases) {
       const double cpu = CpuSeconds();
       c.wall.push_back(Seconds([&] { Job(photo, out, c.resize); }));
@@ -183,10 +201,105 @@ int Jobs(const std::string& photo) {
   return 0;
 }
 
+// Each kernel alone on every path, on rows of a 6000-pixel-wide photo (the
+// enlarger's at several scales): nanoseconds per output column, or per source
+// pixel for the shrinker's kernels; the best of seven turns, paths in turns.
+int KernelTimes(const std::string& only) {
+  const int SW = 6000;
+  std::mt19937 random(42);
+  auto photoRow = [&](int y) {
+    std::vector<std::uint8_t> row(3 * std::size_t(SW + 2) + 16, 255);
+    for (int x = 0; x < SW; ++x)
+      for (int ch = 0; ch < 3; ++ch) {
+        const double base = 128 + 90 * std::sin(x * 0.004 + y * 0.001 + ch);
+        row[3 * x + ch] = std::uint8_t(std::clamp(int(base) + int(random() % 13) - 6, 0, 255));
+      }
+    return row;
+  };
+  const std::vector<std::uint8_t> top = photoRow(0), bottom = photoRow(1), below = photoRow(2);
+  std::vector<std::uint8_t> row = bottom, out;
+  std::vector<std::uint16_t> sums(3 * SW);
+  struct Case {
+    std::string name;
+    double units;
+    std::function<void(const TResampleKernels&)> run;
+  };
+  std::vector<Case> cases{{"column sums", double(SW),
+                           [&](const TResampleKernels& k) {
+                             k.addToColumnSums(top.data(), sums.data(), 3 * SW, false);
+                           }},
+                          {"sharpen row", double(SW), [&](const TResampleKernels& k) {
+                             k.sharpenRow(top.data(), row.data(), below.data(), 3 * SW);
+                           }}};
+  // The enlarger's per-column tables and one cell row's values, as it makes them.
+  struct Scale {
+    float scale;
+    int EW;
+    std::vector<int> cell, offset;
+    float slopeX[511], slopeY[511];
+    std::vector<float> I0, sV;
+  };
+  std::vector<std::unique_ptr<Scale>> scales;
+  for (float f : {1.5f, 2.0f, 3.0f, 7.77f}) {
+    auto& a = *scales.emplace_back(std::make_unique<Scale>());
+    a.scale = f;
+    a.EW = int(std::nearbyint(SW * (long double)f));
+    for (int i = 0; i < a.EW; ++i) {
+      const int c = int(std::trunc((long double)i / f));
+      a.cell.push_back(c);
+      a.offset.push_back(i - int(std::nearbyint((long double)c * f)));
+    }
+    for (int d = -255; d <= 255; ++d)
+      a.slopeX[d + 255] = a.slopeY[d + 255] = float((long double)d / f);
+    a.I0.resize(4 * std::size_t(a.EW));
+    a.sV.resize(a.I0.size());
+    out.resize(std::max(out.size(), a.I0.size()));
+    const std::string percent = " " + std::to_string(int(std::lround(f * 100))) + " %";
+    auto cellRow = [&a, &top, &bottom](const TResampleKernels& k) {
+      k.cellRow(top.data(), bottom.data(), a.cell.data(), a.offset.data(), a.slopeX, a.slopeY,
+                a.scale, a.scale, a.I0.data(), a.sV.data(), a.EW);
+    };
+    cellRow(Kernels());
+    cases.push_back({"cell row" + percent, double(a.EW), cellRow});
+    if (f != 1.5f) continue;
+    cases.push_back(
+        {"compose exact" + percent, double(a.EW), [&a, &out](const TResampleKernels& k) {
+           k.composeRowExact(a.I0.data(), a.sV.data(), 1, out.data(), 4 * a.EW);
+         }});
+    cases.push_back(
+        {"compose at origin" + percent, double(a.EW), [&a, &out](const TResampleKernels& k) {
+           k.composeRowAtOrigin(a.I0.data(), out.data(), 4 * a.EW);
+         }});
+  }
+  const std::vector<TKernelPath> paths = AvailableKernelPaths();
+  std::printf("ns per column %-14s", "");
+  for (TKernelPath p : paths) std::printf("%10s", KernelPathName(p));
+  std::printf("   widest / next\n");
+  for (const Case& c : cases) {
+    if (c.name.find(only) == std::string::npos) continue;
+    std::vector<double> best(paths.size(), 1e30);
+    for (int turn = 0; turn < 15; ++turn)
+      for (std::size_t p = 0; p < paths.size(); ++p) {
+        const TScopedKernelPath forced(paths[p]);
+        const TResampleKernels& k = Kernels();
+        const int calls = 50;
+        best[p] = std::min(best[p], Seconds([&] {
+                                      for (int i = 0; i < calls; ++i) c.run(k);
+                                    }) / calls);
+      }
+    std::printf("  %-25s", c.name.c_str());
+    for (double b : best) std::printf("%10.3f", b * 1e9 / c.units);
+    if (paths.size() > 1) std::printf("   %.2f", best.back() / best[paths.size() - 2]);
+    std::printf("\n");
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "--job") return Jobs(argv[2]);
+  if (argc >= 2 && std::string(argv[1]) == "--kernels") return KernelTimes(argc >= 3 ? argv[2] : "");
   const bool literal = argc < 2 || std::string(argv[1]) != "--fast-only";
   for (const auto& [w, h] : {std::pair{4000, 3000}, std::pair{6000, 4000}}) {
     std::printf("%d x %d (%.0f MP), 24-bit\n", w, h, w * double(h) / 1e6);

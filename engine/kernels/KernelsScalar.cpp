@@ -59,15 +59,6 @@ void ComposeRowTies(const float* I0, const float* sV, double k, std::uint8_t* ou
   for (int i = 0; i < count; ++i) out[i] = ClampByte(RoundSum(k * sV[i], I0[i]));
 }
 
-}  // namespace scalar_kernels
-
-namespace {
-
-void SharpenRow(const std::uint8_t* above, std::uint8_t* row, const std::uint8_t* below,
-                int bytes) {
-  scalar_kernels::SharpenRow(above, row, below, 3, bytes);
-}
-
 // The slopes from the tables, the rest in double (exact: see EnlargeBitmap.cpp).
 void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const int* cell,
              const int* offset, const float* slopeX, const float* slopeY, float, float scaleY,
@@ -90,10 +81,19 @@ void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const int* cel
   }
 }
 
+}  // namespace scalar_kernels
+
+namespace {
+
+void SharpenRow(const std::uint8_t* above, std::uint8_t* row, const std::uint8_t* below,
+                int bytes) {
+  scalar_kernels::SharpenRow(above, row, below, 3, bytes);
+}
+
 }  // namespace
 
-const TResampleKernels ScalarKernels = {scalar_kernels::AddToColumnSums, SharpenRow, CellRow,
-                                        scalar_kernels::ComposeRowExact,
+const TResampleKernels ScalarKernels = {scalar_kernels::AddToColumnSums, SharpenRow,
+                                        scalar_kernels::CellRow, scalar_kernels::ComposeRowExact,
                                         scalar_kernels::ComposeRowAtOrigin};
 
 }  // namespace vizuvod
