@@ -299,7 +299,8 @@ int KernelTimes(const std::string& only) {
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "--job") return Jobs(argv[2]);
-  if (argc >= 2 && std::string(argv[1]) == "--kernels") return KernelTimes(argc >= 3 ? argv[2] : "");
+  if (argc >= 2 && std::string(argv[1]) == "--kernels")
+    return KernelTimes(argc >= 3 ? argv[2] : "");
   const bool literal = argc < 2 || std::string(argv[1]) != "--fast-only";
   for (const auto& [w, h] : {std::pair{4000, 3000}, std::pair{6000, 4000}}) {
     std::printf("%d x %d (%.0f MP), 24-bit\n", w, h, w * double(h) / 1e6);
