@@ -1,8 +1,8 @@
 // The AVX2 kernels: thirty-two bytes, eight floats or four doubles a step.
 // Built with AVX2 enabled for this file alone and called only where the
-// processor has it. Nothing
-// from a shared header is defined here, so no AVX2 code can stand in for
-// code the rest of the program runs.
+// processor has it. What it takes from a shared header is static (one copy
+// per file), so no AVX2 code can stand in for code the rest of the program
+// runs.
 #include "KernelSets.h"
 
 #if defined(VIZUVOD_AVX2_KERNELS)
@@ -12,6 +12,8 @@
 namespace vizuvod {
 
 #if defined(VIZUVOD_AVX2_KERNELS)
+
+#include "StoreBytes.h"
 
 #include <cstring>
 
@@ -77,11 +79,8 @@ void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* o
   int i = 0;
   const __m256d kk = _mm256_set1_pd(k);
   for (; i + 16 <= count; i += 16) {
-    const __m128i words =
-        _mm_packs_epi32(ExactLanes(I0 + i, sV + i, kk), ExactLanes(I0 + i + 4, sV + i + 4, kk));
-    const __m128i words2 = _mm_packs_epi32(ExactLanes(I0 + i + 8, sV + i + 8, kk),
-                                           ExactLanes(I0 + i + 12, sV + i + 12, kk));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
+    StoreBytes(out + i, ExactLanes(I0 + i, sV + i, kk), ExactLanes(I0 + i + 4, sV + i + 4, kk),
+               ExactLanes(I0 + i + 8, sV + i + 8, kk), ExactLanes(I0 + i + 12, sV + i + 12, kk));
   }
   scalar_kernels::ComposeRowExact(I0 + i, sV + i, k, out + i, count - i);
 }

@@ -10,6 +10,8 @@ namespace vizuvod {
 
 #if defined(__SSE2__) && !defined(VIZUVOD_NO_SIMD)
 
+#include "StoreBytes.h"
+
 namespace {
 
 void AddToColumnSums(const std::uint8_t* in, std::uint16_t* sums, int n, bool first) {
@@ -146,8 +148,7 @@ void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* o
           lanes(_mm_cvtps_pd(s), _mm_cvtps_pd(v)),
           lanes(_mm_cvtps_pd(_mm_movehl_ps(s, s)), _mm_cvtps_pd(_mm_movehl_ps(v, v))));
     }
-    const __m128i words = _mm_packs_epi32(q[0], q[1]), words2 = _mm_packs_epi32(q[2], q[3]);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
+    StoreBytes(out + i, q[0], q[1], q[2], q[3]);
   }
   scalar_kernels::ComposeRowExact(I0 + i, sV + i, k, out + i, count - i);
 }
@@ -161,9 +162,7 @@ void ComposeRowAtOrigin(const float* I0, std::uint8_t* out, int count) {
     return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(r, zero), top));
   };
   for (; i + 16 <= count; i += 16) {
-    const __m128i words = _mm_packs_epi32(lanes(I0 + i), lanes(I0 + i + 4));
-    const __m128i words2 = _mm_packs_epi32(lanes(I0 + i + 8), lanes(I0 + i + 12));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words2));
+    StoreBytes(out + i, lanes(I0 + i), lanes(I0 + i + 4), lanes(I0 + i + 8), lanes(I0 + i + 12));
   }
   scalar_kernels::ComposeRowAtOrigin(I0 + i, out + i, count - i);
 }

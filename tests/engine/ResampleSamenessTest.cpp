@@ -253,6 +253,15 @@ TEST(EnlargeSameness, CellBoundariesNextToWholeNumbers) {
     CompareEnlarge(source, "percent", scale, scale, 0, 0, std::to_string(scale));
 }
 
+// Rows of a few columns end inside the kernels' first vector step: every
+// width up to a few steps of two, four and eight columns.
+TEST(EnlargeSameness, RowsAroundTheVectorSteps) {
+  std::mt19937 random(11);
+  const TBitmap source = MakePicture(TPixelFormat::pf24bit, 6, 3, Picture::Extremes, random);
+  for (int width = 1; width <= 18; ++width)
+    CompareEnlarge(source, "size", 0, 0, float(width), 0, "width " + std::to_string(width));
+}
+
 // Outside the bounds of the fast arithmetic the literal version runs; the
 // result must not depend on which one was chosen.
 TEST(EnlargeSameness, ExtremeScalesTakeTheLiteralRoute) {
