@@ -7,15 +7,13 @@
 
 #if defined(VIZUVOD_AVX2_KERNELS)
 #include <immintrin.h>
+
+#include "StoreBytes.h"
 #endif
 
 namespace vizuvod {
 
 #if defined(VIZUVOD_AVX2_KERNELS)
-
-#include "StoreBytes.h"
-
-#include <cstring>
 
 namespace {
 

@@ -4,13 +4,13 @@
 
 #if defined(__SSE2__) && !defined(VIZUVOD_NO_SIMD)
 #include <emmintrin.h>
+
+#include "StoreBytes.h"
 #endif
 
 namespace vizuvod {
 
 #if defined(__SSE2__) && !defined(VIZUVOD_NO_SIMD)
-
-#include "StoreBytes.h"
 
 namespace {
 
