@@ -236,8 +236,8 @@ int KernelTimes(const std::string& only) {
     float scale;
     int EW;
     std::vector<int> cell, offset;
-    float slopeX[511], slopeY[511];
-    std::vector<float> I0, sV;
+    float slopeX[511];
+    std::vector<float> I0, I1, sV;
   };
   std::vector<std::unique_ptr<Scale>> scales;
   for (float f : {1.5f, 2.0f, 3.0f, 7.77f}) {
@@ -249,18 +249,26 @@ int KernelTimes(const std::string& only) {
       a.cell.push_back(c);
       a.offset.push_back(i - int(std::nearbyint((long double)c * f)));
     }
-    for (int d = -255; d <= 255; ++d)
-      a.slopeX[d + 255] = a.slopeY[d + 255] = float((long double)d / f);
+    for (int d = -255; d <= 255; ++d) a.slopeX[d + 255] = float((long double)d / f);
     a.I0.resize(4 * std::size_t(a.EW));
+    a.I1.resize(a.I0.size());
     a.sV.resize(a.I0.size());
     out.resize(std::max(out.size(), a.I0.size()));
     const std::string percent = " " + std::to_string(int(std::lround(f * 100))) + " %";
-    auto cellRow = [&a, &top, &bottom](const TResampleKernels& k) {
-      k.cellRow(top.data(), bottom.data(), a.cell.data(), a.offset.data(), a.slopeX, a.slopeY,
-                a.scale, a.scale, a.I0.data(), a.sV.data(), a.EW);
+    auto rowValues = [&a](const TResampleKernels& k, const std::vector<std::uint8_t>& row,
+                          std::vector<float>& I) {
+      k.rowValues(row.data(), a.cell.data(), a.offset.data(), a.slopeX, a.scale, I.data(), a.EW);
     };
-    cellRow(Kernels());
-    cases.push_back({"cell row" + percent, double(a.EW), cellRow});
+    rowValues(Kernels(), bottom, a.I1);
+    rowValues(Kernels(), top, a.I0);
+    auto verticalSlopes = [&a](const TResampleKernels& k) {
+      k.verticalSlopes(a.I0.data(), a.I1.data(), a.scale, a.sV.data(), 4 * a.EW);
+    };
+    verticalSlopes(Kernels());
+    cases.push_back(
+        {"row values" + percent, double(a.EW),
+         [&a, &top, rowValues](const TResampleKernels& k) { rowValues(k, top, a.I0); }});
+    cases.push_back({"vertical slopes" + percent, double(a.EW), verticalSlopes});
     if (f != 1.5f) continue;
     cases.push_back(
         {"compose exact" + percent, double(a.EW), [&a, &out](const TResampleKernels& k) {

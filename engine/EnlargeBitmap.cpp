@@ -16,12 +16,14 @@
 //    the exact (y - Y0)*sV + I0; for vertical scales below 16 double holds
 //    that sum exactly too, beyond them an error-free sum recovers what its
 //    rounding lost when the result looks like a tie.
-// Work is done per cell row (the source rows cy and cy + 1): for every output
-// column its I0 and sV, three channels side by side; each output row of the
-// cell row then only composes round(k*sV + I0). Columns and rows at their
-// cell's origin (offset 0) need no arithmetic beyond tables and float
-// rounding. ChoosePath checks per call the magnitude bounds these steps need;
-// a call outside them (scales beyond 8192 or below 2^-20, absurd sizes) is
+// A source row's horizontal values I (every output column, three channels
+// side by side) depend on that row alone, so they are made once per source
+// row: a cell row's bottom values are the next one's top values I0. Per cell
+// row only the vertical slopes sV come from its two rows of values, and only
+// when one of its output rows needs them; each output row then composes
+// round(k*sV + I0). Columns and rows at their cell's origin (offset 0) need
+// no arithmetic beyond tables and float rounding. ChoosePath checks per call the magnitude bounds
+// these steps need; a call outside them (scales beyond 8192 or below 2^-20, absurd sizes) is
 // computed with the literal arithmetic.
 #include "EnlargeBitmap.h"
 
@@ -142,22 +144,14 @@ class TSourceRows {
   TBgrPalette palette_{};
 };
 
-// Slopes d / scale for d = -255 .. 255 by the literal expression.
-struct TSlopeTables {
-  float x[511], y[511];
-};
-
 // Makes the enlarged picture row by row: into E (sized to g, every row kept)
 // or, when E is null, into one row that goes to sink as soon as it is made.
 void Enlarge(const TBitmap& S, const TEnlargeGeometry& g, TBitmap* E, const TEnlargedRowSink& sink,
              const TRowHooks& hooks) {
   const int EW = g.EW, EH = g.EH;
-  TSlopeTables slopes;
-  for (int d = -255; d <= 255; ++d) {
-    slopes.x[d + 255] = float((long double)d / g.scaleX);
-    slopes.y[d + 255] = float((long double)d / g.scaleY);
-  }
-  const float* slope = slopes.x;
+  // Horizontal slopes d / scaleX for d = -255 .. 255 by the literal expression.
+  float slope[511];
+  for (int d = -255; d <= 255; ++d) slope[d + 255] = float((long double)d / g.scaleX);
   const TAxis cols = MakeAxis(EW, g.scaleX);
   const TAxis rows = MakeAxis(EH, g.scaleY);
   const TPath path = ChoosePath(cols, rows, g.scaleX, g.scaleY, slope, EW, EH);
@@ -178,37 +172,44 @@ void Enlarge(const TBitmap& S, const TEnlargeGeometry& g, TBitmap* E, const TEnl
   if (E) E->AllocateForOverwrite();
   std::vector<std::uint8_t> streamed(E ? 0 : std::size_t(EW) * 4);
 
-  // Two source rows (the cell's top and bottom) and, per output pixel, four
-  // lanes (blue, green, red, unused = 0) of the current cell row's values I0
-  // and vertical slopes sV.
+  // One source row at a time and, per output pixel, four lanes (blue, green,
+  // red, unused = 0) of the current cell row's top and bottom values and of
+  // its vertical slopes.
   const int length = std::max(S.Width(), cols.lastCell + 2);
   const TSourceRows source(S, length);
-  std::vector<std::uint8_t> top(std::size_t(length) * 3 + 16), bottom(top.size());
+  std::vector<std::uint8_t> row(std::size_t(length) * 3 + 16);
   const int lanes = 4 * EW;
-  std::vector<float> I0s(lanes, 0.0f), sVs(lanes, 0.0f);
+  std::vector<float> I0s(lanes, 0.0f), I1s(lanes, 0.0f), sVs(lanes, 0.0f);
   // Values at a row's cell origin stay far below 2^22 (float rounding safe).
   const long double bI = 255 + cols.maxOffset * (long double)std::fabs(slope[255 + 255]);
   const bool floatOrigin = bI < 0x1p21L;
-  int loadedCell = -2;
+  int loadedCell = -2, slopedCell = -2;
   const TResampleKernels& kernels = Kernels();
+  auto values = [&](int r, std::vector<float>& I) {
+    source.Load(r, row.data());
+    kernels.rowValues(row.data(), cols.cell.data(), cols.offset.data(), slope, g.scaleX, I.data(),
+                      EW);
+  };
 
   for (int y = 0; y < EH; ++y) {
     hooks.Progress(RowProgress(y, EH));
     hooks.Pump();
     const int cy = rows.cell[y];
     if (cy != loadedCell) {
-      if (cy == loadedCell + 1) {
-        std::swap(top, bottom);
-      } else {
-        source.Load(cy, top.data());
-      }
-      source.Load(cy + 1, bottom.data());
+      if (cy == loadedCell + 1)
+        std::swap(I0s, I1s);
+      else
+        values(cy, I0s);
+      values(cy + 1, I1s);
       loadedCell = cy;
-      kernels.cellRow(top.data(), bottom.data(), cols.cell.data(), cols.offset.data(), slopes.x,
-                      slopes.y, g.scaleX, g.scaleY, I0s.data(), sVs.data(), EW);
+    }
+    const bool atOrigin = rows.offset[y] == 0 && floatOrigin;
+    if (!atOrigin && slopedCell != cy) {
+      kernels.verticalSlopes(I0s.data(), I1s.data(), g.scaleY, sVs.data(), lanes);
+      slopedCell = cy;
     }
     std::uint8_t* out = E ? E->ScanLine(y) : streamed.data();
-    if (rows.offset[y] == 0 && floatOrigin)
+    if (atOrigin)
       kernels.composeRowAtOrigin(I0s.data(), out, lanes);
     else if (path == TPath::Exact)
       kernels.composeRowExact(I0s.data(), sVs.data(), rows.offset[y], out, lanes);

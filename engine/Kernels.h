@@ -16,10 +16,13 @@ struct TResampleKernels {
   // Shrink: sharpens one interior row in place from the rows around it.
   void (*sharpenRow)(const std::uint8_t* above, std::uint8_t* row, const std::uint8_t* below,
                      int bytes);
-  // Enlarge: I0 and sV of every output column of a cell row (see EnlargeBitmap.cpp).
-  void (*cellRow)(const std::uint8_t* top, const std::uint8_t* bottom, const int* cell,
-                  const int* offset, const float* slopeX, const float* slopeY, float scaleX,
-                  float scaleY, float* I0, float* sV, int EW);
+  // Enlarge: the horizontal value I of every output column on one source row
+  // (see EnlargeBitmap.cpp), blue, green, red and 0 per column.
+  void (*rowValues)(const std::uint8_t* row, const int* cell, const int* offset,
+                    const float* slopeX, float scaleX, float* I, int EW);
+  // Enlarge: the vertical slopes (I1 - I0) / scaleY of count lanes, in fours
+  // as rowValues makes them.
+  void (*verticalSlopes)(const float* I0, const float* I1, float scaleY, float* sV, int count);
   // Enlarge: round(k * sV + I0) clamped to a byte, where the double sum is exact.
   void (*composeRowExact)(const float* I0, const float* sV, double k, std::uint8_t* out, int count);
   // Enlarge: round(I0) clamped to a byte, I0 well below 2^22.

@@ -15,9 +15,9 @@ namespace scalar_kernels {
 void AddToColumnSums(const std::uint8_t* in, std::uint16_t* sums, int n, bool first);
 void SharpenRow(const std::uint8_t* above, std::uint8_t* row, const std::uint8_t* below, int from,
                 int bytes);
-void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const int* cell,
-             const int* offset, const float* slopeX, const float* slopeY, float scaleX,
-             float scaleY, float* I0, float* sV, int EW);
+void RowValues(const std::uint8_t* row, const int* cell, const int* offset, const float* slopeX,
+               float scaleX, float* I, int EW);
+void VerticalSlopes(const float* I0, const float* I1, float scaleY, float* sV, int count);
 void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* out, int count);
 void ComposeRowAtOrigin(const float* I0, std::uint8_t* out, int count);
 // As ComposeRowExact where the double sum may be inexact (vertical scales of

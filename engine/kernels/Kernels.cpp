@@ -28,7 +28,8 @@ TResampleKernels Completed(const TResampleKernels& wide, const TResampleKernels&
   TResampleKernels k = wide;
   if (!k.addToColumnSums) k.addToColumnSums = base.addToColumnSums;
   if (!k.sharpenRow) k.sharpenRow = base.sharpenRow;
-  if (!k.cellRow) k.cellRow = base.cellRow;
+  if (!k.rowValues) k.rowValues = base.rowValues;
+  if (!k.verticalSlopes) k.verticalSlopes = base.verticalSlopes;
   if (!k.composeRowExact) k.composeRowExact = base.composeRowExact;
   if (!k.composeRowAtOrigin) k.composeRowAtOrigin = base.composeRowAtOrigin;
   return k;

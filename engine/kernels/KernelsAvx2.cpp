@@ -104,83 +104,76 @@ void ComposeRowAtOrigin(const float* I0, std::uint8_t* out, int count) {
   scalar_kernels::ComposeRowAtOrigin(I0 + i, out + i, count - i);
 }
 
-// The cell row two columns a step, each column's blue, green, red and 0 in
+// A row's values two columns a step, each column's blue, green, red and 0 in
 // one 128-bit half, with the SSE2 kernel's arithmetic (one float division
 // per slope). A column at its cell's origin (k = 0) is the power-of-two case
-// with k*sT = 0, where I1 - I0 = p01 - p00 is exact, so every step takes one
-// path. A step with an offset neither 0 nor a power of two does both columns
-// in double, which gives the float path's values for the other one too.
-// Making each cell's slopes once instead (blocks of cells, or gathers from
-// the tables) measured slower: the row's stores bound it.
-void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const int* cells,
-             const int* offsets, const float* slopeX, const float* slopeY, float scaleX,
-             float scaleY, float* I0, float* sV, int EW) {
-  const __m256 sx = _mm256_set1_ps(scaleX), sy = _mm256_set1_ps(scaleY), zero = _mm256_setzero_ps();
-  const __m256d syd = _mm256_set1_pd(scaleY);
+// with k*s = 0, so every step takes one path. A step with an offset neither
+// 0 nor a power of two does both columns in double, which gives the float
+// path's values for the other one too. Making each cell's slope once instead
+// (blocks of cells, or gathers from the table) measured slower.
+void RowValues(const std::uint8_t* row, const int* cells, const int* offsets, const float* slopeX,
+               float scaleX, float* I, int EW) {
+  const __m256 sx = _mm256_set1_ps(scaleX);
   const __m256i halves = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
   // From the 8 bytes at each of the two columns' cells: both left pixels,
   // then both right neighbours, as blue, green, red, 0.
   const __m128i pick = _mm_setr_epi8(0, 1, 2, -1, 8, 9, 10, -1, 3, 4, 5, -1, 11, 12, 13, -1);
-  auto corners = [&](const std::uint8_t* row, int c0, int c1, __m256& left, __m256& slope) {
-    const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + 3 * c0));
-    const __m128i w =
-        _mm_shuffle_epi8(_mm_castpd_si128(_mm_loadh_pd(
-                             _mm_castsi128_pd(lo), reinterpret_cast<const double*>(row + 3 * c1))),
-                         pick);
-    const __m256i l = _mm256_cvtepu8_epi32(w), r = _mm256_cvtepu8_epi32(_mm_unpackhi_epi64(w, w));
-    left = _mm256_cvtepi32_ps(l);
-    slope = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(r, l)), sx);
-  };
   auto wide = [](__m256 v, int half) {  // four floats of v as doubles
     return _mm256_cvtps_pd(half ? _mm256_extractf128_ps(v, 1) : _mm256_castps256_ps128(v));
   };
-  auto narrow = [](__m256d lo, __m256d hi) {
-    return _mm256_set_m128(_mm256_cvtpd_ps(hi), _mm256_cvtpd_ps(lo));
-  };
-  auto quotient = [&](__m256 i0, __m256 i1) {  // (I1 - I0) / scaleY in double
-    auto half = [&](int h) { return _mm256_div_pd(_mm256_sub_pd(wide(i1, h), wide(i0, h)), syd); };
-    return narrow(half(0), half(1));
-  };
   int x = 0;
-  for (; x + 2 <= EW; x += 2, I0 += 8, sV += 8) {
+  for (; x + 2 <= EW; x += 2, I += 8) {
     const int k0 = offsets[x], k1 = offsets[x + 1];
-    __m256 p00, p01, sT, sB;
-    corners(top, cells[x], cells[x + 1], p00, sT);
-    corners(bottom, cells[x], cells[x + 1], p01, sB);
+    const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + 3 * cells[x]));
+    const __m128i w = _mm_shuffle_epi8(
+        _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(lo),
+                                      reinterpret_cast<const double*>(row + 3 * cells[x + 1]))),
+        pick);
+    const __m256i l = _mm256_cvtepu8_epi32(w), r = _mm256_cvtepu8_epi32(_mm_unpackhi_epi64(w, w));
+    const __m256 p0 = _mm256_cvtepi32_ps(l);
+    const __m256 s = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(r, l)), sx);
     if (((k0 & (k0 - 1)) | (k1 & (k1 - 1))) == 0) {
       const __m256 kf = _mm256_cvtepi32_ps(_mm256_permutevar8x32_epi32(
           _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(offsets + x))),
           halves));
-      const __m256 i0 = _mm256_add_ps(_mm256_mul_ps(kf, sT), p00);
-      const __m256 i1 = _mm256_add_ps(_mm256_mul_ps(kf, sB), p01);
-      const __m256 d = _mm256_sub_ps(i1, i0);  // and what its rounding lost:
-      const __m256 bb = _mm256_sub_ps(d, i1);
-      const __m256 lost = _mm256_add_ps(_mm256_sub_ps(i1, _mm256_sub_ps(d, bb)),
-                                        _mm256_sub_ps(_mm256_sub_ps(zero, i0), bb));
-      _mm256_storeu_ps(I0, i0);
-      if (_mm256_movemask_ps(_mm256_cmp_ps(lost, zero, _CMP_NEQ_UQ)) == 0)
-        _mm256_storeu_ps(sV, _mm256_div_ps(d, sy));
-      else
-        _mm256_storeu_ps(sV, quotient(i0, i1));
+      _mm256_storeu_ps(I, _mm256_add_ps(_mm256_mul_ps(kf, s), p0));
     } else {
-      const __m256d kk[2] = {_mm256_set1_pd(k0), _mm256_set1_pd(k1)};
-      auto value = [&](__m256 slope, __m256 p) {
-        auto half = [&](int h) {
-          return _mm256_add_pd(_mm256_mul_pd(kk[h], wide(slope, h)), wide(p, h));
-        };
-        return narrow(half(0), half(1));
-      };
-      const __m256 i0 = value(sT, p00), i1 = value(sB, p01);
-      _mm256_storeu_ps(I0, i0);
-      _mm256_storeu_ps(sV, quotient(i0, i1));
+      const __m256d v0 = _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(k0), wide(s, 0)), wide(p0, 0));
+      const __m256d v1 = _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(k1), wide(s, 1)), wide(p0, 1));
+      _mm256_storeu_ps(I, _mm256_set_m128(_mm256_cvtpd_ps(v1), _mm256_cvtpd_ps(v0)));
     }
   }
-  scalar_kernels::CellRow(top, bottom, cells + x, offsets + x, slopeX, slopeY, scaleX, scaleY, I0,
-                          sV, EW - x);
+  scalar_kernels::RowValues(row, cells + x, offsets + x, slopeX, scaleX, I, EW - x);
 }
 
-const TResampleKernels Avx2Set = {AddToColumnSums, SharpenRow, CellRow, ComposeRowExact,
-                                  ComposeRowAtOrigin};
+// As the SSE2 kernel: a float division where I1 - I0 is exact in float,
+// double otherwise, eight lanes a step.
+void VerticalSlopes(const float* I0, const float* I1, float scaleY, float* sV, int count) {
+  const __m256 sy = _mm256_set1_ps(scaleY), zero = _mm256_setzero_ps();
+  const __m256d syd = _mm256_set1_pd(scaleY);
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256 i0 = _mm256_loadu_ps(I0 + i), i1 = _mm256_loadu_ps(I1 + i);
+    const __m256 d = _mm256_sub_ps(i1, i0);  // and what its rounding lost:
+    const __m256 bb = _mm256_sub_ps(d, i1);
+    const __m256 lost = _mm256_add_ps(_mm256_sub_ps(i1, _mm256_sub_ps(d, bb)),
+                                      _mm256_sub_ps(_mm256_sub_ps(zero, i0), bb));
+    if (_mm256_movemask_ps(_mm256_cmp_ps(lost, zero, _CMP_NEQ_UQ)) == 0) {
+      _mm256_storeu_ps(sV + i, _mm256_div_ps(d, sy));
+    } else {
+      auto half = [&](int h) {
+        return _mm256_div_pd(_mm256_sub_pd(_mm256_cvtps_pd(_mm_loadu_ps(I1 + i + 4 * h)),
+                                           _mm256_cvtps_pd(_mm_loadu_ps(I0 + i + 4 * h))),
+                             syd);
+      };
+      _mm256_storeu_ps(sV + i, _mm256_set_m128(_mm256_cvtpd_ps(half(1)), _mm256_cvtpd_ps(half(0))));
+    }
+  }
+  scalar_kernels::VerticalSlopes(I0 + i, I1 + i, scaleY, sV + i, count - i);
+}
+
+const TResampleKernels Avx2Set = {AddToColumnSums, SharpenRow,      RowValues,
+                                  VerticalSlopes,  ComposeRowExact, ComposeRowAtOrigin};
 
 }  // namespace
 

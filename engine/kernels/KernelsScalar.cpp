@@ -59,25 +59,24 @@ void ComposeRowTies(const float* I0, const float* sV, double k, std::uint8_t* ou
   for (int i = 0; i < count; ++i) out[i] = ClampByte(RoundSum(k * sV[i], I0[i]));
 }
 
-// The slopes from the tables, the rest in double (exact: see EnlargeBitmap.cpp).
-void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const int* cell,
-             const int* offset, const float* slopeX, const float* slopeY, float, float scaleY,
-             float* I0, float* sV, int EW) {
-  for (int x = 0; x < EW; ++x, I0 += 4, sV += 4) {
-    const std::uint8_t* t = top + 3 * cell[x];
-    const std::uint8_t* b = bottom + 3 * cell[x];
+// The slopes from the table, the rest in double (exact: see EnlargeBitmap.cpp).
+void RowValues(const std::uint8_t* row, const int* cell, const int* offset, const float* slopeX,
+               float, float* I, int EW) {
+  for (int x = 0; x < EW; ++x, I += 4) {
+    const std::uint8_t* p = row + 3 * cell[x];
     const double k = offset[x];
-    for (int ch = 0; ch < 3; ++ch) {
-      if (k == 0) {
-        I0[ch] = t[ch];
-        sV[ch] = slopeY[b[ch] - t[ch] + 255];
-        continue;
-      }
-      const float i0 = float(k * slopeX[t[ch + 3] - t[ch] + 255] + t[ch]);
-      const float i1 = float(k * slopeX[b[ch + 3] - b[ch] + 255] + b[ch]);
-      I0[ch] = i0;
-      sV[ch] = float((double(i1) - double(i0)) / scaleY);
-    }
+    for (int ch = 0; ch < 3; ++ch)
+      I[ch] = k == 0 ? p[ch] : float(k * slopeX[p[ch + 3] - p[ch] + 255] + p[ch]);
+    I[3] = 0;
+  }
+}
+
+// Lanes come in fours, the fourth 0 on both rows (a 0 slope).
+void VerticalSlopes(const float* I0, const float* I1, float scaleY, float* sV, int count) {
+  for (int i = 0; i < count; i += 4) {
+    for (int ch = 0; ch < 3; ++ch)
+      sV[i + ch] = float((double(I1[i + ch]) - double(I0[i + ch])) / scaleY);
+    sV[i + 3] = 0;
   }
 }
 
@@ -92,8 +91,9 @@ void SharpenRow(const std::uint8_t* above, std::uint8_t* row, const std::uint8_t
 
 }  // namespace
 
-const TResampleKernels ScalarKernels = {scalar_kernels::AddToColumnSums, SharpenRow,
-                                        scalar_kernels::CellRow, scalar_kernels::ComposeRowExact,
-                                        scalar_kernels::ComposeRowAtOrigin};
+const TResampleKernels ScalarKernels = {
+    scalar_kernels::AddToColumnSums, SharpenRow,
+    scalar_kernels::RowValues,       scalar_kernels::VerticalSlopes,
+    scalar_kernels::ComposeRowExact, scalar_kernels::ComposeRowAtOrigin};
 
 }  // namespace vizuvod

@@ -56,79 +56,72 @@ void SharpenRow(const std::uint8_t* __restrict above, std::uint8_t* __restrict r
   scalar_kernels::SharpenRow(above, row, below, t, bytes);
 }
 
-// One cell row: for every output column its I0 and sV, three channels side
-// by side (the fourth lane stays 0); top and bottom are the cell row's two
-// source rows with 16 bytes to spare. Cells change only every scale columns,
-// so corners and slopes are made once per cell. The arithmetic:
+// One source row's values: for every output column its I, three channels
+// side by side (the fourth lane 0); the row has 16 bytes to spare. Cells
+// change only every scale columns, so corners and slope are made once per
+// cell. The arithmetic:
 //  - a slope d / scale (d an integer) is one float division: rounding the
 //    extended quotient to float gives the same float, because 64 >= 2*24 + 2
 //    bits make that double rounding harmless;
-//  - at the cell's origin (k = 0) I0 = p00 and I1 - I0 = p01 - p00;
-//  - k a power of two makes k*sT exact in float, so the float sum is the
-//    exact value rounded once; I1 - I0 is exact in float when its
-//    error-free remainder is 0, and one float division then rounds the
-//    quotient correctly; otherwise double does it (EnlargeBitmap.cpp's file comment);
-//  - other k: k*sT + p00 in double (exact), then the quotient in double.
-void CellRow(const std::uint8_t* top, const std::uint8_t* bottom, const int* cells,
-             const int* offsets, const float*, const float*, float scaleX, float scaleY, float* I0,
-             float* sV, int EW) {
+//  - at the cell's origin (k = 0) I = p0;
+//  - k a power of two makes k*s exact in float, so the float sum is the
+//    exact value rounded once;
+//  - other k: k*s + p0 in double (exact), rounded once to float.
+void RowValues(const std::uint8_t* row, const int* cells, const int* offsets, const float*,
+               float scaleX, float* I, int EW) {
   const __m128i zero = _mm_setzero_si128(), mask = _mm_set_epi32(0, -1, -1, -1);
-  const __m128 sx = _mm_set1_ps(scaleX), sy = _mm_set1_ps(scaleY);
-  const __m128d syd = _mm_set1_pd(scaleY);
-  // The pixel at p and its right neighbour, blue, green, red and 0.
-  auto corners = [&](const std::uint8_t* p, __m128& left, __m128& right) {
-    const __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
-    left = _mm_cvtepi32_ps(_mm_and_si128(_mm_unpacklo_epi16(w, zero), mask));
-    right = _mm_cvtepi32_ps(_mm_and_si128(_mm_unpacklo_epi16(_mm_srli_si128(w, 6), zero), mask));
-  };
-  auto quotient = [&](__m128 i0, __m128 i1) {  // (I1 - I0) / scaleY in double
-    const __m128d lo = _mm_div_pd(_mm_sub_pd(_mm_cvtps_pd(i1), _mm_cvtps_pd(i0)), syd);
-    const __m128d hi = _mm_div_pd(
-        _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(i1, i1)), _mm_cvtps_pd(_mm_movehl_ps(i0, i0))), syd);
-    return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
-  };
+  const __m128 sx = _mm_set1_ps(scaleX);
   int cell = -1;
-  __m128 p00 = _mm_setzero_ps(), p01 = p00, sT = p00, sB = p00, sV0 = p00;
-  for (int x = 0; x < EW; ++x, I0 += 4, sV += 4) {
-    if (cells[x] != cell) {
+  __m128 p0 = _mm_setzero_ps(), s = p0;
+  for (int x = 0; x < EW; ++x, I += 4) {
+    if (cells[x] != cell) {  // the pixel and its right neighbour, blue, green, red and 0
       cell = cells[x];
-      __m128 p10, p11;
-      corners(top + 3 * cell, p00, p10);
-      corners(bottom + 3 * cell, p01, p11);
-      sT = _mm_div_ps(_mm_sub_ps(p10, p00), sx);
-      sB = _mm_div_ps(_mm_sub_ps(p11, p01), sx);
-      sV0 = _mm_div_ps(_mm_sub_ps(p01, p00), sy);
+      const __m128i w = _mm_unpacklo_epi8(
+          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + 3 * cell)), zero);
+      p0 = _mm_cvtepi32_ps(_mm_and_si128(_mm_unpacklo_epi16(w, zero), mask));
+      const __m128 p1 =
+          _mm_cvtepi32_ps(_mm_and_si128(_mm_unpacklo_epi16(_mm_srli_si128(w, 6), zero), mask));
+      s = _mm_div_ps(_mm_sub_ps(p1, p0), sx);
     }
     const int k = offsets[x];
     if (k == 0) {
-      _mm_storeu_ps(I0, p00);
-      _mm_storeu_ps(sV, sV0);
+      _mm_storeu_ps(I, p0);
     } else if ((k & (k - 1)) == 0) {
-      const __m128 kf = _mm_set1_ps(float(k));
-      const __m128 i0 = _mm_add_ps(_mm_mul_ps(kf, sT), p00);
-      const __m128 i1 = _mm_add_ps(_mm_mul_ps(kf, sB), p01);
-      const __m128 d = _mm_sub_ps(i1, i0);  // and what its rounding lost:
-      const __m128 bb = _mm_sub_ps(d, i1);
-      const __m128 lost = _mm_add_ps(_mm_sub_ps(i1, _mm_sub_ps(d, bb)),
-                                     _mm_sub_ps(_mm_sub_ps(_mm_setzero_ps(), i0), bb));
-      _mm_storeu_ps(I0, i0);
-      if (_mm_movemask_ps(_mm_cmpneq_ps(lost, _mm_setzero_ps())) == 0)
-        _mm_storeu_ps(sV, _mm_div_ps(d, sy));
-      else
-        _mm_storeu_ps(sV, quotient(i0, i1));
+      _mm_storeu_ps(I, _mm_add_ps(_mm_mul_ps(_mm_set1_ps(float(k)), s), p0));
     } else {
       const __m128d kk = _mm_set1_pd(k);
-      auto value = [&](__m128 slope, __m128 p) {
-        const __m128d lo = _mm_add_pd(_mm_mul_pd(kk, _mm_cvtps_pd(slope)), _mm_cvtps_pd(p));
-        const __m128d hi = _mm_add_pd(_mm_mul_pd(kk, _mm_cvtps_pd(_mm_movehl_ps(slope, slope))),
-                                      _mm_cvtps_pd(_mm_movehl_ps(p, p)));
-        return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
-      };
-      const __m128 i0 = value(sT, p00), i1 = value(sB, p01);
-      _mm_storeu_ps(I0, i0);
-      _mm_storeu_ps(sV, quotient(i0, i1));
+      const __m128d lo = _mm_add_pd(_mm_mul_pd(kk, _mm_cvtps_pd(s)), _mm_cvtps_pd(p0));
+      const __m128d hi = _mm_add_pd(_mm_mul_pd(kk, _mm_cvtps_pd(_mm_movehl_ps(s, s))),
+                                    _mm_cvtps_pd(_mm_movehl_ps(p0, p0)));
+      _mm_storeu_ps(I, _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi)));
     }
   }
+}
+
+// (I1 - I0) / scaleY: where I1 - I0 is exact in float (its error-free
+// remainder is 0) one float division rounds the quotient correctly;
+// otherwise double does it (EnlargeBitmap.cpp's file comment).
+void VerticalSlopes(const float* I0, const float* I1, float scaleY, float* sV, int count) {
+  const __m128 sy = _mm_set1_ps(scaleY), zero = _mm_setzero_ps();
+  const __m128d syd = _mm_set1_pd(scaleY);
+  int i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const __m128 i0 = _mm_loadu_ps(I0 + i), i1 = _mm_loadu_ps(I1 + i);
+    const __m128 d = _mm_sub_ps(i1, i0);  // and what its rounding lost:
+    const __m128 bb = _mm_sub_ps(d, i1);
+    const __m128 lost =
+        _mm_add_ps(_mm_sub_ps(i1, _mm_sub_ps(d, bb)), _mm_sub_ps(_mm_sub_ps(zero, i0), bb));
+    if (_mm_movemask_ps(_mm_cmpneq_ps(lost, zero)) == 0) {
+      _mm_storeu_ps(sV + i, _mm_div_ps(d, sy));
+    } else {
+      const __m128d lo = _mm_div_pd(_mm_sub_pd(_mm_cvtps_pd(i1), _mm_cvtps_pd(i0)), syd);
+      const __m128d hi = _mm_div_pd(
+          _mm_sub_pd(_mm_cvtps_pd(_mm_movehl_ps(i1, i1)), _mm_cvtps_pd(_mm_movehl_ps(i0, i0))),
+          syd);
+      _mm_storeu_ps(sV + i, _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi)));
+    }
+  }
+  scalar_kernels::VerticalSlopes(I0 + i, I1 + i, scaleY, sV + i, count - i);
 }
 
 void ComposeRowExact(const float* I0, const float* sV, double k, std::uint8_t* out, int count) {
@@ -167,8 +160,8 @@ void ComposeRowAtOrigin(const float* I0, std::uint8_t* out, int count) {
   scalar_kernels::ComposeRowAtOrigin(I0 + i, out + i, count - i);
 }
 
-const TResampleKernels Sse2Set = {AddToColumnSums, SharpenRow, CellRow, ComposeRowExact,
-                                  ComposeRowAtOrigin};
+const TResampleKernels Sse2Set = {AddToColumnSums, SharpenRow,      RowValues,
+                                  VerticalSlopes,  ComposeRowExact, ComposeRowAtOrigin};
 
 }  // namespace
 
