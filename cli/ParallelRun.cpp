@@ -90,6 +90,9 @@ void TParallelRun::Run() {
     changed_.wait_for(lock, std::chrono::milliseconds(200));
     progress_.Show();
   }
+  // The workers may all have finished before this thread first waited: what
+  // they left to show (the last lines, the warnings) is shown here.
+  progress_.Show();
   lock.unlock();
   for (std::thread& worker : workers) worker.join();
   ended_ = Clock::now();
