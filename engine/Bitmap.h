@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <vector>
@@ -44,6 +45,11 @@ inline TPaletteEntry PaletteColor(std::span<const TPaletteEntry> palette, std::s
 // PaletteColor of all 256 indices as blue, green, red, for converting rows.
 using TBgrPalette = std::array<std::array<std::uint8_t, 3>, 256>;
 TBgrPalette BgrPalette(std::span<const TPaletteEntry> palette);
+// A row of `width` palette indices as blue, green, red bytes.
+inline void IndexedRowToBgr(const std::uint8_t* indices, std::uint8_t* bgr, int width,
+                            const TBgrPalette& colours) {
+  for (int x = 0; x < width; ++x, bgr += 3) std::memcpy(bgr, colours[indices[x]].data(), 3);
+}
 
 // Common base of pictures that can be assigned to and from one another.
 class TGraphic {

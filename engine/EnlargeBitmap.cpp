@@ -131,9 +131,7 @@ class TSourceRows {
         for (int x = 0; x < known; ++x)
           out[3 * x] = in[4 * x], out[3 * x + 1] = in[4 * x + 1], out[3 * x + 2] = in[4 * x + 2];
         break;
-      case TPixelFormat::pf8bit:
-        for (int x = 0; x < known; ++x) std::memcpy(out + 3 * x, palette_[in[x]].data(), 3);
-        break;
+      case TPixelFormat::pf8bit: IndexedRowToBgr(in, out, known, palette_); break;
     }
     std::memset(out + std::size_t(known) * 3, 0xFF, std::size_t(length_ - known) * 3);
   }

@@ -173,18 +173,6 @@ void CmykRowToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool i
   }
 }
 
-// A palette row to blue-green-red, in the colours a pixel read gives.
-void PaletteRowToBgr(const std::uint8_t* indices, std::uint8_t* bgr, int width,
-                     const std::vector<TPaletteEntry>& palette) {
-  for (int x = 0; x < width; ++x, bgr += 3) {
-    const std::uint8_t i = indices[x];
-    const TPaletteEntry e = PaletteColor(palette, i);
-    bgr[0] = e.blue;
-    bgr[1] = e.green;
-    bgr[2] = e.red;
-  }
-}
-
 }  // namespace
 
 TJPEGDefaults& JPEGDefaults() {
@@ -362,8 +350,7 @@ const std::uint8_t* TJPEGRowReader::ReadBgr() {
     return s.bgrRow.data();
   }
   Read(s.inkRow.data());
-  std::uint8_t* out = s.bgrRow.data();
-  for (int x = 0; x < width; ++x, out += 3) std::memcpy(out, s.bgrPalette[s.inkRow[x]].data(), 3);
+  IndexedRowToBgr(s.inkRow.data(), s.bgrRow.data(), width, s.bgrPalette);
   return s.bgrRow.data();
 }
 
@@ -477,11 +464,13 @@ std::vector<std::uint8_t> TJPEGImage::EncodedBytesOf(const TBitmap& picture) con
   const TPixelFormat format = picture.PixelFormat();
   TJPEGRowWriter writer(settings, width, picture.Height(),
                         format == TPixelFormat::pfDevice ? format : TPixelFormat::pf24bit);
-  std::vector<std::uint8_t> paletteRow(format == TPixelFormat::pf8bit ? std::size_t(width) * 3 : 0);
+  const bool indexed = format == TPixelFormat::pf8bit;
+  const TBgrPalette colours = indexed ? BgrPalette(picture.Palette()) : TBgrPalette{};
+  std::vector<std::uint8_t> paletteRow(indexed ? std::size_t(width) * 3 : 0);
   for (int y = 0; y < picture.Height(); ++y) {
     const std::uint8_t* row = picture.ScanLine(y);
-    if (format == TPixelFormat::pf8bit) {
-      PaletteRowToBgr(row, paletteRow.data(), width, picture.Palette());
+    if (indexed) {
+      IndexedRowToBgr(row, paletteRow.data(), width, colours);
       row = paletteRow.data();
     }
     writer.Write(row);
