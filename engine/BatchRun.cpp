@@ -291,19 +291,35 @@ TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks)
               D, R, hooks);
           save(R->Width(), R->Height(), J.EncodedBytesOf(*R));
         } else {
-          const std::shared_ptr<TBitmap> photo = decoded();
-          const auto g = enlarge_detail::Geometry(c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight,
-                                                  photo->Width(), photo->Height());
+          auto geometry = [&c](int SW, int SH) {
+            return enlarge_detail::Geometry(c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight, SW,
+                                            SH);
+          };
           // Set up with the first row, after the calls that came before the
           // encoding when the picture was held whole.
           std::optional<TJPEGRowWriter> writer;
-          EnlargeRows(
-              *photo, g,
-              [&](const std::uint8_t* row) {
-                if (!writer) writer.emplace(J.settings, g.EW, g.EH, TPixelFormat::pfDevice);
-                writer->Write(row);
-              },
-              hooks);
+          enlarge_detail::TEnlargeGeometry g;
+          auto encode = [&](const std::uint8_t* row) {
+            if (!writer) writer.emplace(J.settings, g.EW, g.EH, TPixelFormat::pfDevice);
+            writer->Write(row);
+          };
+          // Straight from the decoder's rows as well when decoding cannot
+          // fail or refuse the photo once the first progress is shown.
+          if (!request.refuseDamaged && J.FailsOnlyBeforeItsRows()) {
+            TJPEGRowReader rows(J);
+            g = geometry(rows.Width(), rows.Height());
+            EnlargeRows(
+                rows.Width(), rows.Height(), [&rows](int) { return rows.ReadBgr(); },
+                [&] {
+                  rows.Finish();
+                  takeWarnings();
+                },
+                g, encode, hooks);
+          } else {
+            const std::shared_ptr<TBitmap> photo = decoded();
+            g = geometry(photo->Width(), photo->Height());
+            EnlargeRows(*photo, g, encode, hooks);
+          }
           save(g.EW, g.EH, writer->Finish());
           enlargedInStream = &c;
         }

@@ -33,4 +33,12 @@ using TEnlargedRowSink = std::function<void(const std::uint8_t* row)>;
 void EnlargeRows(const TBitmap& S, const enlarge_detail::TEnlargeGeometry& g,
                  const TEnlargedRowSink& sink, const TRowHooks& hooks = {});
 
+// EnlargeRows for a SW x SH source in the 24-bit format that arrives row by
+// row, so that only two of its rows are held at a time; `finished` runs once
+// the rows the enlargement needs are read (a decoder finishes there), after
+// the last row went to sink. The same rows, progress and pump calls.
+void EnlargeRows(int SW, int SH, const TBgrRowSource& rows, const std::function<void()>& finished,
+                 const enlarge_detail::TEnlargeGeometry& g, const TEnlargedRowSink& sink,
+                 const TRowHooks& hooks = {});
+
 }  // namespace vizuvod

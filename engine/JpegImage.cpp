@@ -86,6 +86,9 @@ std::uint64_t BlocksOf(j_decompress_ptr d, int id) {
 struct TScanCount {
   int scans = 0;
   std::uint64_t work = 0;  // as MaxDecodeWork counts it
+  // Where the last scan's coded data ends: at the marker after it, or at
+  // the end of the bytes when none follows.
+  std::size_t codedEnd = 0;
 };
 
 // The scans of the file and their work, from the header read into d and the
@@ -116,6 +119,7 @@ TScanCount CountScans(j_decompress_ptr d, const std::vector<std::uint8_t>& b) {
     for (int k = 0; k < components && i + 5 + 2 * k < b.size(); ++k)
       count.work += BlocksOf(d, b[i + 5 + 2 * k]) * DCTSIZE2;
     std::size_t j = i + 2 + length;
+    count.codedEnd = b.size();
     // Coded data holds 0xFF only before a stuffed zero, a restart or the
     // next marker; memchr finds each in a fraction of a byte-wise walk.
     while (j + 1 < b.size()) {
@@ -125,7 +129,10 @@ TScanCount CountScans(j_decompress_ptr d, const std::vector<std::uint8_t>& b) {
         break;
       }
       j = std::size_t(static_cast<const std::uint8_t*>(ff) - b.data());
-      if (!IsRestartOrStuffing(b[j + 1])) break;
+      if (!IsRestartOrStuffing(b[j + 1])) {
+        count.codedEnd = j;
+        break;
+      }
       ++j;
     }
     i = j;
@@ -203,6 +210,30 @@ void TJPEGImage::LoadFromFile(const std::string& path) {
   data_->height = int(d->image_height);
   data_->grayscale = d->jpeg_color_space == JCS_GRAYSCALE;
   settings.progressiveEncoding = d([](j_decompress_ptr c) { return jpeg_has_multiple_scans(c); });
+}
+
+bool TJPEGImage::FailsOnlyBeforeItsRows() const {
+  if (!data_ || data_->bytes.empty()) return false;
+  const std::vector<std::uint8_t>& b = data_->bytes;
+  try {
+    TJpegDecompressor d;
+    d([&](j_decompress_ptr c) {
+      jpeg_mem_src(c, b.data(), b.size());
+      jpeg_read_header(c, TRUE);
+    });
+    // Several scans are all read when decoding starts.
+    if (d([](j_decompress_ptr c) { return jpeg_has_multiple_scans(c); })) return true;
+    const TScanCount count = CountScans(d.get(), b);
+    if (count.scans != 1) return false;
+    // One scan is read with its rows and the markers after it once they are
+    // all out: only the end marker (or none, which the library reads as a
+    // premature end) leaves nothing to refuse there.
+    std::size_t i = count.codedEnd;
+    while (i < b.size() && b[i] == 0xFF) ++i;
+    return i == b.size() || (b[i] == 0xD9 && i > count.codedEnd);
+  } catch (const std::exception&) {
+    return false;  // the decode's own failure, in its usual place
+  }
 }
 
 void TJPEGImage::AssignTo(TBitmap& target) {

@@ -127,6 +127,13 @@ class TJPEGImage : public TGraphic {
   const TJPEGData* Data() const { return data_.get(); }
   const TBitmap* Picture() const { return picture_.get(); }
   int DecodeCount() const { return decodeCount_; }
+  // True when decoding can fail only before its first row arrives, so that
+  // a consumer acting on each row as it comes (a progress bar) shows nothing
+  // before a failure that the whole picture would have met first: a file of
+  // several scans is read whole when decoding starts, and one of a single
+  // scan qualifies when its coded data runs into the end marker or the end
+  // of the bytes, leaving the library no marker to refuse after the rows.
+  bool FailsOnlyBeforeItsRows() const;
   // The library's warnings while decoding (corrupt data, a premature end):
   // the picture was completed from damaged data. Empty for a sound file.
   const std::vector<std::string>& Warnings() const { return warnings_; }

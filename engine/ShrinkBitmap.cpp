@@ -68,7 +68,7 @@ void SmallBlockRow(const std::uint16_t* in, const std::int32_t* runs,
 }
 
 template <class Sum>
-void Average(int SW, const TShrinkSource& source, TBitmap& D,
+void Average(int SW, const TBgrRowSource& source, TBitmap& D,
              const std::vector<std::int32_t>& columnRuns, const std::vector<std::int32_t>& rowRuns,
              bool smallBlocks) {
   const int DW = D.Width(), DH = D.Height();
@@ -151,7 +151,7 @@ void ShrinkBitmap(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
       S.Width(), S.Height(), [&source](int y) { return source.ScanLine(y); }, {}, D, R, hooks);
 }
 
-void ShrinkRows(int SW, int SH, const TShrinkSource& rows, const std::function<void()>& averaged,
+void ShrinkRows(int SW, int SH, const TBgrRowSource& rows, const std::function<void()>& averaged,
                 TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
   const int DW = D.Width(), DH = D.Height();
   CheckSizes(SW, SH, DW, DH);

@@ -17,15 +17,11 @@ namespace vizuvod {
 // before anything is changed.
 void ShrinkBitmap(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks = {});
 
-// Source row y (SW pixels, blue, green, red); asked for once each, top to
-// bottom, and the last rows may never be asked for.
-using TShrinkSource = std::function<const std::uint8_t*(int y)>;
-
 // ShrinkBitmap for a SW x SH source that arrives row by row, so that it is
-// never held whole; `averaged` runs between the averaging and the sharpening
-// (a decoder finishes there). The same bytes and calls as ShrinkBitmap on
-// that source in the 24-bit format.
-void ShrinkRows(int SW, int SH, const TShrinkSource& rows, const std::function<void()>& averaged,
+// never held whole (the last rows may never be asked for); `averaged` runs between the averaging
+// and the sharpening (a decoder finishes there). The same bytes and calls as ShrinkBitmap on that
+// source in the 24-bit format.
+void ShrinkRows(int SW, int SH, const TBgrRowSource& rows, const std::function<void()>& averaged,
                 TBitmap& D, TBitmap*& R, const TRowHooks& hooks = {});
 
 }  // namespace vizuvod

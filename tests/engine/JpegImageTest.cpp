@@ -427,6 +427,59 @@ TEST(JpegDecode, DamagedAndEmptyFiles) {
             "Cannot open file " + dir.path().string());
 }
 
+// A file whose decoding may still fail once rows have come out is told
+// apart: a marker after a single scan's coded data is read last. Where the
+// answer is yes, a row-by-row decode indeed fails at its start or not at all.
+TEST(JpegDecode, FailsOnlyBeforeItsRowsUnlessAMarkerFollowsTheOneScan) {
+  TempDir dir;
+  craft::Options o;
+  o.width = 40, o.height = 24;
+  const Bytes baseline = craft::Encode(o);
+  o.restartRows = 1;
+  const Bytes restarts = craft::Encode(o);
+  o.restartRows = 0, o.progressive = true;
+  const Bytes progressive = craft::Encode(o);
+  Bytes junk = baseline;
+  junk.insert(junk.end(), {0xFF, 0xC4, 'j', 'u', 'n', 'k'});
+  struct {
+    const char* name;
+    Bytes bytes;
+    bool early;
+  } cases[] = {
+      {"baseline", baseline, true},
+      {"restart markers", restarts, true},
+      {"cut short", craft::Truncated(baseline, baseline.size() * 2 / 3), true},
+      {"bytes after the end", junk, true},
+      {"fill bytes before the end", craft::BeforeEnd(baseline, {0xFF, 0xFF}), true},
+      {"several scans, a frame header after them",
+       craft::BeforeEnd(progressive, craft::FrameSegment(progressive)), true},
+      {"a frame header after the scan", craft::BeforeEnd(baseline, craft::FrameSegment(baseline)),
+       false},
+      {"a comment after the scan", craft::BeforeEnd(baseline, {0xFF, 0xFE, 0, 3, 'x'}), false},
+      {"no bytes", {}, false},
+  };
+  for (const auto& c : cases) {
+    craft::WriteFile(dir / "p.jpg", c.bytes);
+    TJPEGImage J;
+    J.LoadFromFile(dir / "p.jpg");
+    EXPECT_EQ(J.FailsOnlyBeforeItsRows(), c.early) << c.name;
+    bool late = false;
+    try {
+      TJPEGRowReader rows(J);
+      try {
+        for (int y = 0; y < rows.Height(); ++y) rows.ReadBgr();
+        rows.Finish();
+      } catch (const std::exception&) {
+        late = true;
+      }
+    } catch (const std::exception&) {
+    }
+    if (c.early) {
+      EXPECT_FALSE(late) << c.name;
+    }
+  }
+}
+
 // A small file claiming a giant picture fails at once, without the memory.
 TEST(JpegDecode, HugeClaimedSizesFailQuickly) {
   TempDir dir;

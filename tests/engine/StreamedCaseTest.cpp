@@ -71,6 +71,8 @@ TEST(StreamedCase, SameBytesCallsAndFailuresAsTheHeldPicture) {
       {"truncated", craft::Truncated(baseline, baseline.size() * 2 / 3)},
       {"corrupt", craft::CorruptEntropy(baseline, craft::ScanStarts(baseline)[0] + 40, 30)},
       {"tiny", Photo(1, 2, JCS_RGB)},
+      // Refused only once its rows are read: a second frame header after them.
+      {"late failure", craft::BeforeEnd(baseline, craft::FrameSegment(baseline))},
   };
   const TFixedSettings settings[] = {TFixedSettings::Percent(50), TFixedSettings::Percent(3),
                                      TFixedSettings::FitWidth(20), TFixedSettings::Percent(150),

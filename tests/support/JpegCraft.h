@@ -162,6 +162,22 @@ inline Bytes WithRepeatedLastScan(const Bytes& b, int times) {
   return out;
 }
 
+// The file with `extra` put just before its end marker (the last two bytes).
+inline Bytes BeforeEnd(const Bytes& b, const Bytes& extra) {
+  Bytes out(b.begin(), b.end() - 2);
+  out.insert(out.end(), extra.begin(), extra.end());
+  out.insert(out.end(), b.end() - 2, b.end());
+  return out;
+}
+
+// The frame header segment (marker to its last byte), for copying elsewhere.
+inline Bytes FrameSegment(const Bytes& b) {
+  const std::size_t f = FindFrame(b);
+  if (f == std::string::npos) return {};
+  return Bytes(b.begin() + std::ptrdiff_t(f),
+               b.begin() + std::ptrdiff_t(f + 2 + (std::size_t(b[f + 2]) << 8 | b[f + 3])));
+}
+
 inline Bytes Truncated(Bytes b, std::size_t keep) {
   b.resize(std::min(keep, b.size()));
   return b;
