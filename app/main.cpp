@@ -4,12 +4,14 @@
 #include <QIcon>
 #include <QLineEdit>
 
+#include "Bitmap.h"
 #include "DesktopFolders.h"
 #include "MessageBoxes.h"
 #include "Unit2.h"
 
 int main(int argc, char* argv[]) {
   using namespace vizuvod;
+  MapLargeBlocks();
   QApplication application(argc, argv);
   QApplication::setApplicationName(ApplicationTitle());
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));

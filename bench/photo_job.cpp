@@ -11,6 +11,7 @@
 #include <string>
 
 #include "BatchRun.h"
+#include "Bitmap.h"
 
 using namespace vizuvod;
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   const std::string photo = argv[1];
   const TFixedSettings settings = TFixedSettings::Percent(std::atoi(argv[2]));
   const int passes = std::max(argc > 3 ? std::atoi(argv[3]) : 4, 1);
+  MapLargeBlocks();
   try {
     double first = 0, best = 1e30;
     for (int i = 0; i < passes; ++i) {

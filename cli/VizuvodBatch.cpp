@@ -15,6 +15,7 @@
 
 #include "BatchOptions.h"
 #include "BatchRun.h"
+#include "Bitmap.h"
 #include "ParallelRun.h"
 #include "PhotoJob.h"
 #include "PhotoScan.h"
@@ -111,6 +112,7 @@ int main(int argc, char** argv) {
   // next file's number, and progress text would land in a result.
   EnsureStandardDescriptors();
   InstallSignalHandlers();
+  MapLargeBlocks();
   if (WantsHelp(argc, argv)) {
     std::cout << UsageText << "\n" << HelpText;
     return ExitOk;

@@ -1,5 +1,6 @@
 #include "Bitmap.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <algorithm>
 #include <cstdint>
@@ -176,6 +177,8 @@ struct TBitmap::PixelMemory {
 };
 
 void TBitmap::ReleaseSpareMemory() { TPixelCache::Release(); }
+
+void MapLargeBlocks() { mallopt(M_MMAP_THRESHOLD, 4 << 20); }
 
 int TBitmap::BitsPerPixel(TPixelFormat format) {
   switch (format) {

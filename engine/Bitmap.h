@@ -147,4 +147,11 @@ class TBitmap : public TGraphic {
   mutable std::shared_ptr<PixelMemory> pixels_;
 };
 
+// Once, at a program's start: blocks of 4 MiB and more that malloc hands out
+// (the codec's coefficients of progressive photos, tens of MB each) are
+// mapped from the system and given back when freed. By default malloc raises
+// that threshold to the size of each large block freed, so later ones come
+// from a heap whose holes grow with every photo of a long run.
+void MapLargeBlocks();
+
 }  // namespace vizuvod
