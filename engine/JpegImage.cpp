@@ -83,6 +83,14 @@ std::uint64_t BlocksOf(j_decompress_ptr d, int id) {
   return largest;
 }
 
+// The header of the bytes read into d (by d's guarded call).
+void ReadHeader(TJpegDecompressor& d, const std::vector<std::uint8_t>& bytes) {
+  d([&](j_decompress_ptr c) {
+    jpeg_mem_src(c, bytes.data(), bytes.size());
+    jpeg_read_header(c, TRUE);
+  });
+}
+
 struct TScanCount {
   int scans = 0;
   std::uint64_t work = 0;  // as MaxDecodeWork counts it
@@ -202,10 +210,7 @@ void TJPEGImage::LoadFromFile(const std::string& path) {
   if (data_->bytes.empty()) return;
 
   TJpegDecompressor d;
-  d([&](j_decompress_ptr c) {
-    jpeg_mem_src(c, data_->bytes.data(), data_->bytes.size());
-    jpeg_read_header(c, TRUE);
-  });
+  ReadHeader(d, data_->bytes);
   data_->width = int(d->image_width);
   data_->height = int(d->image_height);
   data_->grayscale = d->jpeg_color_space == JCS_GRAYSCALE;
@@ -217,10 +222,7 @@ bool TJPEGImage::FailsOnlyBeforeItsRows() const {
   const std::vector<std::uint8_t>& b = data_->bytes;
   try {
     TJpegDecompressor d;
-    d([&](j_decompress_ptr c) {
-      jpeg_mem_src(c, b.data(), b.size());
-      jpeg_read_header(c, TRUE);
-    });
+    ReadHeader(d, b);
     // Several scans are all read when decoding starts.
     if (d([](j_decompress_ptr c) { return jpeg_has_multiple_scans(c); })) return true;
     const TScanCount count = CountScans(d.get(), b);
@@ -275,10 +277,7 @@ TJPEGRowReader::TJPEGRowReader(TJPEGImage& image)
   d->mem->max_memory_to_use = long(MaxLibraryMemory + (std::uint64_t(64) << 20));
   d->progress = &s.progress;
   // No bytes at all fail here with the library's code for empty input.
-  d([&](j_decompress_ptr c) {
-    jpeg_mem_src(c, bytes.data(), bytes.size());
-    jpeg_read_header(c, TRUE);
-  });
+  ReadHeader(d, bytes);
   if (std::uint64_t(d->image_width) * d->image_height > MaxDecodedPixels) throw EOutOfResources();
   // Refused with the codes the library itself gives when it meets the
   // same limits later, and a fuller text for vizuvod-batch.
