@@ -140,9 +140,10 @@ void TParallelRun::WorkPhotos() {
     const TJobResult result = job_(index);
     std::lock_guard lock(mutex_);
     finished_[index] = true;
-    progress_.Finished(photos_[index], result.error, result.warning, result.metadataWarnings);
+    const std::string damage = DamageLine(photos_[index], result);
+    progress_.Finished(photos_[index], result.error, damage, MetadataLines(photos_[index], result));
     ++counts_[static_cast<int>(result.status)];
-    if (!result.warning.empty()) damaged_.push_back(result.warning);
+    if (!damage.empty()) damaged_.push_back(damage);
     if (result.status == TJobStatus::jsFailed) {
       failures_.push_back(result.error);
       if (!settings_.keepGoing) stopping_ = true;

@@ -45,7 +45,6 @@ struct TRefusal : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Thrown by Proceed to end the step without writing: skipped, or planned.
 constexpr std::size_t None = static_cast<std::size_t>(-1);
 
 }  // namespace
@@ -111,7 +110,7 @@ void TPhotoJobs::Claim(std::size_t i, const std::string& result) {
                    "; it is not overwritten");
 }
 
-bool TPhotoJobs::Proceed(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan) {
+TJobStatus TPhotoJobs::Check(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan) {
   bool allThere = !plan.results.empty();
   for (std::size_t k = 0; k < plan.results.size(); ++k) {
     const TResultOutcome& r = plan.results[k];
@@ -127,8 +126,8 @@ bool TPhotoJobs::Proceed(std::size_t i, const struct stat& photo, const TPhotoOu
       throw TRefusal(r.path + " would replace the photo itself");
     allThere = allThere && exists && NotOlder(there, photo);
   }
-  if (options_.dryRun) return false;
-  if (options_.skipExisting && allThere) return false;
+  if (options_.dryRun) return TJobStatus::jsPlanned;
+  if (options_.skipExisting && allThere) return TJobStatus::jsSkipped;
   if (options_.output) {
     for (const TResultOutcome& r : plan.results) {
       std::error_code ec;
@@ -138,80 +137,92 @@ bool TPhotoJobs::Proceed(std::size_t i, const struct stat& photo, const TPhotoOu
                        std::filesystem::path(r.path).parent_path().string() + ": " + ec.message());
     }
   }
-  return true;
+  return TJobStatus::jsWritten;
+}
+
+TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
+  TPhotoRequest request;
+  request.photo = photos_.paths[i];
+  request.keepMetadata = options_.keepMetadata;
+  request.autoOrient = options_.autoOrient;
+  request.refuseDamaged = options_.strict;
+  for (const TSizeRequest& size : options_.sizes) {
+    // Resolved against each photo's (upright) size: a fit or a long edge
+    // becomes that photo's width or height run.
+    TResultRequest result{nullptr, {}, options_.quality, [this, size](int width, int height) {
+                            return WizardSettingsFor(size, width, height, options_.noEnlarge);
+                          }};
+    if (newNaming_)
+      result.path = [this, relative = photos_.Relative(i)](const std::string& p, int w, int h) {
+        return place_.Path(p, relative, w, h);
+      };
+    request.results.push_back(std::move(result));
+  }
+  return request;
+}
+
+// Leaves by the exception that failed the photo; the caller says how it reads.
+TJobStatus TPhotoJobs::Make(std::size_t i, TJobResult& job) {
+  const std::string& photo = photos_.paths[i];
+  struct stat photoInfo {};
+  const bool checks = newNaming_ || options_.skipExisting || options_.dryRun;
+  if ((checks || options_.keepDate) && ::stat(photo.c_str(), &photoInfo) != 0)
+    throw EFOpenError(photo, std::strerror(errno));
+  const TPhotoRequest request = Request(i);
+  TPhotoStep step(request);
+  const TJobStatus checked = checks ? Check(i, photoInfo, step.Plan()) : TJobStatus::jsWritten;
+  if (checked != TJobStatus::jsWritten) {
+    job.outcome = step.Plan();
+    return checked;
+  }
+  job.outcome = step.Run();
+  if (options_.keepDate && !job.outcome.results.empty()) {
+    const timespec times[2] = {photoInfo.st_atim, photoInfo.st_mtim};
+    for (const TResultOutcome& r : job.outcome.results)
+      if (::utimensat(AT_FDCWD, r.path.c_str(), times, 0) != 0)
+        throw std::runtime_error("Cannot set the date of " + r.path);
+  }
+  return job.outcome.results.empty() ? TJobStatus::jsUnchanged : TJobStatus::jsWritten;
 }
 
 TJobResult TPhotoJobs::Run(std::size_t i) {
   const auto started = std::chrono::steady_clock::now();
   const std::string& photo = photos_.paths[i];
   TJobResult job;
-  TPhotoRequest request;
-  request.photo = photo;
-  request.keepMetadata = options_.keepMetadata;
-  request.autoOrient = options_.autoOrient;
-  const std::string relative = photos_.Relative(i);
-  for (const TSizeRequest& size : options_.sizes) {
-    // Resolved against each photo's (upright) size: a fit or a long edge
-    // becomes that photo's width or height run.
-    TResultRequest result{nullptr, {}, options_.quality, [&, size](int width, int height) {
-                            return WizardSettingsFor(size, width, height, options_.noEnlarge);
-                          }};
-    if (newNaming_)
-      result.path = [&](const std::string& p, int w, int h) {
-        return place_.Path(p, relative, w, h);
-      };
-    request.results.push_back(std::move(result));
-  }
-  request.refuseDamaged = options_.strict;
-
-  bool proceeded = true;
-  struct stat photoInfo {};
-  const bool checks = newNaming_ || options_.skipExisting || options_.dryRun;
-  if (checks || options_.keepDate) {
-    if (::stat(photo.c_str(), &photoInfo) != 0) {
-      job.status = TJobStatus::jsFailed;
-      job.error = photo + ": " + ErrorBoxText(EFOpenError(photo, std::strerror(errno)).Detailed());
-      return job;
-    }
-  }
-  if (checks)
-    request.proceed = [&](const TPhotoOutcome& plan) {
-      return proceeded = Proceed(i, photoInfo, plan);
-    };
+  auto failed = [&](const std::string& text) {
+    job.status = TJobStatus::jsFailed;
+    job.error = photo + ": " + ErrorBoxText(text);
+  };
   try {
-    job.outcome = ProcessPhoto(request);
-    if (!proceeded)
-      job.status = options_.dryRun ? TJobStatus::jsPlanned : TJobStatus::jsSkipped;
-    else if (!job.outcome.results.empty())
-      job.status = TJobStatus::jsWritten;
-    if (!job.outcome.warnings.empty())
-      job.warning = photo + ": written from damaged data: " + job.outcome.warnings.front();
-    for (const std::string& warning : job.outcome.metadataWarnings)
-      job.metadataWarnings.push_back(photo + ": " + warning);
-    if (options_.keepDate && job.status == TJobStatus::jsWritten) {
-      const timespec times[2] = {photoInfo.st_atim, photoInfo.st_mtim};
-      for (const TResultOutcome& r : job.outcome.results)
-        if (::utimensat(AT_FDCWD, r.path.c_str(), times, 0) != 0)
-          throw std::runtime_error("Cannot set the date of " + r.path);
-    }
+    job.status = Make(i, job);
   } catch (const EAbandoned&) {
     job.status = TJobStatus::jsAbandoned;
   } catch (const Exception& e) {
     // The window's text, then the system's reason it does not show.
-    job.status = TJobStatus::jsFailed;
-    job.error = photo + ": " + ErrorBoxText(e.Detailed());
+    failed(e.Detailed());
   } catch (const std::bad_alloc&) {
-    job.status = TJobStatus::jsFailed;
-    job.error = photo + ": " + ErrorBoxText(std::string("Out of memory"));
+    failed("Out of memory");
   } catch (const std::exception& e) {
-    job.status = TJobStatus::jsFailed;
-    job.error = photo + ": " + ErrorBoxText(e);
+    failed(e.what());
   } catch (...) {
-    job.status = TJobStatus::jsFailed;
-    job.error = photo + ": " + ErrorBoxText(std::string("Unknown failure"));
+    failed("Unknown failure");
   }
   job.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return job;
+}
+
+std::string DamageLine(const std::string& photo, const TJobResult& job) {
+  const TPhotoWarning* damaged = job.outcome.First(TWarningKind::wkDamaged);
+  return damaged && job.status != TJobStatus::jsFailed
+             ? photo + ": written from damaged data: " + damaged->text
+             : "";
+}
+
+std::vector<std::string> MetadataLines(const std::string& photo, const TJobResult& job) {
+  std::vector<std::string> lines;
+  for (const TPhotoWarning& w : job.outcome.warnings)
+    if (w.kind == TWarningKind::wkMetadata) lines.push_back(photo + ": " + w.text);
+  return lines;
 }
 
 }  // namespace vizuvod

@@ -15,6 +15,7 @@
 
 #include "BatchOptions.h"
 #include "BatchRun.h"
+#include "PhotoStep.h"
 #include "PhotoSources.h"
 #include "ResultNames.h"
 
@@ -31,12 +32,15 @@ enum class TJobStatus {
 
 struct TJobResult {
   TJobStatus status = TJobStatus::jsUnchanged;
-  std::string error;    // "<photo>: <text>" as the wizard's error box reads
-  std::string warning;  // "<photo>: written from damaged data: <text>", or ""
+  std::string error;  // "<photo>: <text>" as the wizard's error box reads
   TPhotoOutcome outcome;
-  std::vector<std::string> metadataWarnings;  // "<photo>: <text>": metadata not carried
   double seconds = 0;
 };
+
+// "<photo>: written from damaged data: <text>", or "" for a sound photo.
+std::string DamageLine(const std::string& photo, const TJobResult& job);
+// "<photo>: <text>" for each piece of metadata that was not carried.
+std::vector<std::string> MetadataLines(const std::string& photo, const TJobResult& job);
 
 // Where each photo's result goes: beside the photo, or under --output at the
 // photo's relative folder, named by --name.
@@ -63,7 +67,11 @@ class TPhotoJobs {
   TJobResult Run(std::size_t i);
 
  private:
-  bool Proceed(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan);
+  TPhotoRequest Request(std::size_t i) const;
+  // The checks between plan and run: jsWritten to go on, jsPlanned or
+  // jsSkipped to stop there. Throws to refuse the photo.
+  TJobStatus Check(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan);
+  TJobStatus Make(std::size_t i, TJobResult& job);
   void Claim(std::size_t i, const std::string& result);
 
   const TOptions& options_;

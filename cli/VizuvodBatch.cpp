@@ -54,9 +54,8 @@ std::string ResultsAndWarnings(const TJobResult& job) {
             ",\"bytes\":" + std::to_string(r.bytes) + "}";
   text += "],\"warnings\":[";
   // Damaged data the library completed, then metadata that was not carried.
-  for (const auto* list : {&job.outcome.warnings, &job.outcome.metadataWarnings})
-    for (const std::string& w : *list)
-      text += std::string(text.back() == '[' ? "" : ",") + JsonString(w);
+  for (const TPhotoWarning& w : job.outcome.warnings)
+    text += std::string(text.back() == '[' ? "" : ",") + JsonString(w.text);
   return text + "]";
 }
 
@@ -68,8 +67,9 @@ std::string ReportLine(const std::string& photo, const TJobResult& job) {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.3f", job.seconds);
   // A photo written from damaged data says so, with the library's warning.
-  const bool damaged = job.status == TJobStatus::jsWritten && !job.warning.empty();
-  std::string error = damaged ? job.warning : job.error;
+  const std::string damage = DamageLine(photo, job);
+  const bool damaged = job.status == TJobStatus::jsWritten && !damage.empty();
+  std::string error = damaged ? damage : job.error;
   if (error.starts_with(photo + ": ")) error.erase(0, photo.size() + 2);
   return "{\"photo\":" + JsonString(photo) + ",\"result\":" + JsonString(first.path) +
          ",\"source_width\":" + std::to_string(o.width) +

@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -51,11 +50,6 @@ inline void IndexedRowToBgr(const std::uint8_t* indices, std::uint8_t* bgr, int 
                             const TBgrPalette& colours) {
   for (int x = 0; x < width; ++x, bgr += 3) std::memcpy(bgr, colours[indices[x]].data(), 3);
 }
-
-// Row y of a picture that arrives row by row (a decoder's), as blue, green,
-// red bytes: asked for top to bottom, each at most once, and valid until the
-// next call.
-using TBgrRowSource = std::function<const std::uint8_t*(int y)>;
 
 // Common base of pictures that can be assigned to and from one another.
 class TGraphic {

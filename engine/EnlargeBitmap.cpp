@@ -110,17 +110,11 @@ TPath ChoosePath(const TAxis& cols, const TAxis& rows, float scaleX, float scale
 }
 
 // Source row r as blue, green, red bytes, white past the last row or column
-// (the colour an outside pixel read gives), `length` pixels long: from a
-// picture held whole, or from rows that arrive top to bottom (those the
-// enlargement skips are read and dropped).
+// (the colour an outside pixel read gives), `length` pixels long.
 class TSourceRows {
  public:
-  TSourceRows(const TBitmap& S, int length)
-      : S_(&S), width_(S.Width()), height_(S.Height()), length_(length) {
-    if (S.PixelFormat() == TPixelFormat::pf8bit) palette_ = BgrPalette(S.Palette());
-  }
-  TSourceRows(int SW, int SH, const TBgrRowSource& rows, int length)
-      : rows_(&rows), width_(SW), height_(SH), length_(length) {}
+  TSourceRows(TRowSource& rows, int length)
+      : rows_(rows), width_(rows.Width()), height_(rows.Height()), length_(length) {}
 
   void Load(int r, std::uint8_t* out) {
     if (r < 0 || r >= height_ || width_ <= 0) {
@@ -128,45 +122,19 @@ class TSourceRows {
       return;
     }
     const int known = std::min(width_, length_);
-    if (rows_) {
-      while (next_ < r) (*rows_)(next_++);
-      std::memcpy(out, (*rows_)(r), std::size_t(known) * 3);
-      next_ = r + 1;
-    } else {
-      const std::uint8_t* in = S_->ScanLine(r);
-      switch (S_->PixelFormat()) {
-        case TPixelFormat::pf24bit: std::memcpy(out, in, std::size_t(known) * 3); break;
-        case TPixelFormat::pfDevice:
-          for (int x = 0; x < known; ++x)
-            out[3 * x] = in[4 * x], out[3 * x + 1] = in[4 * x + 1], out[3 * x + 2] = in[4 * x + 2];
-          break;
-        case TPixelFormat::pf8bit: IndexedRowToBgr(in, out, known, palette_); break;
-      }
-    }
+    std::memcpy(out, rows_.Row(r), std::size_t(known) * 3);
     std::memset(out + std::size_t(known) * 3, 0xFF, std::size_t(length_ - known) * 3);
   }
 
  private:
-  const TBitmap* S_ = nullptr;
-  const TBgrRowSource* rows_ = nullptr;
+  TRowSource& rows_;
   int width_, height_, length_;
-  int next_ = 0;
-  TBgrPalette palette_{};
-};
-
-// The source: a picture held whole, or SW x SH rows that arrive top to
-// bottom and a call once the enlargement has read what it needs.
-struct TSource {
-  const TBitmap* whole = nullptr;
-  int SW = 0, SH = 0;
-  const TBgrRowSource* rows = nullptr;
-  const std::function<void()>* finished = nullptr;
 };
 
 // Makes the enlarged picture row by row: into E (sized to g, every row kept)
 // or, when E is null, into one row that goes to sink as soon as it is made.
-void Enlarge(const TSource& from, const TEnlargeGeometry& g, TBitmap* E,
-             const TEnlargedRowSink& sink, const TRowHooks& hooks) {
+void Enlarge(TRowSource& from, const TEnlargeGeometry& g, TBitmap* E, const TEnlargedRowSink& sink,
+             const TRowHooks& hooks) {
   const int EW = g.EW, EH = g.EH;
   // Horizontal slopes d / scaleX for d = -255 .. 255 by the literal expression.
   float slope[511];
@@ -177,18 +145,18 @@ void Enlarge(const TSource& from, const TEnlargeGeometry& g, TBitmap* E,
   if (path == TPath::Literal) {
     // Outside the fast path's bounds the picture is made whole either way.
     TBitmap held, whole;
-    if (!from.whole) {
+    if (!from.Held()) {
       held.SetPixelFormat(TPixelFormat::pf24bit);
-      held.SetSize(from.SW, from.SH);
-      for (int y = 0; y < from.SH; ++y)
-        std::memcpy(held.ScanLine(y), (*from.rows)(y), std::size_t(from.SW) * 3);
-      (*from.finished)();
+      held.SetSize(from.Width(), from.Height());
+      for (int y = 0; y < from.Height(); ++y)
+        std::memcpy(held.ScanLine(y), from.Row(y), std::size_t(from.Width()) * 3);
+      from.Finish();
     }
     if (!E) {
       whole.SetSize(EW, EH);
       E = &whole;
     }
-    FillLiteral(from.whole ? *from.whole : held, *E, g.scaleX, g.scaleY, hooks);
+    FillLiteral(from.Held() ? *from.Held() : held, *E, g.scaleX, g.scaleY, hooks);
     if (sink)
       for (int y = 0; y < EH; ++y) sink(std::as_const(*E).ScanLine(y));
     return;
@@ -201,9 +169,8 @@ void Enlarge(const TSource& from, const TEnlargeGeometry& g, TBitmap* E,
   // One source row at a time and, per output pixel, four lanes (blue, green,
   // red, unused = 0) of the current cell row's top and bottom values and of
   // its vertical slopes.
-  const int length = std::max(from.SW, cols.lastCell + 2);
-  TSourceRows source = from.whole ? TSourceRows(*from.whole, length)
-                                  : TSourceRows(from.SW, from.SH, *from.rows, length);
+  const int length = std::max(from.Width(), cols.lastCell + 2);
+  TSourceRows source(from, length);
   std::vector<std::uint8_t> row(std::size_t(length) * 3 + 16);
   const int lanes = 4 * EW;
   std::vector<float> I0s(lanes, 0.0f), I1s(lanes, 0.0f), sVs(lanes, 0.0f);
@@ -244,7 +211,7 @@ void Enlarge(const TSource& from, const TEnlargeGeometry& g, TBitmap* E,
       scalar_kernels::ComposeRowTies(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
     if (!E) sink(out);
   }
-  if (!from.whole) (*from.finished)();
+  from.Finish();
 }
 
 }  // namespace
@@ -261,27 +228,21 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
   // Sized first: a size too large for memory fails here, before any table.
   E->SetWidth(g.EW);
   E->SetHeight(g.EH);
-  Enlarge({&S, S.Width(), S.Height()}, g, E.get(), {}, hooks);
+  TPictureRows rows(S);
+  Enlarge(rows, g, E.get(), {}, hooks);
   V = std::move(E);
 }
 
-void EnlargeRows(const TBitmap& S, const TEnlargeGeometry& g, const TEnlargedRowSink& sink,
+void EnlargeRows(TRowSource& source, const TEnlargeGeometry& g, const TEnlargedRowSink& sink,
                  const TRowHooks& hooks) {
-  if (g.EW == 0 || g.EH == 0) return;
+  if (g.EW == 0 || g.EH == 0) {
+    source.Finish();
+    return;
+  }
   // The picture is never held, but a size it could not be held in fails
   // as EnlargeBitmap fails.
   TBitmap::CheckSize(g.EW, g.EH, TPixelFormat::pfDevice);
-  Enlarge({&S, S.Width(), S.Height()}, g, nullptr, sink, hooks);
-}
-
-void EnlargeRows(int SW, int SH, const TBgrRowSource& rows, const std::function<void()>& finished,
-                 const TEnlargeGeometry& g, const TEnlargedRowSink& sink, const TRowHooks& hooks) {
-  if (g.EW == 0 || g.EH == 0) {
-    finished();
-    return;
-  }
-  TBitmap::CheckSize(g.EW, g.EH, TPixelFormat::pfDevice);
-  Enlarge({nullptr, SW, SH, &rows, &finished}, g, nullptr, sink, hooks);
+  Enlarge(source, g, nullptr, sink, hooks);
 }
 
 }  // namespace vizuvod

@@ -11,6 +11,7 @@
 #include "Bitmap.h"
 #include "EnlargeArithmetic.h"
 #include "RowHooks.h"
+#include "RowSource.h"
 
 namespace vizuvod {
 
@@ -26,19 +27,14 @@ void EnlargeBitmap(std::shared_ptr<TBitmap>& V, const std::string& mode, float s
 // One row of the enlarged picture in the device format (4 bytes a pixel).
 using TEnlargedRowSink = std::function<void(const std::uint8_t* row)>;
 
-// EnlargeBitmap's picture of S at geometry g (enlarge_detail::Geometry of
-// the same arguments) handed to sink row by row, top to bottom, as it is
-// made instead of held whole: the same rows, progress and pump calls, and
-// EOutOfResources for a size the picture would not fit in.
-void EnlargeRows(const TBitmap& S, const enlarge_detail::TEnlargeGeometry& g,
+// EnlargeBitmap's picture of the source's rows at geometry g
+// (enlarge_detail::Geometry of the same arguments) handed to sink row by
+// row, top to bottom, as it is made instead of held whole: the same rows,
+// progress and pump calls, and EOutOfResources for a size the picture would
+// not fit in. Only two source rows are held at a time; the source is
+// finished once the rows the enlargement needs are read, after the last row
+// went to sink.
+void EnlargeRows(TRowSource& source, const enlarge_detail::TEnlargeGeometry& g,
                  const TEnlargedRowSink& sink, const TRowHooks& hooks = {});
-
-// EnlargeRows for a SW x SH source in the 24-bit format that arrives row by
-// row, so that only two of its rows are held at a time; `finished` runs once
-// the rows the enlargement needs are read (a decoder finishes there), after
-// the last row went to sink. The same rows, progress and pump calls.
-void EnlargeRows(int SW, int SH, const TBgrRowSource& rows, const std::function<void()>& finished,
-                 const enlarge_detail::TEnlargeGeometry& g, const TEnlargedRowSink& sink,
-                 const TRowHooks& hooks = {});
 
 }  // namespace vizuvod

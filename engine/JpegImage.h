@@ -127,6 +127,8 @@ class TJPEGImage : public TGraphic {
   const TJPEGData* Data() const { return data_.get(); }
   const TBitmap* Picture() const { return picture_.get(); }
   int DecodeCount() const { return decodeCount_; }
+  // The loaded file's permission bits, which its saved result takes.
+  unsigned FileMode() const { return fileMode_; }
   // True when decoding can fail only before its first row arrives, so that
   // a consumer acting on each row as it comes (a progress bar) shows nothing
   // before a failure that the whole picture would have met first: a file of

@@ -68,7 +68,7 @@ void SmallBlockRow(const std::uint16_t* in, const std::int32_t* runs,
 }
 
 template <class Sum>
-void Average(int SW, const TBgrRowSource& source, TBitmap& D,
+void Average(int SW, TRowSource& source, TBitmap& D,
              const std::vector<std::int32_t>& columnRuns, const std::vector<std::int32_t>& rowRuns,
              bool smallBlocks) {
   const int DW = D.Width(), DH = D.Height();
@@ -90,11 +90,11 @@ void Average(int SW, const TBgrRowSource& source, TBitmap& D,
     if (!direct) std::fill(sums.begin(), sums.end(), Sum(0));
     if (columnsFirst) {
       for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
-        addToColumnSums(source(yy), columnSums.data(), int(columnSums.size()), yy == sy);
+        addToColumnSums(source.Row(yy), columnSums.data(), int(columnSums.size()), yy == sy);
       if (!direct) AccumulateRow(columnSums.data(), columnRuns.data(), DW, sums.data());
     } else {
       for (int yy = sy; yy < sy + rowRuns[j]; ++yy)
-        AccumulateRow(source(yy), columnRuns.data(), DW, sums.data());
+        AccumulateRow(source.Row(yy), columnRuns.data(), DW, sums.data());
     }
     sy += rowRuns[j];
     // Row runs take one or two lengths, so the reciprocals are made rarely.
@@ -146,13 +146,12 @@ TBitmap ConvertedTo24Bit(const TBitmap& S) {
 void ShrinkBitmap(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
   CheckSizes(S.Width(), S.Height(), D.Width(), D.Height());
   if (S.PixelFormat() != TPixelFormat::pf24bit) S = ConvertedTo24Bit(std::as_const(S));
-  const TBitmap& source = S;
-  ShrinkRows(
-      S.Width(), S.Height(), [&source](int y) { return source.ScanLine(y); }, {}, D, R, hooks);
+  TPictureRows rows(std::as_const(S));
+  ShrinkRows(rows, D, R, hooks);
 }
 
-void ShrinkRows(int SW, int SH, const TBgrRowSource& rows, const std::function<void()>& averaged,
-                TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
+void ShrinkRows(TRowSource& rows, TBitmap& D, TBitmap*& R, const TRowHooks& hooks) {
+  const int SW = rows.Width(), SH = rows.Height();
   const int DW = D.Width(), DH = D.Height();
   CheckSizes(SW, SH, DW, DH);
   if (D.PixelFormat() != TPixelFormat::pf24bit) {
@@ -180,7 +179,7 @@ void ShrinkRows(int SW, int SH, const TBgrRowSource& rows, const std::function<v
     Average<std::uint32_t>(SW, rows, D, columnRuns, rowRuns, largestBlock <= SmallBlock);
   else
     Average<std::uint64_t>(SW, rows, D, columnRuns, rowRuns, false);
-  if (averaged) averaged();
+  rows.Finish();
 
   const auto sharpenRow = Kernels().sharpenRow;
   for (int y = 1; y <= DH - 2; ++y) {

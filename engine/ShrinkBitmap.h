@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "Bitmap.h"
 #include "RowHooks.h"
+#include "RowSource.h"
 
 namespace vizuvod {
 
@@ -17,11 +17,10 @@ namespace vizuvod {
 // before anything is changed.
 void ShrinkBitmap(TBitmap& S, TBitmap& D, TBitmap*& R, const TRowHooks& hooks = {});
 
-// ShrinkBitmap for a SW x SH source that arrives row by row, so that it is
-// never held whole (the last rows may never be asked for); `averaged` runs between the averaging
-// and the sharpening (a decoder finishes there). The same bytes and calls as ShrinkBitmap on that
-// source in the 24-bit format.
-void ShrinkRows(int SW, int SH, const TBgrRowSource& rows, const std::function<void()>& averaged,
-                TBitmap& D, TBitmap*& R, const TRowHooks& hooks = {});
+// ShrinkBitmap for a source whose rows arrive one by one, so that it is
+// never held whole (the last rows may never be asked for); the source is
+// finished between the averaging and the sharpening. The same bytes and
+// calls as ShrinkBitmap on that source in the 24-bit format.
+void ShrinkRows(TRowSource& source, TBitmap& D, TBitmap*& R, const TRowHooks& hooks = {});
 
 }  // namespace vizuvod

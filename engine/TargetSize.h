@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "BatchRun.h"
+#include "ResizeSettings.h"
 
 namespace vizuvod {
 

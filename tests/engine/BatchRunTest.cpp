@@ -360,22 +360,18 @@ TEST(ProcessPhoto, SeveralResultsPlannedThenWrittenLikeSingleOnes) {
   const TResultNamer named = [](const std::string& p, int w, int h) {
     return p + "." + std::to_string(w) + "x" + std::to_string(h) + ".jpg";
   };
-  TPhotoRequest request{photo, {{&half, named, 0, {}}, {&wide, named, 75, {}}}, {}};
+  const TPhotoRequest request{photo, {{&half, named, 0, {}}, {&wide, named, 75, {}}}};
 
-  std::vector<TResultOutcome> planned;
-  request.proceed = [&](const TPhotoOutcome& plan) {
-    planned = plan.results;
-    return false;
-  };
-  const TPhotoOutcome dry = ProcessPhoto(request);
+  TPhotoStep step(request);
+  const TPhotoOutcome dry = step.Plan();
+  const std::vector<TResultOutcome> planned = dry.results;
   ASSERT_EQ(planned.size(), 2u);
   EXPECT_EQ(planned[0].path, photo + ".60x45.jpg");
   EXPECT_EQ(planned[1].path, photo + ".200x150.jpg");
   EXPECT_EQ(dry.width, 120);
   EXPECT_FALSE(fs::exists(planned[0].path) || fs::exists(planned[1].path));
 
-  request.proceed = [](const TPhotoOutcome&) { return true; };
-  const TPhotoOutcome done = ProcessPhoto(request);
+  const TPhotoOutcome done = step.Run();
   ASSERT_EQ(done.results.size(), 2u);
   EXPECT_EQ(done.bytes, fs::file_size(photo));
   for (int k = 0; k < 2; ++k) {

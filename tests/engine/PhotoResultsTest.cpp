@@ -58,7 +58,9 @@ std::vector<TMade> Made(const std::string& photo, const std::vector<TSizeRequest
            return WizardSettingsFor(size, w, h, ask.noEnlarge);
          }});
   const TPhotoOutcome outcome = ProcessPhoto(request);
-  if (warnings) *warnings = outcome.metadataWarnings;
+  if (warnings)
+    for (const TPhotoWarning& w : outcome.warnings)
+      if (w.kind == TWarningKind::wkMetadata) warnings->push_back(w.text);
   std::vector<TMade> made(sizes.size());
   for (const TResultOutcome& r : outcome.results) {
     const std::size_t i = std::stoul(r.path.substr(r.path.rfind(".size") + 5));
@@ -343,8 +345,7 @@ TEST(PhotoResults, RealPhotosKeepDateCameraGpsAndProfile) {
     const bool swaps = Exif(*before, "Exif.Image.Orientation") >= "5";
     const TMade upright = MadeOne(path.string(), {TSizeKind::skFit, 20000, 20000},
                                   {.keepMetadata = true, .autoOrient = true, .noEnlarge = true});
-    const TPhotoOutcome stored =
-        ProcessPhoto({path.string(), {}, [](const TPhotoOutcome&) { return false; }});
+    const TPhotoOutcome stored = TPhotoStep({path.string(), {}}).Plan();
     EXPECT_EQ(upright.width, swaps ? stored.height : stored.width);
     EXPECT_EQ(upright.height, swaps ? stored.width : stored.height);
     EXPECT_EQ(Exif(*Metadata(upright.bytes), "Exif.Image.Orientation"),

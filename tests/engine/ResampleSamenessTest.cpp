@@ -188,26 +188,36 @@ void CompareEnlarge(const TBitmap& source, const std::string& mode, float sx, fl
     // The same from source rows that arrive one by one, to a row sink.
     const int SW = source.Width(), SH = source.Height();
     const auto g = enlarge_detail::Geometry(mode, sx, sy, w, h, SW, SH);
-    std::vector<std::uint8_t> bgr(std::size_t(SW) * 3);
-    int asked = -1, finished = 0, made = 0;
+    // A source that checks it is read top to bottom and finished once.
+    struct TRows : TRowSource {
+      const TBitmap& source;
+      const std::string& what;
+      std::vector<std::uint8_t> bgr;
+      int asked = -1, finished = 0;
+      TRows(const TBitmap& s, const std::string& w)
+          : source(s), what(w), bgr(std::size_t(s.Width()) * 3) {}
+      int Width() const override { return source.Width(); }
+      int Height() const override { return source.Height(); }
+      const std::uint8_t* Row(int r) override {
+        EXPECT_GT(r, asked) << what;
+        asked = r;
+        for (int x = 0; x < source.Width(); ++x) {
+          const TColorValue c = source.Pixel(x, r);
+          bgr[3 * x] = BlueOf(c), bgr[3 * x + 1] = GreenOf(c), bgr[3 * x + 2] = RedOf(c);
+        }
+        return bgr.data();
+      }
+      void Finish() override { ++finished; }
+    } arriving(source, what);
+    int made = 0;
     TBitmap rows;
     rows.SetSize(g.EW, g.EH);
     Recorder streamed;
     EnlargeRows(
-        SW, SH,
-        [&](int r) {
-          EXPECT_GT(r, asked) << what;
-          asked = r;
-          for (int x = 0; x < SW; ++x) {
-            const TColorValue c = source.Pixel(x, r);
-            bgr[3 * x] = BlueOf(c), bgr[3 * x + 1] = GreenOf(c), bgr[3 * x + 2] = RedOf(c);
-          }
-          return bgr.data();
-        },
-        [&] { ++finished; }, g,
+        arriving, g,
         [&](const std::uint8_t* row) { std::memcpy(rows.ScanLine(made++), row, 4 * g.EW); },
         streamed.Hooks());
-    ASSERT_EQ(finished, 1) << what;
+    ASSERT_EQ(arriving.finished, 1) << what;
     ASSERT_TRUE(SameBytes(rows, *V1)) << what << " from rows, " << KernelPathName(path);
     ASSERT_EQ(streamed.calls, literal.calls) << what;
   }

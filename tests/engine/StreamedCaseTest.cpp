@@ -41,7 +41,7 @@ TRun Resized(const std::string& photo, const TRunSettings& settings, int copies,
   const TRowHooks hooks{[&](int p) { run.calls.push_back(p); }, [&] { run.calls.push_back(-1); }};
   try {
     const TPhotoOutcome outcome = ProcessPhoto(request, hooks);
-    run.warnings = outcome.warnings;
+    for (const TPhotoWarning& w : outcome.warnings) run.warnings.push_back(w.text);
     for (const TResultOutcome& r : outcome.results) run.results.push_back(craft::ReadFile(r.path));
   } catch (const std::exception& e) {
     run.failure = e.what();

@@ -1,0 +1,93 @@
+// The JPEG decoder and encoder of the per-photo step, over TJPEGImage and its
+// row reader and writer.
+#include <optional>
+
+#include "JpegImage.h"
+#include "PhotoCodec.h"
+
+namespace vizuvod {
+
+namespace {
+
+class TJpegRows : public TRowSource {
+ public:
+  explicit TJpegRows(TJPEGImage& image) : reader_(image) {}
+  int Width() const override { return reader_.Width(); }
+  int Height() const override { return reader_.Height(); }
+  const std::uint8_t* Row(int y) override {
+    while (next_ < y) reader_.ReadBgr(), ++next_;
+    ++next_;
+    return reader_.ReadBgr();
+  }
+  void Finish() override { reader_.Finish(); }
+
+ private:
+  TJPEGRowReader reader_;
+  int next_ = 0;
+};
+
+class TJpegDecoder : public TPhotoDecoder {
+ public:
+  explicit TJpegDecoder(const std::string& path) { J_.LoadFromFile(path); }
+  int Width() const override { return J_.Width(); }
+  int Height() const override { return J_.Height(); }
+  std::uintmax_t FileBytes() const override { return J_.Data() ? J_.Data()->bytes.size() : 0; }
+  unsigned FileMode() const override { return J_.FileMode(); }
+  TPhotoMetadata Metadata() const override { return TPhotoMetadata::Read(J_.Data()->bytes); }
+  bool Progressive() const override { return J_.settings.progressiveEncoding; }
+  bool StreamsRows() const override { return J_.settings.scale == 0; }
+  bool FailsOnlyBeforeItsRows() const override { return J_.FailsOnlyBeforeItsRows(); }
+  std::unique_ptr<TRowSource> Rows() override { return std::make_unique<TJpegRows>(J_); }
+  TBitmap Picture() override {
+    TBitmap picture;
+    picture.Assign(J_);
+    return picture;
+  }
+  const std::vector<std::string>& Warnings() const override { return J_.Warnings(); }
+
+ private:
+  TJPEGImage J_;
+};
+
+class TJpegEncoder : public TPhotoEncoder {
+ public:
+  explicit TJpegEncoder(const TEncoderSettings& s) : settings_(JPEGDefaults()) {
+    if (s.quality > 0) settings_.compressionQuality = s.quality;
+    settings_.progressiveEncoding = s.progressive;
+  }
+  bool Takes(int width, int height) const override {
+    return TJPEGRowWriter::Takes(width, height);
+  }
+  void Start(int width, int height, TPixelFormat format) override {
+    writer_.emplace(settings_, width, height, format);
+  }
+  void Write(const std::uint8_t* row) override { writer_->Write(row); }
+  std::vector<std::uint8_t> Finish() override { return writer_->Finish(); }
+
+ private:
+  TJPEGDefaults settings_;
+  std::optional<TJPEGRowWriter> writer_;
+};
+
+}  // namespace
+
+std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path) {
+  return std::make_unique<TJpegDecoder>(path);
+}
+
+std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& settings) {
+  return std::make_unique<TJpegEncoder>(settings);
+}
+
+std::vector<std::uint8_t> TPhotoEncoder::Encode(const TBitmap& picture) {
+  const int width = picture.Width();
+  const TPixelFormat format = picture.PixelFormat();
+  Start(width, picture.Height(), format == TPixelFormat::pfDevice ? format : TPixelFormat::pf24bit);
+  // Palette pictures (a grey photo) go in as blue, green, red.
+  TPictureRows rows(picture);
+  for (int y = 0; y < picture.Height(); ++y)
+    Write(format == TPixelFormat::pfDevice ? picture.ScanLine(y) : rows.Row(y));
+  return Finish();
+}
+
+}  // namespace vizuvod

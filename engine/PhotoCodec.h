@@ -1,0 +1,71 @@
+// A photo's file format behind two small interfaces: a decoder reads the
+// file, its header and its metadata once, then gives the pixels either row
+// by row or as one picture; an encoder takes a result's rows and gives its
+// file's bytes. The per-photo step (PhotoStep) knows only these, so a new
+// format is one decoder or encoder here and its line in OpenDecoder or
+// MakeEncoder.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Bitmap.h"
+#include "PhotoMetadata.h"
+#include "RowSource.h"
+
+namespace vizuvod {
+
+class TPhotoDecoder {
+ public:
+  virtual ~TPhotoDecoder() = default;
+  // The header's size; 0 x 0 only for a file that has no header, whose
+  // decoding fails.
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual std::uintmax_t FileBytes() const = 0;
+  // The photo's permission bits, which a new result takes.
+  virtual unsigned FileMode() const = 0;
+  // Read on demand: it costs a parse of the metadata.
+  virtual TPhotoMetadata Metadata() const = 0;
+  // The result is written progressive (the photo was).
+  virtual bool Progressive() const = 0;
+  // Rows can come straight from the decoder, at the header's size.
+  virtual bool StreamsRows() const = 0;
+  // Decoding can fail only before its first row arrives (see TJPEGImage).
+  virtual bool FailsOnlyBeforeItsRows() const = 0;
+  // The decoder's rows; Finish reads what is left and completes Warnings().
+  virtual std::unique_ptr<TRowSource> Rows() = 0;
+  // The whole picture, decoded.
+  virtual TBitmap Picture() = 0;
+  // What the library met while decoding damaged data, which it completed.
+  virtual const std::vector<std::string>& Warnings() const = 0;
+};
+
+// The decoder for the file at path, which is read whole here. Fails with
+// the codec's exceptions (EFOpenError, EJPEG, ...).
+std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path);
+
+struct TEncoderSettings {
+  int quality = 0;  // 0: the codec's default
+  bool progressive = false;
+};
+
+class TPhotoEncoder {
+ public:
+  virtual ~TPhotoEncoder() = default;
+  // False for a size the format cannot hold.
+  virtual bool Takes(int width, int height) const = 0;
+  // Rows in `format` (pfDevice or pf24bit), top to bottom, then Finish.
+  virtual void Start(int width, int height, TPixelFormat format) = 0;
+  virtual void Write(const std::uint8_t* row) = 0;
+  virtual std::vector<std::uint8_t> Finish() = 0;
+
+  // A picture held whole, any pixel format.
+  std::vector<std::uint8_t> Encode(const TBitmap& picture);
+};
+
+std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& settings);
+
+}  // namespace vizuvod

@@ -1,0 +1,267 @@
+// One photo's road. The plan decides once which results are made and how:
+// a photo with one result to make, stored upright, is not held whole where it
+// need not be (a shrink averages the decoder's rows as they come, an
+// enlargement hands each row it makes to the encoder and reads the
+// decoder's rows as it needs them when decoding can no longer fail once rows
+// come out); otherwise every result starts from the decoded picture. Both
+// roads give the same bytes, progress calls and failures.
+#include "PhotoStep.h"
+
+#include <optional>
+
+#include "Bitmap.h"
+#include "EnlargeBitmap.h"
+#include "Errors.h"
+#include "JpegFiles.h"
+#include "Orientation.h"
+#include "PhotoCodec.h"
+#include "PhotoMetadata.h"
+#include "ShrinkBitmap.h"
+
+namespace vizuvod {
+
+std::string ResizedPhotoPath(const std::string& path) {
+  const std::size_t cut = path.rfind('/') + 1;  // 0 when there is no '/'
+  return path.substr(0, cut) + "Resize of " + path.substr(cut);
+}
+
+const TPhotoWarning* TPhotoOutcome::First(TWarningKind kind) const {
+  for (const TPhotoWarning& w : warnings)
+    if (w.kind == kind) return &w;
+  return nullptr;
+}
+
+// A case of one result, or the refusal its settings met.
+struct TPhotoStep::TPlanned {
+  std::size_t result = 0;
+  TResizeCase c;
+  std::exception_ptr refusal;
+};
+
+namespace {
+
+std::string ResultPath(const TResultRequest& result, const std::string& photo, int width,
+                       int height) {
+  return result.path ? result.path(photo, width, height) : ResizedPhotoPath(photo);
+}
+
+enlarge_detail::TEnlargeGeometry GeometryOf(const TResizeCase& c, int SW, int SH) {
+  return enlarge_detail::Geometry(c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight, SW, SH);
+}
+
+// The decoder's rows; once read, what the library met is checked.
+class TCheckedRows : public TRowSource {
+ public:
+  TCheckedRows(std::unique_ptr<TRowSource> rows, std::function<void()> check)
+      : rows_(std::move(rows)), check_(std::move(check)) {}
+  int Width() const override { return rows_->Width(); }
+  int Height() const override { return rows_->Height(); }
+  const std::uint8_t* Row(int y) override { return rows_->Row(y); }
+  void Finish() override {
+    rows_->Finish();
+    check_();
+  }
+
+ private:
+  std::unique_ptr<TRowSource> rows_;
+  std::function<void()> check_;
+};
+
+}  // namespace
+
+TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
+  decoder_ = OpenDecoder(request.photo);
+  plan_.width = decoder_->Width();
+  plan_.height = decoder_->Height();
+  plan_.bytes = decoder_->FileBytes();
+  // No size to plan with: its decoding fails with the codec's own reason.
+  if (plan_.width <= 0 || plan_.height <= 0) decoder_->Picture();
+
+  // Metadata that cannot be read costs a warning, never the photo.
+  metadata_ = std::make_unique<TPhotoMetadata>();
+  if (request.keepMetadata || request.autoOrient) {
+    *metadata_ = decoder_->Metadata();
+    if (!metadata_->Warning().empty())
+      plan_.warnings.push_back({TWarningKind::wkMetadata, metadata_->Warning()});
+  }
+  orientation_ = request.autoOrient ? metadata_->Orientation() : UprightOrientation;
+  uprightWidth_ = SwapsSides(orientation_) ? plan_.height : plan_.width;
+  uprightHeight_ = SwapsSides(orientation_) ? plan_.width : plan_.height;
+  MakePlan();
+}
+
+TPhotoStep::~TPhotoStep() = default;
+
+const TRunSettings& TPhotoStep::SettingsOf(std::size_t i) const {
+  return request_.results[i].settingsFor ? resolved_[i] : *request_.results[i].settings;
+}
+
+void TPhotoStep::MakePlan() {
+  const auto& results = request_.results;
+  resolved_.resize(results.size());
+  for (std::size_t i = 0; i < results.size(); ++i)
+    if (results[i].settingsFor)
+      resolved_[i] = results[i].settingsFor(uprightWidth_, uprightHeight_);
+  std::size_t made = 0;
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    // Two sizes may come to the same for a photo (a long edge of 2048 and of
+    // 1024 for a small photo not enlarged): same settings and name, same
+    // bytes, so the later one is left out instead of written twice. Equal
+    // settings give equal sizes, so the names compare alike at any size.
+    bool repeated = false;
+    for (std::size_t j = 0; j < i && results[i].settingsFor && !repeated; ++j)
+      repeated = results[j].settingsFor && resolved_[i] == resolved_[j] &&
+                 ResultPath(results[i], request_.photo, 0, 0) ==
+                     ResultPath(results[j], request_.photo, 0, 0);
+    if (repeated) continue;
+    ++made;
+    try {
+      for (int k = 0; k < 4; ++k)
+        if (const auto c = SelectCase(k, SettingsOf(i), uprightWidth_, uprightHeight_)) {
+          planned_.push_back({i, *c, nullptr});
+          plan_.results.push_back(
+              {ResultPath(results[i], request_.photo, c->width, c->height), c->width, c->height});
+        }
+    } catch (const std::exception&) {
+      // It fails as it always has: once the photo is decoded.
+      planned_.push_back({i, {}, std::current_exception()});
+      made = 2;
+      break;
+    }
+  }
+  // One result of one case, from a photo stored upright, is streamed.
+  streamed_ = made == 1 && planned_.size() == 1 && orientation_ == UprightOrientation &&
+              decoder_->StreamsRows();
+  if (streamed_ && !planned_[0].c.shrink)
+    streamed_ = MakeEncoder({})->Takes(planned_[0].c.width, planned_[0].c.height);
+}
+
+void TPhotoStep::TakeWarnings(TPhotoOutcome& outcome) const {
+  std::erase_if(outcome.warnings,
+                [](const TPhotoWarning& w) { return w.kind == TWarningKind::wkDamaged; });
+  const auto& damaged = decoder_->Warnings();
+  for (std::size_t i = 0; i < damaged.size(); ++i)
+    outcome.warnings.insert(outcome.warnings.begin() + i, {TWarningKind::wkDamaged, damaged[i]});
+  if (request_.refuseDamaged && !damaged.empty()) throw EDamagedPhoto(damaged.front());
+}
+
+std::shared_ptr<TBitmap> TPhotoStep::Held(TPhotoOutcome& outcome) {
+  if (!held_) {
+    held_ = std::make_shared<TBitmap>(decoder_->Picture());
+    TakeWarnings(outcome);
+    if (orientation_ != UprightOrientation) *held_ = OrientedBitmap(*held_, orientation_);
+  }
+  return held_;
+}
+
+void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uint8_t> encoded,
+                      TPhotoOutcome& outcome) {
+  TResultOutcome written{ResultPath(request_.results[i], request_.photo, width, height), width,
+                         height, 0};
+  if (request_.keepMetadata) {
+    std::string warning;
+    encoded = metadata_->WrittenInto(encoded, width, height, request_.autoOrient, warning);
+    if (!warning.empty()) outcome.warnings.push_back({TWarningKind::wkMetadata, warning});
+  }
+  ReplaceFileWith(written.path, encoded, decoder_->FileMode());
+  written.bytes = encoded.size();
+  outcome.results.push_back(std::move(written));
+}
+
+static TEncoderSettings EncoderSettings(const TPhotoDecoder& decoder, const TResultRequest& result) {
+  return {result.quality, decoder.Progressive()};
+}
+
+void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks) {
+  const TResizeCase& c = p.c;
+  const auto encoder = MakeEncoder(EncoderSettings(*decoder_, request_.results[p.result]));
+  auto decoderRows = [&] {
+    return TCheckedRows(decoder_->Rows(), [this, &outcome] { TakeWarnings(outcome); });
+  };
+  if (c.shrink) {
+    TCheckedRows rows = decoderRows();
+    TBitmap D;
+    TBitmap* R = nullptr;
+    D.SetSize(c.width, c.height);
+    ShrinkRows(rows, D, R, hooks);
+    Save(p.result, R->Width(), R->Height(), encoder->Encode(*R), outcome);
+    return;
+  }
+  // The encoder starts with the first row, after the calls that came before
+  // the encoding when the picture was held whole.
+  enlarge_detail::TEnlargeGeometry g;
+  bool started = false;
+  auto encode = [&](const std::uint8_t* row) {
+    if (!started) encoder->Start(g.EW, g.EH, TPixelFormat::pfDevice), started = true;
+    encoder->Write(row);
+  };
+  // Straight from the decoder's rows as well when decoding cannot fail or
+  // refuse the photo once the first progress is shown.
+  std::optional<TCheckedRows> rows;
+  std::optional<TPictureRows> picture;
+  TRowSource* source = nullptr;
+  if (!request_.refuseDamaged && decoder_->FailsOnlyBeforeItsRows())
+    source = &rows.emplace(decoderRows());
+  else
+    source = &picture.emplace(*Held(outcome));
+  g = GeometryOf(c, source->Width(), source->Height());
+  EnlargeRows(*source, g, encode, hooks);
+  Save(p.result, g.EW, g.EH, encoder->Finish(), outcome);
+}
+
+void TPhotoStep::RunHeld(std::size_t i, const TResizeCase& c, std::shared_ptr<TBitmap>& S,
+                         TPhotoOutcome& outcome, const TRowHooks& hooks) {
+  TBitmap D;
+  TBitmap* R = nullptr;
+  if (c.shrink) {
+    // ShrinkBitmap converts a palette source to 24 bits in place; a copy
+    // (sharing the pixels otherwise) keeps the decoded photo as it was.
+    TBitmap from = *S;
+    D.SetSize(c.width, c.height);
+    ShrinkBitmap(from, D, R, hooks);
+  } else {
+    // EnlargeBitmap replaces S and leaves the decoded photo to the next result.
+    EnlargeBitmap(S, c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight, hooks);
+    R = S.get();
+  }
+  const auto encoder = MakeEncoder(EncoderSettings(*decoder_, request_.results[i]));
+  Save(i, R->Width(), R->Height(), encoder->Encode(*R), outcome);
+}
+
+TPhotoOutcome TPhotoStep::Run(const TRowHooks& hooks) {
+  TPhotoOutcome outcome = plan_;
+  outcome.results.clear();
+  if (!streamed_) Held(outcome);
+  for (const TPlanned& p : planned_) {
+    if (p.refusal) std::rethrow_exception(p.refusal);
+    // What a later case of this result starts from: the decoded photo, or
+    // the picture an enlargement replaced it with.
+    std::shared_ptr<TBitmap> S = held_;
+    int SW = uprightWidth_, SH = uprightHeight_;
+    if (streamed_) {
+      RunStreamed(p, outcome, hooks);
+      if (!p.c.shrink) SW = p.c.width, SH = p.c.height;
+    } else {
+      RunHeld(p.result, p.c, S, outcome, hooks);
+    }
+    for (int k = p.c.k + 1; k < 4; ++k) {
+      const auto c = SelectCase(k, SettingsOf(p.result), S ? S->Width() : SW, S ? S->Height() : SH);
+      if (!c) continue;
+      if (!S) {
+        S = Held(outcome);
+        // A case after a streamed enlargement starts, as it always has,
+        // from the enlarged picture.
+        if (!p.c.shrink)
+          EnlargeBitmap(S, p.c.mode, p.c.scaleX, p.c.scaleY, p.c.toWidth, p.c.toHeight);
+      }
+      RunHeld(p.result, *c, S, outcome, hooks);
+    }
+  }
+  return outcome;
+}
+
+TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks) {
+  return TPhotoStep(request).Run(hooks);
+}
+
+}  // namespace vizuvod

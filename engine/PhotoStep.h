@@ -1,0 +1,144 @@
+// One photo's road, stage by stage, each run once and forward:
+//   1. Open   (the constructor): the file, its header and, when asked for,
+//             its metadata, read once;
+//   2. Plan   (Plan()): each result's case, size and path, and whether the
+//             decoder's rows are streamed or the decoded picture held;
+//   3. the caller's own checks on the plan (vizuvod-batch: names claimed,
+//             results already there, folders, a dry run);
+//   4. Run    (Run()): each result from source rows through the resampler
+//             and the encoder to the save;
+//   5. Outcome: what was written and one list of warnings.
+// A new format plugs in as a decoder or an encoder (PhotoCodec.h); a new kind
+// of result as a field of TResultRequest acted on in Run.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ResizeSettings.h"
+#include "RowHooks.h"
+
+namespace vizuvod {
+
+class TBitmap;
+class TPhotoDecoder;
+class TPhotoMetadata;
+
+// The path of one result, given the photo's path and the result's size.
+using TResultNamer = std::function<std::string(const std::string& photo, int width, int height)>;
+
+// "<folder>/Resize of <name>" for "<folder>/<name>": the text up to and
+// including the last '/', the prefix, then the rest.
+std::string ResizedPhotoPath(const std::string& path);
+
+// One result to make of a photo.
+struct TResultRequest {
+  // Read afresh at each step, as the wizard reads its page; not owned, and it
+  // must outlive the step.
+  const TRunSettings* settings = nullptr;
+  // Empty: "Resize of <name>" beside the photo, as the wizard names it.
+  TResultNamer path;
+  // The quality of the result; 0 keeps the codec's default.
+  int quality = 0;
+  // When set, it stands for settings: the settings for a photo of this size
+  // (upright when auto-orienting), for sizes that depend on the photo.
+  std::function<TFixedSettings(int width, int height)> settingsFor;
+};
+
+// One photo and the results to make of it: each result starts from the
+// decoded photo, so several sizes cost one decode.
+struct TPhotoRequest {
+  std::string photo;
+  std::vector<TResultRequest> results;
+  // Refuse a photo the library had to complete (EDamagedPhoto) instead of
+  // writing results from it. The wizard writes them, as it always has.
+  bool refuseDamaged = false;
+  // The photo's EXIF, XMP, IPTC and ICC profile go into each result, with
+  // the EXIF pixel size set to the result's and the EXIF thumbnail dropped.
+  bool keepMetadata = false;
+  // The EXIF orientation is applied to the decoded pixels before resizing,
+  // so sizes mean the upright picture's sides; a kept tag then says 1.
+  bool autoOrient = false;
+};
+
+enum class TWarningKind {
+  wkDamaged,   // the library completed damaged data; the results were made from it
+  wkMetadata,  // metadata that could not be read or carried; the results were made anyway
+};
+
+struct TPhotoWarning {
+  TWarningKind kind;
+  std::string text;
+};
+
+struct TResultOutcome {
+  std::string path;
+  int width = 0, height = 0;
+  std::uintmax_t bytes = 0;  // 0 when planned only
+};
+
+struct TPhotoOutcome {
+  int width = 0, height = 0;            // the photo's own size, from its header
+  std::uintmax_t bytes = 0;             // the photo file's size
+  std::vector<TResultOutcome> results;  // the results written, or planned
+  std::vector<TPhotoWarning> warnings;
+
+  // The first warning of that kind, or null.
+  const TPhotoWarning* First(TWarningKind kind) const;
+};
+
+class TPhotoStep {
+ public:
+  // Open. Fails with the codec's exceptions; a file without a header fails
+  // here with the reason its decoding gives.
+  explicit TPhotoStep(const TPhotoRequest& request);
+  ~TPhotoStep();
+  TPhotoStep(const TPhotoStep&) = delete;
+  TPhotoStep& operator=(const TPhotoStep&) = delete;
+
+  // Plan: the results as the settings read at opening select them (paths,
+  // sizes, no bytes), and the photo's own size. A percentage of 100 or an
+  // unknown fit-side text plans no result.
+  const TPhotoOutcome& Plan() const { return plan_; }
+
+  // Run: what the plan says, in request order. Settings that are read live
+  // (the wizard's page) are read again after each result's case, so a
+  // change made while messages were pumped counts from the next case on.
+  // Failures pass out as the engine's exceptions (EInvalidArgument with the
+  // settings warning for a value of 0 or less); results saved before a
+  // failure stay.
+  TPhotoOutcome Run(const TRowHooks& hooks = {});
+
+ private:
+  struct TPlanned;
+  const TRunSettings& SettingsOf(std::size_t result) const;
+  void MakePlan();
+  void TakeWarnings(TPhotoOutcome& outcome) const;
+  std::shared_ptr<TBitmap> Held(TPhotoOutcome& outcome);
+  void RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks);
+  void RunHeld(std::size_t result, const TResizeCase& c, std::shared_ptr<TBitmap>& S,
+               TPhotoOutcome& outcome, const TRowHooks& hooks);
+  void Save(std::size_t result, int width, int height, std::vector<std::uint8_t> encoded,
+            TPhotoOutcome& outcome);
+
+  const TPhotoRequest request_;
+  std::unique_ptr<TPhotoDecoder> decoder_;
+  std::unique_ptr<TPhotoMetadata> metadata_;
+  int orientation_ = 1;
+  int uprightWidth_ = 0, uprightHeight_ = 0;
+  std::vector<TFixedSettings> resolved_;
+  std::vector<TPlanned> planned_;
+  bool streamed_ = false;
+  TPhotoOutcome plan_;
+  std::shared_ptr<TBitmap> held_;
+};
+
+// The whole road at once: open, plan, run.
+TPhotoOutcome ProcessPhoto(const TPhotoRequest& request, const TRowHooks& hooks = {});
+
+}  // namespace vizuvod
