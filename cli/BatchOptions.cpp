@@ -22,8 +22,53 @@ const char* const UsageText =
 
 const char* const VersionText = "vizuvod-batch (Fotrix Vizuvod) " VIZUVOD_VERSION "\n";
 
-const char* const HelpText =
-    R"(Resizes every photo in FOLDER the way the Fotrix Vizuvod wizard does and writes each result
+namespace {
+
+int ParseNumber(const std::string& option, const std::string& text) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end)
+    throw TUsageError{option + " needs a whole number, not \"" + text + "\""};
+  return value;
+}
+
+void AddSize(TOptions& options, TSizeRequest request) {
+  if (std::find(options.sizes.begin(), options.sizes.end(), request) != options.sizes.end())
+    throw TUsageError{"the same size is given twice"};
+  options.sizes.push_back(request);
+}
+
+// "K/N" with 0 <= K < N.
+void ParseShard(const std::string& text, TOptions& options) {
+  const std::size_t slash = text.find('/');
+  const auto bad = TUsageError{"--shard needs K/N with 0 <= K < N, not \"" + text + "\""};
+  if (slash == std::string::npos) throw bad;
+  int k = 0, n = 0;
+  try {
+    k = ParseNumber("--shard", text.substr(0, slash));
+    n = ParseNumber("--shard", text.substr(slash + 1));
+  } catch (const TUsageError&) {
+    throw bad;
+  }
+  if (n < 1 || k < 0 || k >= n) throw bad;
+  options.shardIndex = static_cast<unsigned>(k);
+  options.shardCount = static_cast<unsigned>(n);
+}
+
+std::string NotEmpty(const std::string& value, const char* refusal) {
+  if (value.empty()) throw TUsageError{refusal};
+  return value;
+}
+
+using O = TOptions&;
+using S = const std::string&;
+
+// The help text in order: paragraphs (no name) and options, each option's
+// lines after the first indented under its description.
+const TOptionRow Rows[] = {
+    {nullptr, nullptr, 0,
+     R"(Resizes every photo in FOLDER the way the Fotrix Vizuvod wizard does and writes each result
 beside its photo as "Resize of <name>". The photos themselves are never changed.
 
 Photos are the files directly inside FOLDER whose names end in .jpg in any letter case, except
@@ -32,80 +77,146 @@ used as typed, so earlier "Resize of " files are photos too.
 
 Sizes (at least one; each may be given several times, and every size of a photo is made from
 one decode of it, byte for byte what a run of that size alone writes):
-  --percent P   P % of each photo's width and height (P > 0, not 100)
-  --width N     N pixels wide, proportions kept (the wizard's "По ширине")
-  --height N    N pixels high, proportions kept (the wizard's "По высоте")
-  --fit WxH     inside a box W wide and H high, proportions kept: exactly the --width W run
-                when the width reaches its edge first, else the --height H run; the width
-                decides a tie (a photo of the box's own proportions)
-  --long-edge N the longer side becomes N: the --width N run, or --height N for a photo
-                higher than wide; the width decides a square photo
-With several sizes, --name must tell them apart with {width}, {height} or {size}.
+)",
+     nullptr},
+    {"percent", "P", 0, "P % of each photo's width and height (P > 0, not 100)",
+     [](O o, S n, S v) {
+       AddSize(o, {TSizeKind::skPercent, ParseNumber(n, v)});
+     }},
+    {"width", "N", 0, "N pixels wide, proportions kept (the wizard's \"По ширине\")",
+     [](O o, S n, S v) {
+       AddSize(o, {TSizeKind::skWidth, ParseNumber(n, v)});
+     }},
+    {"height", "N", 0, "N pixels high, proportions kept (the wizard's \"По высоте\")",
+     [](O o, S n, S v) {
+       AddSize(o, {TSizeKind::skHeight, ParseNumber(n, v)});
+     }},
+    {"fit", "WxH", 0,
+     R"(inside a box W wide and H high, proportions kept: exactly the --width W run
+when the width reaches its edge first, else the --height H run; the width
+decides a tie (a photo of the box's own proportions))",
+     [](O o, S, S v) {
+       const auto box = ParseFitBox(v);
+       if (!box)
+         throw TUsageError{"--fit needs WIDTHxHEIGHT in pixels, such as 1024x768, not \"" + v +
+                           "\""};
+       AddSize(o, *box);
+     }},
+    {"long-edge", "N", 0,
+     R"(the longer side becomes N: the --width N run, or --height N for a photo
+higher than wide; the width decides a square photo)",
+     [](O o, S n, S v) {
+       AddSize(o, {TSizeKind::skLongEdge, ParseNumber(n, v)});
+     }},
+    {nullptr, nullptr, 0,
+     R"(With several sizes, --name must tell them apart with {width}, {height} or {size}.
 
 What results carry:
-  --quality Q   JPEG quality of the results, 1 to 100 (default 90, the wizard's)
-  --no-enlarge  a photo already at or below a size is written at its own size (the
-                wizard's path for a size equal to the photo's), never larger
-  --keep-metadata
-                the photo's EXIF, XMP and IPTC data and its ICC colour profile go into
-                each result: the EXIF pixel size is set to the result's, the EXIF thumbnail
-                (a picture of the photo as it was) is left out, the orientation tag is
-                kept. A photo whose metadata cannot be read or written is still resized,
-                with a warning
-  --auto-orient the photo's EXIF orientation (any of the eight) is applied to its pixels
-                before resizing, so sizes mean the upright picture's sides; with
-                --keep-metadata the result's orientation tag is then 1
-
-Options:
-  --jobs N      photos processed at once (default: the number of cores); the files written
-                are the same for any N; each job holds one photo's images in memory
-  --keep-going  a photo that fails is skipped and listed at the end; without it the run
-                stops at the first failing photo, as the wizard does (files already
-                written stay; with several jobs, photos already started are finished)
-  --quiet       no progress and no summary; failures and damage are still reported
-  --strict      a photo whose data is damaged (cut short, corrupt) fails and gets no
-                result; without it the result is written from what can be read, with
-                a warning "written from damaged data: <the library's text>"
-  --help        this text
-  --version     the program's version
-
-Where photos come from:
-  --recursive   the subfolders of FOLDER too, each folder's photos before its subfolders.
-                Hidden folders and links to folders are not entered. Files an earlier run
-                made beside their photos are not taken as photos.
-  --files-from FILE
-                the photos listed in FILE, one path a line, in list order, instead of a
-                folder ("-" reads standard input); no FOLDER is given then
-  --null        the list is separated by NUL characters, as "find -print0" writes it
-  --shard K/N   only the photos whose path (relative to FOLDER, or as listed) falls in
-                shard K of N, K from 0 to N-1. The shard of a photo depends on its path
-                alone, so N runs, on one machine or many, together write exactly what one
-                run writes, and adding photos never moves others to another shard.
-
-Where results go:
-  --output DIR  results go into DIR, created when missing, each under its photo's
-                relative folder (a listed path with ".." or an absolute one: directly in
-                DIR); there the default name is the photo's own name. When DIR lies inside
-                FOLDER it is never scanned.
-  --name PATTERN
-                the result's file name: {name} the photo's file name, {stem} that name
-                without its extension, {ext} the extension without the dot, {width} and
-                {height} the result's size, {size} the two as WIDTHxHEIGHT. The default is "Resize of {name}", or {name}
-                with --output. A pattern may not hold '/'. When two photos would get the
-                same result, the second one fails and nothing is overwritten.
-  --skip-existing
-                a photo whose result is there and not older than the photo is not done
-                again, so a run that stopped can be started again; the summary counts the
-                photos skipped
-  --keep-date   the result's modification time becomes its photo's
-  --dry-run     prints each photo, the result it would write and that result's size;
-                nothing is written. Photos are read to learn their size.
-  --report FILE one JSON object a line and a photo, in list order: photo, result,
-                source_width, source_height, result_width, result_height, bytes_in,
-                bytes_out, seconds, status ("written", "damaged" for one written from damaged data,
-                "skipped", "planned", "failed" or "abandoned"), error, results (each result's
-                path, width, height and bytes) and warnings
-
+)",
+     nullptr},
+    {"quality", "Q", 0, "JPEG quality of the results, 1 to 100 (default 90, the wizard's)",
+     [](O o, S n, S v) {
+       o.quality = ParseNumber(n, v);
+       if (o.quality < 1 || o.quality > 100)
+         throw TUsageError{"--quality needs a number from 1 to 100"};
+     }},
+    {"no-enlarge", nullptr, 0,
+     R"(a photo already at or below a size is written at its own size (the
+wizard's path for a size equal to the photo's), never larger)",
+     [](O o, S, S) { o.noEnlarge = true; }},
+    {"keep-metadata", nullptr, 0,
+     R"(the photo's EXIF, XMP and IPTC data and its ICC colour profile go into
+each result: the EXIF pixel size is set to the result's, the EXIF thumbnail
+(a picture of the photo as it was) is left out, the orientation tag is
+kept. A photo whose metadata cannot be read or written is still resized,
+with a warning)",
+     [](O o, S, S) { o.keepMetadata = true; }},
+    {"auto-orient", nullptr, 0,
+     R"(the photo's EXIF orientation (any of the eight) is applied to its pixels
+before resizing, so sizes mean the upright picture's sides; with
+--keep-metadata the result's orientation tag is then 1)",
+     [](O o, S, S) { o.autoOrient = true; }},
+    {nullptr, nullptr, 0, "\nOptions:\n", nullptr},
+    {"jobs", "N", 'j',
+     R"(photos processed at once (default: the number of cores); the files written
+are the same for any N; each job holds one photo's images in memory)",
+     [](O o, S n, S v) {
+       const int jobs = ParseNumber(n, v);
+       if (jobs < 1) throw TUsageError{"--jobs needs at least 1"};
+       o.jobs = static_cast<unsigned>(jobs);
+     }},
+    {"keep-going", nullptr, 0,
+     R"(a photo that fails is skipped and listed at the end; without it the run
+stops at the first failing photo, as the wizard does (files already
+written stay; with several jobs, photos already started are finished))",
+     [](O o, S, S) { o.keepGoing = true; }},
+    {"quiet", nullptr, 'q', "no progress and no summary; failures and damage are still reported",
+     [](O o, S, S) { o.quiet = true; }},
+    {"strict", nullptr, 0,
+     R"(a photo whose data is damaged (cut short, corrupt) fails and gets no
+result; without it the result is written from what can be read, with
+a warning "written from damaged data: <the library's text>")",
+     [](O o, S, S) { o.strict = true; }},
+    // WantsHelp and WantsVersion have answered these before parsing.
+    {"help", nullptr, 'h', "this text", [](O, S, S) {}},
+    {"version", nullptr, 0, "the program's version", [](O, S, S) {}},
+    {nullptr, nullptr, 0, "\nWhere photos come from:\n", nullptr},
+    {"recursive", nullptr, 0,
+     R"(the subfolders of FOLDER too, each folder's photos before its subfolders.
+Hidden folders and links to folders are not entered. Files an earlier run
+made beside their photos are not taken as photos.)",
+     [](O o, S, S) { o.recursive = true; }},
+    {"files-from", "FILE", 0,
+     R"(the photos listed in FILE, one path a line, in list order, instead of a
+folder ("-" reads standard input); no FOLDER is given then)",
+     [](O o, S, S v) {
+       o.filesFrom = NotEmpty(v, "--files-from needs a file, or - for standard input");
+     }},
+    {"null", nullptr, 0, "the list is separated by NUL characters, as \"find -print0\" writes it",
+     [](O o, S, S) { o.null = true; }},
+    {"shard", "K/N", 0,
+     R"(only the photos whose path (relative to FOLDER, or as listed) falls in
+shard K of N, K from 0 to N-1. The shard of a photo depends on its path
+alone, so N runs, on one machine or many, together write exactly what one
+run writes, and adding photos never moves others to another shard.)",
+     [](O o, S, S v) { ParseShard(v, o); }},
+    {nullptr, nullptr, 0, "\nWhere results go:\n", nullptr},
+    {"output", "DIR", 0,
+     R"(results go into DIR, created when missing, each under its photo's
+relative folder (a listed path with ".." or an absolute one: directly in
+DIR); there the default name is the photo's own name. When DIR lies inside
+FOLDER it is never scanned.)",
+     [](O o, S, S v) { o.output = NotEmpty(v, "--output needs a folder"); }},
+    {"name", "PATTERN", 0,
+     R"(the result's file name: {name} the photo's file name, {stem} that name
+without its extension, {ext} the extension without the dot, {width} and
+{height} the result's size, {size} the two as WIDTHxHEIGHT. The default is "Resize of {name}", or {name}
+with --output. A pattern may not hold '/'. When two photos would get the
+same result, the second one fails and nothing is overwritten.)",
+     [](O o, S, S v) {
+       (void)TNamePattern(v);  // refused here, before any photo is looked at
+       o.name = v;
+     }},
+    {"skip-existing", nullptr, 0,
+     R"(a photo whose result is there and not older than the photo is not done
+again, so a run that stopped can be started again; the summary counts the
+photos skipped)",
+     [](O o, S, S) { o.skipExisting = true; }},
+    {"keep-date", nullptr, 0, "the result's modification time becomes its photo's",
+     [](O o, S, S) { o.keepDate = true; }},
+    {"dry-run", nullptr, 0,
+     R"(prints each photo, the result it would write and that result's size;
+nothing is written. Photos are read to learn their size.)",
+     [](O o, S, S) { o.dryRun = true; }},
+    {"report", "FILE", 0,
+     R"(one JSON object a line and a photo, in list order: photo, result,
+source_width, source_height, result_width, result_height, bytes_in,
+bytes_out, seconds, status ("written", "damaged" for one written from damaged data,
+"skipped", "planned", "failed" or "abandoned"), error, results (each result's
+path, width, height and bytes) and warnings)",
+     [](O o, S, S v) { o.report = NotEmpty(v, "--report needs a file"); }},
+    {nullptr, nullptr, 0,
+     R"(
 Progress goes to standard error: a bar on a terminal, one line per photo otherwise. A failure
 reads as the wizard's error box would, after the photo's path, with the system's reason after
 a file error ("Cannot create file X: Permission denied"). Control characters and escape
@@ -133,82 +244,44 @@ Examples:
     vizuvod-batch --percent 25 --files-from - --null --output /srv/thumbs
   parallel vizuvod-batch --shard {}/4 --width 800 --recursive \
     --output /srv/small /srv/archive ::: 0 1 2 3
-)";
-
-namespace {
-
-enum TOptionId : int {
-  oiPercent = 0x100,
-  oiWidth,
-  oiHeight,
-  oiKeepGoing,
-  oiOutput,
-  oiRecursive,
-  oiName,
-  oiFilesFrom,
-  oiNull,
-  oiShard,
-  oiSkipExisting,
-  oiDryRun,
-  oiReport,
-  oiKeepDate,
-  oiVersion,
-  oiStrict,
-  oiFit,
-  oiLongEdge,
-  oiQuality,
-  oiNoEnlarge,
-  oiKeepMetadata,
-  oiAutoOrient,
+)",
+     nullptr},
 };
 
-const option LongOptions[] = {
-    {"percent", required_argument, nullptr, oiPercent},
-    {"width", required_argument, nullptr, oiWidth},
-    {"height", required_argument, nullptr, oiHeight},
-    {"jobs", required_argument, nullptr, 'j'},
-    {"keep-going", no_argument, nullptr, oiKeepGoing},
-    {"quiet", no_argument, nullptr, 'q'},
-    {"help", no_argument, nullptr, 'h'},
-    {"output", required_argument, nullptr, oiOutput},
-    {"recursive", no_argument, nullptr, oiRecursive},
-    {"name", required_argument, nullptr, oiName},
-    {"files-from", required_argument, nullptr, oiFilesFrom},
-    {"null", no_argument, nullptr, oiNull},
-    {"shard", required_argument, nullptr, oiShard},
-    {"skip-existing", no_argument, nullptr, oiSkipExisting},
-    {"dry-run", no_argument, nullptr, oiDryRun},
-    {"report", required_argument, nullptr, oiReport},
-    {"keep-date", no_argument, nullptr, oiKeepDate},
-    {"version", no_argument, nullptr, oiVersion},
-    {"strict", no_argument, nullptr, oiStrict},
-    {"fit", required_argument, nullptr, oiFit},
-    {"long-edge", required_argument, nullptr, oiLongEdge},
-    {"quality", required_argument, nullptr, oiQuality},
-    {"no-enlarge", no_argument, nullptr, oiNoEnlarge},
-    {"keep-metadata", no_argument, nullptr, oiKeepMetadata},
-    {"auto-orient", no_argument, nullptr, oiAutoOrient},
-    {nullptr, 0, nullptr, 0},
-};
-const char* const ShortOptions = ":j:qh";
+// getopt's value for row i: its short letter, else a number past every letter.
+int OptionValue(std::size_t i) { return Rows[i].shortName ? Rows[i].shortName : int(0x100 + i); }
 
-int ParseNumber(const std::string& option, const std::string& text) {
-  int value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end)
-    throw TUsageError{option + " needs a whole number, not \"" + text + "\""};
-  return value;
-}
-
-// The option's name as the help text spells it.
-std::string OptionName(int id) {
-  for (const option& o : LongOptions)
-    if (o.name && o.val == id) return std::string("--") + o.name;
-  return std::string("-") + static_cast<char>(id);
+// The option's name as the help text spells it, from getopt's value.
+std::string OptionName(int value) {
+  for (std::size_t i = 0; i < std::size(Rows); ++i)
+    if (Rows[i].name && OptionValue(i) == value) return std::string("--") + Rows[i].name;
+  return std::string("-") + static_cast<char>(value);
 }
 
 }  // namespace
+
+std::span<const TOptionRow> OptionTable() { return Rows; }
+
+std::string HelpText() {
+  // An option's spelling and argument stand in a column of 14; a longer one
+  // stands on its own line.
+  constexpr std::size_t Column = 14;
+  const std::string indent(Column + 2, ' ');
+  std::string text;
+  for (const TOptionRow& row : Rows) {
+    if (!row.name) {
+      text += row.help;
+      continue;
+    }
+    const std::string label =
+        std::string("--") + row.name + (row.argument ? std::string(" ") + row.argument : "");
+    text += "  " + label;
+    text += label.size() < Column ? std::string(Column - label.size(), ' ') : "\n" + indent;
+    for (const char* c = row.help; *c; ++c) text += *c == '\n' ? "\n" + indent : std::string(1, *c);
+    text += "\n";
+  }
+  return text;
+}
 
 namespace {
 
@@ -221,24 +294,6 @@ bool Wants(int argc, char** argv, const char* longName, const char* shortName) {
   return false;
 }
 
-// "K/N" with 0 <= K < N.
-void ParseShard(const std::string& text, TOptions& options) {
-  const std::size_t slash = text.find('/');
-  const auto bad = TUsageError{"--shard needs K/N with 0 <= K < N, not \"" + text + "\""};
-  if (slash == std::string::npos) throw bad;
-  int k = 0, n = 0;
-  try {
-    k = ParseNumber("--shard", text.substr(0, slash));
-    n = ParseNumber("--shard", text.substr(slash + 1));
-  } catch (const TUsageError&) {
-    throw bad;
-  }
-  if (n < 1 || k < 0 || k >= n) throw bad;
-  options.shardIndex = static_cast<unsigned>(k);
-  options.shardCount = static_cast<unsigned>(n);
-}
-
-// The refusals the wizard makes before a run, for every size; several sizes
 // need names that tell them apart.
 void CheckSizes(const TOptions& options) {
   if (options.sizes.empty())
@@ -260,83 +315,10 @@ void CheckSizes(const TOptions& options) {
 bool WantsHelp(int argc, char** argv) { return Wants(argc, argv, "--help", "-h"); }
 bool WantsVersion(int argc, char** argv) { return Wants(argc, argv, "--version", nullptr); }
 
-TOptions ParseOptions(int argc, char** argv) {
-  TOptions options;
-  auto size = [&](TSizeRequest request) {
-    if (std::find(options.sizes.begin(), options.sizes.end(), request) != options.sizes.end())
-      throw TUsageError{"the same size is given twice"};
-    options.sizes.push_back(request);
-  };
+namespace {
 
-  opterr = 0;
-  optind = 0;  // a full reset, for callers that parse more than once
-  for (;;) {
-    const int id = getopt_long(argc, argv, ShortOptions, LongOptions, nullptr);
-    if (id == -1) break;
-    const std::string name = OptionName(id == ':' ? optopt : id);
-    const std::string value = optarg ? optarg : "";
-    switch (id) {
-      case oiPercent: size({TSizeKind::skPercent, ParseNumber(name, value)}); break;
-      case oiWidth: size({TSizeKind::skWidth, ParseNumber(name, value)}); break;
-      case oiHeight: size({TSizeKind::skHeight, ParseNumber(name, value)}); break;
-      case oiLongEdge: size({TSizeKind::skLongEdge, ParseNumber(name, value)}); break;
-      case oiFit: {
-        const auto box = ParseFitBox(value);
-        if (!box)
-          throw TUsageError{"--fit needs WIDTHxHEIGHT in pixels, such as 1024x768, not \"" + value +
-                            "\""};
-        size(*box);
-        break;
-      }
-      case oiQuality:
-        options.quality = ParseNumber(name, value);
-        if (options.quality < 1 || options.quality > 100)
-          throw TUsageError{"--quality needs a number from 1 to 100"};
-        break;
-      case oiNoEnlarge: options.noEnlarge = true; break;
-      case oiKeepMetadata: options.keepMetadata = true; break;
-      case oiAutoOrient: options.autoOrient = true; break;
-      case 'j': {
-        const int jobs = ParseNumber(name, value);
-        if (jobs < 1) throw TUsageError{"--jobs needs at least 1"};
-        options.jobs = static_cast<unsigned>(jobs);
-        break;
-      }
-      case oiKeepGoing: options.keepGoing = true; break;
-      case 'q': options.quiet = true; break;
-      case 'h': break;        // WantsHelp has answered it already
-      case oiVersion: break;  // and WantsVersion this
-      case oiOutput:
-        if (value.empty()) throw TUsageError{"--output needs a folder"};
-        options.output = value;
-        break;
-      case oiRecursive: options.recursive = true; break;
-      case oiName:
-        (void)TNamePattern(value);  // refused here, before any photo is looked at
-        options.name = value;
-        break;
-      case oiFilesFrom:
-        if (value.empty()) throw TUsageError{"--files-from needs a file, or - for standard input"};
-        options.filesFrom = value;
-        break;
-      case oiNull: options.null = true; break;
-      case oiShard: ParseShard(value, options); break;
-      case oiSkipExisting: options.skipExisting = true; break;
-      case oiDryRun: options.dryRun = true; break;
-      case oiReport:
-        if (value.empty()) throw TUsageError{"--report needs a file"};
-        options.report = value;
-        break;
-      case oiKeepDate: options.keepDate = true; break;
-      case oiStrict: options.strict = true; break;
-      case ':': throw TUsageError{name + " needs a value"};
-      default:  // getopt has stepped past the word it could not use
-        if (optopt >= 0x100) throw TUsageError{OptionName(optopt) + " takes no value"};
-        if (optopt != 0)
-          throw TUsageError{std::string("unknown option -") + static_cast<char>(optopt)};
-        throw TUsageError{std::string("unknown option ") + argv[optind - 1]};
-    }
-  }
+// Checks against other options, once every option is read.
+void CheckTogether(TOptions& options, int argc, char** argv) {
   if (options.filesFrom) {
     if (optind < argc) throw TUsageError{"give either FOLDER or --files-from, not both"};
     if (options.recursive)
@@ -349,9 +331,42 @@ TOptions ParseOptions(int argc, char** argv) {
     if (options.folder.empty()) throw TUsageError{"FOLDER is empty"};
     if (options.null) throw TUsageError{"--null goes with --files-from"};
   }
-
   CheckSizes(options);
   if (options.jobs == 0) options.jobs = std::max(1u, std::thread::hardware_concurrency());
+}
+
+}  // namespace
+
+TOptions ParseOptions(int argc, char** argv) {
+  std::vector<option> longOptions;
+  std::string shortOptions = ":";
+  for (std::size_t i = 0; i < std::size(Rows); ++i) {
+    if (!Rows[i].name) continue;
+    const int takes = Rows[i].argument ? required_argument : no_argument;
+    longOptions.push_back({Rows[i].name, takes, nullptr, OptionValue(i)});
+    if (Rows[i].shortName) shortOptions += std::string(1, Rows[i].shortName) + (takes ? ":" : "");
+  }
+  longOptions.push_back({nullptr, 0, nullptr, 0});
+
+  TOptions options;
+  opterr = 0;
+  optind = 0;  // a full reset, for callers that parse more than once
+  for (int id;
+       (id = getopt_long(argc, argv, shortOptions.c_str(), longOptions.data(), nullptr)) != -1;) {
+    if (id == ':') throw TUsageError{OptionName(optopt) + " needs a value"};
+    const auto row = std::find_if(std::begin(Rows), std::end(Rows), [&](const TOptionRow& r) {
+      return r.name && OptionValue(std::size_t(&r - Rows)) == id;
+    });
+    if (row != std::end(Rows)) {
+      row->set(options, OptionName(id), optarg ? optarg : "");
+      continue;
+    }
+    // getopt has stepped past the word it could not use.
+    if (optopt >= 0x100) throw TUsageError{OptionName(optopt) + " takes no value"};
+    if (optopt != 0) throw TUsageError{std::string("unknown option -") + static_cast<char>(optopt)};
+    throw TUsageError{std::string("unknown option ") + argv[optind - 1]};
+  }
+  CheckTogether(options, argc, argv);
   return options;
 }
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
-
 #include <vector>
 
 #include "BatchRun.h"
@@ -58,8 +58,21 @@ extern const char* const VersionText;
 // run. Throws TUsageError.
 TOptions ParseOptions(int argc, char** argv);
 
+// One option of the command line: its spelling, the name of its argument,
+// its text in --help, and what it sets. A row without a name is a paragraph
+// of the help text. Adding an option is adding its row (and acting on what
+// it sets).
+struct TOptionRow {
+  const char* name;      // "percent" for --percent
+  const char* argument;  // "P" in the help text; null for an option without one
+  char shortName;        // 'j' for -j, or 0
+  const char* help;      // lines after the first are indented under it
+  void (*set)(TOptions& options, const std::string& spelling, const std::string& value);
+};
+std::span<const TOptionRow> OptionTable();
+
 // The one-line synopsis, and the whole help text after it.
 extern const char* const UsageText;
-extern const char* const HelpText;
+std::string HelpText();
 
 }  // namespace vizuvod

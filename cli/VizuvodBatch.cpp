@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
   InstallSignalHandlers();
   MapLargeBlocks();
   if (WantsHelp(argc, argv)) {
-    std::cout << UsageText << "\n" << HelpText;
+    std::cout << UsageText << "\n" << HelpText();
     return ExitOk;
   }
   if (WantsVersion(argc, argv)) {

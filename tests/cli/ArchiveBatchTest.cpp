@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BatchOptions.h"
 #include "BatchProcess.h"
 #include "BatchRun.h"
 #include "JpegImage.h"
@@ -303,20 +304,19 @@ TEST(ArchiveBatch, GnuParallelOverFourShards) {
   EXPECT_EQ(Files(one.path() / "o").size(), 10u);
 }
 
-TEST(ArchiveBatch, VersionAndHelpNameEveryOption) {
+TEST(ArchiveBatch, VersionHelpAndManPageNameEveryOption) {
   const TResult version = RunBatch({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out.rfind("vizuvod-batch (Fotrix Vizuvod) ", 0), 0u) << version.out;
   const std::string help = RunBatch({"--help"}).out;
   const std::string man = ReadFile(VIZUVOD_BATCH_MAN);
-  for (const char* option : {"--output", "--recursive", "--name", "--files-from", "--null",
-                             "--shard", "--skip-existing", "--dry-run", "--report", "--keep-date",
-                             "--version", "--percent", "--jobs", "--keep-going", "--quiet"}) {
+  for (const TOptionRow& row : OptionTable()) {
+    if (!row.name) continue;
+    const std::string option = std::string("--") + row.name;
     EXPECT_NE(help.find(option), std::string::npos) << option;
     // roff writes the minus signs of an option as \-.
     std::string roff;
-    for (const char* c = option; *c; ++c)
-      roff += *c == '-' ? std::string("\\-") : std::string(1, *c);
+    for (const char c : option) roff += c == '-' ? std::string("\\-") : std::string(1, c);
     EXPECT_NE(man.find(roff), std::string::npos) << "man page: " << option;
   }
 }
