@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BatchOptions.h"
@@ -91,15 +92,126 @@ std::string DryRunLines(const std::string& photo, const TJobResult& job) {
   return lines;
 }
 
+// A run that cannot start: the line says why, the exit status is 1.
+struct TCannotStart {
+  std::string line;
+};
+
+// Made before the scan, so that the scan knows it and never walks into it.
+void MakeOutputFolder(const TOptions& options) {
+  if (!options.output || options.dryRun) return;
+  std::error_code ec;
+  std::filesystem::create_directories(*options.output, ec);
+  if (ec || !std::filesystem::is_directory(*options.output))
+    throw TCannotStart{"vizuvod-batch: cannot create the folder " + *options.output + ": " +
+                       (ec ? ec.message() : "a file of that name is in the way")};
+}
+
 TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
-  if (options.filesFrom) return ReadPhotoList(*options.filesFrom, options.null);
-  TScan scan;
-  scan.recursive = options.recursive;
-  if (options.NewNaming()) scan.results = &place.Pattern();
-  struct stat info;
-  if (options.output && ::stat(options.output->c_str(), &info) == 0)
-    scan.skip = std::make_pair(info.st_dev, info.st_ino);
-  return ScanPhotos(options.folder, scan);
+  TPhotoList photos;
+  try {
+    if (options.filesFrom) {
+      photos = ReadPhotoList(*options.filesFrom, options.null);
+    } else {
+      if (const std::string problem = FolderProblem(options.folder); !problem.empty())
+        throw std::runtime_error(problem);
+      TScan scan;
+      scan.recursive = options.recursive;
+      if (options.NewNaming()) scan.results = &place.Pattern();
+      struct stat info;
+      if (options.output && ::stat(options.output->c_str(), &info) == 0)
+        scan.skip = std::make_pair(info.st_dev, info.st_ino);
+      photos = ScanPhotos(options.folder, scan);
+    }
+  } catch (const std::exception& e) {
+    throw TCannotStart{"vizuvod-batch: " + PrintableText(e.what())};
+  }
+  if (photos.paths.empty())
+    throw TCannotStart{PrintableText(options.filesFrom ? *options.filesFrom : options.folder) +
+                       ": " + NoPhotosWarning};
+  return photos;
+}
+
+// The report file, open for the whole run.
+class TReportFile {
+ public:
+  explicit TReportFile(const std::optional<std::string>& path) : path_(path) {
+    if (path && !(file_ = std::fopen(path->c_str(), "w")))
+      throw TCannotStart{"vizuvod-batch: cannot write the report " + *path};
+  }
+  ~TReportFile() {
+    if (file_) std::fclose(file_);
+  }
+  std::FILE* File() const { return file_; }
+  // False, with a message, when the report could not be written whole.
+  bool Close(TOrderedLines& lines) {
+    if (!file_) return true;
+    lines.Flush();
+    const bool good = lines.Good() && std::fclose(std::exchange(file_, nullptr)) == 0;
+    if (!good)
+      std::cerr << "vizuvod-batch: the report " << *path_ << " could not be written whole\n";
+    return good;
+  }
+
+ private:
+  const std::optional<std::string> path_;
+  std::FILE* file_ = nullptr;
+};
+
+TSummary RunPhotos(const TOptions& options, const TPhotoList& photos, TOrderedLines& report) {
+  TOrderedLines dryRun(stdout);
+  TPhotoJobs jobs(options, photos);
+  TProgress progress(photos.paths.size(), options.quiet);
+  TParallelRun run(
+      photos.paths,
+      SharedFileOrder(photos.paths, [&](std::size_t i) { return jobs.KnownResultPath(i); }),
+      {options.jobs, options.keepGoing},
+      [&](std::size_t i) {
+        TJobResult job = jobs.Run(i);
+        if (options.dryRun) dryRun.Put(i, DryRunLines(photos.paths[i], job));
+        if (options.report) report.Put(i, ReportLine(photos.paths[i], job));
+        return job;
+      },
+      progress);
+  run.Run();
+  dryRun.Flush();
+
+  TSummary summary;
+  summary.written = run.Count(TJobStatus::jsWritten);
+  summary.skipped = run.Count(TJobStatus::jsSkipped);
+  summary.planned = run.Count(TJobStatus::jsPlanned);
+  summary.dryRun = options.dryRun;
+  summary.total = photos.paths.size();
+  summary.seconds = std::chrono::duration<double>(run.Duration()).count();
+  summary.failures = run.Failures();
+  summary.damaged = run.Damaged();
+  summary.keepGoing = options.keepGoing;
+  summary.interrupted = StopSignal() != 0;
+  return summary;
+}
+
+int Run(const TOptions& options) {
+  MakeOutputFolder(options);
+  const TResultPlace place(options);
+  TPhotoList photos = FindPhotos(options, place);
+  if (options.shardCount > 1) {
+    KeepShard(photos, options.shardIndex, options.shardCount);
+    if (photos.paths.empty()) {
+      if (!options.quiet)
+        std::cout << "No photo falls in shard " << options.shardIndex << "/" << options.shardCount
+                  << ".\n";
+      return ExitOk;
+    }
+  }
+  TReportFile reportFile(options.report);
+  TOrderedLines report(reportFile.File());
+  const TSummary summary = RunPhotos(options, photos, report);
+  PrintSummary(summary, options.quiet);
+  const bool reportWritten = reportFile.Close(report);
+
+  if (StopSignal() != 0) return 128 + StopSignal();
+  const std::size_t done = summary.written + summary.skipped + summary.planned;
+  return summary.failures.empty() && done == summary.total && reportWritten ? ExitOk : ExitFailed;
 }
 
 }  // namespace
@@ -121,7 +233,6 @@ int main(int argc, char** argv) {
     std::cout << VersionText;
     return ExitOk;
   }
-
   TOptions options;
   try {
     options = ParseOptions(argc, argv);
@@ -130,97 +241,10 @@ int main(int argc, char** argv) {
               << UsageText << "Try 'vizuvod-batch --help' for more.\n";
     return ExitUsage;
   }
-
-  // Made before the scan, so that the scan knows it and never walks into it.
-  if (options.output && !options.dryRun) {
-    std::error_code ec;
-    std::filesystem::create_directories(*options.output, ec);
-    if (ec || !std::filesystem::is_directory(*options.output)) {
-      std::cerr << "vizuvod-batch: cannot create the folder " << *options.output << ": "
-                << (ec ? ec.message() : "a file of that name is in the way") << "\n";
-      return ExitFailed;
-    }
-  }
-
-  if (!options.filesFrom) {
-    if (const std::string problem = FolderProblem(options.folder); !problem.empty()) {
-      std::cerr << "vizuvod-batch: " << PrintableText(problem) << "\n";
-      return ExitFailed;
-    }
-  }
-  const TResultPlace place(options);
-  TPhotoList photos;
   try {
-    photos = FindPhotos(options, place);
-  } catch (const std::exception& e) {
-    std::cerr << "vizuvod-batch: " << PrintableText(e.what()) << "\n";
+    return Run(options);
+  } catch (const TCannotStart& e) {
+    std::cerr << e.line << "\n";
     return ExitFailed;
   }
-  if (photos.paths.empty()) {
-    std::cerr << PrintableText(options.filesFrom ? *options.filesFrom : options.folder) << ": "
-              << NoPhotosWarning << "\n";
-    return ExitFailed;
-  }
-  if (options.shardCount > 1) {
-    KeepShard(photos, options.shardIndex, options.shardCount);
-    if (photos.paths.empty()) {
-      if (!options.quiet)
-        std::cout << "No photo falls in shard " << options.shardIndex << "/" << options.shardCount
-                  << ".\n";
-      return ExitOk;
-    }
-  }
-
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> reportFile(nullptr, std::fclose);
-  if (options.report) {
-    reportFile.reset(std::fopen(options.report->c_str(), "w"));
-    if (!reportFile) {
-      std::cerr << "vizuvod-batch: cannot write the report " << *options.report << "\n";
-      return ExitFailed;
-    }
-  }
-  TOrderedLines report(reportFile.get());
-  TOrderedLines dryRun(stdout);
-
-  TPhotoJobs jobs(options, photos);
-  TProgress progress(photos.paths.size(), options.quiet);
-  TParallelRun run(
-      photos.paths,
-      SharedFileOrder(photos.paths, [&](std::size_t i) { return jobs.KnownResultPath(i); }),
-      {options.jobs, options.keepGoing},
-      [&](std::size_t i) {
-        TJobResult job = jobs.Run(i);
-        if (options.dryRun) dryRun.Put(i, DryRunLines(photos.paths[i], job));
-        if (reportFile) report.Put(i, ReportLine(photos.paths[i], job));
-        return job;
-      },
-      progress);
-  run.Run();
-  dryRun.Flush();
-
-  TSummary summary;
-  summary.written = run.Count(TJobStatus::jsWritten);
-  summary.skipped = run.Count(TJobStatus::jsSkipped);
-  summary.planned = run.Count(TJobStatus::jsPlanned);
-  summary.dryRun = options.dryRun;
-  summary.total = photos.paths.size();
-  summary.seconds = std::chrono::duration<double>(run.Duration()).count();
-  summary.failures = run.Failures();
-  summary.damaged = run.Damaged();
-  summary.keepGoing = options.keepGoing;
-  summary.interrupted = StopSignal() != 0;
-  PrintSummary(summary, options.quiet);
-
-  bool reportWritten = true;
-  if (reportFile) {
-    report.Flush();
-    reportWritten = report.Good() && std::fclose(reportFile.release()) == 0;
-    if (!reportWritten)
-      std::cerr << "vizuvod-batch: the report " << *options.report
-                << " could not be written whole\n";
-  }
-
-  if (StopSignal() != 0) return 128 + StopSignal();
-  const std::size_t done = summary.written + summary.skipped + summary.planned;
-  return summary.failures.empty() && done == summary.total && reportWritten ? ExitOk : ExitFailed;
 }
