@@ -15,8 +15,8 @@
 
 #include "BatchOptions.h"
 #include "BatchRun.h"
-#include "PhotoStep.h"
 #include "PhotoSources.h"
+#include "PhotoStep.h"
 #include "ResultNames.h"
 
 namespace vizuvod {

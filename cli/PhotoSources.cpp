@@ -22,13 +22,6 @@ void TPhotoList::Add(std::string path, std::size_t from) {
 
 namespace {
 
-bool IsJpgName(const std::string& name) {
-  if (name.empty() || name[0] == '.' || name.size() < 4) return false;
-  std::string tail = name.substr(name.size() - 4);
-  for (char& c : tail) c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-  return tail == ".jpg";
-}
-
 class TWalk {
  public:
   TWalk(const std::string& folder, const TScan& scan, TPhotoList& list)
@@ -37,25 +30,17 @@ class TWalk {
   // `relative` is "" or ends in '/'.
   void Folder(const std::string& relative) {
     const std::string dirPath = root_ + relative;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
-    if (!dir) return;
     std::vector<std::string> photos, folders;
-    while (const dirent* entry = ::readdir(dir.get())) {
-      const std::string name = entry->d_name;
-      if (name.empty() || name[0] == '.') continue;  // hidden, and "." and ".."
+    // lstat: a link to a folder is not followed, which also rules out loops
+    // through links. One descriptor is open at a time, however deep the tree.
+    const bool read = ReadPhotoFolder(dirPath, photos, [&](const std::string& name) {
       struct stat info;
-      const std::string path = dirPath + name;
-      if (IsJpgName(name) && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        photos.push_back(name);
-        continue;
-      }
-      // lstat: a link to a folder is not followed, which also rules out loops
-      // through links.
-      if (scan_.recursive && ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+      if (scan_.recursive && ::lstat((dirPath + name).c_str(), &info) == 0 &&
+          S_ISDIR(info.st_mode) &&
           !(scan_.skip && scan_.skip->first == info.st_dev && scan_.skip->second == info.st_ino))
         folders.push_back(name);
-    }
-    dir.reset();  // one descriptor open at a time, however deep the tree
+    });
+    if (!read) return;
 
     if (scan_.results) {
       const std::unordered_set<std::string> names(photos.begin(), photos.end());

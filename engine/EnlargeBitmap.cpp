@@ -131,6 +131,27 @@ class TSourceRows {
   int width_, height_, length_;
 };
 
+// Outside the fast path's bounds the picture is made whole either way, by
+// the literal algorithm.
+void EnlargeLiteral(TRowSource& from, const TEnlargeGeometry& g, TBitmap* E,
+                    const TEnlargedRowSink& sink, const TRowHooks& hooks) {
+  TBitmap held, whole;
+  if (!from.Held()) {
+    held.SetPixelFormat(TPixelFormat::pf24bit);
+    held.SetSize(from.Width(), from.Height());
+    for (int y = 0; y < from.Height(); ++y)
+      std::memcpy(held.ScanLine(y), from.Row(y), std::size_t(from.Width()) * 3);
+    from.Finish();
+  }
+  if (!E) {
+    whole.SetSize(g.EW, g.EH);
+    E = &whole;
+  }
+  FillLiteral(from.Held() ? *from.Held() : held, *E, g.scaleX, g.scaleY, hooks);
+  if (sink)
+    for (int y = 0; y < g.EH; ++y) sink(std::as_const(*E).ScanLine(y));
+}
+
 // Makes the enlarged picture row by row: into E (sized to g, every row kept)
 // or, when E is null, into one row that goes to sink as soon as it is made.
 void Enlarge(TRowSource& from, const TEnlargeGeometry& g, TBitmap* E, const TEnlargedRowSink& sink,
@@ -142,25 +163,7 @@ void Enlarge(TRowSource& from, const TEnlargeGeometry& g, TBitmap* E, const TEnl
   const TAxis cols = MakeAxis(EW, g.scaleX);
   const TAxis rows = MakeAxis(EH, g.scaleY);
   const TPath path = ChoosePath(cols, rows, g.scaleX, g.scaleY, slope, EW, EH);
-  if (path == TPath::Literal) {
-    // Outside the fast path's bounds the picture is made whole either way.
-    TBitmap held, whole;
-    if (!from.Held()) {
-      held.SetPixelFormat(TPixelFormat::pf24bit);
-      held.SetSize(from.Width(), from.Height());
-      for (int y = 0; y < from.Height(); ++y)
-        std::memcpy(held.ScanLine(y), from.Row(y), std::size_t(from.Width()) * 3);
-      from.Finish();
-    }
-    if (!E) {
-      whole.SetSize(EW, EH);
-      E = &whole;
-    }
-    FillLiteral(from.Held() ? *from.Held() : held, *E, g.scaleX, g.scaleY, hooks);
-    if (sink)
-      for (int y = 0; y < EH; ++y) sink(std::as_const(*E).ScanLine(y));
-    return;
-  }
+  if (path == TPath::Literal) return EnlargeLiteral(from, g, E, sink, hooks);
   // Every byte of every row is composed below (device rows have no
   // padding), so the white fill would only be overwritten.
   if (E) E->AllocateForOverwrite();

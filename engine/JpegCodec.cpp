@@ -51,13 +51,8 @@ class TJpegDecoder : public TPhotoDecoder {
 
 class TJpegEncoder : public TPhotoEncoder {
  public:
-  explicit TJpegEncoder(const TEncoderSettings& s) : settings_(JPEGDefaults()) {
-    if (s.quality > 0) settings_.compressionQuality = s.quality;
-    settings_.progressiveEncoding = s.progressive;
-  }
-  bool Takes(int width, int height) const override {
-    return TJPEGRowWriter::Takes(width, height);
-  }
+  explicit TJpegEncoder(const TJPEGDefaults& settings) : settings_(settings) {}
+  bool Takes(int width, int height) const override { return TJPEGRowWriter::Takes(width, height); }
   void Start(int width, int height, TPixelFormat format) override {
     writer_.emplace(settings_, width, height, format);
   }
@@ -75,7 +70,14 @@ std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path) {
   return std::make_unique<TJpegDecoder>(path);
 }
 
-std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& settings) {
+std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& s) {
+  TJPEGDefaults settings = JPEGDefaults();
+  if (s.quality > 0) settings.compressionQuality = s.quality;
+  settings.progressiveEncoding = s.progressive;
+  return MakeJpegEncoder(settings);
+}
+
+std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TJPEGDefaults& settings) {
   return std::make_unique<TJpegEncoder>(settings);
 }
 

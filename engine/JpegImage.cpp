@@ -8,6 +8,8 @@
 // files pass through a one-row buffer.
 #include "JpegImage.h"
 
+#include "PhotoCodec.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -425,11 +427,6 @@ void TJPEGImage::SaveToFile(const std::string& path) {
   ReplaceFileWith(path, EncodedBytes(), fileMode_);
 }
 
-void TJPEGImage::SaveBytesToFile(const std::string& path,
-                                 const std::vector<std::uint8_t>& bytes) const {
-  ReplaceFileWith(path, bytes, fileMode_);
-}
-
 const std::vector<std::uint8_t>& TJPEGImage::EncodedBytes() {
   if (!data_ || data_->bytes.empty()) Encode();
   return data_->bytes;
@@ -490,22 +487,7 @@ std::vector<std::uint8_t> TJPEGRowWriter::Finish() {
 }
 
 std::vector<std::uint8_t> TJPEGImage::EncodedBytesOf(const TBitmap& picture) const {
-  const int width = picture.Width();
-  const TPixelFormat format = picture.PixelFormat();
-  TJPEGRowWriter writer(settings, width, picture.Height(),
-                        format == TPixelFormat::pfDevice ? format : TPixelFormat::pf24bit);
-  const bool indexed = format == TPixelFormat::pf8bit;
-  const TBgrPalette colours = indexed ? BgrPalette(picture.Palette()) : TBgrPalette{};
-  std::vector<std::uint8_t> paletteRow(indexed ? std::size_t(width) * 3 : 0);
-  for (int y = 0; y < picture.Height(); ++y) {
-    const std::uint8_t* row = picture.ScanLine(y);
-    if (indexed) {
-      IndexedRowToBgr(row, paletteRow.data(), width, colours);
-      row = paletteRow.data();
-    }
-    writer.Write(row);
-  }
-  return writer.Finish();
+  return MakeJpegEncoder(settings)->Encode(picture);
 }
 
 void TJPEGImage::Encode() {

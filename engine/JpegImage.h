@@ -110,9 +110,6 @@ class TJPEGImage : public TGraphic {
   // The bytes SaveToFile writes, encoded first when none are held, so a
   // caller can add to them before saving them itself.
   const std::vector<std::uint8_t>& EncodedBytes();
-  // Replaces the file with bytes made from EncodedBytes (metadata added),
-  // as SaveToFile would: atomically, with the loaded photo's permissions.
-  void SaveBytesToFile(const std::string& path, const std::vector<std::uint8_t>& bytes) const;
   // The bytes another picture encodes to with this image's settings, as
   // Assign and EncodedBytes would give them, this image's data left as it is.
   std::vector<std::uint8_t> EncodedBytesOf(const TBitmap& picture) const;

@@ -67,5 +67,8 @@ class TPhotoEncoder {
 };
 
 std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& settings);
+// The JPEG encoder with a TJPEGImage's own settings.
+struct TJPEGDefaults;
+std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TJPEGDefaults& settings);
 
 }  // namespace vizuvod

@@ -17,15 +17,6 @@ std::int32_t PhotoCount = 0;
 
 namespace {
 
-bool IsPhotoName(const std::string& name) {
-  if (name.empty() || name[0] == '.') return false;  // hidden entries
-  if (name.size() < 4) return false;
-  const std::string tail = name.substr(name.size() - 4);
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-  return lower(tail[0]) == '.' && lower(tail[1]) == 'j' && lower(tail[2]) == 'p' &&
-         lower(tail[3]) == 'g';
-}
-
 // Reads the code point starting at s[i] and moves i past it. A byte that does
 // not start a well-formed sequence stands for itself.
 char32_t NextCodePoint(const std::string& s, std::size_t& i) {
@@ -57,6 +48,32 @@ char32_t Upper(char32_t c) {
 
 }  // namespace
 
+bool IsPhotoName(const std::string& name) {
+  if (name.empty() || name[0] == '.') return false;  // hidden entries
+  if (name.size() < 4) return false;
+  const std::string tail = name.substr(name.size() - 4);
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+  return lower(tail[0]) == '.' && lower(tail[1]) == 'j' && lower(tail[2]) == 'p' &&
+         lower(tail[3]) == 'g';
+}
+
+bool ReadPhotoFolder(const std::string& prefix, std::vector<std::string>& photos,
+                     const std::function<void(const std::string& name)>& other) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(prefix.c_str()), ::closedir);
+  if (!dir) return false;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    // stat follows links: a link to a photo is a photo, a link to a folder,
+    // a dangling link, a pipe or a device is not (a pipe would hang the run).
+    struct stat info;
+    if (IsPhotoName(name) && ::stat((prefix + name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+      photos.push_back(name);
+    else if (other && !name.empty() && name[0] != '.')  // hidden, and "." and ".."
+      other(name);
+  }
+  return true;
+}
+
 bool PhotoNameLess(const std::string& a, const std::string& b) {
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
@@ -72,19 +89,8 @@ std::vector<std::string> ListPhotoFiles(const std::string& folderText) {
   // The text is used as typed: a trailing '/' gives a doubled separator,
   // which the file system accepts like a single one.
   const std::string prefix = folderText + "/";
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(prefix.c_str()), ::closedir);
-  if (!dir) return {};
-
   std::vector<std::string> names;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string name = entry->d_name;
-    if (!IsPhotoName(name)) continue;
-    // stat follows links: a link to a photo is a photo, a link to a folder,
-    // a dangling link, a pipe or a device is not (a pipe would hang the run).
-    struct stat info;
-    if (::stat((prefix + name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    names.push_back(name);
-  }
+  if (!ReadPhotoFolder(prefix, names, {})) return {};
   std::sort(names.begin(), names.end(), PhotoNameLess);
 
   std::vector<std::string> entries;

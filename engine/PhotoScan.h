@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,15 @@ extern std::int32_t PhotoCount;
 // root ("/*.jpg"), the way an empty path meant the root of the current drive.
 // A folder that cannot be read gives no entries.
 std::vector<std::string> ListPhotoFiles(const std::string& folderText);
+
+// A photo's file name: ".jpg" at its end in any case, not hidden.
+bool IsPhotoName(const std::string& name);
+
+// The photos in the folder whose path, ending in '/', is prefix: files (or
+// links to files) with photo names, unsorted. Every other entry that is not
+// hidden goes to `other`, when set. False when the folder cannot be read.
+bool ReadPhotoFolder(const std::string& prefix, std::vector<std::string>& photos,
+                     const std::function<void(const std::string& name)>& other);
 
 // Replaces PhotoFiles and PhotoCount with ListPhotoFiles(folderText) and
 // returns the count. When it is 0 the window shows NoPhotosWarning.

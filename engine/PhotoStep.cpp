@@ -168,7 +168,8 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
   outcome.results.push_back(std::move(written));
 }
 
-static TEncoderSettings EncoderSettings(const TPhotoDecoder& decoder, const TResultRequest& result) {
+static TEncoderSettings EncoderSettings(const TPhotoDecoder& decoder,
+                                        const TResultRequest& result) {
   return {result.quality, decoder.Progressive()};
 }
 

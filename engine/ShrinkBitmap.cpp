@@ -68,9 +68,8 @@ void SmallBlockRow(const std::uint16_t* in, const std::int32_t* runs,
 }
 
 template <class Sum>
-void Average(int SW, TRowSource& source, TBitmap& D,
-             const std::vector<std::int32_t>& columnRuns, const std::vector<std::int32_t>& rowRuns,
-             bool smallBlocks) {
+void Average(int SW, TRowSource& source, TBitmap& D, const std::vector<std::int32_t>& columnRuns,
+             const std::vector<std::int32_t>& rowRuns, bool smallBlocks) {
   const int DW = D.Width(), DH = D.Height();
   std::vector<Sum> sums(std::size_t(DW) * 3);
   // Row runs of up to 257 rows keep a column's sum within 16 bits: the rows
