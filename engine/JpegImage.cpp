@@ -9,6 +9,7 @@
 #include "JpegImage.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "Abandon.h"
@@ -186,6 +187,17 @@ void CmykRowToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool i
     bgr[1] = std::uint8_t(((cmyk[1] ^ flip) * k + 127) / 255);
     bgr[2] = std::uint8_t(((cmyk[0] ^ flip) * k + 127) / 255);
   }
+}
+
+// The smallest EXIF that states an orientation: "Exif\0\0", a little-endian
+// TIFF header with IFD0 at offset 8, and IFD0 of one entry, Orientation
+// (SHORT, count 1), with no IFD after it.
+std::array<JOCTET, 32> OrientationExif(int orientation) {
+  return {'E',  'x',  'i',  'f', 0,    0,                                      //
+          'I',  'I',  0x2A, 0,   0x08, 0, 0, 0,                                //
+          0x01, 0,                                                             //
+          0x12, 0x01, 0x03, 0,   0x01, 0, 0, 0, JOCTET(orientation), 0, 0, 0,  //
+          0,    0,    0,    0};
 }
 
 }  // namespace
@@ -459,6 +471,7 @@ TJPEGRowWriter::TJPEGRowWriter(const TJPEGDefaults& settings, int width, int hei
   const int quality = settings.compressionQuality;
   const bool grayscale = settings.grayscale;
   const bool progressive = settings.progressiveEncoding;
+  const int orientation = settings.carriedOrientation;
   // Progressive encoding holds every coefficient of the picture; memory kept
   // for reuse (the source just replaced) would stack on them.
   if (progressive) TBitmap::ReleaseSpareMemory();
@@ -469,6 +482,10 @@ TJPEGRowWriter::TJPEGRowWriter(const TJPEGDefaults& settings, int width, int hei
     if (grayscale) jpeg_set_colorspace(ci, JCS_GRAYSCALE);
     if (progressive) jpeg_simple_progression(ci);
     jpeg_start_compress(ci, TRUE);
+    if (orientation >= 2 && orientation <= 8) {
+      const std::array<JOCTET, 32> exif = OrientationExif(orientation);
+      jpeg_write_marker(ci, JPEG_APP0 + 1, exif.data(), unsigned(exif.size()));
+    }
   });
 }
 

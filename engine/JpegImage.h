@@ -32,6 +32,11 @@ struct TJPEGDefaults {
   bool progressiveEncoding = false;
   int scale = 0;  // scale_denom = 1 << scale
   bool smoothing = true;
+  // An EXIF orientation (2-8, see CarriedOrientation) the encoded result
+  // states in an APP1 segment of its own right after its JFIF header, so a
+  // viewer shows it as the photo was shown. 0 (or any other value): none,
+  // and the bytes are those of a file without it.
+  int carriedOrientation = 0;
 };
 TJPEGDefaults& JPEGDefaults();
 
