@@ -430,16 +430,16 @@ void TJPEGImage::Decode() {
   decoded_ = true;
 }
 
-void TJPEGImage::SaveToFile(const std::string& path) {
+void TJPEGImage::SaveToFile(const std::string& path, const TReplaceGuard& guard) {
   // Encoded wholly in memory first: nothing touches the file system until
   // the bytes are complete, and the file is only replaced once they are
   // written.
-  ReplaceFileWith(path, EncodedBytes(), fileMode_);
+  ReplaceFileWith(path, EncodedBytes(), fileMode_, guard);
 }
 
-void TJPEGImage::SaveBytesToFile(const std::string& path,
-                                 const std::vector<std::uint8_t>& bytes) const {
-  ReplaceFileWith(path, bytes, fileMode_);
+void TJPEGImage::SaveBytesToFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                                 const TReplaceGuard& guard) const {
+  ReplaceFileWith(path, bytes, fileMode_, guard);
 }
 
 const std::vector<std::uint8_t>& TJPEGImage::EncodedBytes() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Bitmap.h"
+#include "JpegFiles.h"
 
 namespace vizuvod {
 
@@ -110,14 +111,16 @@ class TJPEGImage : public TGraphic {
   // Drops the stored bytes and holds a copy of the source.
   void Assign(const TBitmap& source);
   // Encodes when no bytes are held, then replaces the file with them; on
-  // failure an earlier file of that name is left as it was.
-  void SaveToFile(const std::string& path);
+  // failure an earlier file of that name is left as it was. guard may refuse
+  // to replace a file standing there (see ReplaceFileWith).
+  void SaveToFile(const std::string& path, const TReplaceGuard& guard = {});
   // The bytes SaveToFile writes, encoded first when none are held, so a
   // caller can add to them before saving them itself.
   const std::vector<std::uint8_t>& EncodedBytes();
   // Replaces the file with bytes made from EncodedBytes (metadata added),
   // as SaveToFile would: atomically, with the loaded photo's permissions.
-  void SaveBytesToFile(const std::string& path, const std::vector<std::uint8_t>& bytes) const;
+  void SaveBytesToFile(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                       const TReplaceGuard& guard = {}) const;
   // The bytes another picture encodes to with this image's settings, as
   // Assign and EncodedBytes would give them, this image's data left as it is.
   std::vector<std::uint8_t> EncodedBytesOf(const TBitmap& picture) const;
