@@ -397,32 +397,28 @@ TEST(PhotoResults, MetadataPartsCarriedApartAndNeverLostSilently) {
     (Exif(*Metadata(withComment(middle)), "Exif.Photo.UserComment").empty() ? high : low) = middle;
   }
   const craft::Bytes big = withComment(low);
-  craft::Bytes huge(1100000, 7);
+  const craft::Bytes icc = LargeProfile(), huge(1100000, 7);
+  const std::string notCarried = "ICC profile not carried: ";
   const struct {
-    craft::Bytes photo;
-    craft::Bytes icc;  // carried
+    craft::Bytes photo, icc;  // icc: the one carried
     std::string warning;
   } cases[] = {
-      {WithIcc(camera, LargeProfile(), 60000, {1, 2, 3}), LargeProfile(), ""},
-      {WithIcc(camera, LargeProfile(), 60000, {3, 1, 2}), LargeProfile(), ""},
-      {WithIcc(camera, LargeProfile(), 60000, {1, 1, 3}),
-       {},
-       "ICC profile not carried: its 3 chunks are not numbered 1 to 3 once each"},
-      {WithIcc(camera, LargeProfile(), 60000, {1, 3}),
-       {},
-       "ICC profile not carried: its 2 chunks are not numbered 1 to 2 once each"},
-      {WithIcc(camera, huge, 65000,
-               std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}),
-       {},
-       "ICC profile not carried: 1100000 bytes, more than the 1 MB copied into results"},
-      {big, {}, "EXIF tags left out"},
+      // clang-format off
+      {WithIcc(camera, icc, 60000, {1, 2, 3}), icc, ""},
+      {WithIcc(camera, icc, 60000, {3, 1, 2}), icc, ""},
+      {WithIcc(camera, icc, 60000, {1, 1, 3}), {}, notCarried + "its 3 chunks are not numbered 1 to 3 once each"},
+      {WithIcc(camera, icc, 60000, {1, 3}), {}, notCarried + "its 2 chunks are not numbered 1 to 2 once each"},
+      {WithIcc(camera, huge, 65000, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}), {},
+       notCarried + "1100000 bytes, more than the 1 MB copied into results"},
+      {big, {}, "EXIF tags left out to keep the EXIF segment within 64 KB: Exif.Photo.UserComment"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     const TPhotoMetadata metadata = TPhotoMetadata::Read(c.photo);
     std::vector<std::string> warnings = metadata.Warnings();
     const craft::Bytes result =
-        metadata.WrittenInto(EncodedPicture(Pattern(8, 8)), 8, 8, false, warnings);
+        metadata.WrittenInto(EncodedPicture(Pattern(8, 8)), 8, 8, 0, warnings);
     EXPECT_EQ(IccByLibjpeg(result), c.icc);
     EXPECT_EQ(Exif(*Metadata(result), "Exif.Photo.DateTimeOriginal"), "2024:05:17 10:11:12");
     EXPECT_EQ(warnings.size(), c.warning.empty() ? 0u : 1u);
