@@ -205,7 +205,18 @@ void TForm2::CreateControls() {
 
   // Outer bounds 219, 183 with a client area of 667 x 459 below the menu.
   resize(667, 459 + menuBar()->sizeHint().height());
-  move(219, 183);
+  move(WindowPlacement(size(), ScreenWorkArea()));
+}
+
+QPoint WindowPlacement(const QSize& size, const TRect& workArea) {
+  // Along each axis: the designed place when the window fits there, else as
+  // near to it as the work area allows, its top left corner always inside.
+  const auto place = [](int designed, int extent, int low, int high) {
+    if (high <= low) return designed;  // no screen known
+    return std::max(low, std::min(designed, high - extent));
+  };
+  return {place(219, size.width(), workArea.Left, workArea.Right),
+          place(183, size.height(), workArea.Top, workArea.Bottom)};
 }
 
 QLabel* TForm2::NewLabel(QWidget* parent, const QString& text, int left, int top) {
@@ -438,6 +449,12 @@ void TForm2::Button7Click(QObject*) { SetPagesVisible(true, false, false); }
 void TForm2::Button2Click(QObject*) {
   if (RadioButton1->isChecked() && SpinEdit1->Value() == 100) {
     ShowWarning(this, QString::fromUtf8(Percent100Warning));
+    return;
+  }
+  const QString side = ComboBox1->currentText();
+  if (RadioButton2->isChecked() && side != QString::fromUtf8(FitWidthItem) &&
+      side != QString::fromUtf8(FitHeightItem)) {
+    ShowWarning(this, QString::fromUtf8(FitSideWarning));
     return;
   }
   SetPagesVisible(false, false, true);

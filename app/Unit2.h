@@ -6,6 +6,10 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
+#include <QSize>
+
+#include "Geometry.h"  // TRect
 
 class QAction;
 class QComboBox;
@@ -131,5 +135,10 @@ class TForm2 : public QMainWindow {
   QLabel* NewLabel(QWidget* parent, const QString& text, int left, int top);
   void SetLabelText(QLabel* label, const QString& text);
 };
+
+// Where the window goes on a screen with that work area: at its designed
+// place (219, 183) when it fits there, else moved only as far as it must be
+// to lie inside (its top left corner first, when it is larger).
+QPoint WindowPlacement(const QSize& size, const TRect& workArea);
 
 }  // namespace vizuvod

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "JpegImage.h"
+#include "Orientation.h"
 #include "PhotoCodec.h"
 
 namespace vizuvod {
@@ -35,6 +36,9 @@ class TJpegDecoder : public TPhotoDecoder {
   unsigned FileMode() const override { return J_.FileMode(); }
   TPhotoMetadata Metadata() const override { return TPhotoMetadata::Read(J_.Data()->bytes); }
   bool Progressive() const override { return J_.settings.progressiveEncoding; }
+  int CarriedOrientation() const override {
+    return J_.Data() ? vizuvod::CarriedOrientation(J_.Data()->bytes) : UprightOrientation;
+  }
   bool StreamsRows() const override { return J_.settings.scale == 0; }
   bool FailsOnlyBeforeItsRows() const override { return J_.FailsOnlyBeforeItsRows(); }
   std::unique_ptr<TRowSource> Rows() override { return std::make_unique<TJpegRows>(J_); }
@@ -74,6 +78,7 @@ std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& s) {
   TJPEGDefaults settings = JPEGDefaults();
   if (s.quality > 0) settings.compressionQuality = s.quality;
   settings.progressiveEncoding = s.progressive;
+  settings.carriedOrientation = s.orientation;
   return MakeJpegEncoder(settings);
 }
 

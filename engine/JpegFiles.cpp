@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -85,7 +86,7 @@ void TJpegInputFile::ReadAll(std::vector<std::uint8_t>& bytes) {
 }
 
 TFileCalls& FileCallsHook() {
-  static TFileCalls calls{::rename, ::unlink};
+  static TFileCalls calls{::rename, ::unlink, ::linkat};
   return calls;
 }
 
@@ -217,14 +218,83 @@ void KeepOwnerAndMode(int fd, const struct stat& earlier) {
 
 }  // namespace
 
+namespace {
+
+void WriteAndSync(int fd, const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EFWriteError(path, ReasonOf(errno));
+    if (n == 0) throw EFWriteError(path, ReasonOf(ENOSPC));
+    written += std::size_t(n);
+  }
+  // The bytes must be on disk before the name points at them, or a crash
+  // could leave an empty file where the earlier one was. Some file systems
+  // cannot sync (EINVAL); there is nothing more to do on those. The folder
+  // itself is not synced: after a crash the name shows the old file or the
+  // new one, either whole.
+  if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+    throw EFWriteError(path, ReasonOf(errno));
+}
+
+// The process's umask, read without changing it (umask() would, for every
+// thread at once); -1 where the system does not say.
+int CurrentUmask() {
+  TFd status{::open("/proc/self/status", O_RDONLY | O_CLOEXEC)};
+  char text[4096];
+  const ssize_t n = status.fd < 0 ? -1 : ::read(status.fd, text, sizeof text - 1);
+  if (n <= 0) return -1;
+  text[n] = 0;
+  const char* line = std::strstr(text, "\nUmask:");
+  return line ? int(std::strtol(line + 7, nullptr, 8)) : -1;
+}
+
+enum class TNaming { named, notOffered };
+
+// A new file's road: written unnamed in the folder and linked to its name
+// only once complete, so that nothing named exists before then. notOffered
+// when the folder or the system refuses an unnamed file, or the name was
+// taken meanwhile: nothing was made, and the temporary file's road follows.
+TNaming CreateThroughUnnamedFile(const std::string& folder, const std::string& path,
+                                 const std::vector<std::uint8_t>& bytes, unsigned newFileMode) {
+  const TFileCalls calls = FileCallsHook();
+  const int umask = CurrentUmask();
+  if (!calls.linkat || umask < 0) return TNaming::notOffered;
+  const mode_t mode = mode_t(newFileMode & 0777 & ~unsigned(umask));
+  TFd file{::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)};
+  if (file.fd < 0) return TNaming::notOffered;
+  // Some kernels leave the umask out for unnamed files: the bits are set
+  // here as a named file would have them.
+  if (::fchmod(file.fd, mode) != 0) return TNaming::notOffered;
+  WriteAndSync(file.fd, path, bytes);
+  ThrowIfAbandoned();
+  // Through /proc, as any user may; AT_EMPTY_PATH where /proc is missing
+  // (it needs privilege on older kernels).
+  char self[40];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", file.fd);
+  if (calls.linkat(AT_FDCWD, self, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+    return TNaming::named;
+  if (errno == ENOENT && calls.linkat(file.fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+    return TNaming::named;
+  return TNaming::notOffered;
+}
+
+}  // namespace
+
 void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                     unsigned newFileMode) {
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  RemoveStaleTemporariesOnce(folder.empty() ? "." : folder.string());
+                     unsigned newFileMode, const TReplaceGuard& guard) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  const std::string folder = parent.empty() ? "." : parent.string();
+  RemoveStaleTemporariesOnce(folder);
+
+  struct stat earlier {};
+  if (::lstat(path.c_str(), &earlier) != 0 && errno == ENOENT &&
+      CreateThroughUnnamedFile(folder, path, bytes, newFileMode) == TNaming::named)
+    return;
 
   // Keep the old refusal to empty a write-protected file: renaming would
   // otherwise replace it silently.
-  struct stat earlier {};
   const bool replacing = ::stat(path.c_str(), &earlier) == 0 && S_ISREG(earlier.st_mode);
   if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
     throw EFCreateError(path, ReasonOf(errno));
@@ -235,23 +305,10 @@ void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& b
   if (temporary.Fd() < 0) throw EFCreateError(path, ReasonOf(temporary.Error()));
   try {
     if (replacing) KeepOwnerAndMode(temporary.Fd(), earlier);
-
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-      const ssize_t n = ::write(temporary.Fd(), bytes.data() + written, bytes.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw EFWriteError(path, ReasonOf(errno));
-      if (n == 0) throw EFWriteError(path, ReasonOf(ENOSPC));
-      written += std::size_t(n);
-    }
-    // The bytes must be on disk before the name points at them, or a crash
-    // could leave an empty file where the earlier one was. Some file systems
-    // cannot sync (EINVAL); there is nothing more to do on those. The folder
-    // itself is not synced: after a crash the name shows the old file or the
-    // new one, either whole.
-    if (::fsync(temporary.Fd()) != 0 && errno != EINVAL && errno != EROFS)
-      throw EFWriteError(path, ReasonOf(errno));
+    WriteAndSync(temporary.Fd(), path, bytes);
     ThrowIfAbandoned();
+    struct stat existing {};
+    if (guard && ::stat(path.c_str(), &existing) == 0) guard(existing);
     if (FileCallsHook().rename(temporary.Name().c_str(), path.c_str()) != 0)
       throw EFCreateError(path, ReasonOf(errno));
     temporary.Renamed();

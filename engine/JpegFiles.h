@@ -3,7 +3,10 @@
 // bytes are safely on disk, so a failed save never destroys an earlier file.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,31 +41,45 @@ class TJpegInputFile {
 // Permission bits for a new file when no photo gives them: the umask decides.
 inline constexpr unsigned NewFileMode = 0666;
 
-// Writes bytes as the file path: first into a hidden temporary file in the
-// same folder, locked while it is written, synced to disk, then renamed over
-// path. On any failure the temporary file is removed and an earlier file of
-// that name stays as it was. A new file gets newFileMode less the umask; a
-// replaced one keeps its permission bits, and its owner where allowed.
+// Called with the status (links followed) of the file standing at a save's
+// target right before it is replaced; throws to refuse, which leaves that
+// file as it was and nothing of the save behind. Not called for a new file.
+using TReplaceGuard = std::function<void(const struct stat& existing)>;
+
+// Writes bytes as the file path, which only ever shows an earlier file whole
+// or the new one whole. A new file (nothing at path) is written as an
+// unnamed file in the folder (O_TMPFILE), synced, and given its name once
+// complete: a killed run, a full disk or a power cut leaves nothing behind.
+// A replacement, or a new file where the folder offers no unnamed files (or
+// something took the name meanwhile), is written into a hidden temporary
+// file in the same folder, locked while it is written, synced, then renamed
+// over path; on any failure the temporary file is removed and an earlier
+// file of that name stays as it was. A new file gets newFileMode less the
+// umask; a replaced one keeps its permission bits, and its owner where
+// allowed. guard, when given, may refuse to replace an existing file.
 // The first save into a folder removes the temporary files that killed runs
 // left there (ours by name, and no longer locked).
 //   EFCreateError(path): the file cannot be created (missing or read-only
 //                        folder, a folder of that name, a write-protected file)
 //   EFWriteError(path):  the bytes could not all be written (full disk)
 //   ELeftoverTemporary:  the temporary file could be neither renamed nor removed
-//   EAbandoned:          AbandonRequested was set before the rename
+//   EAbandoned:          AbandonRequested was set before the file got its name
+//   whatever guard throws
 void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                     unsigned newFileMode = NewFileMode);
+                     unsigned newFileMode = NewFileMode, const TReplaceGuard& guard = {});
 
 // Removes the stale temporary files of ReplaceFileWith in folder, leaving
 // those of saves still going. Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& folder);
 
-// Seam for tests (see TestSeams.h): the rename and unlink calls of
-// ReplaceFileWith, so that a folder refusing both can be played where root
-// cannot make one.
+// Seam for tests (see TestSeams.h): the rename, unlink and linkat calls of
+// ReplaceFileWith, so that a folder refusing them can be played where root
+// cannot make one. Without linkat (null) the folder plays one that offers no
+// unnamed files, and every save takes the temporary file's road.
 struct TFileCalls {
   int (*rename)(const char*, const char*);
   int (*unlink)(const char*);
+  int (*linkat)(int, const char*, int, const char*, int) = nullptr;
 };
 TFileCalls& FileCallsHook();
 

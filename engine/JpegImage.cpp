@@ -8,12 +8,12 @@
 // files pass through a one-row buffer.
 #include "JpegImage.h"
 
-#include "PhotoCodec.h"
-
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "Abandon.h"
+#include "PhotoCodec.h"
 #include "Errors.h"
 #include "JpegFiles.h"
 #include "JpegLibrary.h"
@@ -188,6 +188,17 @@ void CmykRowToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool i
     bgr[1] = std::uint8_t(((cmyk[1] ^ flip) * k + 127) / 255);
     bgr[2] = std::uint8_t(((cmyk[0] ^ flip) * k + 127) / 255);
   }
+}
+
+// The smallest EXIF that states an orientation: "Exif\0\0", a little-endian
+// TIFF header with IFD0 at offset 8, and IFD0 of one entry, Orientation
+// (SHORT, count 1), with no IFD after it.
+std::array<JOCTET, 32> OrientationExif(int orientation) {
+  return {'E',  'x',  'i',  'f', 0,    0,                                      //
+          'I',  'I',  0x2A, 0,   0x08, 0, 0, 0,                                //
+          0x01, 0,                                                             //
+          0x12, 0x01, 0x03, 0,   0x01, 0, 0, 0, JOCTET(orientation), 0, 0, 0,  //
+          0,    0,    0,    0};
 }
 
 }  // namespace
@@ -420,11 +431,11 @@ void TJPEGImage::Decode() {
   decoded_ = true;
 }
 
-void TJPEGImage::SaveToFile(const std::string& path) {
+void TJPEGImage::SaveToFile(const std::string& path, const TReplaceGuard& guard) {
   // Encoded wholly in memory first: nothing touches the file system until
   // the bytes are complete, and the file is only replaced once they are
   // written.
-  ReplaceFileWith(path, EncodedBytes(), fileMode_);
+  ReplaceFileWith(path, EncodedBytes(), fileMode_, guard);
 }
 
 const std::vector<std::uint8_t>& TJPEGImage::EncodedBytes() {
@@ -456,6 +467,7 @@ TJPEGRowWriter::TJPEGRowWriter(const TJPEGDefaults& settings, int width, int hei
   const int quality = settings.compressionQuality;
   const bool grayscale = settings.grayscale;
   const bool progressive = settings.progressiveEncoding;
+  const int orientation = settings.carriedOrientation;
   // Progressive encoding holds every coefficient of the picture; memory kept
   // for reuse (the source just replaced) would stack on them.
   if (progressive) TBitmap::ReleaseSpareMemory();
@@ -466,6 +478,10 @@ TJPEGRowWriter::TJPEGRowWriter(const TJPEGDefaults& settings, int width, int hei
     if (grayscale) jpeg_set_colorspace(ci, JCS_GRAYSCALE);
     if (progressive) jpeg_simple_progression(ci);
     jpeg_start_compress(ci, TRUE);
+    if (orientation >= 2 && orientation <= 8) {
+      const std::array<JOCTET, 32> exif = OrientationExif(orientation);
+      jpeg_write_marker(ci, JPEG_APP0 + 1, exif.data(), unsigned(exif.size()));
+    }
   });
 }
 

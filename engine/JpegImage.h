@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Bitmap.h"
+#include "JpegFiles.h"
 
 namespace vizuvod {
 
@@ -32,6 +33,11 @@ struct TJPEGDefaults {
   bool progressiveEncoding = false;
   int scale = 0;  // scale_denom = 1 << scale
   bool smoothing = true;
+  // An EXIF orientation (2-8, see CarriedOrientation) the encoded result
+  // states in an APP1 segment of its own right after its JFIF header, so a
+  // viewer shows it as the photo was shown. 0 (or any other value): none,
+  // and the bytes are those of a file without it.
+  int carriedOrientation = 0;
 };
 TJPEGDefaults& JPEGDefaults();
 
@@ -105,8 +111,9 @@ class TJPEGImage : public TGraphic {
   // Drops the stored bytes and holds a copy of the source.
   void Assign(const TBitmap& source);
   // Encodes when no bytes are held, then replaces the file with them; on
-  // failure an earlier file of that name is left as it was.
-  void SaveToFile(const std::string& path);
+  // failure an earlier file of that name is left as it was. guard may refuse
+  // to replace a file standing there (see ReplaceFileWith).
+  void SaveToFile(const std::string& path, const TReplaceGuard& guard = {});
   // The bytes SaveToFile writes, encoded first when none are held, so a
   // caller can add to them before saving them itself.
   const std::vector<std::uint8_t>& EncodedBytes();

@@ -60,4 +60,65 @@ TBitmap OrientedBitmap(const TBitmap& source, int orientation) {
   return result;
 }
 
+namespace {
+
+// The orientation in an EXIF payload after "Exif\0\0": a TIFF header, then
+// IFD0's entries. Every offset is checked against the payload's end.
+int OrientationInTiff(const std::uint8_t* tiff, std::size_t size) {
+  if (size < 8) return UprightOrientation;
+  const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+  if (!little && !(tiff[0] == 'M' && tiff[1] == 'M')) return UprightOrientation;
+  const auto u16 = [&](std::size_t at) -> unsigned {
+    return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
+  };
+  const auto u32 = [&](std::size_t at) -> std::uint32_t {
+    return little ? std::uint32_t(u16(at)) | std::uint32_t(u16(at + 2)) << 16
+                  : std::uint32_t(u16(at)) << 16 | u16(at + 2);
+  };
+  if (u16(2) != 42) return UprightOrientation;
+  const std::uint32_t ifd = u32(4);
+  if (ifd < 8 || ifd > size - 2) return UprightOrientation;
+  const unsigned entries = u16(ifd);
+  for (unsigned i = 0; i < entries; ++i) {
+    const std::size_t entry = ifd + 2 + std::size_t(i) * 12;
+    if (entry + 12 > size) break;
+    if (u16(entry) != 0x0112) continue;
+    constexpr unsigned Short = 3;
+    if (u16(entry + 2) != Short || u32(entry + 4) < 1) return UprightOrientation;
+    const unsigned value = u16(entry + 8);
+    return value >= 2 && value <= 8 ? int(value) : UprightOrientation;
+  }
+  return UprightOrientation;
+}
+
+}  // namespace
+
+int CarriedOrientation(const std::uint8_t* b, std::size_t size) {
+  if (size < 4 || b[0] != 0xFF || b[1] != 0xD8) return UprightOrientation;
+  static constexpr std::uint8_t ExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+  std::size_t i = 2;
+  while (i + 4 <= size) {
+    if (b[i] != 0xFF) return UprightOrientation;  // not a marker: damaged headers
+    const std::uint8_t marker = b[i + 1];
+    if (marker == 0xFF) {  // fill byte before a marker
+      ++i;
+      continue;
+    }
+    if (marker == 0xD9 || marker == 0xDA) break;                 // the end, or the first scan
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length
+      i += 2;
+      continue;
+    }
+    const std::size_t length = std::size_t(b[i + 2]) << 8 | b[i + 3];
+    if (length < 2 || i + 2 + length > size) break;
+    const std::uint8_t* payload = b + i + 4;
+    const std::size_t payloadSize = length - 2;
+    if (marker == 0xE1 && payloadSize >= sizeof ExifHeader &&
+        std::memcmp(payload, ExifHeader, sizeof ExifHeader) == 0)
+      return OrientationInTiff(payload + sizeof ExifHeader, payloadSize - sizeof ExifHeader);
+    i += 2 + length;
+  }
+  return UprightOrientation;
+}
+
 }  // namespace vizuvod

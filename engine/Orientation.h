@@ -2,6 +2,10 @@
 // result comes out upright whatever way the camera stored it.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
 #include "Bitmap.h"
 
 namespace vizuvod {
@@ -15,5 +19,15 @@ inline bool SwapsSides(int orientation) { return orientation >= 5 && orientation
 // permutation of the source's pixels, in the source's pixel format (and
 // palette). 1 and unknown values give the source itself (sharing its pixels).
 TBitmap OrientedBitmap(const TBitmap& source, int orientation);
+
+// The orientation a result carries over from its photo: the IFD0 Orientation
+// tag (0x0112, a SHORT) of the first APP1 segment beginning "Exif\0\0", in
+// either byte order, when its value is 2 to 8; else UprightOrientation (no
+// tag, another value, no such segment, or EXIF that cannot be read). Walks
+// the markers before the first scan only; no metadata library needed.
+int CarriedOrientation(const std::uint8_t* jpeg, std::size_t size);
+inline int CarriedOrientation(const std::vector<std::uint8_t>& jpeg) {
+  return CarriedOrientation(jpeg.data(), jpeg.size());
+}
 
 }  // namespace vizuvod

@@ -31,6 +31,9 @@ class TPhotoDecoder {
   virtual TPhotoMetadata Metadata() const = 0;
   // The result is written progressive (the photo was).
   virtual bool Progressive() const = 0;
+  // The EXIF orientation (2-8) a result carries when no metadata is kept,
+  // so that it shows the way its photo shows; 1 when there is none to carry.
+  virtual int CarriedOrientation() const = 0;
   // Rows can come straight from the decoder, at the header's size.
   virtual bool StreamsRows() const = 0;
   // Decoding can fail only before its first row arrives (see TJPEGImage).
@@ -50,6 +53,7 @@ std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path);
 struct TEncoderSettings {
   int quality = 0;  // 0: the codec's default
   bool progressive = false;
+  int orientation = 0;  // 2-8: written as the result's only EXIF tag
 };
 
 class TPhotoEncoder {

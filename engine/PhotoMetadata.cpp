@@ -3,6 +3,7 @@
 // replacement.
 #include "PhotoMetadata.h"
 
+#include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <mutex>
 
@@ -66,6 +67,90 @@ void SetIfPresent(Exiv2::XmpData& data, const char* key, const std::string& valu
   if (it != data.end()) *it = value;
 }
 
+// A photo's ICC profile, taken apart from the rest of its metadata.
+struct TIccRead {
+  std::vector<std::uint8_t> profile;  // empty when none, or not carried
+  std::string warning;                // why a profile the photo has is not carried
+  std::vector<std::uint8_t> rest;     // the photo without its ICC chunks
+};
+
+// Splits off the ICC profile's chunks (APP2 "ICC_PROFILE\0", each numbered
+// n of N) in one pass over the headers, and joins them by their numbers:
+// the work is linear in the chunks however many there are, and a profile
+// that cannot be joined leaves the other parts to be read from the rest.
+TIccRead SplitIccProfile(const std::vector<std::uint8_t>& b) {
+  static constexpr char Signature[] = "ICC_PROFILE";  // with its zero, 12 bytes
+  struct TChunk {
+    int number, count;
+    std::size_t from, size;
+  };
+  std::vector<TChunk> chunks;
+  TIccRead read;
+  std::size_t i = 2, copied = 0;
+  read.rest.reserve(b.size());
+  while (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xD8 && i + 4 <= b.size() && b[i] == 0xFF) {
+    const std::uint8_t marker = b[i + 1];
+    if (marker == 0xDA || marker == 0xD9 || marker == 0xFF || (marker >= 0xD0 && marker <= 0xD7))
+      break;
+    const std::size_t length = std::size_t(b[i + 2]) << 8 | b[i + 3];
+    if (length < 2 || i + 2 + length > b.size()) break;
+    if (marker == 0xE2 && length >= 2 + sizeof Signature + 2 &&
+        std::memcmp(&b[i + 4], Signature, sizeof Signature) == 0) {
+      const std::size_t data = i + 4 + sizeof Signature + 2;
+      chunks.push_back({b[data - 2], b[data - 1], data, i + 2 + length - data});
+      read.rest.insert(read.rest.end(), b.begin() + std::ptrdiff_t(copied),
+                       b.begin() + std::ptrdiff_t(i));
+      copied = i + 2 + length;
+    }
+    i += 2 + length;
+  }
+  read.rest.insert(read.rest.end(), b.begin() + std::ptrdiff_t(copied), b.end());
+  if (chunks.empty()) return read;
+
+  const int count = chunks[0].count;
+  std::vector<const TChunk*> numbered(std::size_t(count) + 1, nullptr);
+  std::size_t total = 0;
+  bool whole = std::size_t(count) == chunks.size();
+  for (const TChunk& chunk : chunks) {
+    total += chunk.size;
+    if (!whole || chunk.count != count || chunk.number < 1 || chunk.number > count ||
+        numbered[std::size_t(chunk.number)])
+      whole = false;
+    else
+      numbered[std::size_t(chunk.number)] = &chunk;
+  }
+  if (!whole) {
+    read.warning = "ICC profile not carried: its " + std::to_string(chunks.size()) +
+                   " chunks are not numbered 1 to " + std::to_string(count) + " once each";
+  } else if (total > TPhotoMetadata::MaxIccProfileBytes) {
+    read.warning = "ICC profile not carried: " + std::to_string(total) +
+                   " bytes, more than the 1 MB copied into results";
+  } else {
+    read.profile.reserve(total);
+    for (std::size_t n = 1; n < numbered.size(); ++n)
+      read.profile.insert(read.profile.end(), b.begin() + std::ptrdiff_t(numbered[n]->from),
+                          b.begin() + std::ptrdiff_t(numbered[n]->from + numbered[n]->size));
+  }
+  return read;
+}
+
+// The EXIF tags asked for that the written bytes lack: exiv2 leaves out
+// large tags to keep the EXIF segment within the 64 KB a JPEG segment
+// holds. Each is named with its size.
+std::string ExifLeftOut(const Exiv2::ExifData& asked, const Exiv2::DataBuf& written) {
+  auto image = Exiv2::ImageFactory::open(written.pData_, written.size_);
+  image->readMetadata();
+  const Exiv2::ExifData& kept = image->exifData();
+  std::string names;
+  for (const Exiv2::Exifdatum& tag : asked) {
+    if (kept.findKey(Exiv2::ExifKey(tag.key())) != kept.end()) continue;
+    names +=
+        (names.empty() ? "" : ", ") + tag.key() + " (" + std::to_string(tag.size()) + " bytes)";
+  }
+  if (names.empty()) return names;
+  return "EXIF tags left out to keep the EXIF segment within 64 KB: " + names;
+}
+
 }  // namespace
 
 TPhotoMetadata::TPhotoMetadata() : data_(std::make_unique<TData>()) {}
@@ -76,27 +161,32 @@ TPhotoMetadata& TPhotoMetadata::operator=(TPhotoMetadata&&) noexcept = default;
 TPhotoMetadata TPhotoMetadata::Read(const std::vector<std::uint8_t>& jpeg) {
   InitialiseOnce();
   TPhotoMetadata m;
-  std::string log;
+  TIccRead icc = SplitIccProfile(jpeg);
+  std::string log, failure;
   try {
     std::lock_guard lock(exiv2Mutex);
     TLogScope scope(log);
-    auto image = OpenBytes(jpeg);
+    auto image = OpenBytes(icc.rest);
     image->readMetadata();
     m.data_->exif = image->exifData();
     m.data_->iptc = image->iptcData();
     m.data_->xmp = image->xmpData();
     m.data_->xmpPacket = image->xmpPacket();
-    if (image->iccProfileDefined()) {
-      const Exiv2::DataBuf* icc = image->iccProfile();
-      m.data_->icc.assign(icc->pData_, icc->pData_ + icc->size_);
-    }
   } catch (const std::exception& error) {
     m.data_ = std::make_unique<TData>();
-    m.warning_ = error.what();
+    failure = error.what();
   }
-  if (m.warning_.empty()) m.warning_ = log;
-  if (!m.warning_.empty()) m.warning_ = "metadata not read whole: " + m.warning_;
+  m.data_->icc = std::move(icc.profile);
+  if (failure.empty()) failure = log;
+  if (!failure.empty()) m.warnings_.push_back("metadata not read whole: " + failure);
+  if (!icc.warning.empty()) m.warnings_.push_back(icc.warning);
   return m;
+}
+
+std::string TPhotoMetadata::Warning() const {
+  std::string joined;
+  for (const std::string& warning : warnings_) joined += (joined.empty() ? "" : "; ") + warning;
+  return joined;
 }
 
 int TPhotoMetadata::Orientation() const {
@@ -115,8 +205,17 @@ bool TPhotoMetadata::Empty() const {
 std::vector<std::uint8_t> TPhotoMetadata::WrittenInto(const std::vector<std::uint8_t>& encoded,
                                                       int width, int height, bool upright,
                                                       std::string& warning) const {
-  InitialiseOnce();
+  std::vector<std::string> warnings;
+  std::vector<std::uint8_t> written = WrittenInto(encoded, width, height, upright, warnings);
   warning.clear();
+  for (const std::string& each : warnings) warning += (warning.empty() ? "" : "; ") + each;
+  return written;
+}
+
+std::vector<std::uint8_t> TPhotoMetadata::WrittenInto(const std::vector<std::uint8_t>& encoded,
+                                                      int width, int height, bool upright,
+                                                      std::vector<std::string>& warnings) const {
+  InitialiseOnce();
   if (Empty()) return encoded;
   std::string log;
   try {
@@ -160,12 +259,15 @@ std::vector<std::uint8_t> TPhotoMetadata::WrittenInto(const std::vector<std::uin
     if (io.open() != 0) throw Exiv2::Error(Exiv2::kerDataSourceOpenFailed, "memory");
     const Exiv2::DataBuf written = io.read(long(io.size()));
     io.close();
-    if (log.empty())
+    if (log.empty()) {
+      if (std::string leftOut = ExifLeftOut(exif, written); !leftOut.empty())
+        warnings.push_back(std::move(leftOut));
       return std::vector<std::uint8_t>(written.pData_, written.pData_ + written.size_);
+    }
   } catch (const std::exception& error) {
     log = error.what();
   }
-  warning = "metadata not written: " + log;
+  warnings.push_back("metadata not written: " + log);
   return encoded;
 }
 

@@ -3,6 +3,7 @@
 // into a result's encoded bytes before the result is saved.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,30 +18,45 @@ class TPhotoMetadata {
   TPhotoMetadata(TPhotoMetadata&&) noexcept;
   TPhotoMetadata& operator=(TPhotoMetadata&&) noexcept;
 
-  // Never fails: metadata that cannot be read is left out and Warning()
-  // says why, so the photo can still be resized.
+  // Never fails: metadata that cannot be read is left out and Warnings()
+  // says why, so the photo can still be resized. The parts stand apart: an
+  // ICC profile that cannot be carried (chunks missing or repeated, or over
+  // MaxIccProfileBytes) leaves EXIF, XMP and IPTC carried, and damage in
+  // those leaves the ICC profile carried.
   static TPhotoMetadata Read(const std::vector<std::uint8_t>& jpeg);
+
+  // Largest ICC profile copied into results; a larger one is left out, with
+  // a warning. Real profiles are a few kilobytes, rarely a few hundred.
+  static constexpr std::size_t MaxIccProfileBytes = std::size_t(1) << 20;
 
   // The EXIF orientation (1-8), 1 when the photo has none.
   int Orientation() const;
   // The photo's ICC profile, whole (joined from all its APP2 markers).
   const std::vector<std::uint8_t>& IccProfile() const;
   bool Empty() const;
-  // Empty when everything was read.
-  const std::string& Warning() const { return warning_; }
+  // One per part not read or not carried; empty when everything was read.
+  const std::vector<std::string>& Warnings() const { return warnings_; }
+  // Warnings() joined by "; ", for callers that show one line.
+  std::string Warning() const;
 
   // The encoded result with this metadata: EXIF pixel dimensions set to
   // width x height, the EXIF thumbnail (a picture of the photo as it was)
   // dropped, and the orientation set to 1 when upright is set (the pixels
   // were turned already), else kept. When the metadata cannot be written,
-  // the encoded bytes come back unchanged and warning says why.
+  // the encoded bytes come back unchanged and a warning says why; an EXIF
+  // tag left out to keep the EXIF segment within 64 KB is named in one.
+  // The warnings are appended to warnings.
+  std::vector<std::uint8_t> WrittenInto(const std::vector<std::uint8_t>& encoded, int width,
+                                        int height, bool upright,
+                                        std::vector<std::string>& warnings) const;
+  // The same with the warnings joined by "; " into warning (empty: none).
   std::vector<std::uint8_t> WrittenInto(const std::vector<std::uint8_t>& encoded, int width,
                                         int height, bool upright, std::string& warning) const;
 
  private:
   struct TData;
   std::unique_ptr<TData> data_;
-  std::string warning_;
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace vizuvod

@@ -81,8 +81,10 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
   metadata_ = std::make_unique<TPhotoMetadata>();
   if (request.keepMetadata || request.autoOrient) {
     *metadata_ = decoder_->Metadata();
-    if (!metadata_->Warning().empty())
-      plan_.warnings.push_back({TWarningKind::wkMetadata, metadata_->Warning()});
+    for (const std::string& w : metadata_->Warnings())
+      plan_.warnings.push_back({TWarningKind::wkMetadata, w});
+  } else {
+    carried_ = decoder_->CarriedOrientation();
   }
   orientation_ = request.autoOrient ? metadata_->Orientation() : UprightOrientation;
   uprightWidth_ = SwapsSides(orientation_) ? plan_.height : plan_.width;
@@ -159,23 +161,23 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
   TResultOutcome written{ResultPath(request_.results[i], request_.photo, width, height), width,
                          height, 0};
   if (request_.keepMetadata) {
-    std::string warning;
-    encoded = metadata_->WrittenInto(encoded, width, height, request_.autoOrient, warning);
-    if (!warning.empty()) outcome.warnings.push_back({TWarningKind::wkMetadata, warning});
+    std::vector<std::string> warnings;
+    encoded = metadata_->WrittenInto(encoded, width, height, request_.autoOrient, warnings);
+    for (std::string& w : warnings) outcome.warnings.push_back({TWarningKind::wkMetadata, w});
   }
-  ReplaceFileWith(written.path, encoded, decoder_->FileMode());
+  ReplaceFileWith(written.path, encoded, decoder_->FileMode(), request_.guard);
   written.bytes = encoded.size();
   outcome.results.push_back(std::move(written));
 }
 
-static TEncoderSettings EncoderSettings(const TPhotoDecoder& decoder,
-                                        const TResultRequest& result) {
-  return {result.quality, decoder.Progressive()};
+TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {
+  return {request_.results[result].quality, decoder_->Progressive(),
+          carried_ > UprightOrientation ? carried_ : 0};
 }
 
 void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks) {
   const TResizeCase& c = p.c;
-  const auto encoder = MakeEncoder(EncoderSettings(*decoder_, request_.results[p.result]));
+  const auto encoder = MakeEncoder(EncoderSettings(p.result));
   auto decoderRows = [&] {
     return TCheckedRows(decoder_->Rows(), [this, &outcome] { TakeWarnings(outcome); });
   };
@@ -225,7 +227,7 @@ void TPhotoStep::RunHeld(std::size_t i, const TResizeCase& c, std::shared_ptr<TB
     EnlargeBitmap(S, c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight, hooks);
     R = S.get();
   }
-  const auto encoder = MakeEncoder(EncoderSettings(*decoder_, request_.results[i]));
+  const auto encoder = MakeEncoder(EncoderSettings(i));
   Save(i, R->Width(), R->Height(), encoder->Encode(*R), outcome);
 }
 

@@ -12,6 +12,8 @@
 // of result as a field of TResultRequest acted on in Run.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -26,6 +28,7 @@
 namespace vizuvod {
 
 class TBitmap;
+struct TEncoderSettings;
 class TPhotoDecoder;
 class TPhotoMetadata;
 
@@ -63,7 +66,12 @@ struct TPhotoRequest {
   bool keepMetadata = false;
   // The EXIF orientation is applied to the decoded pixels before resizing,
   // so sizes mean the upright picture's sides; a kept tag then says 1.
+  // Without it, and without keepMetadata, a result carries the photo's
+  // orientation as its one EXIF tag, so it shows the way its photo does.
   bool autoOrient = false;
+  // Called with what stands at a result's path just before it is replaced;
+  // it may throw to refuse (vizuvod-batch never writes over a photo).
+  std::function<void(const struct stat& existing)> guard;
 };
 
 enum class TWarningKind {
@@ -119,6 +127,7 @@ class TPhotoStep {
   const TRunSettings& SettingsOf(std::size_t result) const;
   void MakePlan();
   void TakeWarnings(TPhotoOutcome& outcome) const;
+  TEncoderSettings EncoderSettings(std::size_t result) const;
   std::shared_ptr<TBitmap> Held(TPhotoOutcome& outcome);
   void RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks);
   void RunHeld(std::size_t result, const TResizeCase& c, std::shared_ptr<TBitmap>& S,
@@ -129,7 +138,8 @@ class TPhotoStep {
   const TPhotoRequest request_;
   std::unique_ptr<TPhotoDecoder> decoder_;
   std::unique_ptr<TPhotoMetadata> metadata_;
-  int orientation_ = 1;
+  int orientation_ = 1;  // applied to the pixels
+  int carried_ = 0;      // written into each result
   int uprightWidth_ = 0, uprightHeight_ = 0;
   std::vector<TFixedSettings> resolved_;
   std::vector<TPlanned> planned_;

@@ -7,7 +7,7 @@
 // which puts the previous value back when it goes out of scope, so no test
 // leaks its stand-in into the next. Set none while a run's threads work.
 //
-//   FileCallsHook()       engine/JpegFiles.h             rename and unlink of a save
+//   FileCallsHook()       engine/JpegFiles.h             rename, unlink and linkat of a save
 //   BeepHook()            app/widgets/WidgetsPlatform.h  the default beep
 //   ScreenHook()          app/widgets/WidgetsPlatform.h  the screen's rectangle
 //   WorkAreaHook()        app/widgets/WidgetsPlatform.h  the screen's work area

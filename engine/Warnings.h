@@ -14,6 +14,11 @@ inline constexpr const char* Percent100Warning =
     "Измените значение \"Процент от оригинала\", при 100% программа не сможет производить "
     "какие-либо действия";
 
+// Pixel mode needs a side to keep the proportions by; without one of the two
+// items nothing would be written.
+inline constexpr const char* FitSideWarning =
+    "Выберите, по какой стороне сохранять пропорции: \"По ширине\" или \"По высоте\".";
+
 // A value of 0 or less in the active mode (see RunSettingsWarning).
 inline constexpr const char* PercentNotPositiveWarning =
     "Измените значение \"Процент от оригинала\": процент должен быть больше нуля.";

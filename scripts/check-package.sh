@@ -12,8 +12,13 @@ lintian --fail-on error "$package"
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$package"
 vizuvod-batch --help >/dev/null
-QT_QPA_PLATFORM=offscreen vizuvod --version
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM vizuvod --version
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM vizuvod --help >/dev/null
 desktop-file-validate /usr/share/applications/example.fotrix.Vizuvod.desktop
 appstreamcli validate --no-net /usr/share/metainfo/example.fotrix.Vizuvod.metainfo.xml
 test -f /usr/share/man/man1/vizuvod.1.gz
+# Folders are offered "Resize photos…", never opened by Vizuvod.
+! grep -q '^MimeType=' /usr/share/applications/example.fotrix.Vizuvod.desktop
+test -f /usr/share/kio/servicemenus/example.fotrix.Vizuvod.desktop
+test -f /usr/share/nemo/actions/example.fotrix.Vizuvod.nemo_action
 echo "Package $package installs and runs."

@@ -35,6 +35,7 @@
 #include "Spin.h"
 #include "TestSeams.h"
 #include "Unit2.h"
+#include "Warnings.h"
 #include "WindowTestSupport.h"
 #include "glWizardHeader.h"
 
@@ -522,37 +523,94 @@ class TWindowTest : public QObject {
   void settingsCheck_data() {
     QTest::addColumn<bool>("percentMode");
     QTest::addColumn<int>("percent");
-    QTest::addColumn<bool>("warned");
-    QTest::newRow("percent 0 passes") << true << 0 << false;
-    QTest::newRow("percent -5 passes") << true << -5 << false;
-    QTest::newRow("percent 50 passes") << true << 50 << false;
-    QTest::newRow("percent 100 refused") << true << 100 << true;
-    QTest::newRow("percent 100 in pixel mode passes") << false << 100 << false;
+    QTest::addColumn<QString>("side");  // typed into "Сохранять пропорции по:"
+    QTest::addColumn<QString>("warning");  // empty: none, on to page 3
+    const QString percent100 = QString::fromUtf8(Percent100Warning);
+    const QString noSide = QString::fromUtf8(FitSideWarning);
+    QTest::newRow("percent 0 passes") << true << 0 << ""
+                                      << "";
+    QTest::newRow("percent -5 passes") << true << -5 << ""
+                                       << "";
+    QTest::newRow("percent 50 passes") << true << 50 << ""
+                                       << "";
+    QTest::newRow("percent 100 refused") << true << 100 << "" << percent100;
+    QTest::newRow("percent 100 in pixel mode passes") << false << 100 << "По ширине"
+                                                      << "";
+    QTest::newRow("by height passes") << false << 50 << "По высоте"
+                                      << "";
+    QTest::newRow("no side refused") << false << 50 << "" << noSide;
+    QTest::newRow("other text refused") << false << 50 << "по ширине" << noSide;
   }
 
   void settingsCheck() {
     QFETCH(bool, percentMode);
     QFETCH(int, percent);
-    QFETCH(bool, warned);
+    QFETCH(QString, side);
+    QFETCH(QString, warning);
     QTemporaryDir dir;
     WritePhoto(dir.filePath("a.jpg"), 16, 12, 1);
     ScanFolder(dir.path());
     ExpectPage(1);
     TypeNumber(form->SpinEdit1, percent);
     if (!percentMode) QTest::mouseClick(form->RadioButton2, Qt::LeftButton, {}, QPoint(5, 8));
+    if (!side.isEmpty()) TypeText(form->ComboBox1->lineEdit(), side);
     QTest::mouseClick(form->Button2, Qt::LeftButton);
-    if (warned) {
+    if (!warning.isEmpty()) {
       QCOMPARE(boxes.size(), size_t(1));
       QCOMPARE(boxes[0].caption, QStringLiteral("Warning"));
       QCOMPARE(boxes[0].icon, QMessageBox::Warning);
-      QCOMPARE(boxes[0].text,
-               QStringLiteral("Измените значение \"Процент от оригинала\", при 100% программа не "
-                              "сможет производить какие-либо действия"));
+      QCOMPARE(boxes[0].text, warning);
       ExpectPage(1);
     } else {
       QVERIFY(boxes.empty());
       ExpectPage(2);
     }
+  }
+
+  void placement_data() {
+    QTest::addColumn<QRect>("workArea");
+    QTest::addColumn<QPoint>("position");
+    QTest::newRow("fits") << QRect(0, 0, 1920, 1040) << QPoint(219, 183);
+    QTest::newRow("just fits") << QRect(0, 0, 886, 642) << QPoint(219, 183);
+    QTest::newRow("small screen") << QRect(0, 0, 800, 600) << QPoint(133, 141);
+    QTest::newRow("panel at the top") << QRect(0, 200, 1024, 568) << QPoint(219, 200);
+    QTest::newRow("second screen") << QRect(-1280, 0, 1280, 1024) << QPoint(-667, 183);
+    QTest::newRow("smaller than the window") << QRect(10, 20, 640, 400) << QPoint(10, 20);
+  }
+  void placement() {
+    QFETCH(QRect, workArea);
+    QFETCH(QPoint, position);
+    QCOMPARE(WindowPlacement(QSize(667, 459), TRect::FromQRect(workArea)), position);
+  }
+
+  // The program itself: the answers that need no display, and one clear
+  // line when the window has none.
+  void commandLineWithoutDisplay_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output");  // the start of stdout, or else of stderr
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: ";
+    QTest::newRow("-h with a folder") << QStringList{"/tmp", "-h"} << 0 << "Usage: ";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "vizuvod 1.0\n";
+    QTest::newRow("window") << QStringList{"/tmp"} << 1 << "vizuvod: no display";
+  }
+  void commandLineWithoutDisplay() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+      environment.remove(QString::fromLatin1(name));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VIZUVOD_PROGRAM), arguments);
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), status);
+    const QString text = QString::fromUtf8(status == 0 ? program.readAllStandardOutput()
+                                                       : program.readAllStandardError());
+    QVERIFY2(text.startsWith(output), qPrintable(text));
+    if (status != 0) QCOMPARE(text.count(u'\n'), 1);
   }
 
   void backAndForth() {

@@ -360,7 +360,9 @@ TEST(ProcessPhoto, SeveralResultsPlannedThenWrittenLikeSingleOnes) {
   const TResultNamer named = [](const std::string& p, int w, int h) {
     return p + "." + std::to_string(w) + "x" + std::to_string(h) + ".jpg";
   };
-  const TPhotoRequest request{photo, {{&half, named, 0, {}}, {&wide, named, 75, {}}}};
+  TPhotoRequest request;
+  request.photo = photo;
+  request.results = {{&half, named, 0, {}}, {&wide, named, 75, {}}};
 
   TPhotoStep step(request);
   const TPhotoOutcome dry = step.Plan();

@@ -20,6 +20,7 @@
 #include "Errors.h"
 #include "JpegCraft.h"
 #include "JpegImage.h"
+#include "Orientation.h"
 #include "TestSupport.h"
 
 using namespace vizuvod;
@@ -635,4 +636,34 @@ TEST(JpegCorpus, PhotosDecodeAndBrokenFilesFailCleanly) {
       }
     }
   }
+}
+
+TEST(JpegEncode, CarriedOrientationIsOneApp1RightAfterTheJfifHeader) {
+  // Value at offset 28.
+  static constexpr char Segment[] =
+      "\xFF\xE1\x00\x22"
+      "Exif\0\0"
+      "II\x2A\0\x08\0\0\0"
+      "\x01\0"
+      "\x12\x01\x03\0\x01\0\0\0"
+      "?\0\0\0"
+      "\0\0\0\0";
+  const TBitmap picture = PhotoPicture(24, 16);
+  for (const bool progressive : {false, true})
+    for (int value = 0; value <= 9; ++value) {
+      SCOPED_TRACE(testing::Message() << "value " << value << " progressive " << progressive);
+      TJPEGImage image;
+      image.settings.progressiveEncoding = progressive;
+      Bytes expected = image.EncodedBytesOf(picture);
+      if (value >= 2 && value <= 8) {
+        const auto app0End = expected.begin() + 4 + (expected[4] << 8 | expected[5]);
+        expected.insert(app0End, Segment, Segment + sizeof Segment - 1)[28] = std::uint8_t(value);
+      }
+      image.settings.carriedOrientation = value;
+      TJPEGRowWriter writer(image.settings, 24, 16, TPixelFormat::pf24bit);
+      for (int y = 0; y < 16; ++y) writer.Write(picture.ScanLine(y));
+      EXPECT_EQ(writer.Finish(), expected);
+      image.Assign(picture);
+      EXPECT_EQ(image.EncodedBytes(), expected);
+    }
 }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "JpegCraft.h"
 #include "Orientation.h"
 #include "TestSupport.h"
 
@@ -77,4 +78,49 @@ TEST(Orientation, EveryTurnIsUndoneByItsInverse) {
                                  std::size_t(7) * TBitmap::BitsPerPixel(format) / 8));
       EXPECT_EQ(back.Palette(), stored.Palette());
     }
+}
+
+// An APP1 segment of EXIF whose IFD0 has one entry of count 1.
+static craft::Bytes Exif(bool little, unsigned tag, unsigned type, unsigned value, char f = 'f') {
+  craft::Bytes s = {0xFF, 0xE1, 0, 0x22, 'E', 'x', 'i', std::uint8_t(f), 0, 0};
+  for (const auto& [v, n] : std::vector<std::pair<unsigned, int>>{{little ? 0x4949 : 0x4D4D, 2},
+                                                                  {42, 2},
+                                                                  {8, 4},
+                                                                  {1, 2},
+                                                                  {tag, 2},
+                                                                  {type, 2},
+                                                                  {1, 4},
+                                                                  {value, 2},
+                                                                  {0, 6}})
+    for (int i = 0; i < n; ++i) s.push_back(std::uint8_t(v >> 8 * (little ? i : n - 1 - i)));
+  return s;
+}
+
+static craft::Bytes operator+(craft::Bytes a, const craft::Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST(Orientation, CarriedFromTheFirstExifSegmentOnly) {
+  const craft::Bytes photo = craft::Encode({}), xmp = {0xFF, 0xE1, 0, 4, 'h', 't'};
+  const struct {
+    craft::Bytes segments;
+    int expected;
+    bool afterScan = false;
+  } cases[] = {
+      // clang-format off
+      {Exif(true, 0x112, 3, 6), 6},        {Exif(false, 0x112, 3, 3), 3},
+      {Exif(false, 0x112, 3, 2), 2},       {Exif(true, 0x112, 3, 1), 1},
+      {Exif(true, 0x112, 3, 0), 1},        {Exif(false, 0x112, 3, 9), 1},
+      {Exif(true, 0x112, 4, 6), 1},        {Exif(true, 0x110, 3, 6), 1},
+      {Exif(true, 0x112, 3, 6, 'x'), 1},   {Exif(true, 0x112, 3, 6), 1, true},
+      {xmp + Exif(true, 0x112, 3, 8), 8},  {Exif(true, 0x110, 3, 0) + Exif(true, 0x112, 3, 6), 1},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    craft::Bytes file = photo;
+    file.insert(c.afterScan ? file.end() - 2 : file.begin() + 2, c.segments.begin(),
+                c.segments.end());
+    EXPECT_EQ(CarriedOrientation(file), c.expected) << &c - cases;
+  }
 }

@@ -345,7 +345,9 @@ TEST(PhotoResults, RealPhotosKeepDateCameraGpsAndProfile) {
     const bool swaps = Exif(*before, "Exif.Image.Orientation") >= "5";
     const TMade upright = MadeOne(path.string(), {TSizeKind::skFit, 20000, 20000},
                                   {.keepMetadata = true, .autoOrient = true, .noEnlarge = true});
-    const TPhotoOutcome stored = TPhotoStep({path.string(), {}}).Plan();
+    TPhotoRequest plain;
+    plain.photo = path.string();
+    const TPhotoOutcome stored = TPhotoStep(plain).Plan();
     EXPECT_EQ(upright.width, swaps ? stored.height : stored.width);
     EXPECT_EQ(upright.height, swaps ? stored.width : stored.height);
     EXPECT_EQ(Exif(*Metadata(upright.bytes), "Exif.Image.Orientation"),
@@ -357,4 +359,72 @@ TEST(PhotoResults, RealPhotosKeepDateCameraGpsAndProfile) {
     EXPECT_EQ(IccByLibjpeg(result->bytes), IccByLibjpeg(original));
   }
   if (tried == 0) GTEST_SKIP() << "none of the photos with metadata is in the corpus";
+}
+
+// The photo with a profile in APP2 chunks of `size` bytes, numbered as
+// `numbers` says in that order (of as many as `numbers` has), after its JFIF header.
+static craft::Bytes WithIcc(craft::Bytes photo, const craft::Bytes& icc, std::size_t size,
+                            const std::vector<int>& numbers) {
+  craft::Bytes chunks;
+  for (const int n : numbers) {
+    const std::size_t from = std::min(icc.size(), (std::size_t(n) - 1) * size);
+    const std::size_t part = std::min(size, icc.size() - from), length = 2 + 14 + part;
+    chunks.insert(chunks.end(), {0xFF, 0xE2, std::uint8_t(length >> 8), std::uint8_t(length)});
+    chunks.insert(chunks.end(), "ICC_PROFILE", "ICC_PROFILE" + 12);
+    chunks.insert(chunks.end(), {std::uint8_t(n), std::uint8_t(numbers.size())});
+    chunks.insert(chunks.end(), icc.begin() + std::ptrdiff_t(from),
+                  icc.begin() + std::ptrdiff_t(from + part));
+  }
+  photo.insert(photo.begin() + 4 + (photo[4] << 8 | photo[5]), chunks.begin(), chunks.end());
+  return photo;
+}
+
+// Each part of the metadata is carried or left out with a warning on its
+// own; nothing is left out in silence.
+TEST(PhotoResults, MetadataPartsCarriedApartAndNeverLostSilently) {
+  const craft::Bytes camera =
+      Rewritten(CameraPhoto(1), [](Exiv2::Image& i) { i.clearIccProfile(); });
+  // EXIF a few bytes below the 64 KB a segment holds, so that the size the
+  // result states (a tag the photo lacks) passes it.
+  const auto withComment = [&](int size) {
+    return Rewritten(camera, [&](Exiv2::Image& image) {
+      image.exifData().erase(
+          image.exifData().findKey(Exiv2::ExifKey("Exif.Photo.PixelXDimension")));
+      image.exifData()["Exif.Photo.UserComment"] = std::string(std::size_t(size), 'x');
+      Exiv2::ExifThumb(image.exifData()).erase();
+    });
+  };
+  int low = 60000, high = 65536;
+  while (high - low > 1) {
+    const int middle = (low + high) / 2;
+    (Exif(*Metadata(withComment(middle)), "Exif.Photo.UserComment").empty() ? high : low) = middle;
+  }
+  const craft::Bytes big = withComment(low);
+  const craft::Bytes icc = LargeProfile(), huge(1100000, 7);
+  const std::string notCarried = "ICC profile not carried: ";
+  const struct {
+    craft::Bytes photo, icc;  // icc: the one carried
+    std::string warning;
+  } cases[] = {
+      // clang-format off
+      {WithIcc(camera, icc, 60000, {1, 2, 3}), icc, ""},
+      {WithIcc(camera, icc, 60000, {3, 1, 2}), icc, ""},
+      {WithIcc(camera, icc, 60000, {1, 1, 3}), {}, notCarried + "its 3 chunks are not numbered 1 to 3 once each"},
+      {WithIcc(camera, icc, 60000, {1, 3}), {}, notCarried + "its 2 chunks are not numbered 1 to 2 once each"},
+      {WithIcc(camera, huge, 65000, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}), {},
+       notCarried + "1100000 bytes, more than the 1 MB copied into results"},
+      {big, {}, "EXIF tags left out to keep the EXIF segment within 64 KB: Exif.Photo.UserComment"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    const TPhotoMetadata metadata = TPhotoMetadata::Read(c.photo);
+    std::vector<std::string> warnings = metadata.Warnings();
+    const craft::Bytes result =
+        metadata.WrittenInto(EncodedPicture(Pattern(8, 8)), 8, 8, 0, warnings);
+    EXPECT_EQ(IccByLibjpeg(result), c.icc);
+    EXPECT_EQ(Exif(*Metadata(result), "Exif.Photo.DateTimeOriginal"), "2024:05:17 10:11:12");
+    EXPECT_EQ(warnings.size(), c.warning.empty() ? 0u : 1u);
+    for (const std::string& w : warnings) EXPECT_TRUE(w.starts_with(c.warning)) << w;
+  }
 }

@@ -18,6 +18,7 @@
 #include <fcntl.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -537,4 +538,61 @@ TEST(ReliabilityFiles, HugeFileNamedJpgIsRefusedWithoutReadingIt) {
   getrusage(RUSAGE_SELF, &after);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"film.jpg"});
+}
+
+// A new result is written unnamed and named only once whole, so a run killed
+// before then leaves nothing. A replacement, a folder without unnamed files
+// (no linkat) or a name taken meanwhile take the temporary file's road, and
+// a guard sees the file about to be replaced and may keep it.
+TEST(ReliabilityFiles, NewResultsAreNamedOnlyOnceWhole) {
+  using TLinkat = int (*)(int, const char*, int, const char*, int);
+  static TempDir* dir;
+  static std::vector<std::string> seen;  // the folder when the name is given
+  static const TLinkat look = [](int a, const char* b, int c, const char* d, int e) {
+    seen = Names(dir->path());
+    return ::linkat(a, b, c, d, e);
+  };
+  const TLinkat take = [](int a, const char* b, int c, const char* d, int e) {
+    craft::WriteFile(*dir / "out.jpg", craft::Bytes{1});
+    return look(a, b, c, d, e);
+  };
+  const struct {
+    TLinkat linkat;
+    bool existing, refuse;
+    std::vector<std::string> seen;
+  } cases[] = {{look, false, false, {}},
+               {nullptr, false, false, {"-"}},
+               {take, false, false, {"out.jpg"}},
+               {look, true, false, {"-"}},
+               {look, true, true, {"-"}}};
+  TJPEGImage J;
+  J.Assign(MakeBitmap24(4, 4, [](int, int) { return 0; }));
+  for (const auto& c : cases) {
+    TempDir here;
+    dir = &here, seen = {"-"};
+    if (c.existing) craft::WriteFile(here / "out.jpg", craft::Bytes{1});
+    ino_t guarded = 0;
+    const TScopedHook calls(FileCallsHook(), {::rename, ::unlink, c.linkat});
+    EXPECT_EQ(FailureOf([&] {
+                J.SaveToFile(here / "out.jpg", [&](const struct stat& st) {
+                  guarded = st.st_ino;
+                  if (c.refuse) throw EFCreateError("kept", "");
+                });
+              }),
+              c.refuse ? "Cannot create file kept" : "")
+        << &c - cases;
+    EXPECT_EQ(seen, c.seen);
+    EXPECT_EQ(Names(here.path()), std::vector<std::string>{"out.jpg"});
+    EXPECT_EQ(craft::ReadFile(here / "out.jpg"), c.refuse ? craft::Bytes{1} : J.Data()->bytes);
+    EXPECT_EQ(guarded != 0, c.existing || c.linkat == take);
+  }
+  TempDir killed;
+  const TLinkat kill = [](int, const char*, int, const char*, int) { return ::raise(SIGKILL); };
+  EXPECT_EXIT(
+      {
+        const TScopedHook calls(FileCallsHook(), {::rename, ::unlink, kill});
+        J.SaveToFile(killed / "out.jpg");
+      },
+      testing::KilledBySignal(SIGKILL), "");
+  EXPECT_TRUE(Names(killed.path()).empty());
 }
