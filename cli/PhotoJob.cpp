@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -61,9 +62,37 @@ std::string TResultPlace::Path(const std::string& photo, const std::string& rela
   return folder + pattern_.Apply(name, width, height);
 }
 
-TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos)
+TPhotoIds::TPhotoIds(const std::vector<std::string>& paths) {
+  ids_.reserve(paths.size());
+  for (const std::string& path : paths) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0) ids_.emplace_back(info.st_dev, info.st_ino);
+  }
+  std::sort(ids_.begin(), ids_.end());
+}
+
+bool TPhotoIds::Holds(const struct stat& file) const {
+  return std::binary_search(ids_.begin(), ids_.end(), std::make_pair(file.st_dev, file.st_ino));
+}
+
+constexpr const char* MadeFromAttribute = "user.vizuvod.photo";
+
+bool MadeFrom(const std::string& result, const std::string& relative) {
+  char value[4096];
+  const ssize_t n = ::getxattr(result.c_str(), MadeFromAttribute, value, sizeof value);
+  return n >= 0 && std::string(value, std::size_t(n)) == relative;
+}
+
+void MarkMadeFrom(const std::string& result, const std::string& relative) {
+  // A file system without user attributes keeps no mark: a later run then
+  // leaves that result alone instead of guessing.
+  (void)::setxattr(result.c_str(), MadeFromAttribute, relative.data(), relative.size(), 0);
+}
+
+TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos, const TPhotoIds& ids)
     : options_(options),
       photos_(photos),
+      ids_(ids),
       place_(options),
       newNaming_(options.NewNaming() || options.filesFrom) {
   if (!newNaming_ || place_.Pattern().UsesSize()) return;
@@ -92,6 +121,10 @@ TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos)
 std::string TPhotoJobs::KnownResultPath(std::size_t i) const {
   if (!newNaming_) return ResizedPhotoPath(photos_.paths[i]);
   if (place_.Pattern().UsesSize()) return "";
+  return place_.Path(photos_.paths[i], photos_.Relative(i), 0, 0);
+}
+
+std::string TPhotoJobs::ShardKey(std::size_t i) const {
   return place_.Path(photos_.paths[i], photos_.Relative(i), 0, 0);
 }
 
@@ -124,10 +157,22 @@ TJobStatus TPhotoJobs::Check(std::size_t i, const struct stat& photo, const TPho
     const bool exists = ::stat(r.path.c_str(), &there) == 0;
     if (exists && there.st_dev == photo.st_dev && there.st_ino == photo.st_ino)
       throw TRefusal(r.path + " would replace the photo itself");
+    if (exists && ids_.Holds(there))
+      throw TRefusal(r.path + " is a photo of this run; it is not written over");
     allThere = allThere && exists && NotOlder(there, photo);
   }
   if (options_.dryRun) return TJobStatus::jsPlanned;
   if (options_.skipExisting && allThere) return TJobStatus::jsSkipped;
+  for (const TResultOutcome& r : plan.results) {
+    struct stat there;
+    if (newNaming_ && ::stat(r.path.c_str(), &there) == 0) {
+      try {
+        RefuseToReplace(i, r.path, there);
+      } catch (const EFCreateError& e) {
+        throw TRefusal(r.path + ": " + e.Reason());
+      }
+    }
+  }
   if (options_.output) {
     for (const TResultOutcome& r : plan.results) {
       std::error_code ec;
@@ -161,6 +206,16 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
   return request;
 }
 
+void TPhotoJobs::RefuseToReplace(std::size_t i, const std::string& path,
+                                 const struct stat& there) const {
+  if (ids_.Holds(there))
+    throw EFCreateError(path, "it is a photo of this run; it is not written over");
+  if (!MadeFrom(path, photos_.Relative(i)))
+    throw EFCreateError(path,
+                        "it was not made from this photo by an earlier run; it is not "
+                        "overwritten (remove it, or use --skip-existing)");
+}
+
 // Leaves by the exception that failed the photo; the caller says how it reads.
 TJobStatus TPhotoJobs::Make(std::size_t i, TJobResult& job) {
   const std::string& photo = photos_.paths[i];
@@ -168,7 +223,12 @@ TJobStatus TPhotoJobs::Make(std::size_t i, TJobResult& job) {
   const bool checks = newNaming_ || options_.skipExisting || options_.dryRun;
   if ((checks || options_.keepDate) && ::stat(photo.c_str(), &photoInfo) != 0)
     throw EFOpenError(photo, std::strerror(errno));
-  const TPhotoRequest request = Request(i);
+  TPhotoRequest request = Request(i);
+  // Checked again at the moment of the write: the folder may have changed.
+  if (newNaming_)
+    request.guard = [this, i](const std::string& path, const struct stat& there) {
+      RefuseToReplace(i, path, there);
+    };
   TPhotoStep step(request);
   const TJobStatus checked = checks ? Check(i, photoInfo, step.Plan()) : TJobStatus::jsWritten;
   if (checked != TJobStatus::jsWritten) {
@@ -176,6 +236,8 @@ TJobStatus TPhotoJobs::Make(std::size_t i, TJobResult& job) {
     return checked;
   }
   job.outcome = step.Run();
+  if (newNaming_)
+    for (const TResultOutcome& r : job.outcome.results) MarkMadeFrom(r.path, photos_.Relative(i));
   if (options_.keepDate && !job.outcome.results.empty()) {
     const timespec times[2] = {photoInfo.st_atim, photoInfo.st_mtim};
     for (const TResultOutcome& r : job.outcome.results)

@@ -56,15 +56,35 @@ class TResultPlace {
   TNamePattern pattern_;
 };
 
+// The photos of a run by device and inode, links followed: no result and no
+// report is ever written over one of them, whatever its name or case.
+class TPhotoIds {
+ public:
+  explicit TPhotoIds(const std::vector<std::string>& paths);
+  bool Holds(const struct stat& file) const;
+
+ private:
+  std::vector<std::pair<dev_t, ino_t>> ids_;
+};
+
+// Results of runs with --output, --name or --recursive say which photo they
+// were made of, so that a later run replaces only what it made itself.
+bool MadeFrom(const std::string& result, const std::string& relative);
+void MarkMadeFrom(const std::string& result, const std::string& relative);
+
 class TPhotoJobs {
  public:
-  TPhotoJobs(const TOptions& options, const TPhotoList& photos);
+  TPhotoJobs(const TOptions& options, const TPhotoList& photos, const TPhotoIds& ids);
 
   // The result path of photo i when it does not depend on the result's size,
   // else empty: what the scheduler pairs photos by.
   std::string KnownResultPath(std::size_t i) const;
 
   TJobResult Run(std::size_t i);
+
+  // What photo i's shard is chosen by when results are named or placed:
+  // its result's path with any size in it left at 0.
+  std::string ShardKey(std::size_t i) const;
 
  private:
   TPhotoRequest Request(std::size_t i) const;
@@ -74,8 +94,12 @@ class TPhotoJobs {
   TJobStatus Make(std::size_t i, TJobResult& job);
   void Claim(std::size_t i, const std::string& result);
 
+  // Throws when the file at a result's path may not be written over.
+  void RefuseToReplace(std::size_t i, const std::string& path, const struct stat& there) const;
+
   const TOptions& options_;
   const TPhotoList& photos_;
+  const TPhotoIds& ids_;
   const TResultPlace place_;
   const bool newNaming_;
 

@@ -108,10 +108,10 @@ std::uint64_t StableHash(const std::string& text) {
   return hash;
 }
 
-void KeepShard(TPhotoList& list, unsigned k, unsigned n) {
+void KeepShard(TPhotoList& list, unsigned k, unsigned n, const std::vector<std::string>& keys) {
   std::size_t kept = 0;
   for (std::size_t i = 0; i < list.paths.size(); ++i) {
-    if (StableHash(list.Relative(i)) % n != k) continue;
+    if (StableHash(keys[i]) % n != k) continue;
     if (kept != i) {
       list.paths[kept] = std::move(list.paths[i]);
       list.relativeFrom[kept] = list.relativeFrom[i];

@@ -49,7 +49,8 @@ TPhotoList ReadPhotoList(const std::string& file, bool null);
 // and in every run, whatever else the folder holds.
 std::uint64_t StableHash(const std::string& text);
 
-// Keeps the photos whose relative path hashes into shard k of n.
-void KeepShard(TPhotoList& list, unsigned k, unsigned n);
+// Keeps the photos whose key (keys[i] for photo i: its relative path, or
+// what its result is named by) hashes into shard k of n.
+void KeepShard(TPhotoList& list, unsigned k, unsigned n, const std::vector<std::string>& keys);
 
 }  // namespace vizuvod

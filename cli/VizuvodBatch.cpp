@@ -3,9 +3,13 @@
 // photo through the same per-photo step as the wizard (PhotoJob), several
 // photos at a time (ParallelRun); the options are read in BatchOptions, the
 // progress, summary and report written by Progress.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -132,12 +136,31 @@ TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
   return photos;
 }
 
-// The report file, open for the whole run.
+// The report file, open for the whole run. It is refused before anything is
+// written when it would land on a photo of the run or on a result, and a
+// link planted at its name is not followed.
 class TReportFile {
  public:
-  explicit TReportFile(const std::optional<std::string>& path) : path_(path) {
-    if (path && !(file_ = std::fopen(path->c_str(), "w")))
-      throw TCannotStart{"vizuvod-batch: cannot write the report " + *path};
+  TReportFile(const std::optional<std::string>& path, const TPhotoIds& photos,
+              const std::vector<std::string>& results)
+      : path_(path) {
+    if (!path) return;
+    struct stat there;
+    if (::stat(path->c_str(), &there) == 0 && photos.Holds(there))
+      throw TCannotStart{"vizuvod-batch: the report " + *path +
+                         " is a photo of this run; it is not written over"};
+    std::error_code ec;
+    const auto report = std::filesystem::weakly_canonical(*path, ec);
+    for (const std::string& result : results)
+      if (!result.empty() && !ec && std::filesystem::weakly_canonical(result, ec) == report)
+        throw TCannotStart{"vizuvod-batch: the report " + *path + " is a result of this run"};
+    const int fd =
+        ::open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 || !(file_ = ::fdopen(fd, "w"))) {
+      const std::string reason = std::strerror(errno);
+      if (fd >= 0) ::close(fd);
+      throw TCannotStart{"vizuvod-batch: cannot write the report " + *path + ": " + reason};
+    }
   }
   ~TReportFile() {
     if (file_) std::fclose(file_);
@@ -158,9 +181,9 @@ class TReportFile {
   std::FILE* file_ = nullptr;
 };
 
-TSummary RunPhotos(const TOptions& options, const TPhotoList& photos, TOrderedLines& report) {
+TSummary RunPhotos(const TOptions& options, const TPhotoList& photos, TPhotoJobs& jobs,
+                   TOrderedLines& report) {
   TOrderedLines dryRun(stdout);
-  TPhotoJobs jobs(options, photos);
   TProgress progress(photos.paths.size(), options.quiet);
   TParallelRun run(
       photos.paths,
@@ -194,8 +217,16 @@ int Run(const TOptions& options) {
   MakeOutputFolder(options);
   const TResultPlace place(options);
   TPhotoList photos = FindPhotos(options, place);
+  // Every photo found, those of other shards too, is kept from being written over.
+  const TPhotoIds ids(photos.paths);
   if (options.shardCount > 1) {
-    KeepShard(photos, options.shardIndex, options.shardCount);
+    // Photos that would share a result share a shard, so that one of the
+    // shards sees both and refuses the second, as a single run does.
+    TPhotoJobs all(options, photos, ids);
+    std::vector<std::string> keys(photos.paths.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      keys[i] = options.NewNaming() ? all.ShardKey(i) : photos.Relative(i);
+    KeepShard(photos, options.shardIndex, options.shardCount, keys);
     if (photos.paths.empty()) {
       if (!options.quiet)
         std::cout << "No photo falls in shard " << options.shardIndex << "/" << options.shardCount
@@ -203,9 +234,13 @@ int Run(const TOptions& options) {
       return ExitOk;
     }
   }
-  TReportFile reportFile(options.report);
+  TPhotoJobs jobs(options, photos, ids);
+  std::vector<std::string> results(photos.paths.size());
+  for (std::size_t i = 0; options.report && i < results.size(); ++i)
+    results[i] = jobs.KnownResultPath(i);
+  TReportFile reportFile(options.report, ids, results);
   TOrderedLines report(reportFile.File());
-  const TSummary summary = RunPhotos(options, photos, report);
+  const TSummary summary = RunPhotos(options, photos, jobs, report);
   PrintSummary(summary, options.quiet);
   const bool reportWritten = reportFile.Close(report);
 

@@ -308,7 +308,7 @@ void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& b
     WriteAndSync(temporary.Fd(), path, bytes);
     ThrowIfAbandoned();
     struct stat existing {};
-    if (guard && ::stat(path.c_str(), &existing) == 0) guard(existing);
+    if (guard && ::stat(path.c_str(), &existing) == 0) guard(path, existing);
     if (FileCallsHook().rename(temporary.Name().c_str(), path.c_str()) != 0)
       throw EFCreateError(path, ReasonOf(errno));
     temporary.Renamed();

@@ -44,7 +44,7 @@ inline constexpr unsigned NewFileMode = 0666;
 // Called with the status (links followed) of the file standing at a save's
 // target right before it is replaced; throws to refuse, which leaves that
 // file as it was and nothing of the save behind. Not called for a new file.
-using TReplaceGuard = std::function<void(const struct stat& existing)>;
+using TReplaceGuard = std::function<void(const std::string& path, const struct stat& existing)>;
 
 // Writes bytes as the file path, which only ever shows an earlier file whole
 // or the new one whole. A new file (nothing at path) is written as an

@@ -69,9 +69,9 @@ struct TPhotoRequest {
   // Without it, and without keepMetadata, a result carries the photo's
   // orientation as its one EXIF tag, so it shows the way its photo does.
   bool autoOrient = false;
-  // Called with what stands at a result's path just before it is replaced;
-  // it may throw to refuse (vizuvod-batch never writes over a photo).
-  std::function<void(const struct stat& existing)> guard;
+  // Called with a result's path and what stands there just before it is
+  // replaced; it may throw (an engine Exception) to refuse.
+  std::function<void(const std::string& path, const struct stat& existing)> guard;
 };
 
 enum class TWarningKind {

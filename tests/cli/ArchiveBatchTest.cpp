@@ -350,3 +350,64 @@ TEST(ArchiveBatch, RecursiveRunMemoryDoesNotGrowWithThePhotos) {
 }
 
 }  // namespace
+
+namespace {
+
+// No option writes over a photo of the run, or over a file that no earlier
+// run made of that photo: each case's photos stay byte for byte, and the run
+// says it failed.
+TEST(ArchiveBatch, NoOptionWritesOverAPhoto) {
+  struct TCase {
+    const char* what;
+    std::vector<std::string> photos;  // relative to the folder "in"
+    std::vector<std::string> args;    // "@" stands for the folder, "^" for its parent
+    const char* list;                 // --files-from, one path a line ("@" as above), or null
+  } cases[] = {
+      {"a constant name over a list",
+       {"a.jpg", "b.jpg"},
+       {"--name", "b.jpg"},
+       "@/a.jpg\n@/b.jpg\n"},
+      {"a listed photo is another's --output result",
+       {"a.jpg", "o/a.jpg"},
+       {"--output", "@/o"},
+       "@/a.jpg\n@/o/a.jpg\n"},
+      {"case twins", {"a.jpg", "a.JPG"}, {"--name", "{stem}.JPG", "@"}, nullptr},
+      {"output in the parent, a subfolder of the folder's name",
+       {"a.jpg", "in/a.jpg"},
+       {"--recursive", "--output", "^", "@"},
+       nullptr},
+      {"the report names a photo", {"a.jpg"}, {"--report", "@/a.jpg", "@"}, nullptr},
+      {"a camera's own name taken for a result",
+       {"IMG_1.jpg", "IMG_1_1.jpg"},
+       {"--recursive", "--name", "{stem}_1.jpg", "@"},
+       nullptr},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir root;
+    const fs::path in = root.path() / "in";
+    auto expand = [&](std::string text) {
+      for (std::size_t at; (at = text.find('@')) != std::string::npos;)
+        text.replace(at, 1, in.string());
+      for (std::size_t at; (at = text.find('^')) != std::string::npos;)
+        text.replace(at, 1, root.path().string());
+      return text;
+    };
+    std::map<std::string, std::string> before;
+    for (const std::string& p : c.photos) {
+      WritePhoto(in / p, int(before.size()));
+      before[p] = ReadFile(in / p);
+    }
+    std::vector<std::string> args = {"--width", "20", "--keep-going", "--jobs", "2"};
+    for (const std::string& a : c.args) args.push_back(expand(a));
+    if (c.list) {
+      std::ofstream(root.path() / "list") << expand(c.list);
+      args.insert(args.end(), {"--files-from", (root.path() / "list").string()});
+    }
+    const TResult r = RunBatch(args);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    for (const auto& [p, bytes] : before) EXPECT_EQ(ReadFile(in / p), bytes) << p;
+  }
+}
+
+}  // namespace

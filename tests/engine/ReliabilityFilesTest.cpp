@@ -574,7 +574,7 @@ TEST(ReliabilityFiles, NewResultsAreNamedOnlyOnceWhole) {
     ino_t guarded = 0;
     const TScopedHook calls(FileCallsHook(), {::rename, ::unlink, c.linkat});
     EXPECT_EQ(FailureOf([&] {
-                J.SaveToFile(here / "out.jpg", [&](const struct stat& st) {
+                J.SaveToFile(here / "out.jpg", [&](const std::string&, const struct stat& st) {
                   guarded = st.st_ino;
                   if (c.refuse) throw EFCreateError("kept", "");
                 });
