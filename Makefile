@@ -7,7 +7,7 @@ PACKAGES := cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libgtest-dev \
             appstream desktop-file-utils dpkg-dev file lintian parallel \
             libexiv2-dev clang-format
 
-.PHONY: all deps build test run clean check-deep check-scalar check-format format deb
+.PHONY: all deps build test run clean check-deep check-scalar check-gui-asan check-format format deb
 
 all: build
 
@@ -48,6 +48,16 @@ check-deep: deps
 	cd $(DEEP) && UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 	fuzz/run-fuzz.sh $(DEEP) $(FUZZ_SECONDS)
 	$(MAKE) check-scalar
+
+# The window, its widgets and the drawing layer under ASan+UBSan (clang).
+GUI_ASAN ?= build-asan
+GUI_TESTS = decor_CanvasTest decor_GradientTest decor_WizardHeaderTest app_WindowTest \
+            app_ReentranceTest SpinEditTest BrowseDlgTest
+check-gui-asan: deps
+	cmake --preset asan -B $(GUI_ASAN)
+	cmake --build $(GUI_ASAN) -j $(JOBS) --target $(GUI_TESTS) vizuvod-batch
+	cd $(GUI_ASAN) && UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS) -R '^($(shell echo $(GUI_TESTS) | tr ' ' '|'))$$'
 
 # The engine and batch tests with the portable scalar kernels only.
 SCALAR ?= build-scalar

@@ -447,14 +447,8 @@ void TForm2::RadioButton2Click(QObject*) { ApplyModeStates(false); }
 void TForm2::Button7Click(QObject*) { SetPagesVisible(true, false, false); }
 
 void TForm2::Button2Click(QObject*) {
-  if (RadioButton1->isChecked() && SpinEdit1->Value() == 100) {
-    ShowWarning(this, QString::fromUtf8(Percent100Warning));
-    return;
-  }
-  const QString side = ComboBox1->currentText();
-  if (RadioButton2->isChecked() && side != QString::fromUtf8(FitWidthItem) &&
-      side != QString::fromUtf8(FitHeightItem)) {
-    ShowWarning(this, QString::fromUtf8(FitSideWarning));
+  if (const auto warning = SettingsPageWarning(TWindowBatch(*this))) {
+    ShowWarning(this, QString::fromStdString(*warning));
     return;
   }
   SetPagesVisible(false, false, true);

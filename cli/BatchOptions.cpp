@@ -177,8 +177,10 @@ folder ("-" reads standard input); no FOLDER is given then)",
     {"shard", "K/N", 0,
      R"(only the photos whose path (relative to FOLDER, or as listed) falls in
 shard K of N, K from 0 to N-1. The shard of a photo depends on its path
-alone, so N runs, on one machine or many, together write exactly what one
-run writes, and adding photos never moves others to another shard.)",
+alone (with --output, --name or --recursive: on its result's path, so that
+photos that would share a result share a shard), so N runs, on one machine
+or many, together write exactly what one run writes, and adding photos
+never moves others to another shard.)",
      [](O o, S, S v) { ParseShard(v, o); }},
     {nullptr, nullptr, 0, "\nWhere results go:\n", nullptr},
     {"output", "DIR", 0,
@@ -229,6 +231,13 @@ started, and no partial file is left. A second one abandons the photos in work a
 removes their temporary files. Temporary files of a killed run are removed by the next run
 that writes in that folder. A new result takes its photo's permissions less the umask; a
 replaced result keeps its own permissions and owner.
+
+What is never written over: a photo of the run (known by its device and inode, so whatever
+its name, letter case or link), by any result or by the report; and, with --output, --name
+or --recursive, any file that an earlier run did not make of the same photo (results say
+which photo they were made of in the user attribute user.vizuvod.photo). Such a photo fails
+with a message and the file stays as it was; the check is made when the run is planned and
+again at the moment of the write. The report is not written through a link at its name.
 
 Exit status: 0 when every photo was written or skipped (or, with --shard, when the shard
 holds no photo); 1 when a photo failed, the folder cannot be read or no photo was found; 2
@@ -302,8 +311,7 @@ void CheckSizes(const TOptions& options) {
     // A fit or a long edge becomes a width or a height; its value is what counts here.
     const TFixedSettings settings = WizardSettingsFor(size, 1, 1, false);
     if (const auto warning = RunSettingsWarning(settings)) throw TUsageError{*warning};
-    if (settings.Mode() == TResizeMode::rmPercent && settings.P() == 100)
-      throw TUsageError{Percent100Warning};
+    if (const auto warning = SettingsPageWarning(settings)) throw TUsageError{*warning};
   }
   if (options.sizes.size() > 1 && !(options.name && TNamePattern(*options.name).UsesSize()))
     throw TUsageError{

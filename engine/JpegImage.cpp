@@ -13,10 +13,10 @@
 #include <cstring>
 
 #include "Abandon.h"
-#include "PhotoCodec.h"
 #include "Errors.h"
 #include "JpegFiles.h"
 #include "JpegLibrary.h"
+#include "PhotoCodec.h"
 
 namespace vizuvod {
 

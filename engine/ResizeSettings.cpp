@@ -54,7 +54,12 @@ std::optional<std::string> RunSettingsWarning(const TRunSettings& settings) {
 }
 
 std::optional<std::string> SettingsPageWarning(const TRunSettings& settings) {
-  if (settings.Mode() == TResizeMode::rmPercent && settings.P() == 100) return Percent100Warning;
+  if (settings.Mode() == TResizeMode::rmPercent) {
+    if (settings.P() == 100) return Percent100Warning;
+  } else if (const std::string side = settings.FitSideText();
+             side != settings.FitSideItem(0) && side != settings.FitSideItem(1)) {
+    return FitSideWarning;
+  }
   return std::nullopt;
 }
 

@@ -60,7 +60,9 @@ class TFixedSettings : public TRunSettings {
 // settings page refuses it with its own warning, and a run with it writes nothing.
 std::optional<std::string> RunSettingsWarning(const TRunSettings& settings);
 
-// The settings page's own refusal before page 3: a percentage of 100.
+// The settings page's own refusals before page 3: a percentage of 100, and
+// pixel mode without a side to keep the proportions by; either would write
+// nothing.
 std::optional<std::string> SettingsPageWarning(const TRunSettings& settings);
 
 // One of a photo's four cases as the settings select it, for a source of
