@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "BatchRun.h"
 #include "JpegCraft.h"
 #include "Orientation.h"
 #include "TestSupport.h"
@@ -122,5 +123,52 @@ TEST(Orientation, CarriedFromTheFirstExifSegmentOnly) {
     file.insert(c.afterScan ? file.end() - 2 : file.begin() + 2, c.segments.begin(),
                 c.segments.end());
     EXPECT_EQ(CarriedOrientation(file), c.expected) << &c - cases;
+  }
+}
+
+// The eight orientations end to end, through the wizard's step and the
+// per-photo step of vizuvod-batch: a turned photo's result carries its tag
+// right after the JFIF segment and is otherwise the result of the photo
+// without one; kept metadata or turned pixels add no segment of their own.
+TEST(Orientation, ResultsCarryThePhotosOrientation) {
+  TempDir dir;
+  const craft::Bytes photo = craft::Encode({});
+  craft::WriteFile(dir / "plain.jpg", photo);
+  const TFixedSettings half = TFixedSettings::Percent(50);
+  ASSERT_TRUE(ResizePhoto(dir / "plain.jpg", half));
+  const std::string plain = ReadFile(dir / "Resize of plain.jpg");
+  for (int o = 1; o <= 8; ++o) {
+    SCOPED_TRACE(o);
+    craft::Bytes turned = photo;
+    const craft::Bytes exif = Exif(true, 0x112, 3, unsigned(o));
+    turned.insert(turned.begin() + 2, exif.begin(), exif.end());
+    craft::WriteFile(dir / "turned.jpg", turned);
+    ASSERT_TRUE(ResizePhoto(dir / "turned.jpg", half));
+    std::string expected = plain;
+    if (o > 1) {
+      const std::size_t app0 = 4 + (std::uint8_t(plain[4]) << 8 | std::uint8_t(plain[5]));
+      const char segment[] =
+          "\xFF\xE1\x00\x22"
+          "Exif\0\0"
+          "II*\0\x08\0\0\0"
+          "\x01\0"
+          "\x12\x01\x03\0\x01\0\0\0";
+      expected.insert(app0, std::string(segment, sizeof segment - 1) + char(o) +
+                                std::string("\0\0\0\0\0\0", 7));
+    }
+    EXPECT_EQ(ReadFile(dir / "Resize of turned.jpg"), expected);
+    for (const bool keep : {false, true}) {
+      TPhotoRequest request;
+      request.photo = dir / "turned.jpg";
+      request.results = {{&half, {}, 0, {}}};
+      request.keepMetadata = keep;
+      request.autoOrient = !keep;
+      ProcessPhoto(request);
+      const std::string made = ReadFile(dir / "Resize of turned.jpg");
+      const std::string exifHeader("Exif\0\0", 6);
+      std::size_t count = 0;
+      for (std::size_t at = 0; (at = made.find(exifHeader, at)) != std::string::npos; ++at) ++count;
+      EXPECT_EQ(count, keep ? 1u : 0u) << keep;
+    }
   }
 }
