@@ -5,7 +5,9 @@
 // progress, summary and report written by Progress.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -126,6 +128,10 @@ TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
   } catch (const std::exception& e) {
     throw TCannotStart{"vizuvod-batch: " + PrintableText(e.what())};
   }
+  // What could not be walked is a failure of the run; the rest is still done.
+  for (const std::string& problem : photos.problems)
+    std::cerr << "vizuvod-batch: " << PrintableText(problem) << "\n";
+  if (StopSignal() != 0) return photos;
   if (photos.paths.empty())
     throw TCannotStart{PrintableText(options.filesFrom ? *options.filesFrom : options.folder) +
                        ": " + NoPhotosWarning};
@@ -137,7 +143,8 @@ class TReportFile {
  public:
   explicit TReportFile(const std::optional<std::string>& path) : path_(path) {
     if (path && !(file_ = std::fopen(path->c_str(), "w")))
-      throw TCannotStart{"vizuvod-batch: cannot write the report " + *path};
+      throw TCannotStart{"vizuvod-batch: cannot write the report " + *path + ": " +
+                         std::strerror(errno)};
   }
   ~TReportFile() {
     if (file_) std::fclose(file_);
@@ -194,13 +201,18 @@ int Run(const TOptions& options) {
   MakeOutputFolder(options);
   const TResultPlace place(options);
   TPhotoList photos = FindPhotos(options, place);
+  if (StopSignal() != 0) {
+    std::cerr << "vizuvod-batch: stopped while finding the photos\n";
+    return 128 + StopSignal();
+  }
+  const int found = photos.problems.empty() ? ExitOk : ExitFailed;
   if (options.shardCount > 1) {
     KeepShard(photos, options.shardIndex, options.shardCount);
     if (photos.paths.empty()) {
       if (!options.quiet)
         std::cout << "No photo falls in shard " << options.shardIndex << "/" << options.shardCount
                   << ".\n";
-      return ExitOk;
+      return found;
     }
   }
   TReportFile reportFile(options.report);
@@ -211,7 +223,7 @@ int Run(const TOptions& options) {
 
   if (StopSignal() != 0) return 128 + StopSignal();
   const std::size_t done = summary.written + summary.skipped + summary.planned;
-  return summary.failures.empty() && done == summary.total && reportWritten ? ExitOk : ExitFailed;
+  return summary.failures.empty() && done == summary.total && reportWritten ? found : ExitFailed;
 }
 
 }  // namespace
