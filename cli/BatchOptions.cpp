@@ -163,12 +163,16 @@ a warning "written from damaged data: <the library's text>")",
     {nullptr, nullptr, 0, "\nWhere photos come from:\n", nullptr},
     {"recursive", nullptr, 0,
      R"(the subfolders of FOLDER too, each folder's photos before its subfolders.
-Hidden folders and links to folders are not entered. Files an earlier run
-made beside their photos are not taken as photos.)",
+Hidden folders and links to folders are not entered, nor a folder already
+walked (a bind mount). Depth has no limit. A folder that cannot be read is
+named with the reason and fails the run; the other photos are still done.
+Files an earlier run made beside their photos are not taken as photos.)",
      [](O o, S, S) { o.recursive = true; }},
     {"files-from", "FILE", 0,
      R"(the photos listed in FILE, one path a line, in list order, instead of a
-folder ("-" reads standard input); no FOLDER is given then)",
+folder ("-" reads standard input); no FOLDER is given then. A list of more
+than 64 MiB or 1,000,000 photos, or with an entry longer than 4095 bytes,
+is refused. A stop signal ends the reading at once.)",
      [](O o, S, S v) {
        o.filesFrom = NotEmpty(v, "--files-from needs a file, or - for standard input");
      }},

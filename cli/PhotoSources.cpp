@@ -1,17 +1,23 @@
 #include "PhotoSources.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <iostream>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <memory>
+#include <set>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "PhotoScan.h"
+#include "ProcessSetup.h"
 
 namespace vizuvod {
 
@@ -22,25 +28,71 @@ void TPhotoList::Add(std::string path, std::size_t from) {
 
 namespace {
 
+using TFolderId = std::pair<dev_t, ino_t>;
+
+TFolderId IdOf(const struct stat& info) { return {info.st_dev, info.st_ino}; }
+
 class TWalk {
  public:
   TWalk(const std::string& folder, const TScan& scan, TPhotoList& list)
       : root_(folder + "/"), scan_(scan), list_(list) {}
 
-  // `relative` is "" or ends in '/'.
-  void Folder(const std::string& relative) {
-    const std::string dirPath = root_ + relative;
-    std::vector<std::string> photos, folders;
-    // lstat: a link to a folder is not followed, which also rules out loops
-    // through links. One descriptor is open at a time, however deep the tree.
-    const bool read = ReadPhotoFolder(dirPath, photos, [&](const std::string& name) {
+  void Run() {
+    int fd = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Problem(root_, std::strerror(errno));
+    Folder(fd, "");
+    if (fd >= 0) ::close(fd);
+  }
+
+ private:
+  void Problem(std::string path, const std::string& reason) {
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    list_.problems.push_back(path + ": " + reason);
+  }
+
+  // The photos and subfolders of the open folder; false when it cannot be
+  // listed. A photo is a file or a link to one, as in the wizard's scan.
+  bool Read(int fd, const std::string& dirPath, std::vector<std::string>& photos,
+            std::vector<std::string>& folders) {
+    const int listed = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!dir) {
+      Problem(dirPath, std::strerror(errno));
+      if (listed >= 0) ::close(listed);
+      return false;
+    }
+    std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
+    for (errno = 0; const dirent* entry = ::readdir(dir); errno = 0) {
+      const std::string name = entry->d_name;
+      if (name.empty() || name[0] == '.') continue;  // hidden, and "." and ".."
       struct stat info;
-      if (scan_.recursive && ::lstat((dirPath + name).c_str(), &info) == 0 &&
-          S_ISDIR(info.st_mode) &&
-          !(scan_.skip && scan_.skip->first == info.st_dev && scan_.skip->second == info.st_ino))
+      if (IsPhotoName(name) && ::fstatat(fd, name.c_str(), &info, 0) == 0 &&
+          S_ISREG(info.st_mode)) {
+        photos.push_back(name);
+        continue;
+      }
+      if (!scan_.recursive && !IsPhotoName(name)) continue;
+      if (::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) Problem(dirPath + name, std::strerror(errno));
+      } else if (scan_.recursive && S_ISDIR(info.st_mode) && IdOf(info) != scan_.skip) {
         folders.push_back(name);
-    });
-    if (!read) return;
+      }
+    }
+    if (errno != 0) Problem(dirPath, std::strerror(errno));
+    return true;
+  }
+
+  // `relative` is "" or ends in '/'. Only the folder in work is open, so no
+  // depth runs out of descriptors: a parent is opened again through "..",
+  // and must be the same folder. On return fd is the folder again, or -1
+  // when it could not be found again (a problem says so).
+  void Folder(int& fd, const std::string& relative) {
+    const std::string dirPath = root_ + relative;
+    struct stat self;
+    if (::fstat(fd, &self) != 0) return Problem(dirPath, std::strerror(errno));
+    walked_.insert(IdOf(self));
+    std::vector<std::string> photos, folders;
+    if (!Read(fd, dirPath, photos, folders)) return;
 
     if (scan_.results) {
       const std::unordered_set<std::string> names(photos.begin(), photos.end());
@@ -55,14 +107,42 @@ class TWalk {
     photos = {};
 
     std::sort(folders.begin(), folders.end(), PhotoNameLess);
-    for (const std::string& name : folders) Folder(relative + name + "/");
+    for (const std::string& name : folders) {
+      if (StopSignal() != 0) return;
+      int child = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      struct stat info;
+      if (child < 0 || ::fstat(child, &info) != 0) {
+        Problem(dirPath + name, std::strerror(errno));
+        if (child >= 0) ::close(child);
+        continue;
+      }
+      if (walked_.contains(IdOf(info))) {  // a bind mount of a folder on the walk
+        ::close(child);
+        continue;
+      }
+      ::close(std::exchange(fd, -1));
+      Folder(child, relative + name + "/");
+      if (child < 0) return;  // lost on the way down; said there
+      fd = ::openat(child, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      ::close(child);
+      struct stat back;
+      if (fd < 0 || ::fstat(fd, &back) != 0 || IdOf(back) != IdOf(self)) {
+        if (fd >= 0) ::close(std::exchange(fd, -1));
+        return Problem(dirPath, "moved while it was walked; the walk stopped there");
+      }
+    }
   }
 
- private:
   const std::string root_;
   const TScan& scan_;
   TPhotoList& list_;
+  std::set<TFolderId> walked_;
 };
+
+// Closes a list's descriptor, leaving standard input open.
+void CloseList(int fd) {
+  if (fd > 0) ::close(fd);
+}
 
 }  // namespace
 
@@ -74,28 +154,65 @@ TPhotoList ScanPhotos(const std::string& folder, const TScan& scan) {
     list.relativeFrom.assign(list.paths.size(), static_cast<std::uint32_t>(folder.size() + 1));
     return list;
   }
-  TWalk(folder, scan, list).Folder("");
+  TWalk(folder, scan, list).Run();
   return list;
 }
 
 TPhotoList ReadPhotoList(const std::string& file, bool null) {
-  std::ifstream opened;
-  std::istream* in = &std::cin;
+  const auto refuse = [&](const std::string& why) { throw std::runtime_error(file + ": " + why); };
+  const auto cannotRead = [&] {
+    refuse(std::string("cannot read the list: ") + std::strerror(errno));
+  };
+  int fd = 0;
   if (file != "-") {
-    opened.open(file, std::ios::binary);
-    if (!opened) throw std::runtime_error(file + ": cannot read the list");
-    in = &opened;
+    do fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR && StopSignal() == 0);
+    if (fd < 0 && StopSignal() != 0) return {};
+    if (fd < 0) cannotRead();
   }
+  struct TCloser {
+    int fd;
+    ~TCloser() { CloseList(fd); }
+  } closeAtEnd{fd};
+
   TPhotoList list;
   std::string entry;
-  while (std::getline(*in, entry, null ? '\0' : '\n')) {
-    if (entry.empty()) continue;
-    // "./a.jpg" is placed and sharded as "a.jpg", as find writes it.
-    std::size_t from = 0;
-    while (entry.compare(from, 2, "./") == 0) from += 2;
-    list.Add(std::move(entry), from);
+  std::size_t bytes = 0, number = 1;
+  const char separator = null ? '\0' : '\n';
+  const auto finish = [&] {
+    if (!entry.empty()) {
+      if (list.paths.size() == ListEntriesLimit)
+        refuse("the list holds more than " + std::to_string(ListEntriesLimit) + " photos");
+      // "./a.jpg" is placed and sharded as "a.jpg", as find writes it.
+      std::size_t from = 0;
+      while (entry.compare(from, 2, "./") == 0) from += 2;
+      list.Add(std::move(entry), from);
+      entry.clear();
+    }
+    ++number;
+  };
+  std::vector<char> buffer(std::size_t(64) << 10);
+  for (;;) {
+    const ssize_t got = ReadUnlessStopped(fd, buffer.data(), buffer.size());
+    if (StopSignal() != 0) return list;
+    if (got < 0) cannotRead();
+    if (got == 0) break;
+    if ((bytes += std::size_t(got)) > ListBytesLimit)
+      refuse("the list is longer than " + std::to_string(ListBytesLimit >> 20) + " MiB");
+    for (const char c : std::string_view(buffer.data(), std::size_t(got))) {
+      if (c == separator) {
+        finish();
+        continue;
+      }
+      if (c == '\0')
+        refuse("entry " + std::to_string(number) + " holds a NUL character (is --null missing?)");
+      if (entry.size() + 1 >= PATH_MAX)
+        refuse("entry " + std::to_string(number) + " is longer than a path can be (" +
+               std::to_string(PATH_MAX - 1) + " bytes)");
+      entry += c;
+    }
   }
-  if (in->bad()) throw std::runtime_error(file + ": cannot read the list");
+  finish();
   return list;
 }
 

@@ -3,6 +3,9 @@
 // resource limit may send turned into a clean stop.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <string>
 
 namespace vizuvod {
@@ -20,6 +23,12 @@ void InstallSignalHandlers();
 
 // The signal that stopped the run, or 0.
 int StopSignal();
+
+// read(2) on the main thread, before the run's threads exist, whose wait a
+// stop signal always ends: the signals are held until the wait itself, so
+// one that comes just before it is not missed. -1 with errno EINTR once a
+// stop signal came (StopSignal() says which).
+ssize_t ReadUnlessStopped(int fd, void* buffer, std::size_t size);
 
 // "Cannot open folder X: <reason>" when the folder cannot be listed, or "".
 std::string FolderProblem(const std::string& folder);

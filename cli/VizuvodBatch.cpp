@@ -130,6 +130,10 @@ TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
   } catch (const std::exception& e) {
     throw TCannotStart{"vizuvod-batch: " + PrintableText(e.what())};
   }
+  // What could not be walked is a failure of the run; the rest is still done.
+  for (const std::string& problem : photos.problems)
+    std::cerr << "vizuvod-batch: " << PrintableText(problem) << "\n";
+  if (StopSignal() != 0) return photos;
   if (photos.paths.empty())
     throw TCannotStart{PrintableText(options.filesFrom ? *options.filesFrom : options.folder) +
                        ": " + NoPhotosWarning};
@@ -217,6 +221,11 @@ int Run(const TOptions& options) {
   MakeOutputFolder(options);
   const TResultPlace place(options);
   TPhotoList photos = FindPhotos(options, place);
+  if (StopSignal() != 0) {
+    std::cerr << "vizuvod-batch: stopped while finding the photos\n";
+    return 128 + StopSignal();
+  }
+  const int found = photos.problems.empty() ? ExitOk : ExitFailed;
   // Every photo found, those of other shards too, is kept from being written over.
   const TPhotoIds ids(photos.paths);
   if (options.shardCount > 1) {
@@ -231,7 +240,7 @@ int Run(const TOptions& options) {
       if (!options.quiet)
         std::cout << "No photo falls in shard " << options.shardIndex << "/" << options.shardCount
                   << ".\n";
-      return ExitOk;
+      return found;
     }
   }
   TPhotoJobs jobs(options, photos, ids);
@@ -246,7 +255,7 @@ int Run(const TOptions& options) {
 
   if (StopSignal() != 0) return 128 + StopSignal();
   const std::size_t done = summary.written + summary.skipped + summary.planned;
-  return summary.failures.empty() && done == summary.total && reportWritten ? ExitOk : ExitFailed;
+  return summary.failures.empty() && done == summary.total && reportWritten ? found : ExitFailed;
 }
 
 }  // namespace
