@@ -2,7 +2,9 @@
 // --files-from, --shard), where results go and what they are called
 // (--output, --name), resumed and planned runs (--skip-existing, --dry-run),
 // --report and --keep-date; each against the files it really writes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -302,6 +304,36 @@ TEST(ArchiveBatch, GnuParallelOverFourShards) {
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   EXPECT_EQ(Files(split.path() / "o"), Files(one.path() / "o"));
   EXPECT_EQ(Files(one.path() / "o").size(), 10u);
+}
+
+// The walk: a bind mount of its folder is not walked again, a folder past
+// PATH_MAX is walked (its photo fails by name), an unreadable one fails the run.
+TEST(ArchiveBatch, RecursiveWalkGoesEverywhereOnceAndNamesWhatItCannotRead) {
+  TempDir root;
+  WritePhoto(root.path() / "a.jpg", 0);
+  fs::create_directories(root.path() / "sub" / "loop");
+  fs::create_directory(root.path() / "locked");
+  fs::permissions(root.path() / "locked", fs::perms::none);
+  const bool mounted =
+      ::mount(root.path().c_str(), (root / "sub/loop").c_str(), nullptr, MS_BIND, nullptr) == 0;
+  int fd = ::open(root.path().c_str(), O_RDONLY | O_DIRECTORY);
+  for (int depth = 0; depth < 18; ++depth) {  // 18 x 251 bytes
+    ::mkdirat(fd, std::string(250, 'd').c_str(), 0700);
+    const int next = ::openat(fd, std::string(250, 'd').c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(std::exchange(fd, next));
+  }
+  ::close(::openat(fd, "deep.jpg", O_WRONLY | O_CREAT, 0600)), ::close(fd);  // opened by path
+  const TResult r = RunBatch(
+      {"--percent", "50", "--dry-run", "--keep-going", "--recursive", root.path().string()});
+  if (mounted) ::umount((root / "sub/loop").c_str());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("a.jpg ->"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("loop"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("deep.jpg: File name too long"), std::string::npos) << r.err;
+  EXPECT_TRUE(::access((root / "locked").c_str(), R_OK) == 0 ||  // root reads it anyway
+              r.err.find((root / "locked") + ": Permission denied") != std::string::npos)
+      << r.err;
+  fs::permissions(root.path() / "locked", fs::perms::owner_all);
 }
 
 TEST(ArchiveBatch, VersionHelpAndManPageNameEveryOption) {

@@ -3,6 +3,7 @@
 // peak memory over 10 and over 1,000 photos.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -311,6 +312,43 @@ TEST(ReliabilityBatch, FolderArgumentsAndFileErrorsAreClear) {
     EXPECT_EQ(r.exitCode, c.exitCode);
     EXPECT_NE(r.err.find(c.text), std::string::npos) << r.err;
   }
+}
+
+// Endless and hostile lists are refused with the reason in bounded memory, a
+// stop signal ends the wait for a list, unopenable files say why.
+TEST(ReliabilityBatch, HostileListsAreRefusedOrStoppedWithTheReason) {
+  TempDir dir;
+  craft::WriteFile(dir / "a.jpg", Photo(64, 48));
+  craft::WriteFile(dir / "long", craft::Bytes(5000, 'x'));
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--files-from", "/dev/zero", "--null"}, "/dev/zero: the list is longer than 64 MiB"},
+      {{"--files-from", "/dev/urandom"}, "holds a NUL character (is --null missing?)"},
+      {{"--files-from", dir / "long"}, "long: entry 1 is longer than a path can be"},
+      {{"--files-from", dir / "no"}, "no: cannot read the list: No such file or directory"},
+      {{"--report", dir / "no/r", dir.path()}, "no/r: No such file or directory"},
+  };
+  for (const auto& [args, text] : cases) {
+    std::vector<std::string> all = {"--percent", "50"};
+    all.insert(all.end(), args.begin(), args.end());
+    const TResult r = RunBatch(all);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+    EXPECT_TRUE(kMemoryIsQuarantined || r.peakKiB < 200 << 10) << r.peakKiB;
+  }
+  ::mkfifo((dir / "fifo").c_str(), 0600);
+  const int writer = ::open((dir / "fifo").c_str(), O_RDWR);  // never writes
+  for (const int signal : {SIGINT, SIGTERM}) {
+    TempDir logs;
+    const pid_t pid = Start({"--percent", "50", "--files-from", "-"}, logs, dir / "fifo");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(pid, signal);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::kill(pid, SIGKILL);  // a list read that ignored the signal ends as 137
+    const TResult r = Finish(pid, logs);
+    EXPECT_EQ(r.exitCode, 128 + signal);
+    EXPECT_NE(r.err.find("stopped while finding the photos"), std::string::npos) << r.err;
+  }
+  ::close(writer);
 }
 
 // A name with a newline or an escape sequence cannot forge lines or reach
