@@ -48,6 +48,12 @@ struct TRefusal : std::runtime_error {
 
 constexpr std::size_t None = static_cast<std::size_t>(-1);
 
+// Why a file at a result's path is not written over.
+constexpr const char* PhotoOfTheRun = "it is a photo of this run; it is not written over";
+constexpr const char* NotMadeOfThisPhoto =
+    "it was not made from this photo by an earlier run; it is not overwritten (remove it, or use "
+    "--skip-existing)";
+
 }  // namespace
 
 TResultPlace::TResultPlace(const TOptions& options)
@@ -124,10 +130,6 @@ std::string TPhotoJobs::KnownResultPath(std::size_t i) const {
   return place_.Path(photos_.paths[i], photos_.Relative(i), 0, 0);
 }
 
-std::string TPhotoJobs::ShardKey(std::size_t i) const {
-  return place_.Path(photos_.paths[i], photos_.Relative(i), 0, 0);
-}
-
 void TPhotoJobs::Claim(std::size_t i, const std::string& result) {
   std::size_t other = None;
   if (const auto lost = sameResultAs_.find(i); lost != sameResultAs_.end()) other = lost->second;
@@ -145,6 +147,7 @@ void TPhotoJobs::Claim(std::size_t i, const std::string& result) {
 
 TJobStatus TPhotoJobs::Check(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan) {
   bool allThere = !plan.results.empty();
+  std::string notMadeHere;  // a result there that no earlier run made of this photo
   for (std::size_t k = 0; k < plan.results.size(); ++k) {
     const TResultOutcome& r = plan.results[k];
     // Two sizes that come out alike for this photo but were made differently
@@ -154,25 +157,20 @@ TJobStatus TPhotoJobs::Check(std::size_t i, const struct stat& photo, const TPho
         throw TRefusal(r.path + " is the result of two of the sizes; it is written by neither");
     Claim(i, r.path);
     struct stat there;
-    const bool exists = ::stat(r.path.c_str(), &there) == 0;
-    if (exists && there.st_dev == photo.st_dev && there.st_ino == photo.st_ino)
+    if (::stat(r.path.c_str(), &there) != 0) {
+      allThere = false;
+      continue;
+    }
+    if (there.st_dev == photo.st_dev && there.st_ino == photo.st_ino)
       throw TRefusal(r.path + " would replace the photo itself");
-    if (exists && ids_.Holds(there))
-      throw TRefusal(r.path + " is a photo of this run; it is not written over");
-    allThere = allThere && exists && NotOlder(there, photo);
+    if (ids_.Holds(there)) throw TRefusal(r.path + ": " + PhotoOfTheRun);
+    allThere = allThere && NotOlder(there, photo);
+    if (newNaming_ && notMadeHere.empty() && !MadeFrom(r.path, photos_.Relative(i)))
+      notMadeHere = r.path;
   }
   if (options_.dryRun) return TJobStatus::jsPlanned;
   if (options_.skipExisting && allThere) return TJobStatus::jsSkipped;
-  for (const TResultOutcome& r : plan.results) {
-    struct stat there;
-    if (newNaming_ && ::stat(r.path.c_str(), &there) == 0) {
-      try {
-        RefuseToReplace(i, r.path, there);
-      } catch (const EFCreateError& e) {
-        throw TRefusal(r.path + ": " + e.Reason());
-      }
-    }
-  }
+  if (!notMadeHere.empty()) throw TRefusal(notMadeHere + ": " + NotMadeOfThisPhoto);
   if (options_.output) {
     for (const TResultOutcome& r : plan.results) {
       std::error_code ec;
@@ -208,12 +206,8 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
 
 void TPhotoJobs::RefuseToReplace(std::size_t i, const std::string& path,
                                  const struct stat& there) const {
-  if (ids_.Holds(there))
-    throw EFCreateError(path, "it is a photo of this run; it is not written over");
-  if (!MadeFrom(path, photos_.Relative(i)))
-    throw EFCreateError(path,
-                        "it was not made from this photo by an earlier run; it is not "
-                        "overwritten (remove it, or use --skip-existing)");
+  if (ids_.Holds(there)) throw EFCreateError(path, PhotoOfTheRun);
+  if (!MadeFrom(path, photos_.Relative(i))) throw EFCreateError(path, NotMadeOfThisPhoto);
 }
 
 // Leaves by the exception that failed the photo; the caller says how it reads.

@@ -82,10 +82,6 @@ class TPhotoJobs {
 
   TJobResult Run(std::size_t i);
 
-  // What photo i's shard is chosen by when results are named or placed:
-  // its result's path with any size in it left at 0.
-  std::string ShardKey(std::size_t i) const;
-
  private:
   TPhotoRequest Request(std::size_t i) const;
   // The checks between plan and run: jsWritten to go on, jsPlanned or

@@ -1,6 +1,5 @@
 #include "PhotoSources.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,36 +49,19 @@ class TWalk {
     list_.problems.push_back(path + ": " + reason);
   }
 
-  // The photos and subfolders of the open folder; false when it cannot be
-  // listed. A photo is a file or a link to one, as in the wizard's scan.
-  bool Read(int fd, const std::string& dirPath, std::vector<std::string>& photos,
+  // The photos and subfolders of the open folder, and what could not be read.
+  void Read(int fd, const std::string& dirPath, std::vector<std::string>& photos,
             std::vector<std::string>& folders) {
-    const int listed = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = listed < 0 ? nullptr : ::fdopendir(listed);
-    if (!dir) {
-      Problem(dirPath, std::strerror(errno));
-      if (listed >= 0) ::close(listed);
-      return false;
-    }
-    std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
-    for (errno = 0; const dirent* entry = ::readdir(dir); errno = 0) {
-      const std::string name = entry->d_name;
-      if (name.empty() || name[0] == '.') continue;  // hidden, and "." and ".."
+    const int error = ReadPhotoFolder(fd, photos, [&](const std::string& name) {
+      if (!scan_.recursive && !IsPhotoName(name)) return;
       struct stat info;
-      if (IsPhotoName(name) && ::fstatat(fd, name.c_str(), &info, 0) == 0 &&
-          S_ISREG(info.st_mode)) {
-        photos.push_back(name);
-        continue;
-      }
-      if (!scan_.recursive && !IsPhotoName(name)) continue;
       if (::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT) Problem(dirPath + name, std::strerror(errno));
       } else if (scan_.recursive && S_ISDIR(info.st_mode) && IdOf(info) != scan_.skip) {
         folders.push_back(name);
       }
-    }
-    if (errno != 0) Problem(dirPath, std::strerror(errno));
-    return true;
+    });
+    if (error != 0) Problem(dirPath, std::strerror(error));
   }
 
   // `relative` is "" or ends in '/'. Only the folder in work is open, so no
@@ -92,7 +74,7 @@ class TWalk {
     if (::fstat(fd, &self) != 0) return Problem(dirPath, std::strerror(errno));
     walked_.insert(IdOf(self));
     std::vector<std::string> photos, folders;
-    if (!Read(fd, dirPath, photos, folders)) return;
+    Read(fd, dirPath, photos, folders);
 
     if (scan_.results) {
       const std::unordered_set<std::string> names(photos.begin(), photos.end());

@@ -231,10 +231,12 @@ int Run(const TOptions& options) {
   if (options.shardCount > 1) {
     // Photos that would share a result share a shard, so that one of the
     // shards sees both and refuses the second, as a single run does.
-    TPhotoJobs all(options, photos, ids);
+    // With sizes in the name they are left at 0: an approximation that the
+    // result marks make safe.
     std::vector<std::string> keys(photos.paths.size());
     for (std::size_t i = 0; i < keys.size(); ++i)
-      keys[i] = options.NewNaming() ? all.ShardKey(i) : photos.Relative(i);
+      keys[i] = options.NewNaming() ? place.Path(photos.paths[i], photos.Relative(i), 0, 0)
+                                    : photos.Relative(i);
     KeepShard(photos, options.shardIndex, options.shardCount, keys);
     if (photos.paths.empty()) {
       if (!options.quiet)

@@ -5,9 +5,12 @@
 #include "PhotoScan.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 
 namespace vizuvod {
@@ -57,21 +60,30 @@ bool IsPhotoName(const std::string& name) {
          lower(tail[3]) == 'g';
 }
 
-bool ReadPhotoFolder(const std::string& prefix, std::vector<std::string>& photos,
-                     const std::function<void(const std::string& name)>& other) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(prefix.c_str()), ::closedir);
-  if (!dir) return false;
-  while (const dirent* entry = ::readdir(dir.get())) {
+int ReadPhotoFolder(int folder, std::vector<std::string>& photos,
+                    const std::function<void(const std::string& name)>& other) {
+  // fdopendir takes the descriptor it is given: the listing has its own.
+  const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listed < 0 ? nullptr : ::fdopendir(listed);
+  if (!dir) {
+    const int error = errno;
+    if (listed >= 0) ::close(listed);
+    return error;
+  }
+  std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
+  for (errno = 0; const dirent* entry = ::readdir(dir); errno = 0) {
     const std::string name = entry->d_name;
-    // stat follows links: a link to a photo is a photo, a link to a folder,
+    if (name.empty() || name[0] == '.') continue;  // hidden, and "." and ".."
+    // Links are followed: a link to a photo is a photo, a link to a folder,
     // a dangling link, a pipe or a device is not (a pipe would hang the run).
     struct stat info;
-    if (IsPhotoName(name) && ::stat((prefix + name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+    if (IsPhotoName(name) && ::fstatat(folder, name.c_str(), &info, 0) == 0 &&
+        S_ISREG(info.st_mode))
       photos.push_back(name);
-    else if (other && !name.empty() && name[0] != '.')  // hidden, and "." and ".."
+    else if (other)
       other(name);
   }
-  return true;
+  return errno;
 }
 
 bool PhotoNameLess(const std::string& a, const std::string& b) {
@@ -89,8 +101,11 @@ std::vector<std::string> ListPhotoFiles(const std::string& folderText) {
   // The text is used as typed: a trailing '/' gives a doubled separator,
   // which the file system accepts like a single one.
   const std::string prefix = folderText + "/";
+  const int folder = ::open(prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return {};
   std::vector<std::string> names;
-  if (!ReadPhotoFolder(prefix, names, {})) return {};
+  ReadPhotoFolder(folder, names, {});  // what could be read counts, as a listing gives it
+  ::close(folder);
   std::sort(names.begin(), names.end(), PhotoNameLess);
 
   std::vector<std::string> entries;

@@ -28,11 +28,12 @@ std::vector<std::string> ListPhotoFiles(const std::string& folderText);
 // A photo's file name: ".jpg" at its end in any case, not hidden.
 bool IsPhotoName(const std::string& name);
 
-// The photos in the folder whose path, ending in '/', is prefix: files (or
-// links to files) with photo names, unsorted. Every other entry that is not
-// hidden goes to `other`, when set. False when the folder cannot be read.
-bool ReadPhotoFolder(const std::string& prefix, std::vector<std::string>& photos,
-                     const std::function<void(const std::string& name)>& other);
+// The photos in the open folder: files (or links to files) with photo
+// names, unsorted. Every other entry that is not hidden goes to `other`,
+// when set. Returns 0, or the system's error when the folder could not be
+// listed (whole or to its end).
+int ReadPhotoFolder(int folder, std::vector<std::string>& photos,
+                    const std::function<void(const std::string& name)>& other);
 
 // Replaces PhotoFiles and PhotoCount with ListPhotoFiles(folderText) and
 // returns the count. When it is 0 the window shows NoPhotosWarning.

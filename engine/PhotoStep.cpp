@@ -127,13 +127,12 @@ void TPhotoStep::MakePlan() {
     } catch (const std::exception&) {
       // It fails as it always has: once the photo is decoded.
       planned_.push_back({i, {}, std::current_exception()});
-      made = 2;
       break;
     }
   }
   // One result of one case, from a photo stored upright, is streamed.
-  streamed_ = made == 1 && planned_.size() == 1 && orientation_ == UprightOrientation &&
-              decoder_->StreamsRows();
+  streamed_ = made == 1 && planned_.size() == 1 && !planned_[0].refusal &&
+              orientation_ == UprightOrientation && decoder_->StreamsRows();
   if (streamed_ && !planned_[0].c.shrink)
     streamed_ = MakeEncoder({})->Takes(planned_[0].c.width, planned_[0].c.height);
 }
