@@ -2,25 +2,9 @@
 
 #include <cstdio>
 
-namespace vizuvod {
+#include "Utf8.h"
 
-std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char b = byte(i);
-  const std::size_t n = b < 0x80                 ? 1
-                        : b >= 0xC2 && b <= 0xDF ? 2
-                        : b >= 0xE0 && b <= 0xEF ? 3
-                        : b >= 0xF0 && b <= 0xF4 ? 4
-                                                 : 0;
-  if (n == 0 || i + n > text.size()) return 0;
-  for (std::size_t k = 1; k < n; ++k)
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-  // Overlong forms, surrogates and code points past U+10FFFF.
-  if ((b == 0xE0 && byte(i + 1) < 0xA0) || (b == 0xED && byte(i + 1) >= 0xA0) ||
-      (b == 0xF0 && byte(i + 1) < 0x90) || (b == 0xF4 && byte(i + 1) >= 0x90))
-    return 0;
-  return n;
-}
+namespace vizuvod {
 
 std::string PrintableText(const std::string& text) {
   std::string out;

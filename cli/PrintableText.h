@@ -12,8 +12,4 @@ namespace vizuvod {
 // other character, Cyrillic included, stays as it is.
 std::string PrintableText(const std::string& text);
 
-// The length of the well-formed UTF-8 sequence at text[i] (no overlong
-// forms, surrogates or code points past U+10FFFF), or 0.
-std::size_t Utf8SequenceLength(const std::string& text, std::size_t i);
-
 }  // namespace vizuvod

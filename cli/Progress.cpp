@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "PrintableText.h"
+#include "Utf8.h"
 
 namespace vizuvod {
 
@@ -28,8 +29,7 @@ std::string Elapsed(Clock::duration d) {
 // of the name, which tells photos of one camera apart, stays visible.
 std::string TailColumns(const std::string& text, int width) {
   std::vector<std::size_t> starts;
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+  for (std::size_t i = 0; i < text.size(); NextCodePoint(text, i)) starts.push_back(i);
   if (static_cast<int>(starts.size()) <= width) return text;
   if (width <= 1) return "";
   return "…" + text.substr(starts[starts.size() - (width - 1)]);

@@ -13,33 +13,14 @@
 #include <cerrno>
 #include <memory>
 
+#include "Utf8.h"
+
 namespace vizuvod {
 
 std::vector<std::string> PhotoFiles;
 std::int32_t PhotoCount = 0;
 
 namespace {
-
-// Reads the code point starting at s[i] and moves i past it. A byte that does
-// not start a well-formed sequence stands for itself.
-char32_t NextCodePoint(const std::string& s, std::size_t& i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char lead = byte(i);
-  const int extra = lead >= 0xC2 && lead < 0xE0   ? 1
-                    : lead >= 0xE0 && lead < 0xF0 ? 2
-                    : lead >= 0xF0 && lead < 0xF5 ? 3
-                                                  : 0;
-  char32_t cp = lead & (0x3F >> extra);
-  int k = 1;
-  for (; k <= extra && i + k < s.size() && (byte(i + k) & 0xC0) == 0x80; ++k)
-    cp = cp << 6 | (byte(i + k) & 0x3F);
-  if (extra > 0 && k == extra + 1) {
-    i += k;
-    return cp;
-  }
-  ++i;
-  return lead;
-}
 
 char32_t Upper(char32_t c) {
   if (c >= U'a' && c <= U'z') return c - 0x20;
