@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "Errors.h"
+#include "OutputFolder.h"
 
 namespace vizuvod {
 
@@ -33,6 +34,15 @@ std::string RelativeFolder(const std::string& relative) {
   if (folder == "../" || folder.starts_with("../") || folder.find("/../") != std::string::npos)
     return "";
   return folder;
+}
+
+// The permission bits of the photo's folder, which folders made for its
+// results take (less the umask): a private album stays private.
+mode_t FolderModeOf(const std::string& photo) {
+  const std::size_t slash = photo.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : photo.substr(0, slash + 1);
+  struct stat info;
+  return ::stat(folder.c_str(), &info) == 0 ? info.st_mode & 07777 : 0777;
 }
 
 bool NotOlder(const struct stat& result, const struct stat& photo) {
@@ -72,7 +82,9 @@ TPhotoIds::TPhotoIds(const std::vector<std::string>& paths) {
   ids_.reserve(paths.size());
   for (const std::string& path : paths) {
     struct stat info;
-    if (::stat(path.c_str(), &info) == 0) ids_.emplace_back(info.st_dev, info.st_ino);
+    if (::stat(path.c_str(), &info) != 0) continue;
+    ids_.emplace_back(info.st_dev, info.st_ino);
+    anyPrivate_ = anyPrivate_ || (info.st_mode & 0044) == 0;
   }
   std::sort(ids_.begin(), ids_.end());
 }
@@ -101,6 +113,7 @@ TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos, const 
       ids_(ids),
       place_(options),
       newNaming_(options.NewNaming() || options.filesFrom) {
+  if (options.output && !options.dryRun) outputFolder_.emplace(*options.output);
   if (!newNaming_ || place_.Pattern().UsesSize()) return;
   // Results known before the run are claimed in list order: sorted by the
   // hash of the path (16 bytes a photo, only while this runs), the first of
@@ -171,15 +184,6 @@ TJobStatus TPhotoJobs::Check(std::size_t i, const struct stat& photo, const TPho
   if (options_.dryRun) return TJobStatus::jsPlanned;
   if (options_.skipExisting && allThere) return TJobStatus::jsSkipped;
   if (!notMadeHere.empty()) throw TRefusal(notMadeHere + ": " + NotMadeOfThisPhoto);
-  if (options_.output) {
-    for (const TResultOutcome& r : plan.results) {
-      std::error_code ec;
-      std::filesystem::create_directories(std::filesystem::path(r.path).parent_path(), ec);
-      if (ec)
-        throw TRefusal("Cannot create folder " +
-                       std::filesystem::path(r.path).parent_path().string() + ": " + ec.message());
-    }
-  }
   return TJobStatus::jsWritten;
 }
 
@@ -223,19 +227,29 @@ TJobStatus TPhotoJobs::Make(std::size_t i, TJobResult& job) {
     request.guard = [this, i](const std::string& path, const struct stat& there) {
       RefuseToReplace(i, path, there);
     };
+  // Results under --output are written through their folder, opened level
+  // by level from the output folder without following a link.
+  TFolderFd folder;
+  auto where = [&folder](const std::string& path) {
+    return folder.Get() < 0 ? path : folder.PathOf(path.substr(path.rfind('/') + 1));
+  };
+  request.writtenAt = where;
   TPhotoStep step(request);
   const TJobStatus checked = checks ? Check(i, photoInfo, step.Plan()) : TJobStatus::jsWritten;
   if (checked != TJobStatus::jsWritten) {
     job.outcome = step.Plan();
     return checked;
   }
+  if (outputFolder_)
+    folder = outputFolder_->Open(RelativeFolder(photos_.Relative(i)), FolderModeOf(photo));
   job.outcome = step.Run();
   if (newNaming_)
-    for (const TResultOutcome& r : job.outcome.results) MarkMadeFrom(r.path, photos_.Relative(i));
+    for (const TResultOutcome& r : job.outcome.results)
+      MarkMadeFrom(where(r.path), photos_.Relative(i));
   if (options_.keepDate && !job.outcome.results.empty()) {
     const timespec times[2] = {photoInfo.st_atim, photoInfo.st_mtim};
     for (const TResultOutcome& r : job.outcome.results)
-      if (::utimensat(AT_FDCWD, r.path.c_str(), times, 0) != 0)
+      if (::utimensat(AT_FDCWD, where(r.path).c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
         throw std::runtime_error("Cannot set the date of " + r.path);
   }
   return job.outcome.results.empty() ? TJobStatus::jsUnchanged : TJobStatus::jsWritten;

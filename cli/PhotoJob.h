@@ -15,6 +15,7 @@
 
 #include "BatchOptions.h"
 #include "BatchRun.h"
+#include "OutputFolder.h"
 #include "PhotoSources.h"
 #include "PhotoStep.h"
 #include "ResultNames.h"
@@ -62,9 +63,12 @@ class TPhotoIds {
  public:
   explicit TPhotoIds(const std::vector<std::string>& paths);
   bool Holds(const struct stat& file) const;
+  // A photo that no one but its owner may read: the report is private then.
+  bool AnyPrivate() const { return anyPrivate_; }
 
  private:
   std::vector<std::pair<dev_t, ino_t>> ids_;
+  bool anyPrivate_ = false;
 };
 
 // Results of runs with --output, --name or --recursive say which photo they
@@ -96,6 +100,7 @@ class TPhotoJobs {
   const TOptions& options_;
   const TPhotoList& photos_;
   const TPhotoIds& ids_;
+  std::optional<TOutputFolder> outputFolder_;  // --output, open while the run writes
   const TResultPlace place_;
   const bool newNaming_;
 

@@ -21,6 +21,7 @@
 #include "BatchOptions.h"
 #include "BatchRun.h"
 #include "Bitmap.h"
+#include "JpegFiles.h"
 #include "ParallelRun.h"
 #include "PhotoJob.h"
 #include "PhotoScan.h"
@@ -105,7 +106,14 @@ struct TCannotStart {
 void MakeOutputFolder(const TOptions& options) {
   if (!options.output || options.dryRun) return;
   std::error_code ec;
+  const bool made = !std::filesystem::exists(*options.output, ec);
   std::filesystem::create_directories(*options.output, ec);
+  // A private album's results stay private: a folder the run makes takes
+  // the mode of the photos' folder, less the umask.
+  struct stat folder;
+  if (const int umask = CurrentUmask(); made && !ec && umask >= 0 && !options.filesFrom &&
+                                        ::stat(options.folder.c_str(), &folder) == 0)
+    ::chmod(options.output->c_str(), folder.st_mode & 07777 & ~mode_t(umask));
   if (ec || !std::filesystem::is_directory(*options.output))
     throw TCannotStart{"vizuvod-batch: cannot create the folder " + *options.output + ": " +
                        (ec ? ec.message() : "a file of that name is in the way")};
@@ -158,8 +166,8 @@ class TReportFile {
     for (const std::string& result : results)
       if (!result.empty() && !ec && std::filesystem::weakly_canonical(result, ec) == report)
         throw TCannotStart{"vizuvod-batch: the report " + *path + " is a result of this run"};
-    const int fd =
-        ::open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                          photos.AnyPrivate() ? 0600 : 0666);
     if (fd < 0 || !(file_ = ::fdopen(fd, "w"))) {
       const std::string reason = std::strerror(errno);
       if (fd >= 0) ::close(fd);
@@ -245,7 +253,13 @@ int Run(const TOptions& options) {
       return found;
     }
   }
-  TPhotoJobs jobs(options, photos, ids);
+  std::optional<TPhotoJobs> opened;
+  try {
+    opened.emplace(options, photos, ids);
+  } catch (const std::exception& e) {
+    throw TCannotStart{"vizuvod-batch: " + PrintableText(e.what())};
+  }
+  TPhotoJobs& jobs = *opened;
   std::vector<std::string> results(photos.paths.size());
   for (std::size_t i = 0; options.report && i < results.size(); ++i)
     results[i] = jobs.KnownResultPath(i);

@@ -90,6 +90,17 @@ TFileCalls& FileCallsHook() {
   return calls;
 }
 
+int CurrentUmask() {
+  const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+  char text[4096];
+  const ssize_t n = fd < 0 ? -1 : ::read(fd, text, sizeof text - 1);
+  if (fd >= 0) ::close(fd);
+  if (n <= 0) return -1;
+  text[n] = 0;
+  const char* line = std::strstr(text, "\nUmask:");
+  return line ? int(std::strtol(line + 7, nullptr, 8)) : -1;
+}
+
 namespace {
 
 // A file descriptor closed when it goes out of scope.
@@ -122,10 +133,14 @@ bool IsTemporaryName(const std::string& name) {
 // The first save into each folder clears what killed runs left there.
 void RemoveStaleTemporariesOnce(const std::string& folder) {
   static std::mutex mutex;
-  static std::set<std::string> cleared;
+  // By device and inode: one folder may be named in several ways (through
+  // an open descriptor among them).
+  static std::set<std::pair<dev_t, ino_t>> cleared;
+  struct stat info;
+  if (::stat(folder.c_str(), &info) != 0) return;
   {
     std::lock_guard lock(mutex);
-    if (!cleared.insert(folder).second) return;
+    if (!cleared.insert({info.st_dev, info.st_ino}).second) return;
   }
   RemoveStaleTemporaries(folder);
 }
@@ -236,18 +251,6 @@ void WriteAndSync(int fd, const std::string& path, const std::vector<std::uint8_
   // new one, either whole.
   if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
     throw EFWriteError(path, ReasonOf(errno));
-}
-
-// The process's umask, read without changing it (umask() would, for every
-// thread at once); -1 where the system does not say.
-int CurrentUmask() {
-  TFd status{::open("/proc/self/status", O_RDONLY | O_CLOEXEC)};
-  char text[4096];
-  const ssize_t n = status.fd < 0 ? -1 : ::read(status.fd, text, sizeof text - 1);
-  if (n <= 0) return -1;
-  text[n] = 0;
-  const char* line = std::strstr(text, "\nUmask:");
-  return line ? int(std::strtol(line + 7, nullptr, 8)) : -1;
 }
 
 enum class TNaming { named, notOffered };

@@ -38,6 +38,10 @@ class TJpegInputFile {
   std::string path_;
 };
 
+// The process's umask, read without changing it (umask() would, for every
+// thread at once); -1 where the system does not say.
+int CurrentUmask();
+
 // Permission bits for a new file when no photo gives them: the umask decides.
 inline constexpr unsigned NewFileMode = 0666;
 

@@ -164,7 +164,8 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
     encoded = metadata_->WrittenInto(encoded, width, height, request_.autoOrient, warnings);
     for (std::string& w : warnings) outcome.warnings.push_back({TWarningKind::wkMetadata, w});
   }
-  ReplaceFileWith(written.path, encoded, decoder_->FileMode(), request_.guard);
+  ReplaceFileWith(request_.writtenAt ? request_.writtenAt(written.path) : written.path, encoded,
+                  decoder_->FileMode(), request_.guard);
   written.bytes = encoded.size();
   outcome.results.push_back(std::move(written));
 }

@@ -69,8 +69,11 @@ struct TPhotoRequest {
   // Without it, and without keepMetadata, a result carries the photo's
   // orientation as its one EXIF tag, so it shows the way its photo does.
   bool autoOrient = false;
-  // Called with a result's path and what stands there just before it is
-  // replaced; it may throw (an engine Exception) to refuse.
+  // Where a result named `path` is written, when set: a path through a
+  // folder the caller holds open, so that no link on the way is followed.
+  std::function<std::string(const std::string& path)> writtenAt;
+  // Called with where a result is written and what stands there just before
+  // it is replaced; it may throw (an engine Exception) to refuse.
   std::function<void(const std::string& path, const struct stat& existing)> guard;
 };
 

@@ -443,3 +443,42 @@ TEST(ArchiveBatch, NoOptionWritesOverAPhoto) {
 }
 
 }  // namespace
+
+namespace {
+
+// A shared output folder: links another user plants there (as a subfolder,
+// at the report's name) are never written through; a private album's
+// folders and report stay private.
+TEST(ArchiveBatch, PlantedLinksAreNotFollowedAndPrivateStaysPrivate) {
+  TempDir root;
+  const fs::path in = root.path() / "in", out = root.path() / "out", away = root.path() / "away";
+  WritePhoto(in / "sub" / "a.jpg", 0);
+  fs::create_directories(out);
+  fs::create_directories(away);
+  std::ofstream(away / "victim") << "keep";
+  fs::create_directory_symlink(away, out / "sub");
+  fs::create_symlink(away / "victim", root.path() / "report");
+  const TResult planted = RunBatch(
+      {"--width", "20", "--recursive", "--keep-going", "--output", out.string(), in.string()});
+  EXPECT_EQ(planted.exitCode, 1) << planted.err;
+  EXPECT_NE(planted.err.find("it is not followed"), std::string::npos) << planted.err;
+  const TResult report =
+      RunBatch({"--width", "20", "--recursive", "--report", (root.path() / "report").string(),
+                "--output", (root.path() / "o2").string(), in.string()});
+  EXPECT_EQ(report.exitCode, 1) << report.err;
+  EXPECT_EQ(Files(away), (std::map<std::string, std::string>{{"victim", "keep"}}));
+
+  fs::permissions(in / "sub", fs::perms::owner_all);
+  fs::permissions(in / "sub" / "a.jpg", fs::perms::owner_read | fs::perms::owner_write);
+  const fs::path jsonl = root.path() / "private.jsonl";
+  ASSERT_EQ(RunBatch({"--width", "20", "--recursive", "--report", jsonl.string(), "--output",
+                      (root.path() / "o3").string(), in.string()})
+                .exitCode,
+            0);
+  EXPECT_EQ(fs::status(root.path() / "o3" / "sub").permissions() & fs::perms::all,
+            fs::perms::owner_all);
+  EXPECT_EQ(fs::status(jsonl).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+}  // namespace
