@@ -1,12 +1,14 @@
 // The drawing layer over QImage. Rectangles, hatches, thin lines and raster
 // copies are done pixel by pixel, so their edges are exactly the platform's;
-// only text and wide pens go through QPainter.
+// only text, wide pens and thin pens above ratio 1 go through QPainter, whose
+// coordinates are logical through the image's device pixel ratio.
 #include "Canvas.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -133,6 +135,13 @@ bool HatchBit(int hatch, int px, int py) {
   }
 }
 
+// The logical pixel a device pixel belongs to: the x with
+// ToDevice(x) <= device < ToDevice(x + 1).
+int ToLogical(int device, qreal ratio) {
+  if (ratio == 1) return device;
+  return int(std::ceil((device + 0.5) / double(ratio))) - 1;
+}
+
 TColorValue ApplyRop(unsigned rop, TColorValue src, TColorValue dst) {
   switch (rop) {
     case SRCAND: return src & dst;
@@ -176,14 +185,30 @@ TLogPen CreatePen(int style, int width, TColorValue color) {
   return TLogPen{style, width, color};
 }
 
-TCanvas::TCanvas(int width, int height, int bitsPerPixel) : bitsPerPixel_(bitsPerPixel) {
-  SetSize(width, height);
+TCanvas::TCanvas(int width, int height, int bitsPerPixel, qreal pixelRatio)
+    : bitsPerPixel_(bitsPerPixel) {
+  SetSize(width, height, pixelRatio);
   font_ = TFont().ToQFont();
 }
 
-void TCanvas::SetSize(int width, int height) {
-  image_ = QImage(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
+void TCanvas::SetSize(int width, int height, qreal pixelRatio) {
+  width_ = std::max(width, 0);
+  height_ = std::max(height, 0);
+  ratio_ = pixelRatio > 0 ? pixelRatio : 1;
+  image_ = QImage(ToDevice(width_), ToDevice(height_), QImage::Format_RGB32);
+  image_.setDevicePixelRatio(ratio_);
   image_.fill(qRgb(255, 255, 255));
+}
+
+int TCanvas::ToDevice(int logical) const {
+  if (ratio_ == 1) return logical;
+  const double device = std::floor(logical * double(ratio_) + 0.5);
+  return int(
+      std::clamp<double>(device, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+TRect TCanvas::ToDevice(const TRect& r) const {
+  return {ToDevice(r.Left), ToDevice(r.Top), ToDevice(r.Right), ToDevice(r.Bottom)};
 }
 
 int TCanvas::GetDeviceCaps(int cap) const {
@@ -196,7 +221,9 @@ int TCanvas::GetDeviceCaps(int cap) const {
 
 bool TCanvas::Visible(int x, int y) const {
   if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return false;
-  return !clip_ || (x >= clip_->Left && x < clip_->Right && y >= clip_->Top && y < clip_->Bottom);
+  if (!clip_) return true;
+  const TRect clip = ToDevice(*clip_);
+  return x >= clip.Left && x < clip.Right && y >= clip.Top && y < clip.Bottom;
 }
 
 void TCanvas::Plot(int x, int y, TColorValue color) {
@@ -205,12 +232,21 @@ void TCanvas::Plot(int x, int y, TColorValue color) {
   reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = ToQRgb(color);
 }
 
-TColorValue TCanvas::GetPixel(int x, int y) const {
+TColorValue TCanvas::DevicePixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return InvalidColor;
   return FromQRgb(reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]);
 }
 
-void TCanvas::SetPixel(int x, int y, TColorValue color) { Plot(x, y, color); }
+TColorValue TCanvas::GetPixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return InvalidColor;
+  return DevicePixel(ToDevice(x), ToDevice(y));
+}
+
+void TCanvas::SetPixel(int x, int y, TColorValue color) {
+  if (ratio_ == 1) return Plot(x, y, color);
+  for (int dy = ToDevice(y); dy < ToDevice(y + 1); ++dy)
+    for (int dx = ToDevice(x); dx < ToDevice(x + 1); ++dx) Plot(dx, dy, color);
+}
 
 TColorValue TCanvas::SetBkColor(TColorValue color) { return std::exchange(bkColor_, color); }
 int TCanvas::SetBkMode(int mode) { return std::exchange(bkMode_, mode); }
@@ -218,13 +254,15 @@ TColorValue TCanvas::SetTextColor(TColorValue color) { return std::exchange(text
 
 void TCanvas::FillRect(const TRect& r, const std::optional<TLogBrush>& brush) {
   if (!brush || brush->Style == BS_NULL || r.IsEmpty()) return;
-  int left = std::max(r.Left, 0), right = std::min(r.Right, image_.width());
-  int top = std::max(r.Top, 0), bottom = std::min(r.Bottom, image_.height());
+  const TRect d = ToDevice(r);
+  int left = std::max(d.Left, 0), right = std::min(d.Right, image_.width());
+  int top = std::max(d.Top, 0), bottom = std::min(d.Bottom, image_.height());
   if (brush->Style == BS_SOLID) {
     // Whole row spans at once: the common case of every band and background.
     if (clip_) {
-      left = std::max(left, clip_->Left), right = std::min(right, clip_->Right);
-      top = std::max(top, clip_->Top), bottom = std::min(bottom, clip_->Bottom);
+      const TRect clip = ToDevice(*clip_);
+      left = std::max(left, clip.Left), right = std::min(right, clip.Right);
+      top = std::max(top, clip.Top), bottom = std::min(bottom, clip.Bottom);
     }
     const QRgb value = ToQRgb(bitsPerPixel_ == 1 ? ToMono(brush->Color) : brush->Color);
     for (int y = top; y < bottom && left < right; ++y) {
@@ -233,9 +271,11 @@ void TCanvas::FillRect(const TRect& r, const std::optional<TLogBrush>& brush) {
     }
     return;
   }
+  // The hatch pattern is laid in logical pixels, each a block of device ones.
   for (int y = top; y < bottom; ++y) {
+    const int py = (ToLogical(y, ratio_) - brushOrigin_.Y) & 7;
     for (int x = left; x < right; ++x) {
-      if (HatchBit(brush->Hatch, (x - brushOrigin_.X) & 7, (y - brushOrigin_.Y) & 7)) {
+      if (HatchBit(brush->Hatch, (ToLogical(x, ratio_) - brushOrigin_.X) & 7, py)) {
         Plot(x, y, brush->Color);
       } else if (bkMode_ == OPAQUE) {
         Plot(x, y, bkColor_);
@@ -253,15 +293,28 @@ void TCanvas::MoveToEx(int x, int y) {
 
 void TCanvas::LineTo(int x, int y) {
   if (pen_.Style != PS_NULL) {
-    if (pen_.Width <= 1) {
+    if (pen_.Width <= 1 && ratio_ == 1) {
       PlotLine(penPos_.X, penPos_.Y, x, y);
     } else {
       QPainter painter(&image_);
       if (clip_)
         painter.setClipRect(QRect(clip_->Left, clip_->Top, clip_->Width(), clip_->Height()));
       painter.setRenderHint(QPainter::Antialiasing, false);
-      painter.setPen(QPen(QColor::fromRgb(ToQRgb(pen_.Color)), pen_.Width, Qt::SolidLine,
-                          Qt::RoundCap, Qt::RoundJoin));
+      QPen pen(QColor::fromRgb(ToQRgb(pen_.Color)), pen_.Width, Qt::SolidLine, Qt::RoundCap,
+               Qt::RoundJoin);
+      if (pen_.Width <= 1) {
+        // A thin pen at the device's density: one logical pixel wide through
+        // the pixels' centres, flat at the ends, its dashes running on.
+        pen.setCapStyle(Qt::FlatCap);
+        const std::vector<int>& runs = DashRuns(pen_.Style);
+        if (!runs.empty()) {
+          pen.setDashPattern(QList<qreal>(runs.begin(), runs.end()));
+          pen.setDashOffset(dashPhase_);
+        }
+        dashPhase_ += std::max(std::abs(x - penPos_.X), std::abs(y - penPos_.Y));
+        painter.translate(0.5, 0.5);
+      }
+      painter.setPen(pen);
       painter.drawLine(penPos_.X, penPos_.Y, x, y);
     }
   }
@@ -347,7 +400,7 @@ int TCanvas::DrawText(const QString& text, TRect& r, unsigned format) {
   }
 
   QPainter painter(&image_);
-  QRect clip(0, 0, image_.width(), image_.height());
+  QRect clip(0, 0, width_, height_);
   if (clip_) clip &= QRect(clip_->Left, clip_->Top, clip_->Width(), clip_->Height());
   if (!(format & DT_NOCLIP)) clip &= QRect(r.Left, r.Top, r.Width(), r.Height());
   painter.setClipRect(clip);
@@ -432,11 +485,13 @@ void TCanvas::BitBlt(int x, int y, int w, int h, const TCanvas& source, int sx, 
   }
   const bool toMono = bitsPerPixel_ == 1 && from->bitsPerPixel_ != 1;
   const bool fromMono = from->bitsPerPixel_ == 1 && bitsPerPixel_ != 1;
-  for (int j = 0; j < h; ++j) {
-    for (int i = 0; i < w; ++i) {
-      const int dx = x + i, dy = y + j;
+  const TRect d = ToDevice(TRect{x, y, x + w, y + h});
+  const int sdx = from->ToDevice(sx), sdy = from->ToDevice(sy);
+  for (int j = 0; j < d.Height(); ++j) {
+    for (int i = 0; i < d.Width(); ++i) {
+      const int dx = d.Left + i, dy = d.Top + j;
       if (!Visible(dx, dy)) continue;
-      TColorValue s = from->GetPixel(sx + i, sy + j);
+      TColorValue s = from->DevicePixel(sdx + i, sdy + j);
       if (s == InvalidColor) continue;
       if (toMono)
         s = (s == from->bkColor_) ? 0xFFFFFF : 0;
@@ -449,7 +504,40 @@ void TCanvas::BitBlt(int x, int y, int w, int h, const TCanvas& source, int sx, 
 
 void TCanvas::Draw(int x, int y, const TBitmap& picture) {
   for (int j = 0; j < picture.Height(); ++j)
-    for (int i = 0; i < picture.Width(); ++i) Plot(x + i, y + j, picture.Pixel(i, j));
+    for (int i = 0; i < picture.Width(); ++i) SetPixel(x + i, y + j, picture.Pixel(i, j));
+}
+
+void TCanvas::DrawTransparent(int x, int y, const TBitmap& picture, TColorValue transparent) {
+  const int w = picture.Width(), h = picture.Height();
+  if (w <= 0 || h <= 0) return;
+  // Scaled with premultiplied alpha, so the left-out colour does not bleed
+  // into the edges of what is kept.
+  QImage keyed(w, h, QImage::Format_ARGB32);
+  for (int j = 0; j < h; ++j)
+    for (int i = 0; i < w; ++i) {
+      const TColorValue c = picture.Pixel(i, j);
+      keyed.setPixel(i, j, c == transparent ? 0u : ToQRgb(c));
+    }
+  const TRect d = ToDevice(TRect{x, y, x + w, y + h});
+  if (d.IsEmpty()) return;
+  const QImage scaled =
+      keyed.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+          .scaled(d.Width(), d.Height(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+          .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  for (int j = 0; j < d.Height(); ++j) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(scaled.constScanLine(j));
+    for (int i = 0; i < d.Width(); ++i) {
+      const QRgb s = row[i];
+      const int a = qAlpha(s);
+      const int dx = d.Left + i, dy = d.Top + j;
+      if (a == 0 || !Visible(dx, dy)) continue;
+      const TColorValue under = DevicePixel(dx, dy);
+      const auto blend = [a](int src, int dst) { return src + (dst * (255 - a) + 127) / 255; };
+      Plot(dx, dy,
+           RGBColor(blend(qRed(s), RedOf(under)), blend(qGreen(s), GreenOf(under)),
+                    blend(qBlue(s), BlueOf(under))));
+    }
+  }
 }
 
 }  // namespace vizuvod

@@ -7,6 +7,11 @@
 // operations), so they give the same pixels on screen and in tests. Every
 // surface stores 32-bit pixels; the colour depth it reports (GetDeviceCaps)
 // is declared when it is made, so a 256-colour display can be stood in for.
+//
+// A surface has a pixel ratio: all its calls take logical coordinates, and a
+// logical edge x falls on the device pixel edge round(x * ratio). At ratio 1
+// the two are the same; above it, rectangles, edges and text are drawn at
+// the device's own density with the same layout in logical pixels.
 #pragma once
 
 #include <QFont>
@@ -84,19 +89,26 @@ TLogPen CreatePen(int style, int width, TColorValue color);
 
 class TCanvas {
  public:
-  // A surface of the given size, white, reporting the given colour depth
-  // (1 makes a monochrome surface that holds only black and white).
-  TCanvas(int width, int height, int bitsPerPixel = 32);
+  // A surface of the given logical size, white, reporting the given colour
+  // depth (1 makes a monochrome surface that holds only black and white).
+  TCanvas(int width, int height, int bitsPerPixel = 32, qreal pixelRatio = 1);
 
-  int Width() const { return image_.width(); }
-  int Height() const { return image_.height(); }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  qreal PixelRatio() const { return ratio_; }
+  // The device pixels, carrying the pixel ratio.
   const QImage& Image() const { return image_; }
-  // Resizes the surface; pixels are not kept.
-  void SetSize(int width, int height);
+  // Resizes the surface, keeping its ratio; pixels are not kept.
+  void SetSize(int width, int height) { SetSize(width, height, ratio_); }
+  void SetSize(int width, int height, qreal pixelRatio);
+  // The device pixel edge of a logical edge.
+  int ToDevice(int logical) const;
 
   int GetDeviceCaps(int cap) const;
 
-  // Pixel access in 0x00BBGGRR; InvalidColor (the engine's) outside the surface.
+  // Pixel access in 0x00BBGGRR; InvalidColor (the engine's) outside the
+  // surface. Above ratio 1 a logical pixel reads its top-left device pixel
+  // and is written whole.
   TColorValue GetPixel(int x, int y) const;
   void SetPixel(int x, int y, TColorValue color);
 
@@ -142,18 +154,30 @@ class TCanvas {
   // BitBlt from (sx, sy) of source to (x, y) here, w x h pixels. Colour to
   // monochrome: the source's background colour becomes white, all else
   // black; monochrome to colour: black takes this surface's text colour,
-  // white its background colour.
+  // white its background colour. Above ratio 1 the device pixels of the
+  // destination are copied one for one from the source's, which is meant to
+  // have the same ratio.
   void BitBlt(int x, int y, int w, int h, const TCanvas& source, int sx, int sy, unsigned rop);
 
   // Copies a picture's pixels with their top-left corner at (x, y).
   void Draw(int x, int y, const TBitmap& picture);
 
+  // The picture at its own logical size with its top-left corner at (x, y),
+  // smoothly scaled to the device pixels; its pixels of the transparent
+  // colour leave this surface as it was, and the scaled edges between them
+  // and the others blend.
+  void DrawTransparent(int x, int y, const TBitmap& picture, TColorValue transparent);
+
  private:
-  bool Visible(int x, int y) const;
+  TRect ToDevice(const TRect& r) const;
+  bool Visible(int x, int y) const;  // device pixels from here on
   void Plot(int x, int y, TColorValue color);
+  TColorValue DevicePixel(int x, int y) const;
   void PlotLine(int x0, int y0, int x1, int y1);
 
   QImage image_;
+  int width_ = 0, height_ = 0;
+  qreal ratio_ = 1;
   int bitsPerPixel_;
   TColorValue bkColor_ = 0xFFFFFF;
   int bkMode_ = OPAQUE;

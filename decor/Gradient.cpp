@@ -113,18 +113,25 @@ void TCustomGradient::Draw(TCanvas& canvas, TRect r, int PenStyle, int PenWidth)
     DrawBands(canvas, r, PenStyle, PenWidth);
     return;
   }
-  const int W = r.Width(), H = r.Height();
-  if (W <= 0 || H <= 0) return;
+  if (r.IsEmpty()) return;
   // The buffer starts as a copy of the target's pixels, so that unfilled
   // bands (bsClear) and transparent hatch gaps keep what was there and the
-  // buffered picture equals the direct one.
-  TCanvas buffer(W, H, canvas.GetDeviceCaps(BITSPIXEL));
-  buffer.BitBlt(0, 0, W, H, canvas, r.Left, r.Top, SRCCOPY);
+  // buffered picture equals the direct one. Above ratio 1 a logical edge
+  // need not fall on the same device pixel from another origin, so the
+  // buffer then keeps the target's origin and reaches to the rectangle.
+  const bool scaled = canvas.PixelRatio() != 1;
+  const TPoint o = scaled ? TPoint{0, 0} : TPoint{r.Left, r.Top};
+  const int W = r.Right - o.X, H = r.Bottom - o.Y;
+  if (W <= 0 || H <= 0) return;
+  TCanvas buffer(W, H, canvas.GetDeviceCaps(BITSPIXEL), canvas.PixelRatio());
+  buffer.BitBlt(0, 0, W, H, canvas, o.X, o.Y, SRCCOPY);
   buffer.SetBkColor(canvas.BkColor());
   buffer.SetBkMode(canvas.BkMode());
-  buffer.SetBrushOrigin({canvas.BrushOrigin().X - r.Left, canvas.BrushOrigin().Y - r.Top});
-  DrawBands(buffer, {0, 0, W, H}, PenStyle, PenWidth);
-  canvas.BitBlt(r.Left, r.Top, W, H, buffer, 0, 0, SRCCOPY);
+  buffer.SetBrushOrigin({canvas.BrushOrigin().X - o.X, canvas.BrushOrigin().Y - o.Y});
+  TRect inBuffer = r;
+  OffsetRect(inBuffer, -o.X, -o.Y);
+  DrawBands(buffer, inBuffer, PenStyle, PenWidth);
+  canvas.BitBlt(r.Left, r.Top, r.Width(), r.Height(), buffer, r.Left - o.X, r.Top - o.Y, SRCCOPY);
 }
 
 void TCustomGradient::DrawBands(TCanvas& canvas, TRect r, int PenStyle, int PenWidth) {

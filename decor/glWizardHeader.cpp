@@ -133,7 +133,7 @@ void TglWizardHeader::paintEvent(QPaintEvent*) {
   painter.drawImage(0, 0, canvas_.Image());
 }
 
-void TglWizardHeader::Paint() {
+void TglWizardHeader::PaintAt(qreal pixelRatio) {
   // A longer symbol is cut for good to its first character (a surrogate
   // pair counts as one).
   if (symbol_.size() > 1) {
@@ -145,9 +145,10 @@ void TglWizardHeader::Paint() {
   const QString comment = LineFor(comments_, pageNo_, "Some comment text");
 
   const int W = width(), H = height();
-  if (canvas_.Width() != W || canvas_.Height() != H) canvas_.SetSize(W, H);
+  if (canvas_.Width() != W || canvas_.Height() != H || canvas_.PixelRatio() != pixelRatio)
+    canvas_.SetSize(W, H, pixelRatio);
   std::optional<TCanvas> buffer;
-  if (bufferedDraw_) buffer.emplace(W, H, canvas_.GetDeviceCaps(BITSPIXEL));
+  if (bufferedDraw_) buffer.emplace(W, H, canvas_.GetDeviceCaps(BITSPIXEL), pixelRatio);
   TCanvas& c = buffer ? *buffer : canvas_;
 
   const TColorValue window = ColorToRGB(clWindow);
@@ -191,10 +192,12 @@ void TglWizardHeader::Paint() {
 
 // The glyph is composited off-screen through a monochrome mask keyed on
 // its bottom-left pixel and reaches the target in one copy: pixels of that
-// colour leave the target as it was, all others replace it.
+// colour leave the target as it was, all others replace it. Above ratio 1
+// the picture is scaled smoothly instead, keyed on the same colour.
 void TglWizardHeader::DrawTransparentGlyph(TCanvas& target, int x, int y) const {
   const int w = glyph_->Width(), h = glyph_->Height();
   const TColorValue transparent = glyph_->Pixel(0, h - 1);
+  if (target.PixelRatio() != 1) return target.DrawTransparent(x, y, *glyph_, transparent);
   const int depth = target.GetDeviceCaps(BITSPIXEL);
 
   TCanvas work(w, h, depth);

@@ -3,7 +3,8 @@
 // etched bottom edge and a gradient strip along the bottom.
 //
 // It paints into a drawing surface of its own (Canvas()) in the platform's
-// drawing terms, and the widget shows that surface; so a test reads the very
+// drawing terms, at the screen's device pixel ratio, and the widget shows
+// that surface; so a test reads the very
 // pixels the screen gets, and a paint can run before the header is shown.
 #pragma once
 
@@ -79,9 +80,14 @@ class TglWizardHeader : public QWidget {
   TCanvas& Canvas() { return canvas_; }
   const TCanvas& Canvas() const { return canvas_; }
 
-  // Draws the whole header on Canvas(). Fails with EStringListError for a
-  // negative PageNo before anything is drawn.
-  void Paint();
+  // Draws the whole header on Canvas() at the widget's device pixel ratio.
+  // Fails with EStringListError for a negative PageNo before anything is
+  // drawn.
+  void Paint() { PaintAt(devicePixelRatioF()); }
+  // The same at a given ratio: the layout stays in logical pixels, lines,
+  // text and the strip are drawn at the device's density and the picture is
+  // scaled smoothly.
+  void PaintAt(qreal pixelRatio);
 
  signals:
   // A paint from the framework failed: the text for the application's error

@@ -173,6 +173,44 @@ class WizardHeaderTest : public QObject {
     for (int x = 0; x < 659; ++x) QCOMPARE(c.GetPixel(x, 80), ValueOf(LightColor));
   }
 
+  // Drawn at the device's density in the same logical layout: at ratio 1
+  // the picture of ratio 1, even after a scaled paint; above it, ratio
+  // times the pixels, text not a stretched ratio-1 picture, and the strip,
+  // its first band edge and the edge's light line where they were.
+  void pixelRatio_data() {
+    QTest::addColumn<qreal>("ratio");
+    for (qreal r : {1.0, 1.5, 2.0}) QTest::newRow(qPrintable(QString::number(r))) << r;
+  }
+  void pixelRatio() {
+    QFETCH(qreal, ratio);
+    TglWizardHeader one, h;
+    SetUpLayoutHeader(one);
+    SetUpLayoutHeader(h);
+    one.PaintAt(1);
+    h.PaintAt(2);
+    h.PaintAt(ratio);
+    const QImage& image = h.Canvas().Image();
+    const auto D = [&](int x) { return qRound(x * ratio); };
+    QCOMPARE(image.size(), QSize(D(659), D(81)));
+    QCOMPARE(h.Canvas().Width(), 659);
+    if (ratio == 1) {
+      QCOMPARE(image, one.Canvas().Image());
+      return;
+    }
+    QImage stretched = one.Canvas().Image().scaled(image.size());
+    stretched.setDevicePixelRatio(ratio);
+    const int lh = one.Canvas().TextHeight(QStringLiteral("Hy"));
+    QCOMPARE(image.copy(0, 0, D(20), D(76)), stretched.copy(0, 0, D(20), D(76)));
+    QVERIFY(image.copy(D(20), D(8), D(400), D(lh)) != stretched.copy(D(20), D(8), D(400), D(lh)));
+    const auto at = [&](int x, int y) { return QColor(image.pixel(x, y)); };
+    QCOMPARE(at(0, D(76) - 1), WindowColor);
+    QCOMPARE(at(0, D(76)), HighlightColor);
+    QCOMPARE(at(D(3) - 1, D(80) - 1), HighlightColor);
+    QVERIFY(at(D(3), D(80) - 1) != HighlightColor);
+    for (int x = 0; x < image.width(); x += 7) QCOMPARE(at(x, D(80)), LightColor);
+    QCOMPARE(at(0, image.height() - 1), LightColor);
+  }
+
   // A comment taller than its space is still centred on it: its block
   // starts above the space, over the caption's line.
   void tallCommentIsCentredOnItsSpace() {
