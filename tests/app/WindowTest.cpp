@@ -680,28 +680,47 @@ class TWindowTest : public QObject {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("option");
-    QTest::newRow("percent 50") << "percent" << 50 << "--percent";
-    QTest::newRow("percent 37") << "percent" << 37 << "--percent";
-    QTest::newRow("percent 150") << "percent" << 150 << "--percent";
-    QTest::newRow("fit width 40") << "width" << 40 << "--width";
-    QTest::newRow("fit height 30") << "height" << 30 << "--height";
-    QTest::newRow("fit height 100") << "height" << 100 << "--height";
+    // The orientation a phone stored the fourth photo with.
+    QTest::addColumn<int>("orientation");
+    QTest::newRow("percent 50") << "percent" << 50 << "--percent" << 2;
+    QTest::newRow("percent 37") << "percent" << 37 << "--percent" << 3;
+    QTest::newRow("percent 150") << "percent" << 150 << "--percent" << 4;
+    QTest::newRow("fit width 40") << "width" << 40 << "--width" << 5;
+    QTest::newRow("fit height 30") << "height" << 30 << "--height" << 6;
+    QTest::newRow("fit height 100") << "height" << 100 << "--height" << 7;
+    QTest::newRow("percent 20") << "percent" << 20 << "--percent" << 8;
   }
 
   void runMatchesBatchTool() {
     QFETCH(QString, mode);
     QFETCH(int, value);
     QFETCH(QString, option);
+    QFETCH(int, orientation);
     QTemporaryDir dir, reference;
     const struct {
       const char* name;
       int w, h;
       bool progressive;
-    } photos[] = {
-        {"wide.jpg", 101, 67, false}, {"tall.jpg", 45, 80, true}, {"Фото 3.jpg", 64, 64, false}};
-    for (int i = 0; i < 3; ++i) {
+    } photos[] = {{"wide.jpg", 101, 67, false},
+                  {"tall.jpg", 45, 80, true},
+                  {"Фото 3.jpg", 64, 64, false},
+                  {"turned.jpg", 60, 40, false}};
+    // Little-endian EXIF whose IFD0 holds the orientation alone.
+    const QByteArray exif = QByteArray(
+                                "\xFF\xE1\x00\x22"
+                                "Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0",
+                                28) +
+                            char(orientation) + QByteArray(7, 0);
+    for (int i = 0; i < 4; ++i) {
       const QString name = QString::fromUtf8(photos[i].name);
       WritePhoto(dir.filePath(name), photos[i].w, photos[i].h, i, photos[i].progressive);
+      if (i == 3) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QByteArray bytes = file.readAll();
+        file.seek(0);
+        file.write(bytes.left(2) + exif + bytes.mid(2));
+      }
       QVERIFY(QFile::copy(dir.filePath(name), reference.filePath(name)));
     }
 
@@ -710,7 +729,7 @@ class TWindowTest : public QObject {
     ExpectPage(2);
     QTest::mouseClick(form->Button5, Qt::LeftButton);
     QVERIFY(boxes.empty());
-    QCOMPARE(form->Label12->text(), QStringLiteral("3"));
+    QCOMPARE(form->Label12->text(), QStringLiteral("4"));
     QCOMPARE(form->ProgressBar1->value(), 100);
     QCOMPARE(form->ProgressBar2->value(), 100);
 
@@ -721,7 +740,9 @@ class TWindowTest : public QObject {
     QCOMPARE(batch.exitCode(), 0);
 
     const QStringList written = ResizedFiles(dir.path());
-    QCOMPARE(written.size(), 3);
+    QCOMPARE(written.size(), 4);
+    // The turned photo's result shows as its photo does: the tag is carried.
+    QVERIFY(ReadAll(dir.filePath("Resize of turned.jpg")).contains(exif.mid(4)));
     QCOMPARE(ResizedFiles(reference.path()), written);
     for (const QString& name : written) {
       const QByteArray ours = ReadAll(dir.filePath(name));
