@@ -242,6 +242,11 @@ or --recursive, any file that an earlier run did not make of the same photo (res
 which photo they were made of in the user attribute user.vizuvod.photo). Such a photo fails
 with a message and the file stays as it was; the check is made when the run is planned and
 again at the moment of the write. The report is not written through a link at its name.
+What --output follows: the path given as DIR, as typed; beneath it nothing. Each folder
+beneath DIR is made or opened from the one above, and a link found there (one another user
+planted) fails the photo instead of being followed. Folders the run makes take the mode of
+the photos' folder less the umask, and the report is made readable by its owner alone when a
+photo of the run is.
 
 Exit status: 0 when every photo was written or skipped (or, with --shard, when the shard
 holds no photo); 1 when a photo failed, the folder cannot be read or no photo was found; 2
