@@ -482,3 +482,30 @@ TEST(ArchiveBatch, PlantedLinksAreNotFollowedAndPrivateStaysPrivate) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two photos with one result fail in one run; as shards they share a shard,
+// which fails the same way, and nothing is overwritten by the other.
+TEST(ArchiveBatch, ShardsOfPhotosWithOneResultFailAsOneRunDoes) {
+  TempDir root;
+  WritePhoto(root.path() / "in" / "a.jpg", 0);
+  WritePhoto(root.path() / "in" / "b.jpg", 1);
+  auto run = [&](const std::string& out, const std::vector<std::string>& more) {
+    std::vector<std::string> args = {"--width",
+                                     "20",
+                                     "--keep-going",
+                                     "--name",
+                                     "same.jpg",
+                                     "--output",
+                                     (root.path() / out).string()};
+    args.insert(args.end(), more.begin(), more.end());
+    args.push_back((root.path() / "in").string());
+    return RunBatch(args).exitCode;
+  };
+  EXPECT_EQ(run("one", {}), 1);
+  EXPECT_EQ(run("split", {"--shard", "0/2"}) + run("split", {"--shard", "1/2"}), 1);
+  EXPECT_EQ(Files(root.path() / "split"), Files(root.path() / "one"));
+}
+
+}  // namespace
