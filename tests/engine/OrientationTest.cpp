@@ -93,7 +93,8 @@ static craft::Bytes Exif(bool little, unsigned tag, unsigned type, unsigned valu
                                                                   {1, 4},
                                                                   {value, 2},
                                                                   {0, 6}})
-    for (int i = 0; i < n; ++i) s.push_back(std::uint8_t(v >> 8 * (little ? i : n - 1 - i)));
+    for (int i = 0; i < n; ++i)
+      s.push_back(std::uint8_t(std::uint64_t(v) >> 8 * (little ? i : n - 1 - i)));
   return s;
 }
 
