@@ -168,6 +168,17 @@ walked (a bind mount). Depth has no limit. A folder that cannot be read is
 named with the reason and fails the run; the other photos are still done.
 Files an earlier run made beside their photos are not taken as photos.)",
      [](O o, S, S) { o.recursive = true; }},
+    {"formats", "LIST", 0,
+     R"(the formats taken as photos, by their names' extensions in any case:
+jpeg (.jpg .jpeg .jpe), png, webp, or all; a comma-separated list such as
+"jpeg,png". It holds for the folder, with --recursive too. With it, each
+photo's format (a listed one's too) is told by the file's first bytes,
+not by its name.
+A PNG or WebP photo's result is a JPEG named by its stem: "Resize of
+a.png" becomes "Resize of a.jpg". An animated one gives its first frame,
+with a warning. Alpha is laid over white. heic and avif are refused:
+their photos cannot be read yet. Without --formats only *.jpg is taken.)",
+     [](O o, S, S v) { o.formats = ParseFormats(v); }},
     {"files-from", "FILE", 0,
      R"(the photos listed in FILE, one path a line, in list order, instead of a
 folder ("-" reads standard input); no FOLDER is given then. A list of more
@@ -196,7 +207,9 @@ FOLDER it is never scanned.)",
     {"name", "PATTERN", 0,
      R"(the result's file name: {name} the photo's file name, {stem} that name
 without its extension, {ext} the extension without the dot, {width} and
-{height} the result's size, {size} the two as WIDTHxHEIGHT. The default is "Resize of {name}", or {name}
+{height} the result's size, {size} the two as WIDTHxHEIGHT, {srcext} the
+photo's own extension ({name} and {ext} are the result's: "a.jpg" and
+"jpg" for a.png). The default is "Resize of {name}", or {name}
 with --output. A pattern may not hold '/'. When two photos would get the
 same result, the second one fails and nothing is overwritten.)",
      [](O o, S, S v) {

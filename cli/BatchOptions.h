@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "BatchRun.h"
+#include "ResultNames.h"
 #include "TargetSize.h"
 
 namespace vizuvod {
@@ -26,6 +27,7 @@ struct TOptions {
 
   std::optional<std::string> output;        // --output DIR
   bool recursive = false;                   // --recursive
+  TFormats formats;                         // --formats LIST
   std::optional<std::string> name;          // --name PATTERN
   std::optional<std::string> filesFrom;     // --files-from FILE ("-": standard input)
   bool null = false;                        // --null
@@ -35,10 +37,10 @@ struct TOptions {
   std::optional<std::string> report;  // --report FILE
   bool keepDate = false;
 
-  // True when anything but the wizard's own naming and placing is asked for:
+  // True when anything but the wizard's own naming, placing and scan is asked for:
   // then earlier results are told apart from photos, and result paths are
   // checked against each other.
-  bool NewNaming() const { return output || name || recursive; }
+  bool NewNaming() const { return output || name || recursive || formats.Any(); }
 };
 
 // A command line that cannot run; the message says why.

@@ -193,6 +193,7 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
   request.keepMetadata = options_.keepMetadata;
   request.autoOrient = options_.autoOrient;
   request.refuseDamaged = options_.strict;
+  request.anyFormat = options_.formats.Any();
   for (const TSizeRequest& size : options_.sizes) {
     // Resolved against each photo's (upright) size: a fit or a long edge
     // becomes that photo's width or height run.
@@ -291,7 +292,8 @@ std::string DamageLine(const std::string& photo, const TJobResult& job) {
 std::vector<std::string> MetadataLines(const std::string& photo, const TJobResult& job) {
   std::vector<std::string> lines;
   for (const TPhotoWarning& w : job.outcome.warnings)
-    if (w.kind == TWarningKind::wkMetadata) lines.push_back(photo + ": " + w.text);
+    if (w.kind == TWarningKind::wkMetadata || w.kind == TWarningKind::wkFrames)
+      lines.push_back(photo + ": " + w.text);
   return lines;
 }
 

@@ -40,7 +40,8 @@ struct TJobResult {
 
 // "<photo>: written from damaged data: <text>", or "" for a sound photo.
 std::string DamageLine(const std::string& photo, const TJobResult& job);
-// "<photo>: <text>" for each piece of metadata that was not carried.
+// "<photo>: <text>" for each piece of metadata that was not carried, and for
+// the frames of an animated photo that were not read.
 std::vector<std::string> MetadataLines(const std::string& photo, const TJobResult& job);
 
 // Where each photo's result goes: beside the photo, or under --output at the

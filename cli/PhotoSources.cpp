@@ -52,15 +52,21 @@ class TWalk {
   // The photos and subfolders of the open folder, and what could not be read.
   void Read(int fd, const std::string& dirPath, std::vector<std::string>& photos,
             std::vector<std::string>& folders) {
-    const int error = ReadPhotoFolder(fd, photos, [&](const std::string& name) {
-      if (!scan_.recursive && !IsPhotoName(name)) return;
-      struct stat info;
-      if (::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno != ENOENT) Problem(dirPath + name, std::strerror(errno));
-      } else if (scan_.recursive && S_ISDIR(info.st_mode) && IdOf(info) != scan_.skip) {
-        folders.push_back(name);
-      }
-    });
+    const auto isPhoto = [this](const std::string& name) {
+      return scan_.formats.Any() ? IsFormatName(name, scan_.formats) : IsPhotoName(name);
+    };
+    const int error = ReadPhotoFolder(
+        fd, photos,
+        [&](const std::string& name) {
+          if (!scan_.recursive && !isPhoto(name)) return;
+          struct stat info;
+          if (::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) Problem(dirPath + name, std::strerror(errno));
+          } else if (scan_.recursive && S_ISDIR(info.st_mode) && IdOf(info) != scan_.skip) {
+            folders.push_back(name);
+          }
+        },
+        isPhoto);
     if (error != 0) Problem(dirPath, std::strerror(error));
   }
 
@@ -77,9 +83,10 @@ class TWalk {
     Read(fd, dirPath, photos, folders);
 
     if (scan_.results) {
-      const std::unordered_set<std::string> names(photos.begin(), photos.end());
+      // A PNG or WebP photo's results are named by its result's name.
+      std::unordered_set<std::string> names(photos.begin(), photos.end());
       std::unordered_set<std::string> stems;
-      for (const std::string& n : photos) stems.insert(StemOf(n));
+      for (const std::string& n : photos) stems.insert(StemOf(n)), names.insert(ResultNameOf(n));
       std::erase_if(photos, [&](const std::string& n) {
         return scan_.results->IsResultAmong(n, names, stems);
       });
@@ -130,7 +137,7 @@ void CloseList(int fd) {
 
 TPhotoList ScanPhotos(const std::string& folder, const TScan& scan) {
   TPhotoList list;
-  if (!scan.recursive && !scan.results) {
+  if (!scan.recursive && !scan.results && !scan.formats.Any()) {
     // The wizard's own scan, untouched.
     list.paths = ListPhotoFiles(folder);
     list.relativeFrom.assign(list.paths.size(), static_cast<std::uint32_t>(folder.size() + 1));

@@ -32,6 +32,8 @@ struct TScan {
   // Files an earlier run made beside their photos are not photos (nullptr:
   // they are, as in the wizard's scan).
   const TNamePattern* results = nullptr;
+  // --formats: the names taken as photos (none set: the wizard's *.jpg).
+  TFormats formats;
   // A folder never walked into (the results' folder, when inside).
   std::optional<std::pair<dev_t, ino_t>> skip;
 };

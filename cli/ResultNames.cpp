@@ -9,8 +9,8 @@ namespace {
 const struct {
   const char* text;
   int field;
-} Fields[] = {{"{name}", 1},  {"{stem}", 2},   {"{ext}", 3},
-              {"{width}", 4}, {"{height}", 5}, {"{size}", 6}};
+} Fields[] = {{"{name}", 1},   {"{stem}", 2}, {"{ext}", 3},   {"{width}", 4},
+              {"{height}", 5}, {"{size}", 6}, {"{srcext}", 7}};
 
 bool IsDigits(const std::string& s) {
   if (s.empty()) return false;
@@ -26,6 +26,55 @@ bool IsSize(const std::string& s) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string LowerExt(const std::string& name) {
+  std::string ext = ExtOf(name);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return ext;
+}
+
+}  // namespace
+
+TFormats ParseFormats(const std::string& list) {
+  TFormats formats;
+  std::size_t at = 0;
+  do {
+    const std::size_t comma = list.find(',', at);
+    const std::string word = list.substr(at, comma - at);
+    at = comma == std::string::npos ? comma : comma + 1;
+    if (word == "jpeg")
+      formats.jpeg = true;
+    else if (word == "png")
+      formats.png = true;
+    else if (word == "webp")
+      formats.webp = true;
+    else if (word == "all")
+      formats = {true, true, true};
+    else if (word == "heic" || word == "avif")
+      throw TUsageError{"--formats: " + word +
+                        " photos cannot be read yet (HEIF support is still to come)"};
+    else
+      throw TUsageError{"--formats knows jpeg, png, webp and all, not \"" + word + "\""};
+  } while (at != std::string::npos);
+  return formats;
+}
+
+bool IsFormatName(const std::string& name, const TFormats& formats) {
+  if (name.empty() || name[0] == '.' || name.find('.') == std::string::npos) return false;
+  const std::string ext = LowerExt(name);
+  return (formats.jpeg && (ext == "jpg" || ext == "jpeg" || ext == "jpe")) ||
+         (formats.png && ext == "png") || (formats.webp && ext == "webp");
+}
+
+std::string ResultNameOf(const std::string& name) {
+  const std::string ext = LowerExt(name);
+  const bool other = ext == "png" || ext == "webp" || ext == "heic" || ext == "heif" ||
+                     ext == "hif" || ext == "avif";
+  return other && name.find('.') != std::string::npos ? StemOf(name) + ".jpg" : name;
+}
 
 std::string StemOf(const std::string& name) {
   const std::size_t dot = name.rfind('.');
@@ -50,13 +99,13 @@ TNamePattern::TNamePattern(const std::string& text) {
         if (text.compare(at, std::char_traits<char>::length(f.text), f.text) != 0) continue;
         parts_.push_back({static_cast<TField>(f.field), {}});
         at += std::char_traits<char>::length(f.text);
-        usesSize_ = usesSize_ || f.field >= 4;
+        usesSize_ = usesSize_ || (f.field >= 4 && f.field <= 6);
         known = true;
         break;
       }
       if (!known)
         throw TUsageError{
-            "--name knows {name}, {stem}, {ext}, {width}, {height} and {size}, not \"" +
+            "--name knows {name}, {stem}, {ext}, {srcext}, {width}, {height} and {size}, not \"" +
             text.substr(at, text.find('}', at) - at + 1) + "\""};
       continue;
     }
@@ -67,7 +116,8 @@ TNamePattern::TNamePattern(const std::string& text) {
   }
 }
 
-std::string TNamePattern::Apply(const std::string& name, int width, int height) const {
+std::string TNamePattern::Apply(const std::string& photo, int width, int height) const {
+  const std::string name = ResultNameOf(photo);
   std::string out;
   for (const TPart& p : parts_) {
     switch (p.field) {
@@ -78,6 +128,7 @@ std::string TNamePattern::Apply(const std::string& name, int width, int height) 
       case TField::tfWidth: out += std::to_string(width); break;
       case TField::tfHeight: out += std::to_string(height); break;
       case TField::tfSize: out += std::to_string(width) + "x" + std::to_string(height); break;
+      case TField::tfSrcExt: out += ExtOf(photo); break;
     }
   }
   return out;
@@ -86,8 +137,8 @@ std::string TNamePattern::Apply(const std::string& name, int width, int height) 
 // What the fields matched so far stand for; a field met twice must match the
 // same text both times.
 struct TNamePattern::TBound {
-  std::string value[7];
-  bool set[7] = {};
+  std::string value[8];
+  bool set[8] = {};
 };
 
 bool TNamePattern::IsResultAmong(const std::string& file,

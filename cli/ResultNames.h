@@ -16,7 +16,8 @@ class TNamePattern {
   // empty pattern or one that makes "." or "..".
   explicit TNamePattern(const std::string& text);
 
-  // The result's file name for a photo's file name and the result's size.
+  // The result's file name for a photo's file name and the result's size:
+  // {name} and {ext} are the result's (ResultNameOf), {srcext} the photo's.
   std::string Apply(const std::string& name, int width, int height) const;
   // True when the result's name depends on its size.
   bool UsesSize() const { return usesSize_; }
@@ -27,7 +28,7 @@ class TNamePattern {
                      const std::unordered_set<std::string>& stems) const;
 
  private:
-  enum class TField { tfText, tfName, tfStem, tfExt, tfWidth, tfHeight, tfSize };
+  enum class TField { tfText, tfName, tfStem, tfExt, tfWidth, tfHeight, tfSize, tfSrcExt };
   struct TPart {
     TField field;
     std::string text;  // for tfText
@@ -40,6 +41,23 @@ class TNamePattern {
   std::vector<TPart> parts_;
   bool usesSize_ = false;
 };
+
+// The formats --formats widens vizuvod-batch's scan to; none set: the
+// wizard's *.jpg alone.
+struct TFormats {
+  bool jpeg = false, png = false, webp = false;
+  bool Any() const { return jpeg || png || webp; }
+};
+// "jpeg,png", "all" (every format read): throws TUsageError for an unknown
+// format or one not read yet.
+TFormats ParseFormats(const std::string& list);
+// A name --formats takes: not hidden, its extension in any case one of the
+// formats' (.jpg .jpeg .jpe, .png, .webp).
+bool IsFormatName(const std::string& name, const TFormats& formats);
+
+// The result's own file name for a photo's: a PNG or WebP photo's result is
+// a JPEG, "<stem>.jpg"; every other name stays as it is.
+std::string ResultNameOf(const std::string& name);
 
 // A photo's file name without its extension ("IMG 1" of "IMG 1.JPG"), and the
 // extension without its dot ("JPG").

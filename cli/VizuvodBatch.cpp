@@ -119,6 +119,35 @@ void MakeOutputFolder(const TOptions& options) {
                        (ec ? ec.message() : "a file of that name is in the way")};
 }
 
+// When the scan found no photo: a line naming the files of formats it did
+// not take ("no photos found; 12 PNG files here: add --formats png"), or "".
+std::string OtherFormatsHint(const TOptions& options) {
+  if (options.filesFrom) return "";
+  const struct {
+    const char *word, *label;
+    TFormats only;
+  } kinds[] = {{"jpeg", "JPEG", {true, false, false}},
+               {"png", "PNG", {false, true, false}},
+               {"webp", "WebP", {false, false, true}}};
+  TScan all;
+  all.recursive = options.recursive;
+  all.formats = {true, true, true};
+  const TPhotoList found = ScanPhotos(options.folder, all);
+  std::string counts, words;
+  for (const auto& kind : kinds) {
+    std::size_t n = 0;
+    for (const std::string& path : found.paths)
+      n += IsFormatName(path.substr(path.rfind('/') + 1), kind.only) &&
+           !IsFormatName(path.substr(path.rfind('/') + 1), options.formats) &&
+           !(!options.formats.Any() && IsPhotoName(path.substr(path.rfind('/') + 1)));
+    if (n == 0) continue;
+    counts += (counts.empty() ? "" : ", ") + std::to_string(n) + " " + kind.label +
+              (n == 1 ? " file" : " files");
+    words += (words.empty() ? "" : ",") + std::string(kind.word);
+  }
+  return counts.empty() ? "" : "\nno photos found; " + counts + " here: add --formats " + words;
+}
+
 TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
   TPhotoList photos;
   try {
@@ -129,6 +158,7 @@ TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
         throw std::runtime_error(problem);
       TScan scan;
       scan.recursive = options.recursive;
+      scan.formats = options.formats;
       if (options.NewNaming()) scan.results = &place.Pattern();
       struct stat info;
       if (options.output && ::stat(options.output->c_str(), &info) == 0)
@@ -144,7 +174,7 @@ TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
   if (StopSignal() != 0) return photos;
   if (photos.paths.empty())
     throw TCannotStart{PrintableText(options.filesFrom ? *options.filesFrom : options.folder) +
-                       ": " + NoPhotosWarning};
+                       ": " + NoPhotosWarning + OtherFormatsHint(options)};
   return photos;
 }
 

@@ -54,6 +54,14 @@ class EJPEG : public Exception {
   int code_;
 };
 
+// A PNG or WebP file its library refused (damaged, cut short, or a picture
+// beyond what a photo may be); the text names the format and the reason.
+class EPhotoData : public Exception {
+ public:
+  EPhotoData(const std::string& format, const std::string& reason)
+      : Exception(format + " error: " + reason) {}
+};
+
 class EFOpenError : public Exception {
  public:
   explicit EFOpenError(const std::string& path, std::string reason = {})

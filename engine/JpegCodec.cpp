@@ -1,10 +1,14 @@
 // The JPEG decoder and encoder of the per-photo step, over TJPEGImage and its
 // row reader and writer.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <optional>
 
 #include "JpegImage.h"
 #include "Orientation.h"
 #include "PhotoCodec.h"
+#include "PictureDecoder.h"
 
 namespace vizuvod {
 
@@ -68,9 +72,25 @@ class TJpegEncoder : public TPhotoEncoder {
   std::optional<TJPEGRowWriter> writer_;
 };
 
+// The format by the file's first bytes; a file that cannot be read here is
+// left to the JPEG road, which fails with the system's reason.
+TPhotoFormat FormatOfFile(const std::string& path) {
+  std::uint8_t head[12] = {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return TPhotoFormat::Jpeg;
+  const ssize_t got = ::read(fd, head, sizeof head);
+  ::close(fd);
+  return got > 0 ? FormatOfBytes(head, std::size_t(got)) : TPhotoFormat::Jpeg;
+}
+
 }  // namespace
 
-std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path) {
+std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat) {
+  switch (anyFormat ? FormatOfFile(path) : TPhotoFormat::Jpeg) {
+    case TPhotoFormat::Png: return OpenPngDecoder(path);
+    case TPhotoFormat::Webp: return OpenWebpDecoder(path);
+    case TPhotoFormat::Jpeg: break;
+  }
   return std::make_unique<TJpegDecoder>(path);
 }
 

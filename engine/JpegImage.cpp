@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "Abandon.h"
+#include "DecodeLimits.h"
 #include "Errors.h"
 #include "JpegFiles.h"
 #include "JpegLibrary.h"
@@ -22,18 +23,10 @@ namespace vizuvod {
 
 namespace {
 
-// Largest picture the decoder takes on: the bitmap's own limit, checked
-// against the header so a small file whose header claims a giant picture is
-// refused before anything of that size is allocated.
-constexpr std::uint64_t MaxDecodedPixels = TBitmap::MaxPixels;
-
-// Working memory the library itself may take for one decode. Files of more
-// than one scan keep every coefficient of the picture (2 bytes a sample:
-// 216 MB for a 36 MP photo without colour subsampling); a single-scan file
-// needs a few rows. The header's demand is checked against this before
-// anything is allocated, and the library holds to it besides. 512 MiB takes
-// a 179 MP progressive photo with the usual subsampling, 89 MP without.
-constexpr std::uint64_t MaxLibraryMemory = std::uint64_t(512) << 20;
+// MaxDecodedPixels and MaxLibraryMemory (DecodeLimits.h) hold here as for
+// every format. The library's own working memory is checked against the
+// header's demand before anything is allocated, and the library holds to it
+// besides.
 
 // Work a decode may take, in coefficients visited over all scans: each scan
 // passes over every block of the components it codes, however few bytes it

@@ -44,11 +44,16 @@ class TPhotoDecoder {
   virtual TBitmap Picture() = 0;
   // What the library met while decoding damaged data, which it completed.
   virtual const std::vector<std::string>& Warnings() const = 0;
+  // Said of a photo read only in part though sound (an animation, of which
+  // the first frame is read); empty for the rest.
+  virtual std::string FrameNote() const { return {}; }
 };
 
-// The decoder for the file at path, which is read whole here. Fails with
-// the codec's exceptions (EFOpenError, EJPEG, ...).
-std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path);
+// The decoder for the file at path, which is read whole here: with
+// anyFormat chosen by the file's first bytes (PNG, WebP, else JPEG), never by
+// its name; without it always JPEG. Fails with the codec's exceptions
+// (EFOpenError, EJPEG, EPhotoData, ...).
+std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat = false);
 
 struct TEncoderSettings {
   int quality = 0;  // 0: the codec's default

@@ -158,10 +158,10 @@ TPhotoMetadata::~TPhotoMetadata() = default;
 TPhotoMetadata::TPhotoMetadata(TPhotoMetadata&&) noexcept = default;
 TPhotoMetadata& TPhotoMetadata::operator=(TPhotoMetadata&&) noexcept = default;
 
-TPhotoMetadata TPhotoMetadata::Read(const std::vector<std::uint8_t>& jpeg) {
+TPhotoMetadata TPhotoMetadata::Read(const std::vector<std::uint8_t>& photo) {
   InitialiseOnce();
   TPhotoMetadata m;
-  TIccRead icc = SplitIccProfile(jpeg);
+  TIccRead icc = SplitIccProfile(photo);
   std::string log, failure;
   try {
     std::lock_guard lock(exiv2Mutex);
@@ -172,6 +172,15 @@ TPhotoMetadata TPhotoMetadata::Read(const std::vector<std::uint8_t>& jpeg) {
     m.data_->iptc = image->iptcData();
     m.data_->xmp = image->xmpData();
     m.data_->xmpPacket = image->xmpPacket();
+    // A PNG or WebP keeps its profile whole in one chunk, which exiv2 reads.
+    if (const Exiv2::DataBuf* profile = image->iccProfile();
+        icc.profile.empty() && icc.warning.empty() && image->iccProfileDefined()) {
+      if (std::size_t(profile->size_) > MaxIccProfileBytes)
+        icc.warning = "ICC profile not carried: " + std::to_string(profile->size_) +
+                      " bytes, more than the 1 MB copied into results";
+      else
+        icc.profile.assign(profile->pData_, profile->pData_ + profile->size_);
+    }
   } catch (const std::exception& error) {
     m.data_ = std::make_unique<TData>();
     failure = error.what();

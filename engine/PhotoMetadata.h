@@ -23,7 +23,8 @@ class TPhotoMetadata {
   // ICC profile that cannot be carried (chunks missing or repeated, or over
   // MaxIccProfileBytes) leaves EXIF, XMP and IPTC carried, and damage in
   // those leaves the ICC profile carried.
-  static TPhotoMetadata Read(const std::vector<std::uint8_t>& jpeg);
+  // The photo's bytes may be JPEG, PNG or WebP.
+  static TPhotoMetadata Read(const std::vector<std::uint8_t>& photo);
 
   // Largest ICC profile copied into results; a larger one is left out, with
   // a warning. Real profiles are a few kilobytes, rarely a few hundred.

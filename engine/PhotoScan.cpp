@@ -42,7 +42,8 @@ bool IsPhotoName(const std::string& name) {
 }
 
 int ReadPhotoFolder(int folder, std::vector<std::string>& photos,
-                    const std::function<void(const std::string& name)>& other) {
+                    const std::function<void(const std::string& name)>& other,
+                    const std::function<bool(const std::string& name)>& isPhoto) {
   // fdopendir takes the descriptor it is given: the listing has its own.
   const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* dir = listed < 0 ? nullptr : ::fdopendir(listed);
@@ -58,8 +59,8 @@ int ReadPhotoFolder(int folder, std::vector<std::string>& photos,
     // Links are followed: a link to a photo is a photo, a link to a folder,
     // a dangling link, a pipe or a device is not (a pipe would hang the run).
     struct stat info;
-    if (IsPhotoName(name) && ::fstatat(folder, name.c_str(), &info, 0) == 0 &&
-        S_ISREG(info.st_mode))
+    if ((isPhoto ? isPhoto(name) : IsPhotoName(name)) &&
+        ::fstatat(folder, name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode))
       photos.push_back(name);
     else if (other)
       other(name);

@@ -28,12 +28,13 @@ std::vector<std::string> ListPhotoFiles(const std::string& folderText);
 // A photo's file name: ".jpg" at its end in any case, not hidden.
 bool IsPhotoName(const std::string& name);
 
-// The photos in the open folder: files (or links to files) with photo
-// names, unsorted. Every other entry that is not hidden goes to `other`,
-// when set. Returns 0, or the system's error when the folder could not be
+// The photos in the open folder: files (or links to files) whose names
+// isPhoto takes (the wizard's IsPhotoName unless given), unsorted. Every other entry that is not
+// hidden goes to `other`, when set. Returns 0, or the system's error when the folder could not be
 // listed (whole or to its end).
 int ReadPhotoFolder(int folder, std::vector<std::string>& photos,
-                    const std::function<void(const std::string& name)>& other);
+                    const std::function<void(const std::string& name)>& other,
+                    const std::function<bool(const std::string& name)>& isPhoto = {});
 
 // Replaces PhotoFiles and PhotoCount with ListPhotoFiles(folderText) and
 // returns the count. When it is 0 the window shows NoPhotosWarning.

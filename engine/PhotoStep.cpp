@@ -70,13 +70,15 @@ class TCheckedRows : public TRowSource {
 }  // namespace
 
 TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
-  decoder_ = OpenDecoder(request.photo);
+  decoder_ = OpenDecoder(request.photo, request.anyFormat);
   plan_.width = decoder_->Width();
   plan_.height = decoder_->Height();
   plan_.bytes = decoder_->FileBytes();
   // No size to plan with: its decoding fails with the codec's own reason.
   if (plan_.width <= 0 || plan_.height <= 0) decoder_->Picture();
 
+  if (std::string note = decoder_->FrameNote(); !note.empty())
+    plan_.warnings.push_back({TWarningKind::wkFrames, std::move(note)});
   // Metadata that cannot be read costs a warning, never the photo.
   metadata_ = std::make_unique<TPhotoMetadata>();
   if (request.keepMetadata || request.autoOrient) {

@@ -61,6 +61,9 @@ struct TPhotoRequest {
   // Refuse a photo the library had to complete (EDamagedPhoto) instead of
   // writing results from it. The wizard writes them, as it always has.
   bool refuseDamaged = false;
+  // The format is told by the file's first bytes (PNG, WebP, JPEG); without
+  // it every photo is read as JPEG, as the wizard reads them.
+  bool anyFormat = false;
   // The photo's EXIF, XMP, IPTC and ICC profile go into each result, with
   // the EXIF pixel size set to the result's and the EXIF thumbnail dropped.
   bool keepMetadata = false;
@@ -80,6 +83,7 @@ struct TPhotoRequest {
 enum class TWarningKind {
   wkDamaged,   // the library completed damaged data; the results were made from it
   wkMetadata,  // metadata that could not be read or carried; the results were made anyway
+  wkFrames,    // an animated photo: the results were made from its first frame
 };
 
 struct TPhotoWarning {

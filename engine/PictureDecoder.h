@@ -1,0 +1,70 @@
+// What the decoders of formats other than JPEG share: the file is read whole
+// and its header at opening, the picture is decoded whole on first use, and
+// its rows are handed out from the held picture. Every decoder gives 8-bit
+// blue-green-red pixels: grey is spread over the three, samples of more
+// bits are rounded to 8, and alpha is laid over white.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "PhotoCodec.h"
+
+namespace vizuvod {
+
+class TPictureDecoder : public TPhotoDecoder {
+ public:
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  std::uintmax_t FileBytes() const override { return bytes_.size(); }
+  unsigned FileMode() const override { return mode_; }
+  TPhotoMetadata Metadata() const override;
+  bool Progressive() const override { return false; }
+  int CarriedOrientation() const override { return 1; }
+  bool StreamsRows() const override { return false; }
+  bool FailsOnlyBeforeItsRows() const override { return false; }
+  std::unique_ptr<TRowSource> Rows() override;
+  TBitmap Picture() override;
+  const std::vector<std::string>& Warnings() const override { return warnings_; }
+  std::string FrameNote() const override { return frameNote_; }
+
+ protected:
+  // Reads the file whole (the JPEG road's file errors).
+  explicit TPictureDecoder(const std::string& path);
+  // Refuses a header size past MaxDecodedPixels, or a decode whose working
+  // memory (bytes) passes MaxLibraryMemory, with format's error; then takes
+  // the size.
+  void TakeSize(const char* format, std::uint64_t width, std::uint64_t height,
+                std::uint64_t workingMemory);
+  // Fills picture (pf24bit, at the header's size) from the bytes.
+  virtual void Decode(TBitmap& picture) = 0;
+
+  std::vector<std::uint8_t> bytes_;
+  std::string frameNote_;  // set for an animated photo, of which the first frame is read
+
+ private:
+  int width_ = 0, height_ = 0;
+  unsigned mode_ = 0666;
+  std::optional<TBitmap> picture_;
+  std::vector<std::string> warnings_;
+};
+
+// One row of samples, `channels` a pixel (1 grey, 2 grey and alpha, 3 red,
+// green, blue, 4 the same and alpha), each of `bits` (8, or 16 stored high
+// byte first), as blue, green, red: v * 255 / max rounded, and alpha laid
+// over white.
+void SamplesToBgr(const std::uint8_t* samples, int channels, int bits, int width,
+                  std::uint8_t* bgr);
+
+// The format of a file's first bytes; Jpeg for anything not known, whose
+// decoding then fails with the JPEG library's reason as it always has.
+enum class TPhotoFormat { Jpeg, Png, Webp };
+TPhotoFormat FormatOfBytes(const std::uint8_t* bytes, std::size_t size);
+
+std::unique_ptr<TPhotoDecoder> OpenPngDecoder(const std::string& path);
+std::unique_ptr<TPhotoDecoder> OpenWebpDecoder(const std::string& path);
+
+}  // namespace vizuvod

@@ -1,0 +1,158 @@
+// The PNG decoder, over libpng on the file's bytes in memory. libpng leaves
+// by longjmp on an error; only plain C data lives between the setjmp and the
+// calls that may leave, and the error becomes an EPhotoData after it.
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+
+#include "DecodeLimits.h"
+#include "Errors.h"
+#include "PictureDecoder.h"
+
+namespace vizuvod {
+
+namespace {
+
+// The library's state over one file's bytes.
+struct TPngRead {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  const std::vector<std::uint8_t>* bytes = nullptr;
+  std::size_t at = 0;
+  char reason[200] = {};
+
+  explicit TPngRead(const std::vector<std::uint8_t>& b) : bytes(&b) {
+    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, this, OnError, OnWarning);
+    if (png) info = png_create_info_struct(png);
+    if (!png || !info) throw EOutOfResources();
+    png_set_read_fn(png, this, OnRead);
+    // The giant pictures are refused from the header below, with the
+    // budgets of every format; libpng's own size limits must not come first.
+    png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
+  }
+  ~TPngRead() { png_destroy_read_struct(&png, &info, nullptr); }
+  TPngRead(const TPngRead&) = delete;
+  TPngRead& operator=(const TPngRead&) = delete;
+
+  static TPngRead& Of(png_structp png) { return *static_cast<TPngRead*>(png_get_io_ptr(png)); }
+  static void OnError(png_structp png, png_const_charp message) {
+    auto& self = *static_cast<TPngRead*>(png_get_error_ptr(png));
+    std::strncpy(self.reason, message, sizeof self.reason - 1);
+    png_longjmp(png, 1);
+  }
+  static void OnWarning(png_structp, png_const_charp) {}  // what libpng works around
+  static void OnRead(png_structp png, png_bytep data, png_size_t length) {
+    TPngRead& self = Of(png);
+    if (length > self.bytes->size() - self.at) png_error(png, "the file ends early");
+    std::memcpy(data, self.bytes->data() + self.at, length);
+    self.at += length;
+  }
+  [[noreturn]] void Fail() const { throw EPhotoData("PNG", reason); }
+};
+
+// Steps of the reading that may leave by longjmp, each its own function so
+// that no object with a destructor is skipped.
+bool ReadInfo(TPngRead& r) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  png_read_info(r.png, r.info);
+  return true;
+}
+
+// Samples as SamplesToBgr takes them: palettes and transparency expanded to
+// colours and alpha, grey below 8 bits to 8. Gives the passes.
+bool SetTransforms(TPngRead& r, int& passes) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  png_set_expand(r.png);
+  passes = png_set_interlace_handling(r.png);
+  png_read_update_info(r.png, r.info);
+  return true;
+}
+
+bool ReadRows(TPngRead& r, png_bytepp rows, png_uint_32 count, int passes) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  for (int pass = 0; pass < passes; ++pass)
+    for (png_uint_32 y = 0; y < count; ++y) png_read_row(r.png, rows[y], nullptr);
+  png_read_end(r.png, nullptr);
+  return true;
+}
+
+// Rows one at a time into the picture; an interlaced file goes whole into a
+// buffer first, its passes each adding to every row.
+bool ReadRowByRow(TPngRead& r, std::uint8_t* row, png_uint_32 height,
+                  void (*take)(void*, png_uint_32, const std::uint8_t*), void* to) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  for (png_uint_32 y = 0; y < height; ++y) {
+    png_read_row(r.png, row, nullptr);
+    take(to, y, row);
+  }
+  png_read_end(r.png, nullptr);
+  return true;
+}
+
+// An APNG's animation control chunk, which comes before the image data.
+bool IsAnimated(const std::vector<std::uint8_t>& b) {
+  for (std::size_t i = 8; i + 8 <= b.size();) {
+    const std::uint64_t length =
+        std::uint64_t(b[i]) << 24 | b[i + 1] << 16 | b[i + 2] << 8 | b[i + 3];
+    if (std::memcmp(&b[i + 4], "acTL", 4) == 0) return true;
+    if (std::memcmp(&b[i + 4], "IDAT", 4) == 0) return false;
+    i += std::size_t(std::min<std::uint64_t>(length + 12, b.size()));
+  }
+  return false;
+}
+
+class TPngDecoder : public TPictureDecoder {
+ public:
+  explicit TPngDecoder(const std::string& path) : TPictureDecoder(path) {
+    TPngRead r(bytes_);
+    if (!ReadInfo(r)) r.Fail();
+    const png_uint_32 width = png_get_image_width(r.png, r.info);
+    const png_uint_32 height = png_get_image_height(r.png, r.info);
+    // An interlaced file is held whole as the library gives it (up to 8
+    // bytes a pixel), the others a row at a time.
+    const bool interlaced = png_get_interlace_type(r.png, r.info) != PNG_INTERLACE_NONE;
+    TakeSize("PNG", width, height,
+             interlaced ? std::uint64_t(width) * height * 8 : std::uint64_t(width) * 8);
+    if (IsAnimated(bytes_)) frameNote_ = "an animated PNG: only its first frame is resized";
+  }
+
+ private:
+  struct TTarget {
+    TBitmap* picture;
+    int channels, bits, width;
+  };
+
+  void Decode(TBitmap& picture) override {
+    TPngRead r(bytes_);
+    int passes = 1;
+    if (!ReadInfo(r) || !SetTransforms(r, passes)) r.Fail();
+    const png_uint_32 height = png_get_image_height(r.png, r.info);
+    const std::size_t rowBytes = png_get_rowbytes(r.png, r.info);
+    TTarget target{&picture, png_get_channels(r.png, r.info), png_get_bit_depth(r.png, r.info),
+                   Width()};
+    if (passes == 1) {
+      std::vector<std::uint8_t> row(rowBytes);
+      const auto take = [](void* to, png_uint_32 y, const std::uint8_t* samples) {
+        const TTarget& t = *static_cast<TTarget*>(to);
+        SamplesToBgr(samples, t.channels, t.bits, t.width, t.picture->ScanLine(int(y)));
+      };
+      if (!ReadRowByRow(r, row.data(), height, take, &target)) r.Fail();
+      return;
+    }
+    std::vector<std::uint8_t> whole(rowBytes * height);
+    std::vector<png_bytep> rows(height);
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = whole.data() + rowBytes * y;
+    if (!ReadRows(r, rows.data(), height, passes)) r.Fail();
+    for (png_uint_32 y = 0; y < height; ++y)
+      SamplesToBgr(rows[y], target.channels, target.bits, target.width, picture.ScanLine(int(y)));
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<TPhotoDecoder> OpenPngDecoder(const std::string& path) {
+  return std::make_unique<TPngDecoder>(path);
+}
+
+}  // namespace vizuvod

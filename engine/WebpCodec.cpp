@@ -1,0 +1,86 @@
+// The WebP decoder, over libwebp on the file's bytes in memory: a still
+// picture is decoded whole; of an animation, the first frame as the
+// animation shows it (laid on its canvas), with a note saying so.
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+#include "Errors.h"
+#include "PictureDecoder.h"
+
+namespace vizuvod {
+
+namespace {
+
+std::string StatusText(VP8StatusCode status) {
+  switch (status) {
+    case VP8_STATUS_OUT_OF_MEMORY: return "out of memory";
+    case VP8_STATUS_INVALID_PARAM: return "invalid parameter";
+    case VP8_STATUS_BITSTREAM_ERROR: return "the data is damaged (bitstream error)";
+    case VP8_STATUS_UNSUPPORTED_FEATURE: return "a feature the library does not support";
+    case VP8_STATUS_NOT_ENOUGH_DATA: return "the file ends early (not enough data)";
+    default: return "decoding failed (status " + std::to_string(int(status)) + ")";
+  }
+}
+
+class TWebpDecoder : public TPictureDecoder {
+ public:
+  explicit TWebpDecoder(const std::string& path) : TPictureDecoder(path) {
+    if (const VP8StatusCode status = WebPGetFeatures(bytes_.data(), bytes_.size(), &features_);
+        status != VP8_STATUS_OK)
+      throw EPhotoData("WebP", StatusText(status));
+    const std::uint64_t pixels = std::uint64_t(features_.width) * features_.height;
+    // The decoded samples are held whole; an animation keeps two canvases.
+    TakeSize("WebP", std::uint64_t(features_.width), std::uint64_t(features_.height),
+             features_.has_animation ? pixels * 8 : pixels * (features_.has_alpha ? 4 : 3));
+    if (features_.has_animation) frameNote_ = "an animated WebP: only its first frame is resized";
+  }
+
+ private:
+  void Decode(TBitmap& picture) override {
+    if (features_.has_animation) return DecodeFirstFrame(picture);
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config)) throw EPhotoData("WebP", "library version mismatch");
+    const int channels = features_.has_alpha ? 4 : 3;
+    config.output.colorspace = features_.has_alpha ? MODE_RGBA : MODE_RGB;
+    const VP8StatusCode status = WebPDecode(bytes_.data(), bytes_.size(), &config);
+    struct TFree {
+      WebPDecBuffer* buffer;
+      ~TFree() { WebPFreeDecBuffer(buffer); }
+    } freeAtEnd{&config.output};
+    if (status != VP8_STATUS_OK) throw EPhotoData("WebP", StatusText(status));
+    const WebPRGBABuffer& out = config.output.u.RGBA;
+    for (int y = 0; y < Height(); ++y)
+      SamplesToBgr(out.rgba + std::size_t(out.stride) * std::size_t(y), channels, 8, Width(),
+                   picture.ScanLine(y));
+  }
+
+  void DecodeFirstFrame(TBitmap& picture) {
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options)) throw EPhotoData("WebP", "library version mismatch");
+    options.color_mode = MODE_RGBA;
+    const WebPData data{bytes_.data(), bytes_.size()};
+    std::unique_ptr<WebPAnimDecoder, void (*)(WebPAnimDecoder*)> decoder(
+        WebPAnimDecoderNew(&data, &options), WebPAnimDecoderDelete);
+    std::uint8_t* canvas = nullptr;
+    int timestamp = 0;
+    if (!decoder || !WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp))
+      throw EPhotoData("WebP", "the animation's first frame cannot be decoded (damaged data)");
+    WebPAnimInfo info;
+    if (!WebPAnimDecoderGetInfo(decoder.get(), &info) || int(info.canvas_width) != Width() ||
+        int(info.canvas_height) != Height())
+      throw EPhotoData("WebP", "the animation's canvas differs from its header");
+    for (int y = 0; y < Height(); ++y)
+      SamplesToBgr(canvas + std::size_t(Width()) * 4 * std::size_t(y), 4, 8, Width(),
+                   picture.ScanLine(y));
+  }
+
+  WebPBitstreamFeatures features_{};
+};
+
+}  // namespace
+
+std::unique_ptr<TPhotoDecoder> OpenWebpDecoder(const std::string& path) {
+  return std::make_unique<TWebpDecoder>(path);
+}
+
+}  // namespace vizuvod

@@ -1,0 +1,169 @@
+// PNG and WebP photos decoded to the blue-green-red rows every format gives,
+// crafted here with the libraries' own writers.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <webp/encode.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+#include "BatchRun.h"
+#include "Errors.h"
+#include "PhotoCodec.h"
+#include "PhotoStep.h"
+#include "TestSupport.h"
+
+using namespace vizuvod;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+void Save(const std::string& path, const Bytes& b) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+}
+
+// A PNG of the rows in `row`, repeated to `height` (none: its header alone);
+// palette entries as red, green, blue.
+void WritePng(const std::string& path, int width, int height, int type, int depth, Bytes row,
+              bool interlaced = false, const Bytes& palette = {}, const Bytes& alphas = {}) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), depth, type,
+               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, 0, 0);
+  if (!palette.empty())
+    png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(palette.data()),
+                 int(palette.size() / 3));
+  if (!alphas.empty()) png_set_tRNS(png, info, alphas.data(), int(alphas.size()), nullptr);
+  png_write_info(png, info);
+  const int passes = interlaced ? png_set_interlace_handling(png) : 1;
+  const std::size_t stride = png_get_rowbytes(png, info);
+  for (int y = 0; y < passes * height && !row.empty(); ++y)
+    png_write_row(png, row.data() + (y % height * stride) % row.size());
+  if (!row.empty()) png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(f);
+}
+
+// What a libwebp encoder gave, freed.
+Bytes Encoded(std::size_t size, std::uint8_t*& out) {
+  Bytes b(out, out + size);
+  WebPFree(out);
+  return b;
+}
+
+Bytes PictureBytes(const std::string& path) {
+  TBitmap picture = OpenDecoder(path, true)->Picture();
+  Bytes out;
+  TPictureRows rows(picture);
+  for (int y = 0; y < picture.Height(); ++y)
+    out.insert(out.end(), rows.Row(y), rows.Row(y) + 3 * picture.Width());
+  return out;
+}
+
+}  // namespace
+
+TEST(FormatsDecodeTest, PngSamplesBecomeBlueGreenRed) {
+  const struct {
+    const char* what;
+    int type, depth;
+    Bytes row, bgr;  // one row of two pixels, and what it gives
+    bool interlaced = false;
+    Bytes palette = {}, alphas = {};
+  } cases[] = {
+      {"rgb 8", PNG_COLOR_TYPE_RGB, 8, {10, 20, 30, 200, 100, 50}, {30, 20, 10, 50, 100, 200}},
+      {"rgb 8 interlaced", 2, 8, {10, 20, 30, 200, 100, 50}, {30, 20, 10, 50, 100, 200}, true},
+      // 32768 -> 128, 19789 -> 77, 128 -> 0, 129 -> 1: (v 255 + max / 2) / max.
+      {"rgb 16", 2, 16, {128, 0, 77, 77, 255, 255, 0, 0, 0, 128, 0, 129}, {255, 77, 128, 1, 0, 0}},
+      {"grey 8", PNG_COLOR_TYPE_GRAY, 8, {7, 250}, {7, 7, 7, 250, 250, 250}},
+      {"grey 2", 0, 2, {0x70}, {85, 85, 85, 255, 255, 255}},
+      {"grey alpha over white", 4, 8, {100, 0, 0, 128}, {255, 255, 255, 127, 127, 127}},
+      {"rgba 8", 6, 8, {200, 100, 0, 255, 0, 0, 0, 0}, {0, 100, 200, 255, 255, 255}},
+      {"rgba 16",
+       6,
+       16,
+       {0, 0, 0, 0, 0, 0, 128, 0, 255, 255, 0, 0, 0, 0, 255, 255},
+       {127, 127, 127, 0, 0, 255}},
+      {"palette, one entry clear",
+       3,
+       8,
+       {0, 1},
+       {0, 0, 255, 255, 255, 255},
+       false,
+       {255, 0, 0, 0, 0, 255},
+       {255, 0}},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    WritePng(dir / "p.png", 2, 1, c.type, c.depth, c.row, c.interlaced, c.palette, c.alphas);
+    EXPECT_EQ(PictureBytes(dir / "p.png"), c.bgr) << c.what;
+  }
+}
+
+TEST(FormatsDecodeTest, WebpLosslessExactLossyClose) {
+  TempDir dir;
+  const Bytes rgba = {200, 100, 50, 255, 0, 0, 0, 0, 10, 20, 30, 255, 0, 0, 255, 128};
+  std::uint8_t* out = nullptr;
+  Save(dir / "l.webp", Encoded(WebPEncodeLosslessRGBA(rgba.data(), 2, 2, 8, &out), out));
+  EXPECT_EQ(PictureBytes(dir / "l.webp"),
+            (Bytes{50, 100, 200, 255, 255, 255, 30, 20, 10, 255, 127, 127}));
+  Bytes flat;
+  for (int i = 0; i < 256; ++i) flat.insert(flat.end(), {200, 100, 50});
+  Save(dir / "y.webp", Encoded(WebPEncodeRGB(flat.data(), 16, 16, 48, 100, &out), out));
+  const Bytes lossy = PictureBytes(dir / "y.webp");
+  for (std::size_t i = 0; i < lossy.size(); ++i)
+    EXPECT_NEAR(lossy[i], (Bytes{50, 100, 200})[i % 3], 3) << i;
+}
+
+TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
+  TempDir dir;
+  WritePng(dir / "whole.png", 64, 64, 2, 8, Bytes(192, 99));
+  std::uint8_t* out = nullptr;
+  const Bytes flat(64 * 64 * 3, 99);
+  Save(dir / "whole.webp", Encoded(WebPEncodeRGB(flat.data(), 64, 64, 192, 90, &out), out));
+  // A 100000 x 100000 header and an empty IDAT: refused before any pixel.
+  WritePng(dir / "giant.png", 100000, 100000, 2, 8, {});
+  std::ofstream(dir / "giant.png", std::ios::app).write("\0\0\0\0IDAT\0\0\0\0", 12);
+  const struct {
+    const char* file;
+    std::size_t keep;  // bytes kept of it
+    const char* message;
+  } cases[] = {
+      {"whole.png", 60, "PNG error: "},
+      {"whole.png", 8, "PNG error: the file ends early"},
+      {"whole.webp", 40, "WebP error: "},
+      {"giant.png", 45, "PNG error: a 100000 x 100000 picture has more than the 268435456 pixels"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = ReadFile(dir / c.file).substr(0, c.keep);
+    Save(dir / "cut", Bytes(text.begin(), text.end()));
+    const auto started = std::chrono::steady_clock::now();
+    try {
+      OpenDecoder(dir / "cut", true)->Picture();
+      ADD_FAILURE() << c.file << " " << c.keep;
+    } catch (const EPhotoData& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << c.file;
+  }
+}
+
+// A PNG of a JPEG photo's decoded pixels gives, through the wizard's step,
+// the bytes that photo gives.
+TEST(FormatsDecodeTest, PngOfJpegPixelsGivesTheJpegResult) {
+  TempDir dir;
+  WritePhoto(dir / "a.jpg", 97, 61, 3);
+  const Bytes bgr = PictureBytes(dir / "a.jpg");
+  Bytes rgb(bgr.size());
+  for (std::size_t i = 0; i < bgr.size(); i += 3)
+    rgb[i] = bgr[i + 2], rgb[i + 1] = bgr[i + 1], rgb[i + 2] = bgr[i];
+  WritePng(dir / "a.png", 97, 61, PNG_COLOR_TYPE_RGB, 8, rgb);
+  for (const TFixedSettings& s : {TFixedSettings::Percent(37), TFixedSettings::Percent(250)}) {
+    TPhotoRequest png;
+    png.photo = dir / "a.png", png.results = {{&s, {}, 0, {}}}, png.anyFormat = true;
+    ASSERT_TRUE(ResizePhoto(dir / "a.jpg", s) && !ProcessPhoto(png).results.empty());
+    EXPECT_EQ(ReadFile(dir / "Resize of a.jpg"), ReadFile(dir / "Resize of a.png"));
+  }
+}
