@@ -136,6 +136,14 @@ with a warning)",
 before resizing, so sizes mean the upright picture's sides; with
 --keep-metadata the result's orientation tag is then 1)",
      [](O o, S, S) { o.autoOrient = true; }},
+    {"to-srgb", nullptr, 0,
+     R"(the colours of a photo with an ICC profile that is not sRGB (a phone's
+Display P3) are converted to sRGB with lcms2, perceptual intent, before
+resizing, JPEG photos too; the result then carries no profile. Photos of
+the other formats are converted so whenever their result does not keep
+the profile (no --keep-metadata); a JPEG photo keeps its bytes unless asked.
+A profile lcms2 cannot use costs a warning, never the photo)",
+     [](O o, S, S) { o.toSrgb = true; }},
     {nullptr, nullptr, 0, "\nOptions:\n", nullptr},
     {"jobs", "N", 'j',
      R"(photos processed at once (default: the number of cores); the files written

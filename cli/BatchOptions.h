@@ -18,6 +18,7 @@ struct TOptions {
   int quality = 0;                  // 1-100; 0 keeps the codec's 90
   bool keepMetadata = false;
   bool autoOrient = false;
+  bool toSrgb = false;  // --to-srgb
   bool noEnlarge = false;
   unsigned jobs = 0;  // 0 until parsed: then at least 1
   bool keepGoing = false;

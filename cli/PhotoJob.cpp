@@ -192,6 +192,7 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
   request.photo = photos_.paths[i];
   request.keepMetadata = options_.keepMetadata;
   request.autoOrient = options_.autoOrient;
+  request.toSrgb = options_.toSrgb;
   request.refuseDamaged = options_.strict;
   request.anyFormat = options_.formats.Any();
   for (const TSizeRequest& size : options_.sizes) {

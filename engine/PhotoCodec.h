@@ -47,6 +47,10 @@ class TPhotoDecoder {
   // Said of a photo read only in part though sound (an animation, of which
   // the first frame is read); empty for the rest.
   virtual std::string FrameNote() const { return {}; }
+  // Its colours are turned into sRGB when its result does not carry its
+  // profile: true for every format but JPEG, whose results keep the bytes
+  // they always had unless sRGB is asked for.
+  virtual bool ConvertsColours() const { return true; }
 };
 
 // The decoder for the file at path, which is read whole here: with

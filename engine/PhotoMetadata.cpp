@@ -207,6 +207,8 @@ int TPhotoMetadata::Orientation() const {
 
 const std::vector<std::uint8_t>& TPhotoMetadata::IccProfile() const { return data_->icc; }
 
+void TPhotoMetadata::DropIccProfile() { data_->icc.clear(); }
+
 bool TPhotoMetadata::Empty() const {
   return data_->exif.empty() && data_->iptc.empty() && data_->xmp.empty() && data_->icc.empty();
 }

@@ -34,6 +34,8 @@ class TPhotoMetadata {
   int Orientation() const;
   // The photo's ICC profile, whole (joined from all its APP2 markers).
   const std::vector<std::uint8_t>& IccProfile() const;
+  // Leaves the profile out of what is written (the colours were converted).
+  void DropIccProfile();
   bool Empty() const;
   // One per part not read or not carried; empty when everything was read.
   const std::vector<std::string>& Warnings() const { return warnings_; }

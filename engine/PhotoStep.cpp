@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "Bitmap.h"
+#include "Colour.h"
 #include "EnlargeBitmap.h"
 #include "Errors.h"
 #include "JpegFiles.h"
@@ -88,6 +89,12 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
   } else {
     carried_ = decoder_->CarriedOrientation();
   }
+  // Colours of a wide-gamut profile are turned into sRGB when the result will
+  // not carry that profile (a JPEG photo keeps its bytes unless asked).
+  if (request.toSrgb || (decoder_->ConvertsColours() && !request.keepMetadata)) {
+    if (!request.keepMetadata && !request.autoOrient) *metadata_ = decoder_->Metadata();
+    convert_ = !metadata_->IccProfile().empty() && !IsSrgbProfile(metadata_->IccProfile());
+  }
   orientation_ = request.autoOrient ? metadata_->Orientation() : UprightOrientation;
   uprightWidth_ = SwapsSides(orientation_) ? plan_.height : plan_.width;
   uprightHeight_ = SwapsSides(orientation_) ? plan_.width : plan_.height;
@@ -133,7 +140,7 @@ void TPhotoStep::MakePlan() {
     }
   }
   // One result of one case, from a photo stored upright, is streamed.
-  streamed_ = made == 1 && planned_.size() == 1 && !planned_[0].refusal &&
+  streamed_ = made == 1 && planned_.size() == 1 && !planned_[0].refusal && !convert_ &&
               orientation_ == UprightOrientation && decoder_->StreamsRows();
   if (streamed_ && !planned_[0].c.shrink)
     streamed_ = MakeEncoder({})->Takes(planned_[0].c.width, planned_[0].c.height);
@@ -152,6 +159,12 @@ std::shared_ptr<TBitmap> TPhotoStep::Held(TPhotoOutcome& outcome) {
   if (!held_) {
     held_ = std::make_shared<TBitmap>(decoder_->Picture());
     TakeWarnings(outcome);
+    if (convert_) {
+      if (std::string refused = ConvertToSrgb(*held_, metadata_->IccProfile()); !refused.empty())
+        outcome.warnings.push_back({TWarningKind::wkMetadata, std::move(refused)});
+      else
+        metadata_->DropIccProfile();  // the result is sRGB now, which needs none
+    }
     if (orientation_ != UprightOrientation) *held_ = OrientedBitmap(*held_, orientation_);
   }
   return held_;

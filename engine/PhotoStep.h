@@ -72,6 +72,10 @@ struct TPhotoRequest {
   // Without it, and without keepMetadata, a result carries the photo's
   // orientation as its one EXIF tag, so it shows the way its photo does.
   bool autoOrient = false;
+  // Colours are turned into sRGB from the photo's ICC profile, JPEG photos
+  // too, and the result carries no profile. (Other formats are turned
+  // whenever their result does not keep the profile.)
+  bool toSrgb = false;
   // Where a result named `path` is written, when set: a path through a
   // folder the caller holds open, so that no link on the way is followed.
   std::function<std::string(const std::string& path)> writtenAt;
@@ -146,7 +150,9 @@ class TPhotoStep {
   std::unique_ptr<TPhotoDecoder> decoder_;
   std::unique_ptr<TPhotoMetadata> metadata_;
   int orientation_ = 1;  // applied to the pixels
-  int carried_ = 0;      // written into each result
+  int carried_ = 0;
+  bool convert_ =
+      false;  // the colours go from the photo's profile to sRGB      // written into each result
   int uprightWidth_ = 0, uprightHeight_ = 0;
   std::vector<TFixedSettings> resolved_;
   std::vector<TPlanned> planned_;
