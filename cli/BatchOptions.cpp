@@ -144,6 +144,20 @@ the other formats are converted so whenever their result does not keep
 the profile (no --keep-metadata); a JPEG photo keeps its bytes unless asked.
 A profile lcms2 cannot use costs a warning, never the photo)",
      [](O o, S, S) { o.toSrgb = true; }},
+    {"strip-location", nullptr, 0,
+     R"(with --keep-metadata, everything is kept but where the photo was taken: the
+EXIF GPS data, XMP's GPS properties and the IPTC and XMP location fields
+(city, sub-location, state, country and their codes); the date, camera and
+colour profile stay. Without --keep-metadata there is nothing to strip)",
+     [](O o, S, S) { o.stripLocation = true; }},
+    {"progressive", nullptr, 0,
+     R"(JPEG results are progressive (the library's simple progression, with
+tables made for the picture): smaller files, the same decoded pixels)",
+     [](O o, S, S) { o.progressive = true; }},
+    {"optimize", nullptr, 0,
+     R"(JPEG results get Huffman tables made for the picture: smaller files, the
+same decoded pixels)",
+     [](O o, S, S) { o.optimize = true; }},
     {nullptr, nullptr, 0, "\nOptions:\n", nullptr},
     {"jobs", "N", 'j',
      R"(photos processed at once (default: the number of cores); the files written

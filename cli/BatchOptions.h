@@ -18,7 +18,10 @@ struct TOptions {
   int quality = 0;                  // 1-100; 0 keeps the codec's 90
   bool keepMetadata = false;
   bool autoOrient = false;
-  bool toSrgb = false;  // --to-srgb
+  bool toSrgb = false;         // --to-srgb
+  bool stripLocation = false;  // --strip-location
+  bool progressive = false;    // --progressive
+  bool optimize = false;       // --optimize
   bool noEnlarge = false;
   unsigned jobs = 0;  // 0 until parsed: then at least 1
   bool keepGoing = false;

@@ -193,6 +193,9 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
   request.keepMetadata = options_.keepMetadata;
   request.autoOrient = options_.autoOrient;
   request.toSrgb = options_.toSrgb;
+  request.stripLocation = options_.stripLocation;
+  request.progressive = options_.progressive;
+  request.optimize = options_.optimize;
   request.refuseDamaged = options_.strict;
   request.anyFormat = options_.formats.Any();
   for (const TSizeRequest& size : options_.sizes) {

@@ -100,6 +100,7 @@ std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& s) {
   if (s.quality > 0) settings.compressionQuality = s.quality;
   settings.progressiveEncoding = s.progressive;
   settings.carriedOrientation = s.orientation;
+  settings.optimizeCoding = s.optimize;
   return MakeJpegEncoder(settings);
 }
 

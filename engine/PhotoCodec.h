@@ -62,7 +62,8 @@ std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyForm
 struct TEncoderSettings {
   int quality = 0;  // 0: the codec's default
   bool progressive = false;
-  int orientation = 0;  // 2-8: written as the result's only EXIF tag
+  int orientation = 0;    // 2-8: written as the result's only EXIF tag
+  bool optimize = false;  // JPEG: Huffman tables made for the picture
 };
 
 class TPhotoEncoder {

@@ -86,6 +86,7 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
     *metadata_ = decoder_->Metadata();
     for (const std::string& w : metadata_->Warnings())
       plan_.warnings.push_back({TWarningKind::wkMetadata, w});
+    if (request.stripLocation) metadata_->StripLocation();
   } else {
     carried_ = decoder_->CarriedOrientation();
   }
@@ -186,8 +187,8 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
 }
 
 TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {
-  return {request_.results[result].quality, decoder_->Progressive(),
-          carried_ > UprightOrientation ? carried_ : 0};
+  return {request_.results[result].quality, decoder_->Progressive() || request_.progressive,
+          carried_ > UprightOrientation ? carried_ : 0, request_.optimize};
 }
 
 void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks) {

@@ -76,6 +76,13 @@ struct TPhotoRequest {
   // too, and the result carries no profile. (Other formats are turned
   // whenever their result does not keep the profile.)
   bool toSrgb = false;
+  // With keepMetadata: everything but where the photo was taken.
+  bool stripLocation = false;
+  // JPEG results: progressive (the library's simple progression) whatever
+  // the photo was, or with Huffman tables made for the picture. The
+  // decoded pixels are the same; the files are smaller.
+  bool progressive = false;
+  bool optimize = false;
   // Where a result named `path` is written, when set: a path through a
   // folder the caller holds open, so that no link on the way is followed.
   std::function<std::string(const std::string& path)> writtenAt;
