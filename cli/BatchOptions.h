@@ -18,10 +18,11 @@ struct TOptions {
   int quality = 0;                  // 1-100; 0 keeps the codec's 90
   bool keepMetadata = false;
   bool autoOrient = false;
-  bool toSrgb = false;         // --to-srgb
-  bool stripLocation = false;  // --strip-location
-  bool progressive = false;    // --progressive
-  bool optimize = false;       // --optimize
+  bool toSrgb = false;                // --to-srgb
+  bool stripLocation = false;         // --strip-location
+  bool progressive = false;           // --progressive
+  bool optimize = false;              // --optimize
+  std::pair<int, int> gravity{1, 1};  // --gravity: 0, 1, 2 across and down
   bool noEnlarge = false;
   unsigned jobs = 0;  // 0 until parsed: then at least 1
   bool keepGoing = false;

@@ -204,6 +204,8 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
     TResultRequest result{nullptr, {}, options_.quality, [this, size](int width, int height) {
                             return WizardSettingsFor(size, width, height, options_.noEnlarge);
                           }};
+    if (size.kind == TSizeKind::skFill)
+      result.crop = TCrop{size.value, size.height, options_.gravity.first, options_.gravity.second};
     if (newNaming_)
       result.path = [this, relative = photos_.Relative(i)](const std::string& p, int w, int h) {
         return place_.Path(p, relative, w, h);

@@ -7,7 +7,9 @@
 // roads give the same bytes, progress calls and failures.
 #include "PhotoStep.h"
 
+#include <algorithm>
 #include <optional>
+#include <tuple>
 
 #include "Bitmap.h"
 #include "Colour.h"
@@ -49,6 +51,42 @@ std::string ResultPath(const TResultRequest& result, const std::string& photo, i
 enlarge_detail::TEnlargeGeometry GeometryOf(const TResizeCase& c, int SW, int SH) {
   return enlarge_detail::Geometry(c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight, SW, SH);
 }
+
+// A result's size once cropped: the box, where the picture covers it.
+std::pair<int, int> CroppedSize(const TResultRequest& result, int width, int height) {
+  if (!result.crop) return {width, height};
+  return {std::min(width, result.crop->width), std::min(height, result.crop->height)};
+}
+
+// An encoder that keeps only a box of the rows it is given: the crop is the
+// last step before the encoding, on every road, so the kept pixels are
+// those of the resampled picture.
+class TCroppingEncoder : public TPhotoEncoder {
+ public:
+  TCroppingEncoder(std::unique_ptr<TPhotoEncoder> inner, const TCrop& crop)
+      : inner_(std::move(inner)), crop_(crop) {}
+  bool Takes(int width, int height) const override {
+    return inner_->Takes(std::min(width, crop_.width), std::min(height, crop_.height));
+  }
+  void Start(int width, int height, TPixelFormat format) override {
+    const int w = std::min(width, crop_.width), h = std::min(height, crop_.height);
+    left_ = (width - w) * crop_.gravityX / 2 * (format == TPixelFormat::pfDevice ? 4 : 3);
+    top_ = (height - h) * crop_.gravityY / 2;
+    bottom_ = top_ + h;
+    y_ = 0;
+    inner_->Start(w, h, format);
+  }
+  void Write(const std::uint8_t* row) override {
+    if (y_ >= top_ && y_ < bottom_) inner_->Write(row + left_);
+    ++y_;
+  }
+  std::vector<std::uint8_t> Finish() override { return inner_->Finish(); }
+
+ private:
+  std::unique_ptr<TPhotoEncoder> inner_;
+  TCrop crop_;
+  int left_ = 0, top_ = 0, bottom_ = 0, y_ = 0;
+};
 
 // The decoder's rows; once read, what the library met is checked.
 class TCheckedRows : public TRowSource {
@@ -123,6 +161,7 @@ void TPhotoStep::MakePlan() {
     bool repeated = false;
     for (std::size_t j = 0; j < i && results[i].settingsFor && !repeated; ++j)
       repeated = results[j].settingsFor && resolved_[i] == resolved_[j] &&
+                 results[i].crop == results[j].crop &&
                  ResultPath(results[i], request_.photo, 0, 0) ==
                      ResultPath(results[j], request_.photo, 0, 0);
     if (repeated) continue;
@@ -131,8 +170,8 @@ void TPhotoStep::MakePlan() {
       for (int k = 0; k < 4; ++k)
         if (const auto c = SelectCase(k, SettingsOf(i), uprightWidth_, uprightHeight_)) {
           planned_.push_back({i, *c, nullptr});
-          plan_.results.push_back(
-              {ResultPath(results[i], request_.photo, c->width, c->height), c->width, c->height});
+          const auto [w, h] = CroppedSize(results[i], c->width, c->height);
+          plan_.results.push_back({ResultPath(results[i], request_.photo, w, h), w, h});
         }
     } catch (const std::exception&) {
       // It fails as it always has: once the photo is decoded.
@@ -173,6 +212,7 @@ std::shared_ptr<TBitmap> TPhotoStep::Held(TPhotoOutcome& outcome) {
 
 void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uint8_t> encoded,
                       TPhotoOutcome& outcome) {
+  std::tie(width, height) = CroppedSize(request_.results[i], width, height);
   TResultOutcome written{ResultPath(request_.results[i], request_.photo, width, height), width,
                          height, 0};
   if (request_.keepMetadata) {
@@ -186,6 +226,13 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
   outcome.results.push_back(std::move(written));
 }
 
+std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t result) const {
+  auto encoder = MakeEncoder(EncoderSettings(result));
+  if (const auto& crop = request_.results[result].crop)
+    return std::make_unique<TCroppingEncoder>(std::move(encoder), *crop);
+  return encoder;
+}
+
 TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {
   return {request_.results[result].quality, decoder_->Progressive() || request_.progressive,
           carried_ > UprightOrientation ? carried_ : 0, request_.optimize};
@@ -193,7 +240,7 @@ TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {
 
 void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks) {
   const TResizeCase& c = p.c;
-  const auto encoder = MakeEncoder(EncoderSettings(p.result));
+  const auto encoder = Encoder(p.result);
   auto decoderRows = [&] {
     return TCheckedRows(decoder_->Rows(), [this, &outcome] { TakeWarnings(outcome); });
   };
@@ -243,7 +290,7 @@ void TPhotoStep::RunHeld(std::size_t i, const TResizeCase& c, std::shared_ptr<TB
     EnlargeBitmap(S, c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight, hooks);
     R = S.get();
   }
-  const auto encoder = MakeEncoder(EncoderSettings(i));
+  const auto encoder = Encoder(i);
   Save(i, R->Width(), R->Height(), encoder->Encode(*R), outcome);
 }
 

@@ -29,6 +29,7 @@ namespace vizuvod {
 
 class TBitmap;
 struct TEncoderSettings;
+class TPhotoEncoder;
 class TPhotoDecoder;
 class TPhotoMetadata;
 
@@ -38,6 +39,14 @@ using TResultNamer = std::function<std::string(const std::string& photo, int wid
 // "<folder>/Resize of <name>" for "<folder>/<name>": the text up to and
 // including the last '/', the prefix, then the rest.
 std::string ResizedPhotoPath(const std::string& path);
+
+// A box cut out of a resampled picture. gravityX 0, 1, 2: the cut keeps the
+// west edge, the centre, the east edge; gravityY likewise north to south.
+struct TCrop {
+  int width = 0, height = 0;
+  int gravityX = 1, gravityY = 1;
+  bool operator==(const TCrop&) const = default;
+};
 
 // One result to make of a photo.
 struct TResultRequest {
@@ -51,6 +60,9 @@ struct TResultRequest {
   // When set, it stands for settings: the settings for a photo of this size
   // (upright when auto-orienting), for sizes that depend on the photo.
   std::function<TFixedSettings(int width, int height)> settingsFor;
+  // When set, the resampled picture is cropped to this box: an exact size,
+  // the cut placed by the gravity.
+  std::optional<TCrop> crop = std::nullopt;
 };
 
 // One photo and the results to make of it: each result starts from the
@@ -146,6 +158,7 @@ class TPhotoStep {
   void MakePlan();
   void TakeWarnings(TPhotoOutcome& outcome) const;
   TEncoderSettings EncoderSettings(std::size_t result) const;
+  std::unique_ptr<TPhotoEncoder> Encoder(std::size_t result) const;
   std::shared_ptr<TBitmap> Held(TPhotoOutcome& outcome);
   void RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks);
   void RunHeld(std::size_t result, const TResizeCase& c, std::shared_ptr<TBitmap>& S,

@@ -4,14 +4,17 @@
 // over (crafted photos, and real ones from the corpus when it is there).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
 
 #include "BatchRun.h"
+#include "EnlargeBitmap.h"
 #include "Errors.h"
 #include "JpegCraft.h"
 #include "JpegImage.h"
 #include "PhotoMetadata.h"
+#include "ShrinkBitmap.h"
 #include "TargetSize.h"
 #include "TestSupport.h"
 
@@ -479,5 +482,51 @@ TEST(PhotoResults, ProgressiveAndOptimizedGiveTheSamePixelsSmaller) {
     const TMade made = MadeOne(path, size, ask);
     EXPECT_TRUE(SameBytes(picture(made.bytes), picture(plain.bytes)));
     EXPECT_LT(made.bytes.size(), plain.bytes.size());
+  }
+}
+
+// --fill: exactly the box, cut from the covering run's resampled picture at
+// each gravity, byte for byte (the same encoder over the same pixels), on
+// the streamed road of a shrink and of an enlargement alike.
+TEST(PhotoResults, FillCutsTheCoveringRunAtEachGravity) {
+  TempDir dir;
+  const std::string path = dir / "photo.jpg";
+  craft::WriteFile(path, EncodedPicture(Pattern(90, 60)));
+  TJPEGImage J;
+  J.LoadFromFile(path);
+  auto decoded = std::make_shared<TBitmap>();
+  J.AssignTo(*decoded);
+  for (const int box : {40, 100}) {  // a shrink by the height, an enlargement by it
+    auto run = std::make_shared<TBitmap>(*decoded);
+    TBitmap D, *R = nullptr;
+    if (box < 60) {
+      D.SetSize(60, 40);
+      ShrinkBitmap(*run, D, R);
+    } else {
+      EnlargeBitmap(run, "size", 0, 0, 0, float(box));
+      R = run.get();
+    }
+    for (int g = 0; g < 9; ++g) {
+      SCOPED_TRACE(std::to_string(box) + " gravity " + std::to_string(g));
+      TPhotoRequest request;
+      request.photo = path;
+      request.results = {{nullptr, [](const std::string& p, int, int) { return p + ".fill"; }, 0,
+                          [box](int w, int h) {
+                            return WizardSettingsFor({TSizeKind::skFill, box, box}, w, h, false);
+                          },
+                          TCrop{box, box, g % 3, g / 3}}};
+      const TPhotoOutcome done = ProcessPhoto(request);
+      ASSERT_EQ(done.results.size(), 1u);
+      EXPECT_EQ(done.results[0].width, box);
+      TBitmap cut;
+      cut.SetPixelFormat(R->PixelFormat());
+      cut.SetSize(box, box);
+      const int bytes = TBitmap::BitsPerPixel(R->PixelFormat()) / 8;
+      const int left = (R->Width() - box) * (g % 3) / 2, top = (R->Height() - box) * (g / 3) / 2;
+      for (int y = 0; y < box; ++y)
+        std::memcpy(cut.ScanLine(y), std::as_const(*R).ScanLine(top + y) + left * bytes,
+                    std::size_t(box) * bytes);
+      EXPECT_EQ(craft::ReadFile(path + ".fill"), J.EncodedBytesOf(cut));
+    }
   }
 }
