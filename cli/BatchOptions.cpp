@@ -150,6 +150,23 @@ What results carry:
        if (o.quality < 1 || o.quality > 100)
          throw TUsageError{"--quality needs a number from 1 to 100"};
      }},
+    {"max-bytes", "N", 0,
+     R"(each result is written at the highest quality, no higher than --quality,
+whose file fits in N bytes (N may end in K or M, 1024-based: 500K); the
+photo is decoded and resampled once, only the encoding is repeated. A
+result that does not fit even at quality 10 fails with the smallest size
+reached, and nothing of it is written. With several sizes each result is
+bounded on its own; --report gives each result's quality)",
+     [](O o, S n, S v) {
+       std::string digits = v;
+       std::uintmax_t unit = 1;
+       if (!digits.empty() && (digits.back() == 'K' || digits.back() == 'k')) unit = 1024;
+       if (!digits.empty() && (digits.back() == 'M' || digits.back() == 'm')) unit = 1024 * 1024;
+       if (unit > 1) digits.pop_back();
+       const int value = ParseNumber(n, digits);
+       if (value < 1) throw TUsageError{"--max-bytes needs a size above 0"};
+       o.maxBytes = std::uintmax_t(value) * unit;
+     }},
     {"no-enlarge", nullptr, 0,
      R"(a photo already at or below a size is written at its own size (the
 wizard's path for a size equal to the photo's), never larger)",

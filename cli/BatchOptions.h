@@ -2,6 +2,7 @@
 // the help text that explains it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,6 +23,7 @@ struct TOptions {
   bool stripLocation = false;         // --strip-location
   bool progressive = false;           // --progressive
   bool optimize = false;              // --optimize
+  std::uintmax_t maxBytes = 0;        // --max-bytes, 0 for none
   std::pair<int, int> gravity{1, 1};  // --gravity: 0, 1, 2 across and down
   bool noEnlarge = false;
   unsigned jobs = 0;  // 0 until parsed: then at least 1

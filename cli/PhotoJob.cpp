@@ -204,6 +204,7 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
     TResultRequest result{nullptr, {}, options_.quality, [this, size](int width, int height) {
                             return WizardSettingsFor(size, width, height, options_.noEnlarge);
                           }};
+    result.maxBytes = options_.maxBytes;
     if (size.kind == TSizeKind::skFill)
       result.crop = TCrop{size.value, size.height, options_.gravity.first, options_.gravity.second};
     if (newNaming_)

@@ -57,7 +57,11 @@ std::string ResultsAndWarnings(const TJobResult& job) {
   for (const TResultOutcome& r : job.outcome.results)
     text += std::string(text.back() == '[' ? "" : ",") + "{\"path\":" + JsonString(r.path) +
             ",\"width\":" + std::to_string(r.width) + ",\"height\":" + std::to_string(r.height) +
-            ",\"bytes\":" + std::to_string(r.bytes) + "}";
+            ",\"bytes\":" + std::to_string(r.bytes) +
+            (r.quality ? ",\"quality\":" + std::to_string(r.quality) +
+                             ",\"encodes\":" + std::to_string(r.encodes)
+                       : "") +
+            "}";
   text += "],\"warnings\":[";
   // Damaged data the library completed, then metadata that was not carried.
   for (const TPhotoWarning& w : job.outcome.warnings)

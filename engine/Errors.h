@@ -62,6 +62,14 @@ class EPhotoData : public Exception {
       : Exception(format + " error: " + reason) {}
 };
 
+// A result that does not fit the size asked for, even at the lowest quality.
+class EResultTooLarge : public Exception {
+ public:
+  EResultTooLarge(std::uintmax_t limit, std::uintmax_t smallest)
+      : Exception("The result does not fit in " + std::to_string(limit) +
+                  " bytes: at quality 10 it takes " + std::to_string(smallest) + " bytes") {}
+};
+
 class EFOpenError : public Exception {
  public:
   explicit EFOpenError(const std::string& path, std::string reason = {})

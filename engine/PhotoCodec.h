@@ -78,6 +78,10 @@ class TPhotoEncoder {
 
   // A picture held whole, any pixel format.
   std::vector<std::uint8_t> Encode(const TBitmap& picture);
+  // The quality chosen for a size limit, and how many encodings it took;
+  // 0 for an encoder without a limit.
+  virtual int ChosenQuality() const { return 0; }
+  virtual int Encodings() const { return 0; }
 };
 
 std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& settings);

@@ -16,10 +16,12 @@
 #include "EnlargeBitmap.h"
 #include "Errors.h"
 #include "JpegFiles.h"
+#include "JpegImage.h"
 #include "Orientation.h"
 #include "PhotoCodec.h"
 #include "PhotoMetadata.h"
 #include "ShrinkBitmap.h"
+#include "SizeLimit.h"
 
 namespace vizuvod {
 
@@ -211,7 +213,7 @@ std::shared_ptr<TBitmap> TPhotoStep::Held(TPhotoOutcome& outcome) {
 }
 
 void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uint8_t> encoded,
-                      TPhotoOutcome& outcome) {
+                      const TPhotoEncoder& encoder, TPhotoOutcome& outcome) {
   std::tie(width, height) = CroppedSize(request_.results[i], width, height);
   TResultOutcome written{ResultPath(request_.results[i], request_.photo, width, height), width,
                          height, 0};
@@ -223,14 +225,23 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
   ReplaceFileWith(request_.writtenAt ? request_.writtenAt(written.path) : written.path, encoded,
                   decoder_->FileMode(), request_.guard);
   written.bytes = encoded.size();
+  written.quality = encoder.ChosenQuality();
+  written.encodes = encoder.Encodings();
   outcome.results.push_back(std::move(written));
 }
 
-std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t result) const {
-  auto encoder = MakeEncoder(EncoderSettings(result));
-  if (const auto& crop = request_.results[result].crop)
-    return std::make_unique<TCroppingEncoder>(std::move(encoder), *crop);
-  return encoder;
+std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t i) const {
+  const TResultRequest& result = request_.results[i];
+  auto at = [this, i, &result](int quality) -> std::unique_ptr<TPhotoEncoder> {
+    TEncoderSettings settings = EncoderSettings(i);
+    if (quality > 0) settings.quality = quality;
+    auto encoder = MakeEncoder(settings);
+    if (result.crop) return std::make_unique<TCroppingEncoder>(std::move(encoder), *result.crop);
+    return encoder;
+  };
+  if (result.maxBytes == 0) return at(0);
+  return SizeLimitedEncoder(
+      at, result.quality > 0 ? result.quality : JPEGDefaults().compressionQuality, result.maxBytes);
 }
 
 TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {
@@ -250,7 +261,7 @@ void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TR
     TBitmap* R = nullptr;
     D.SetSize(c.width, c.height);
     ShrinkRows(rows, D, R, hooks);
-    Save(p.result, R->Width(), R->Height(), encoder->Encode(*R), outcome);
+    Save(p.result, R->Width(), R->Height(), encoder->Encode(*R), *encoder, outcome);
     return;
   }
   // The encoder starts with the first row, after the calls that came before
@@ -272,7 +283,7 @@ void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TR
     source = &picture.emplace(*Held(outcome));
   g = GeometryOf(c, source->Width(), source->Height());
   EnlargeRows(*source, g, encode, hooks);
-  Save(p.result, g.EW, g.EH, encoder->Finish(), outcome);
+  Save(p.result, g.EW, g.EH, encoder->Finish(), *encoder, outcome);
 }
 
 void TPhotoStep::RunHeld(std::size_t i, const TResizeCase& c, std::shared_ptr<TBitmap>& S,
@@ -291,7 +302,7 @@ void TPhotoStep::RunHeld(std::size_t i, const TResizeCase& c, std::shared_ptr<TB
     R = S.get();
   }
   const auto encoder = Encoder(i);
-  Save(i, R->Width(), R->Height(), encoder->Encode(*R), outcome);
+  Save(i, R->Width(), R->Height(), encoder->Encode(*R), *encoder, outcome);
 }
 
 TPhotoOutcome TPhotoStep::Run(const TRowHooks& hooks) {

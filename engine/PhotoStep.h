@@ -63,6 +63,10 @@ struct TResultRequest {
   // When set, the resampled picture is cropped to this box: an exact size,
   // the cut placed by the gravity.
   std::optional<TCrop> crop = std::nullopt;
+  // When set, the result is written at the highest quality, no higher than
+  // its own, whose file fits in this many bytes; only the encoding is
+  // repeated. A result that does not fit even at quality 10 fails the photo.
+  std::uintmax_t maxBytes = 0;
 };
 
 // One photo and the results to make of it: each result starts from the
@@ -118,6 +122,8 @@ struct TResultOutcome {
   std::string path;
   int width = 0, height = 0;
   std::uintmax_t bytes = 0;  // 0 when planned only
+  int quality = 0;           // the quality chosen for a size limit, else 0
+  int encodes = 0;           // how many encodings that choice took
 };
 
 struct TPhotoOutcome {
@@ -158,13 +164,13 @@ class TPhotoStep {
   void MakePlan();
   void TakeWarnings(TPhotoOutcome& outcome) const;
   TEncoderSettings EncoderSettings(std::size_t result) const;
-  std::unique_ptr<TPhotoEncoder> Encoder(std::size_t result) const;
+  std::unique_ptr<TPhotoEncoder> Encoder(std::size_t i) const;
   std::shared_ptr<TBitmap> Held(TPhotoOutcome& outcome);
   void RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks);
   void RunHeld(std::size_t result, const TResizeCase& c, std::shared_ptr<TBitmap>& S,
                TPhotoOutcome& outcome, const TRowHooks& hooks);
   void Save(std::size_t result, int width, int height, std::vector<std::uint8_t> encoded,
-            TPhotoOutcome& outcome);
+            const TPhotoEncoder& encoder, TPhotoOutcome& outcome);
 
   const TPhotoRequest request_;
   std::unique_ptr<TPhotoDecoder> decoder_;

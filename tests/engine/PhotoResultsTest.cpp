@@ -530,3 +530,35 @@ TEST(PhotoResults, FillCutsTheCoveringRunAtEachGravity) {
     }
   }
 }
+
+// --max-bytes: the highest quality that fits, its bytes those of a plain run
+// at that quality, one quality more not fitting; too small a limit fails
+// and writes nothing.
+TEST(PhotoResults, MaxBytesTakesTheHighestQualityThatFits) {
+  TempDir dir;
+  const std::string path = dir / "photo.jpg";
+  craft::WriteFile(path, EncodedPicture(Pattern(320, 240)));
+  const TSizeRequest size{TSizeKind::skPercent, 80};
+  auto run = [&](std::uintmax_t limit, int quality) {
+    TPhotoRequest request;
+    request.photo = path;
+    request.results = {{nullptr, [](const std::string& p, int, int) { return p + ".r"; }, quality,
+                        [size](int w, int h) { return WizardSettingsFor(size, w, h, false); },
+                        std::nullopt, limit}};
+    fs::remove(path + ".r");
+    return ProcessPhoto(request).results.at(0);
+  };
+  const std::uintmax_t full = run(0, 0).bytes;
+  for (const std::uintmax_t limit : {full, full * 2 / 3, full / 3}) {
+    SCOPED_TRACE(limit);
+    const TResultOutcome limited = run(limit, 0);
+    EXPECT_LE(limited.bytes, limit);
+    EXPECT_LE(limited.encodes, 5);
+    const craft::Bytes bytes = craft::ReadFile(path + ".r");
+    EXPECT_EQ(run(0, limited.quality).bytes, bytes.size());
+    EXPECT_EQ(craft::ReadFile(path + ".r"), bytes);
+    if (limited.quality < 90) EXPECT_GT(run(0, limited.quality + 1).bytes, limit);
+  }
+  EXPECT_THROW(run(300, 0), EResultTooLarge);
+  EXPECT_FALSE(fs::exists(path + ".r"));
+}

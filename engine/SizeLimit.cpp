@@ -1,0 +1,116 @@
+#include "SizeLimit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "Errors.h"
+
+namespace vizuvod {
+
+namespace {
+
+constexpr int LowestQuality = 10;
+
+class TSizeLimitedEncoder : public TPhotoEncoder {
+ public:
+  TSizeLimitedEncoder(TEncoderAt encoderAt, int quality, std::uintmax_t limit)
+      : encoderAt_(std::move(encoderAt)), quality_(quality), limit_(limit) {}
+
+  bool Takes(int width, int height) const override {
+    return encoderAt_(quality_)->Takes(width, height);
+  }
+  void Start(int width, int height, TPixelFormat format) override {
+    width_ = width, height_ = height, format_ = format;
+    rowBytes_ = std::size_t(width) * (format == TPixelFormat::pfDevice ? 4 : 3);
+    rows_.reserve(rowBytes_ * std::size_t(height));
+  }
+  void Write(const std::uint8_t* row) override { rows_.insert(rows_.end(), row, row + rowBytes_); }
+  std::vector<std::uint8_t> Finish() override;
+  int ChosenQuality() const override { return chosen_; }
+  int Encodings() const override { return int(sizes_.size()); }
+
+ private:
+  std::uintmax_t EncodedAt(int quality);
+  int NextGuess() const;
+
+  TEncoderAt encoderAt_;
+  const int quality_;
+  const std::uintmax_t limit_;
+  int width_ = 0, height_ = 0;
+  TPixelFormat format_ = TPixelFormat::pf24bit;
+  std::size_t rowBytes_ = 0;
+  std::vector<std::uint8_t> rows_;
+  std::map<int, std::uintmax_t> sizes_;  // by quality
+  std::map<int, std::vector<std::uint8_t>> fitting_;
+  int chosen_ = 0;
+};
+
+std::uintmax_t TSizeLimitedEncoder::EncodedAt(int quality) {
+  auto encoder = encoderAt_(quality);
+  encoder->Start(width_, height_, format_);
+  for (int y = 0; y < height_; ++y) encoder->Write(rows_.data() + rowBytes_ * std::size_t(y));
+  std::vector<std::uint8_t> bytes = encoder->Finish();
+  sizes_[quality] = bytes.size();
+  if (bytes.size() <= limit_) fitting_[quality] = std::move(bytes);
+  return sizes_[quality];
+}
+
+// libjpeg's scale of its tables for a quality, as a power of two: a file's
+// size runs close to a straight line in it.
+double TableScale(int quality) {
+  return std::log2(quality < 50 ? 5000.0 / quality : 200.0 - 2 * quality);
+}
+
+int QualityOfScale(double scale) {
+  const double s = std::exp2(scale);
+  return int(std::floor(s <= 100 ? (200 - s) / 2 : 5000 / s));
+}
+
+// The highest quality the line through the nearest known sizes on each side
+// of the limit (or, with one point only, a typical photo's slope) says fits.
+int TSizeLimitedEncoder::NextGuess() const {
+  auto fits = std::find_if(sizes_.rbegin(), sizes_.rend(),
+                           [&](const auto& e) { return e.second <= limit_; });
+  auto fails = std::find_if(sizes_.begin(), sizes_.end(),
+                            [&](const auto& e) { return e.second > limit_; });
+  const int low = fits == sizes_.rend() ? LowestQuality - 1 : fits->first;
+  const int high = fails->first;
+  const double x1 = TableScale(high), y1 = double(fails->second);
+  // Each doubling of the tables takes about a third off a photo's size.
+  double slope = -0.35 * y1;
+  if (fits != sizes_.rend())
+    slope = (double(fits->second) - y1) / (TableScale(fits->first) - x1);
+  const double x = x1 + (double(limit_) - y1) / slope;
+  return std::clamp(QualityOfScale(x), std::max(low + 1, LowestQuality), high - 1);
+}
+
+std::vector<std::uint8_t> TSizeLimitedEncoder::Finish() {
+  if (EncodedAt(quality_) > limit_) {
+    for (;;) {
+      const auto fits = std::find_if(sizes_.rbegin(), sizes_.rend(),
+                                     [&](const auto& e) { return e.second <= limit_; });
+      const int low = fits == sizes_.rend() ? LowestQuality - 1 : fits->first;
+      const int high = std::find_if(sizes_.begin(), sizes_.end(), [&](const auto& e) {
+                         return e.second > limit_;
+                       })->first;
+      if (high - low <= 1) break;
+      EncodedAt(NextGuess());
+    }
+  }
+  if (fitting_.empty()) throw EResultTooLarge(limit_, sizes_.at(LowestQuality));
+  chosen_ = fitting_.rbegin()->first;
+  rows_ = {};
+  return std::move(fitting_.rbegin()->second);
+}
+
+}  // namespace
+
+std::unique_ptr<TPhotoEncoder> SizeLimitedEncoder(TEncoderAt encoderAt, int quality,
+                                                  std::uintmax_t limit) {
+  return std::make_unique<TSizeLimitedEncoder>(std::move(encoderAt), quality, limit);
+}
+
+}  // namespace vizuvod
