@@ -13,6 +13,7 @@
 
 #include "Bitmap.h"
 #include "PhotoMetadata.h"
+#include "ResultFormat.h"
 #include "RowSource.h"
 
 namespace vizuvod {
@@ -56,9 +57,15 @@ class TPhotoDecoder {
 std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat = false);
 
 struct TEncoderSettings {
-  int quality = 0;  // 0: the codec's default
-  bool progressive = false;
-  int orientation = 0;  // 2-8: written as the result's only EXIF tag
+  int quality = 0;           // 0: the codec's default (90 for every format)
+  bool progressive = false;  // JPEG only
+  int orientation = 0;       // 2-8: written as the result's only EXIF tag
+  TResultFormat format = TResultFormat::Jpeg;
+  // WebP and AVIF: this metadata goes into the result as the format holds
+  // it (EXIF, XMP, ICC; see TPhotoMetadata::Blocks), the orientation set to
+  // 1 when upright. A JPEG gets it written in afterwards (WrittenInto).
+  const TPhotoMetadata* metadata = nullptr;
+  bool upright = false;
 };
 
 class TPhotoEncoder {
@@ -73,9 +80,14 @@ class TPhotoEncoder {
 
   // A picture held whole, any pixel format.
   std::vector<std::uint8_t> Encode(const TBitmap& picture);
+
+  // Metadata that Finish could not carry into the result, one line each.
+  std::vector<std::string> warnings;
 };
 
 std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& settings);
+std::unique_ptr<TPhotoEncoder> MakeWebpEncoder(const TEncoderSettings& settings);
+std::unique_ptr<TPhotoEncoder> MakeAvifEncoder(const TEncoderSettings& settings);
 // The JPEG encoder with a TJPEGImage's own settings.
 struct TJPEGDefaults;
 std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TJPEGDefaults& settings);

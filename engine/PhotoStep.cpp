@@ -136,7 +136,8 @@ void TPhotoStep::MakePlan() {
   streamed_ = made == 1 && planned_.size() == 1 && !planned_[0].refusal &&
               orientation_ == UprightOrientation && decoder_->StreamsRows();
   if (streamed_ && !planned_[0].c.shrink)
-    streamed_ = MakeEncoder({})->Takes(planned_[0].c.width, planned_[0].c.height);
+    streamed_ = MakeEncoder(EncoderSettings(planned_[0].result))
+                    ->Takes(planned_[0].c.width, planned_[0].c.height);
 }
 
 void TPhotoStep::TakeWarnings(TPhotoOutcome& outcome) const {
@@ -158,10 +159,12 @@ std::shared_ptr<TBitmap> TPhotoStep::Held(TPhotoOutcome& outcome) {
 }
 
 void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uint8_t> encoded,
-                      TPhotoOutcome& outcome) {
+                      const TPhotoEncoder& encoder, TPhotoOutcome& outcome) {
   TResultOutcome written{ResultPath(request_.results[i], request_.photo, width, height), width,
                          height, 0};
-  if (request_.keepMetadata) {
+  for (const std::string& w : encoder.warnings)
+    outcome.warnings.push_back({TWarningKind::wkMetadata, w});
+  if (request_.keepMetadata && request_.results[i].format == TResultFormat::Jpeg) {
     std::vector<std::string> warnings;
     encoded = metadata_->WrittenInto(encoded, width, height, request_.autoOrient, warnings);
     for (std::string& w : warnings) outcome.warnings.push_back({TWarningKind::wkMetadata, w});
@@ -173,8 +176,14 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
 }
 
 TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {
-  return {request_.results[result].quality, decoder_->Progressive(),
-          carried_ > UprightOrientation ? carried_ : 0};
+  const TResultFormat format = request_.results[result].format;
+  const bool inContainer = request_.keepMetadata && format != TResultFormat::Jpeg;
+  return {request_.results[result].quality,
+          decoder_->Progressive(),
+          carried_ > UprightOrientation ? carried_ : 0,
+          format,
+          inContainer ? metadata_.get() : nullptr,
+          request_.autoOrient};
 }
 
 void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks) {
@@ -189,7 +198,7 @@ void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TR
     TBitmap* R = nullptr;
     D.SetSize(c.width, c.height);
     ShrinkRows(rows, D, R, hooks);
-    Save(p.result, R->Width(), R->Height(), encoder->Encode(*R), outcome);
+    Save(p.result, R->Width(), R->Height(), encoder->Encode(*R), *encoder, outcome);
     return;
   }
   // The encoder starts with the first row, after the calls that came before
@@ -211,7 +220,7 @@ void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TR
     source = &picture.emplace(*Held(outcome));
   g = GeometryOf(c, source->Width(), source->Height());
   EnlargeRows(*source, g, encode, hooks);
-  Save(p.result, g.EW, g.EH, encoder->Finish(), outcome);
+  Save(p.result, g.EW, g.EH, encoder->Finish(), *encoder, outcome);
 }
 
 void TPhotoStep::RunHeld(std::size_t i, const TResizeCase& c, std::shared_ptr<TBitmap>& S,
@@ -230,7 +239,7 @@ void TPhotoStep::RunHeld(std::size_t i, const TResizeCase& c, std::shared_ptr<TB
     R = S.get();
   }
   const auto encoder = MakeEncoder(EncoderSettings(i));
-  Save(i, R->Width(), R->Height(), encoder->Encode(*R), outcome);
+  Save(i, R->Width(), R->Height(), encoder->Encode(*R), *encoder, outcome);
 }
 
 TPhotoOutcome TPhotoStep::Run(const TRowHooks& hooks) {

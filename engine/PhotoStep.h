@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "ResizeSettings.h"
+#include "ResultFormat.h"
 #include "RowHooks.h"
 
 namespace vizuvod {
@@ -30,6 +31,7 @@ namespace vizuvod {
 class TBitmap;
 struct TEncoderSettings;
 class TPhotoDecoder;
+class TPhotoEncoder;
 class TPhotoMetadata;
 
 // The path of one result, given the photo's path and the result's size.
@@ -51,6 +53,8 @@ struct TResultRequest {
   // When set, it stands for settings: the settings for a photo of this size
   // (upright when auto-orienting), for sizes that depend on the photo.
   std::function<TFixedSettings(int width, int height)> settingsFor;
+  // WebP and AVIF results carry kept metadata in their own containers.
+  TResultFormat format = TResultFormat::Jpeg;
 };
 
 // One photo and the results to make of it: each result starts from the
@@ -140,7 +144,7 @@ class TPhotoStep {
   void RunHeld(std::size_t result, const TResizeCase& c, std::shared_ptr<TBitmap>& S,
                TPhotoOutcome& outcome, const TRowHooks& hooks);
   void Save(std::size_t result, int width, int height, std::vector<std::uint8_t> encoded,
-            TPhotoOutcome& outcome);
+            const TPhotoEncoder& encoder, TPhotoOutcome& outcome);
 
   const TPhotoRequest request_;
   std::unique_ptr<TPhotoDecoder> decoder_;
