@@ -67,7 +67,7 @@ constexpr const char* NotMadeOfThisPhoto =
 }  // namespace
 
 TResultPlace::TResultPlace(const TOptions& options)
-    : output_(options.output), pattern_(DefaultPattern(options)) {}
+    : output_(options.output), pattern_(DefaultPattern(options), options.format) {}
 
 std::string TResultPlace::Path(const std::string& photo, const std::string& relative, int width,
                                int height) const {
@@ -200,6 +200,7 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
     TResultRequest result{nullptr, {}, options_.quality, [this, size](int width, int height) {
                             return WizardSettingsFor(size, width, height, options_.noEnlarge);
                           }};
+    result.format = options_.format;
     if (newNaming_)
       result.path = [this, relative = photos_.Relative(i)](const std::string& p, int w, int h) {
         return place_.Path(p, relative, w, h);

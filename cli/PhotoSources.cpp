@@ -83,10 +83,12 @@ class TWalk {
     Read(fd, dirPath, photos, folders);
 
     if (scan_.results) {
-      // A PNG or WebP photo's results are named by its result's name.
+      // A photo's results are named by its result's name (another format's
+      // extension for a PNG or WebP photo, or with --format).
       std::unordered_set<std::string> names(photos.begin(), photos.end());
       std::unordered_set<std::string> stems;
-      for (const std::string& n : photos) stems.insert(StemOf(n)), names.insert(ResultNameOf(n));
+      for (const std::string& n : photos)
+        stems.insert(StemOf(n)), names.insert(ResultNameOf(n, scan_.results->Format()));
       std::erase_if(photos, [&](const std::string& n) {
         return scan_.results->IsResultAmong(n, names, stems);
       });

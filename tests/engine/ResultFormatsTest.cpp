@@ -52,6 +52,7 @@ TDecoded DecodedBack(const std::string& bytes, TResultFormat format) {
   d.exif.assign(image->exif.data, image->exif.data + image->exif.size);
   d.xmp.assign(image->xmp.data, image->xmp.data + image->xmp.size);
   d.icc.assign(image->icc.data, image->icc.data + image->icc.size);
+  EXPECT_TRUE(image->transformFlags & AVIF_TRANSFORM_IROT);  // the photo's orientation 6
   avifRGBImageFreePixels(&rgb), avifImageDestroy(image), avifDecoderDestroy(decoder);
   return d;
 }
