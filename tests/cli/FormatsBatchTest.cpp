@@ -50,6 +50,11 @@ TEST(FormatsBatch, ScanNamesAndHint) {
        0,
        {"out/a-20.avif", "out/a-10.avif", "out/b-20.avif", "out/b-10.avif"},
        {}},
+      {{"a.jpg", "Resize of a.avif"},
+       {"--formats", "all", "--format", "webp"},
+       0,
+       {"Resize of a.webp"},
+       {"Resize of Resize of a.webp"}},
       {{"a.jpg"}, {"--format", "gif"}, 2, {}, {"Resize of a.gif"}, "--format knows jpeg, webp"},
   };
   for (const auto& c : cases) {

@@ -89,45 +89,52 @@ TEST(ResultFormats, DecodeBackToTheJpegRoadsPictureWithTheKeptMetadata) {
     image->setIccProfile(icc, false);
     image->writeMetadata();
   }
-  for (TResultFormat format : {TResultFormat::Webp, TResultFormat::Avif})
-    for (int percent : {50, 150}) {
-      SCOPED_TRACE(std::string(ExtensionOf(format)) + " " + std::to_string(percent) + "%");
-      const std::string result = dir / ("result." + std::string(ExtensionOf(format)));
-      TPhotoRequest request;
-      request.photo = photo, request.keepMetadata = true;
-      request.results.push_back(
-          {nullptr, [&](auto&&...) { return result; }, 90,
-           [&](int w, int h) {
-             return WizardSettingsFor({TSizeKind::skPercent, percent}, w, h, false);
-           },
-           format});
-      EXPECT_TRUE(ProcessPhoto(request).warnings.empty());
+  // Without kept metadata the orientation alone is carried, as into a JPEG.
+  for (bool keep : {true, false})
+    for (TResultFormat format : {TResultFormat::Webp, TResultFormat::Avif})
+      for (int percent : {50, 150}) {
+        SCOPED_TRACE(std::string(ExtensionOf(format)) + " " + std::to_string(percent) + "% " +
+                     (keep ? "kept" : "not kept"));
+        const std::string result = dir / ("result." + std::string(ExtensionOf(format)));
+        TPhotoRequest request;
+        request.photo = photo, request.keepMetadata = keep;
+        request.results.push_back(
+            {nullptr, [&](auto&&...) { return result; }, 90,
+             [&](int w, int h) {
+               return WizardSettingsFor({TSizeKind::skPercent, percent}, w, h, false);
+             },
+             format});
+        EXPECT_TRUE(ProcessPhoto(request).warnings.empty());
 
-      TJPEGImage J;
-      J.LoadFromFile(photo);
-      auto S = std::make_shared<TBitmap>();
-      S->Assign(J);
-      const auto c = *SelectCase(
-          percent < 100 ? 0 : 1,
-          WizardSettingsFor({TSizeKind::skPercent, percent}, 320, 240, false), 320, 240);
-      TBitmap D, *R = S.get();
-      if (c.shrink)
-        D.SetSize(c.width, c.height), ShrinkBitmap(*S, D, R);
-      else
-        EnlargeBitmap(S, c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight), R = S.get();
-      R->SetPixelFormat(TPixelFormat::pf24bit);
+        TJPEGImage J;
+        J.LoadFromFile(photo);
+        auto S = std::make_shared<TBitmap>();
+        S->Assign(J);
+        const auto c = *SelectCase(
+            percent < 100 ? 0 : 1,
+            WizardSettingsFor({TSizeKind::skPercent, percent}, 320, 240, false), 320, 240);
+        TBitmap D, *R = S.get();
+        if (c.shrink)
+          D.SetSize(c.width, c.height), ShrinkBitmap(*S, D, R);
+        else
+          EnlargeBitmap(S, c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight), R = S.get();
+        R->SetPixelFormat(TPixelFormat::pf24bit);
 
-      const TDecoded back = DecodedBack(ReadFile(result), format);
-      ASSERT_EQ(back.rgb.size(), std::size_t(c.width) * c.height * 3);
-      EXPECT_GE(Psnr(*R, back.rgb), 40.0);
-      Exiv2::ExifData exif;
-      Exiv2::ExifParser::decode(exif, back.exif.data(), std::uint32_t(back.exif.size()));
-      EXPECT_EQ(exif["Exif.Image.Make"].toString(), "Fotrix");
-      EXPECT_EQ(exif["Exif.Image.Orientation"].toString(), "6");
-      EXPECT_EQ(exif["Exif.Photo.PixelXDimension"].toString(), std::to_string(c.width));
-      EXPECT_NE(std::string(back.xmp.begin(), back.xmp.end()).find("Harbour"), std::string::npos);
-      EXPECT_EQ(back.icc, std::vector<std::uint8_t>(300, 'p'));
-    }
+        const TDecoded back = DecodedBack(ReadFile(result), format);
+        ASSERT_EQ(back.rgb.size(), std::size_t(c.width) * c.height * 3);
+        EXPECT_GE(Psnr(*R, back.rgb), 40.0);
+        Exiv2::ExifData exif;
+        Exiv2::ExifParser::decode(exif, back.exif.data(), std::uint32_t(back.exif.size()));
+        EXPECT_EQ(exif["Exif.Image.Make"].toString(), keep ? "Fotrix" : "");
+        EXPECT_EQ(exif["Exif.Image.Orientation"].toString(), "6");
+        EXPECT_EQ(exif["Exif.Photo.PixelXDimension"].toString(),
+                  keep ? std::to_string(c.width) : "");
+        EXPECT_EQ(
+            std::string(back.xmp.begin(), back.xmp.end()).find("Harbour") != std::string::npos,
+            keep);
+        EXPECT_EQ(back.icc,
+                  keep ? std::vector<std::uint8_t>(300, 'p') : std::vector<std::uint8_t>());
+      }
 }
 
 }  // namespace
