@@ -16,7 +16,8 @@
 namespace vizuvod {
 
 const char* const UsageText =
-    "usage: vizuvod-batch (--percent P | --width N | --height N | --fit WxH | --long-edge N)... "
+    "usage: vizuvod-batch (--percent P | --width N | --height N | --fit WxH | --fill WxH | "
+    "--long-edge N)... "
     "[OPTION]...\n"
     "                     (FOLDER | --files-from FILE)\n";
 
@@ -102,6 +103,35 @@ decides a tie (a photo of the box's own proportions))",
                            "\""};
        AddSize(o, *box);
      }},
+    {"fill", "WxH", 0,
+     R"(exactly W x H: the photo is resized to cover the box (the --width W run
+when the height it gives reaches H, else the --height H run), then cut to
+the box at --gravity; the kept pixels are that run's, byte for byte)",
+     [](O o, S, S v) {
+       const auto box = ParseFitBox(v, TSizeKind::skFill);
+       if (!box)
+         throw TUsageError{"--fill needs WIDTHxHEIGHT in pixels, such as 600x600, not \"" + v +
+                           "\""};
+       AddSize(o, *box);
+     }},
+    {"gravity", "SIDE", 0,
+     R"(where --fill cuts: centre (the default), north, south, east, west,
+north-east, north-west, south-east or south-west; the side named is kept)",
+     [](O o, S, S v) {
+       static const struct {
+         const char* name;
+         int x, y;
+       } sides[] = {{"centre", 1, 1},     {"center", 1, 1},     {"north", 1, 0},
+                    {"south", 1, 2},      {"east", 2, 1},       {"west", 0, 1},
+                    {"north-east", 2, 0}, {"north-west", 0, 0}, {"south-east", 2, 2},
+                    {"south-west", 0, 2}};
+       for (const auto& side : sides)
+         if (v == side.name) return void(o.gravity = {side.x, side.y});
+       throw TUsageError{
+           "--gravity needs centre, north, south, east, west, north-east, "
+           "north-west, south-east or south-west, not \"" +
+           v + "\""};
+     }},
     {"long-edge", "N", 0,
      R"(the longer side becomes N: the --width N run, or --height N for a photo
 higher than wide; the width decides a square photo)",
@@ -155,6 +185,28 @@ with a warning)",
 before resizing, so sizes mean the upright picture's sides; with
 --keep-metadata the result's orientation tag is then 1)",
      [](O o, S, S) { o.autoOrient = true; }},
+    {"to-srgb", nullptr, 0,
+     R"(the colours of a photo with an ICC profile that is not sRGB (a phone's
+Display P3) are converted to sRGB with lcms2, perceptual intent, before
+resizing, JPEG photos too; the result then carries no profile. Photos of
+the other formats are converted so whenever their result does not keep
+the profile (no --keep-metadata); a JPEG photo keeps its bytes unless asked.
+A profile lcms2 cannot use costs a warning, never the photo)",
+     [](O o, S, S) { o.toSrgb = true; }},
+    {"strip-location", nullptr, 0,
+     R"(with --keep-metadata, everything is kept but where the photo was taken: the
+EXIF GPS data, XMP's GPS properties and the IPTC and XMP location fields
+(city, sub-location, state, country and their codes); the date, camera and
+colour profile stay. Without --keep-metadata there is nothing to strip)",
+     [](O o, S, S) { o.stripLocation = true; }},
+    {"progressive", nullptr, 0,
+     R"(JPEG results are progressive (the library's simple progression, with
+tables made for the picture): smaller files, the same decoded pixels)",
+     [](O o, S, S) { o.progressive = true; }},
+    {"optimize", nullptr, 0,
+     R"(JPEG results get Huffman tables made for the picture: smaller files, the
+same decoded pixels)",
+     [](O o, S, S) { o.optimize = true; }},
     {nullptr, nullptr, 0, "\nOptions:\n", nullptr},
     {"jobs", "N", 'j',
      R"(photos processed at once (default: the number of cores); the files written
@@ -347,7 +399,7 @@ bool Wants(int argc, char** argv, const char* longName, const char* shortName) {
 // need names that tell them apart.
 void CheckSizes(const TOptions& options) {
   if (options.sizes.empty())
-    throw TUsageError{"give one of --percent, --width, --height, --fit and --long-edge"};
+    throw TUsageError{"give one of --percent, --width, --height, --fit, --fill and --long-edge"};
   for (const TSizeRequest& size : options.sizes) {
     // A fit or a long edge becomes a width or a height; its value is what counts here.
     const TFixedSettings settings = WizardSettingsFor(size, 1, 1, false);

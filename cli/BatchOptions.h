@@ -19,6 +19,11 @@ struct TOptions {
   TResultFormat format = TResultFormat::Jpeg;  // --format FORMAT
   bool keepMetadata = false;
   bool autoOrient = false;
+  bool toSrgb = false;                // --to-srgb
+  bool stripLocation = false;         // --strip-location
+  bool progressive = false;           // --progressive
+  bool optimize = false;              // --optimize
+  std::pair<int, int> gravity{1, 1};  // --gravity: 0, 1, 2 across and down
   bool noEnlarge = false;
   unsigned jobs = 0;  // 0 until parsed: then at least 1
   bool keepGoing = false;

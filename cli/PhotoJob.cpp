@@ -192,6 +192,10 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
   request.photo = photos_.paths[i];
   request.keepMetadata = options_.keepMetadata;
   request.autoOrient = options_.autoOrient;
+  request.toSrgb = options_.toSrgb;
+  request.stripLocation = options_.stripLocation;
+  request.progressive = options_.progressive;
+  request.optimize = options_.optimize;
   request.refuseDamaged = options_.strict;
   request.anyFormat = options_.formats.Any();
   for (const TSizeRequest& size : options_.sizes) {
@@ -201,6 +205,8 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
                             return WizardSettingsFor(size, width, height, options_.noEnlarge);
                           }};
     result.format = options_.format;
+    if (size.kind == TSizeKind::skFill)
+      result.crop = TCrop{size.value, size.height, options_.gravity.first, options_.gravity.second};
     if (newNaming_)
       result.path = [this, relative = photos_.Relative(i)](const std::string& p, int w, int h) {
         return place_.Path(p, relative, w, h);

@@ -256,6 +256,9 @@ TSummary RunPhotos(const TOptions& options, const TPhotoList& photos, TPhotoJobs
 }
 
 int Run(const TOptions& options) {
+  if (options.stripLocation && !options.keepMetadata && !options.quiet)
+    std::cerr << "vizuvod-batch: note: --strip-location has nothing to strip without "
+                 "--keep-metadata: results carry no location (nor any other metadata)\n";
   MakeOutputFolder(options);
   const TResultPlace place(options);
   TPhotoList photos = FindPhotos(options, place);

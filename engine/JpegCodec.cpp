@@ -40,6 +40,7 @@ class TJpegDecoder : public TPhotoDecoder {
   unsigned FileMode() const override { return J_.FileMode(); }
   TPhotoMetadata Metadata() const override { return TPhotoMetadata::Read(J_.Data()->bytes); }
   bool Progressive() const override { return J_.settings.progressiveEncoding; }
+  bool ConvertsColours() const override { return false; }
   int CarriedOrientation() const override {
     return J_.Data() ? vizuvod::CarriedOrientation(J_.Data()->bytes) : UprightOrientation;
   }
@@ -101,6 +102,7 @@ std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& s) {
   if (s.quality > 0) settings.compressionQuality = s.quality;
   settings.progressiveEncoding = s.progressive;
   settings.carriedOrientation = s.orientation;
+  settings.optimizeCoding = s.optimize;
   return MakeJpegEncoder(settings);
 }
 

@@ -470,6 +470,7 @@ TJPEGRowWriter::TJPEGRowWriter(const TJPEGDefaults& settings, int width, int hei
     jpeg_set_quality(ci, quality, TRUE);
     if (grayscale) jpeg_set_colorspace(ci, JCS_GRAYSCALE);
     if (progressive) jpeg_simple_progression(ci);
+    if (settings.optimizeCoding) ci->optimize_coding = TRUE;
     jpeg_start_compress(ci, TRUE);
     if (orientation >= 2 && orientation <= 8) {
       const std::array<JOCTET, 32> exif = OrientationExif(orientation);

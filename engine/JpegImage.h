@@ -31,7 +31,8 @@ struct TJPEGDefaults {
   TPixelFormat pixelFormat = TPixelFormat::pf24bit;
   bool progressiveDisplay = false;
   bool progressiveEncoding = false;
-  int scale = 0;  // scale_denom = 1 << scale
+  bool optimizeCoding = false;  // Huffman tables made for the picture (progressive implies them)
+  int scale = 0;                // scale_denom = 1 << scale
   bool smoothing = true;
   // An EXIF orientation (2-8, see CarriedOrientation) the encoded result
   // states in an APP1 segment of its own right after its JFIF header, so a

@@ -48,6 +48,10 @@ class TPhotoDecoder {
   // Said of a photo read only in part though sound (an animation, of which
   // the first frame is read); empty for the rest.
   virtual std::string FrameNote() const { return {}; }
+  // Its colours are turned into sRGB when its result does not carry its
+  // profile: true for every format but JPEG, whose results keep the bytes
+  // they always had unless sRGB is asked for.
+  virtual bool ConvertsColours() const { return true; }
 };
 
 // The decoder for the file at path, which is read whole here: with
@@ -60,6 +64,7 @@ struct TEncoderSettings {
   int quality = 0;           // 0: the codec's default (90 for every format)
   bool progressive = false;  // JPEG only
   int orientation = 0;       // 2-8: written as the result's only EXIF tag
+  bool optimize = false;     // JPEG: Huffman tables made for the picture
   TResultFormat format = TResultFormat::Jpeg;
   // WebP and AVIF: this metadata goes into the result as the format holds
   // it (EXIF, XMP, ICC; see TPhotoMetadata::Blocks), the orientation set to

@@ -236,6 +236,37 @@ int TPhotoMetadata::Orientation() const {
 
 const std::vector<std::uint8_t>& TPhotoMetadata::IccProfile() const { return data_->icc; }
 
+void TPhotoMetadata::DropIccProfile() { data_->icc.clear(); }
+
+void TPhotoMetadata::StripLocation() {
+  std::lock_guard lock(exiv2Mutex);
+  Exiv2::ExifData& exif = data_->exif;
+  for (auto it = exif.begin(); it != exif.end();)
+    it = it->groupName() == "GPSInfo" || it->key() == "Exif.Image.GPSTag" ? exif.erase(it) : ++it;
+  // XMP's GPS properties and the IPTC Core and Extension location fields.
+  static const char* const xmpLocation[] = {
+      "Xmp.exif.GPS",          "Xmp.photoshop.City",          "Xmp.photoshop.State",
+      "Xmp.photoshop.Country", "Xmp.iptc.Location",           "Xmp.iptc.CountryCode",
+      "Xmp.iptcExt.Location",  "Xmp.iptcExt.LocationCreated", "Xmp.iptcExt.LocationShown"};
+  Exiv2::XmpData& xmp = data_->xmp;
+  for (auto it = xmp.begin(); it != xmp.end();) {
+    const std::string key = it->key();
+    bool where = false;
+    for (const char* prefix : xmpLocation) where = where || key.starts_with(prefix);
+    it = where ? xmp.erase(it) : ++it;
+  }
+  static const char* const iptcLocation[] = {"City",        "SubLocation", "ProvinceState",
+                                             "CountryCode", "CountryName", "LocationCode",
+                                             "LocationName"};
+  Exiv2::IptcData& iptc = data_->iptc;
+  for (auto it = iptc.begin(); it != iptc.end();) {
+    bool where = false;
+    for (const char* tag : iptcLocation)
+      where = where || it->key() == std::string("Iptc.Application2.") + tag;
+    it = where ? iptc.erase(it) : ++it;
+  }
+}
+
 bool TPhotoMetadata::Empty() const {
   return data_->exif.empty() && data_->iptc.empty() && data_->xmp.empty() && data_->icc.empty();
 }

@@ -34,6 +34,12 @@ class TPhotoMetadata {
   int Orientation() const;
   // The photo's ICC profile, whole (joined from all its APP2 markers).
   const std::vector<std::uint8_t>& IccProfile() const;
+  // Leaves the profile out of what is written (the colours were converted).
+  void DropIccProfile();
+  // Leaves out where the photo was taken: the EXIF GPS data, XMP's GPS
+  // properties and the IPTC and XMP location fields (city, sub-location,
+  // state, country and their codes). The date, camera and profile stay.
+  void StripLocation();
   bool Empty() const;
   // One per part not read or not carried; empty when everything was read.
   const std::vector<std::string>& Warnings() const { return warnings_; }

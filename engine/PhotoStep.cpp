@@ -7,9 +7,12 @@
 // roads give the same bytes, progress calls and failures.
 #include "PhotoStep.h"
 
+#include <algorithm>
 #include <optional>
+#include <tuple>
 
 #include "Bitmap.h"
+#include "Colour.h"
 #include "EnlargeBitmap.h"
 #include "Errors.h"
 #include "JpegFiles.h"
@@ -49,6 +52,46 @@ enlarge_detail::TEnlargeGeometry GeometryOf(const TResizeCase& c, int SW, int SH
   return enlarge_detail::Geometry(c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight, SW, SH);
 }
 
+// A result's size once cropped: the box, where the picture covers it.
+std::pair<int, int> CroppedSize(const TResultRequest& result, int width, int height) {
+  if (!result.crop) return {width, height};
+  return {std::min(width, result.crop->width), std::min(height, result.crop->height)};
+}
+
+// An encoder that keeps only a box of the rows it is given: the crop is the
+// last step before the encoding, on every road, so the kept pixels are
+// those of the resampled picture.
+class TCroppingEncoder : public TPhotoEncoder {
+ public:
+  TCroppingEncoder(std::unique_ptr<TPhotoEncoder> inner, const TCrop& crop)
+      : inner_(std::move(inner)), crop_(crop) {}
+  bool Takes(int width, int height) const override {
+    return inner_->Takes(std::min(width, crop_.width), std::min(height, crop_.height));
+  }
+  void Start(int width, int height, TPixelFormat format) override {
+    const int w = std::min(width, crop_.width), h = std::min(height, crop_.height);
+    left_ = (width - w) * crop_.gravityX / 2 * (format == TPixelFormat::pfDevice ? 4 : 3);
+    top_ = (height - h) * crop_.gravityY / 2;
+    bottom_ = top_ + h;
+    y_ = 0;
+    inner_->Start(w, h, format);
+  }
+  void Write(const std::uint8_t* row) override {
+    if (y_ >= top_ && y_ < bottom_) inner_->Write(row + left_);
+    ++y_;
+  }
+  std::vector<std::uint8_t> Finish() override {
+    std::vector<std::uint8_t> bytes = inner_->Finish();
+    warnings = inner_->warnings;
+    return bytes;
+  }
+
+ private:
+  std::unique_ptr<TPhotoEncoder> inner_;
+  TCrop crop_;
+  int left_ = 0, top_ = 0, bottom_ = 0, y_ = 0;
+};
+
 // The decoder's rows; once read, what the library met is checked.
 class TCheckedRows : public TRowSource {
  public:
@@ -85,8 +128,15 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
     *metadata_ = decoder_->Metadata();
     for (const std::string& w : metadata_->Warnings())
       plan_.warnings.push_back({TWarningKind::wkMetadata, w});
+    if (request.stripLocation) metadata_->StripLocation();
   } else {
     carried_ = decoder_->CarriedOrientation();
+  }
+  // Colours of a wide-gamut profile are turned into sRGB when the result will
+  // not carry that profile (a JPEG photo keeps its bytes unless asked).
+  if (request.toSrgb || (decoder_->ConvertsColours() && !request.keepMetadata)) {
+    if (!request.keepMetadata && !request.autoOrient) *metadata_ = decoder_->Metadata();
+    convert_ = !metadata_->IccProfile().empty() && !IsSrgbProfile(metadata_->IccProfile());
   }
   orientation_ = request.autoOrient ? metadata_->Orientation() : UprightOrientation;
   uprightWidth_ = SwapsSides(orientation_) ? plan_.height : plan_.width;
@@ -115,6 +165,7 @@ void TPhotoStep::MakePlan() {
     bool repeated = false;
     for (std::size_t j = 0; j < i && results[i].settingsFor && !repeated; ++j)
       repeated = results[j].settingsFor && resolved_[i] == resolved_[j] &&
+                 results[i].crop == results[j].crop &&
                  ResultPath(results[i], request_.photo, 0, 0) ==
                      ResultPath(results[j], request_.photo, 0, 0);
     if (repeated) continue;
@@ -123,8 +174,8 @@ void TPhotoStep::MakePlan() {
       for (int k = 0; k < 4; ++k)
         if (const auto c = SelectCase(k, SettingsOf(i), uprightWidth_, uprightHeight_)) {
           planned_.push_back({i, *c, nullptr});
-          plan_.results.push_back(
-              {ResultPath(results[i], request_.photo, c->width, c->height), c->width, c->height});
+          const auto [w, h] = CroppedSize(results[i], c->width, c->height);
+          plan_.results.push_back({ResultPath(results[i], request_.photo, w, h), w, h});
         }
     } catch (const std::exception&) {
       // It fails as it always has: once the photo is decoded.
@@ -133,11 +184,10 @@ void TPhotoStep::MakePlan() {
     }
   }
   // One result of one case, from a photo stored upright, is streamed.
-  streamed_ = made == 1 && planned_.size() == 1 && !planned_[0].refusal &&
+  streamed_ = made == 1 && planned_.size() == 1 && !planned_[0].refusal && !convert_ &&
               orientation_ == UprightOrientation && decoder_->StreamsRows();
   if (streamed_ && !planned_[0].c.shrink)
-    streamed_ = MakeEncoder(EncoderSettings(planned_[0].result))
-                    ->Takes(planned_[0].c.width, planned_[0].c.height);
+    streamed_ = Encoder(planned_[0].result)->Takes(planned_[0].c.width, planned_[0].c.height);
 }
 
 void TPhotoStep::TakeWarnings(TPhotoOutcome& outcome) const {
@@ -153,6 +203,12 @@ std::shared_ptr<TBitmap> TPhotoStep::Held(TPhotoOutcome& outcome) {
   if (!held_) {
     held_ = std::make_shared<TBitmap>(decoder_->Picture());
     TakeWarnings(outcome);
+    if (convert_) {
+      if (std::string refused = ConvertToSrgb(*held_, metadata_->IccProfile()); !refused.empty())
+        outcome.warnings.push_back({TWarningKind::wkMetadata, std::move(refused)});
+      else
+        metadata_->DropIccProfile();  // the result is sRGB now, which needs none
+    }
     if (orientation_ != UprightOrientation) *held_ = OrientedBitmap(*held_, orientation_);
   }
   return held_;
@@ -160,6 +216,7 @@ std::shared_ptr<TBitmap> TPhotoStep::Held(TPhotoOutcome& outcome) {
 
 void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uint8_t> encoded,
                       const TPhotoEncoder& encoder, TPhotoOutcome& outcome) {
+  std::tie(width, height) = CroppedSize(request_.results[i], width, height);
   TResultOutcome written{ResultPath(request_.results[i], request_.photo, width, height), width,
                          height, 0};
   for (const std::string& w : encoder.warnings)
@@ -175,12 +232,20 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
   outcome.results.push_back(std::move(written));
 }
 
+std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t result) const {
+  auto encoder = MakeEncoder(EncoderSettings(result));
+  if (const auto& crop = request_.results[result].crop)
+    return std::make_unique<TCroppingEncoder>(std::move(encoder), *crop);
+  return encoder;
+}
+
 TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {
   const TResultFormat format = request_.results[result].format;
   const bool inContainer = request_.keepMetadata && format != TResultFormat::Jpeg;
   return {request_.results[result].quality,
-          decoder_->Progressive(),
+          decoder_->Progressive() || request_.progressive,
           carried_ > UprightOrientation ? carried_ : 0,
+          request_.optimize,
           format,
           inContainer ? metadata_.get() : nullptr,
           request_.autoOrient};
@@ -188,7 +253,7 @@ TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {
 
 void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks) {
   const TResizeCase& c = p.c;
-  const auto encoder = MakeEncoder(EncoderSettings(p.result));
+  const auto encoder = Encoder(p.result);
   auto decoderRows = [&] {
     return TCheckedRows(decoder_->Rows(), [this, &outcome] { TakeWarnings(outcome); });
   };
@@ -238,7 +303,7 @@ void TPhotoStep::RunHeld(std::size_t i, const TResizeCase& c, std::shared_ptr<TB
     EnlargeBitmap(S, c.mode, c.scaleX, c.scaleY, c.toWidth, c.toHeight, hooks);
     R = S.get();
   }
-  const auto encoder = MakeEncoder(EncoderSettings(i));
+  const auto encoder = Encoder(i);
   Save(i, R->Width(), R->Height(), encoder->Encode(*R), *encoder, outcome);
 }
 

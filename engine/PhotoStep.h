@@ -30,8 +30,8 @@ namespace vizuvod {
 
 class TBitmap;
 struct TEncoderSettings;
-class TPhotoDecoder;
 class TPhotoEncoder;
+class TPhotoDecoder;
 class TPhotoMetadata;
 
 // The path of one result, given the photo's path and the result's size.
@@ -40,6 +40,14 @@ using TResultNamer = std::function<std::string(const std::string& photo, int wid
 // "<folder>/Resize of <name>" for "<folder>/<name>": the text up to and
 // including the last '/', the prefix, then the rest.
 std::string ResizedPhotoPath(const std::string& path);
+
+// A box cut out of a resampled picture. gravityX 0, 1, 2: the cut keeps the
+// west edge, the centre, the east edge; gravityY likewise north to south.
+struct TCrop {
+  int width = 0, height = 0;
+  int gravityX = 1, gravityY = 1;
+  bool operator==(const TCrop&) const = default;
+};
 
 // One result to make of a photo.
 struct TResultRequest {
@@ -53,6 +61,9 @@ struct TResultRequest {
   // When set, it stands for settings: the settings for a photo of this size
   // (upright when auto-orienting), for sizes that depend on the photo.
   std::function<TFixedSettings(int width, int height)> settingsFor;
+  // When set, the resampled picture is cropped to this box: an exact size,
+  // the cut placed by the gravity.
+  std::optional<TCrop> crop = std::nullopt;
   // WebP and AVIF results carry kept metadata in their own containers.
   TResultFormat format = TResultFormat::Jpeg;
 };
@@ -76,6 +87,17 @@ struct TPhotoRequest {
   // Without it, and without keepMetadata, a result carries the photo's
   // orientation as its one EXIF tag, so it shows the way its photo does.
   bool autoOrient = false;
+  // Colours are turned into sRGB from the photo's ICC profile, JPEG photos
+  // too, and the result carries no profile. (Other formats are turned
+  // whenever their result does not keep the profile.)
+  bool toSrgb = false;
+  // With keepMetadata: everything but where the photo was taken.
+  bool stripLocation = false;
+  // JPEG results: progressive (the library's simple progression) whatever
+  // the photo was, or with Huffman tables made for the picture. The
+  // decoded pixels are the same; the files are smaller.
+  bool progressive = false;
+  bool optimize = false;
   // Where a result named `path` is written, when set: a path through a
   // folder the caller holds open, so that no link on the way is followed.
   std::function<std::string(const std::string& path)> writtenAt;
@@ -139,6 +161,7 @@ class TPhotoStep {
   void MakePlan();
   void TakeWarnings(TPhotoOutcome& outcome) const;
   TEncoderSettings EncoderSettings(std::size_t result) const;
+  std::unique_ptr<TPhotoEncoder> Encoder(std::size_t result) const;
   std::shared_ptr<TBitmap> Held(TPhotoOutcome& outcome);
   void RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks);
   void RunHeld(std::size_t result, const TResizeCase& c, std::shared_ptr<TBitmap>& S,
@@ -150,7 +173,9 @@ class TPhotoStep {
   std::unique_ptr<TPhotoDecoder> decoder_;
   std::unique_ptr<TPhotoMetadata> metadata_;
   int orientation_ = 1;  // applied to the pixels
-  int carried_ = 0;      // written into each result
+  int carried_ = 0;
+  bool convert_ =
+      false;  // the colours go from the photo's profile to sRGB      // written into each result
   int uprightWidth_ = 0, uprightHeight_ = 0;
   std::vector<TFixedSettings> resolved_;
   std::vector<TPlanned> planned_;

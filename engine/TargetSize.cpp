@@ -22,13 +22,13 @@ std::optional<int> PositiveNumber(const std::string& text) {
 
 }  // namespace
 
-std::optional<TSizeRequest> ParseFitBox(const std::string& text) {
+std::optional<TSizeRequest> ParseFitBox(const std::string& text, TSizeKind kind) {
   const std::size_t x = text.find_first_of("xX");
   if (x == std::string::npos) return std::nullopt;
   const auto width = PositiveNumber(text.substr(0, x));
   const auto height = PositiveNumber(text.substr(x + 1));
   if (!width || !height) return std::nullopt;
-  return TSizeRequest{TSizeKind::skFit, *width, *height};
+  return TSizeRequest{kind, *width, *height};
 }
 
 TFixedSettings WizardSettingsFor(const TSizeRequest& size, int width, int height, bool noEnlarge) {
@@ -44,6 +44,13 @@ TFixedSettings WizardSettingsFor(const TSizeRequest& size, int width, int height
               ? TFixedSettings::FitWidth(size.value)
               : TFixedSettings::FitHeight(size.height);
       break;
+    case TSizeKind::skFill: {
+      // The width run's height, by the run's own arithmetic.
+      const auto widthRun = SelectCase(2, TFixedSettings::FitWidth(size.value), width, height);
+      s = widthRun && widthRun->height >= size.height ? TFixedSettings::FitWidth(size.value)
+                                                      : TFixedSettings::FitHeight(size.height);
+      return s;  // a box to fill is filled, never left smaller
+    }
     case TSizeKind::skLongEdge:
       s = width >= height ? TFixedSettings::FitWidth(size.value)
                           : TFixedSettings::FitHeight(size.value);

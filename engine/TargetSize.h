@@ -17,22 +17,26 @@ enum class TSizeKind {
   skHeight,    // the wizard's "По высоте"
   skFit,       // inside a box of width x height, proportions kept
   skLongEdge,  // the longer side becomes value
+  skFill,      // covers a box of width x height, proportions kept; then cropped to it
 };
 
 struct TSizeRequest {
   TSizeKind kind = TSizeKind::skPercent;
   int value = 0;   // percentage, width, height, long edge, or the box's width
-  int height = 0;  // the box's height (skFit only)
+  int height = 0;  // the box's height (skFit and skFill)
   bool operator==(const TSizeRequest&) const = default;
 };
 
-// "WxH" (or "WXH") with both sides positive decimal numbers.
-std::optional<TSizeRequest> ParseFitBox(const std::string& text);
+// "WxH" (or "WXH") with both sides positive decimal numbers, as a box of
+// the given kind (skFit or skFill).
+std::optional<TSizeRequest> ParseFitBox(const std::string& text, TSizeKind kind = TSizeKind::skFit);
 
 // The wizard's settings that make this size of a photo of width x height:
 //   skFit decides by the side that reaches its box edge first, and by the
 //         width when both do at once (the photo has the box's proportions);
-//   skLongEdge by the width when the photo is square.
+//   skLongEdge by the width when the photo is square;
+//   skFill is the width run when the height it gives reaches the box's,
+//         else the height run: the smallest run that covers the box.
 // With noEnlarge, a photo already at or below the target is given the
 // settings of its own size (the enlarging path at a scale of exactly 1).
 TFixedSettings WizardSettingsFor(const TSizeRequest& size, int width, int height, bool noEnlarge);

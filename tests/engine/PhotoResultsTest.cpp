@@ -4,14 +4,17 @@
 // over (crafted photos, and real ones from the corpus when it is there).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
 
 #include "BatchRun.h"
+#include "EnlargeBitmap.h"
 #include "Errors.h"
 #include "JpegCraft.h"
 #include "JpegImage.h"
 #include "PhotoMetadata.h"
+#include "ShrinkBitmap.h"
 #include "TargetSize.h"
 #include "TestSupport.h"
 
@@ -41,6 +44,7 @@ struct TMade {
 struct TAsk {
   bool keepMetadata = false, autoOrient = false, noEnlarge = false;
   int quality = 0;
+  bool stripLocation = false, progressive = false, optimize = false;
 };
 
 // Every size from one ProcessPhoto call, that is one decode, in order.
@@ -50,6 +54,9 @@ std::vector<TMade> Made(const std::string& photo, const std::vector<TSizeRequest
   request.photo = photo;
   request.keepMetadata = ask.keepMetadata;
   request.autoOrient = ask.autoOrient;
+  request.stripLocation = ask.stripLocation;
+  request.progressive = ask.progressive;
+  request.optimize = ask.optimize;
   for (std::size_t i = 0; i < sizes.size(); ++i)
     request.results.push_back(
         {nullptr, [i](const std::string& p, int, int) { return p + ".size" + std::to_string(i); },
@@ -426,5 +433,100 @@ TEST(PhotoResults, MetadataPartsCarriedApartAndNeverLostSilently) {
     EXPECT_EQ(Exif(*Metadata(result), "Exif.Photo.DateTimeOriginal"), "2024:05:17 10:11:12");
     EXPECT_EQ(warnings.size(), c.warning.empty() ? 0u : 1u);
     for (const std::string& w : warnings) EXPECT_TRUE(w.starts_with(c.warning)) << w;
+  }
+}
+
+// Shared copies without the location: GPS and the IPTC and XMP location
+// fields go, the date, camera and profile stay.
+TEST(PhotoResults, StripLocationLeavesOutWhereOnly) {
+  TempDir dir;
+  const std::string path = dir / "photo.jpg";
+  craft::WriteFile(path, Rewritten(CameraPhoto(1), [](Exiv2::Image& image) {
+                     image.xmpData()["Xmp.photoshop.City"] = "Riga";
+                     image.xmpData()["Xmp.exif.GPSLatitude"] = "55,45.2N";
+                   }));
+  const TMade made =
+      MadeOne(path, {TSizeKind::skWidth, 32}, {.keepMetadata = true, .stripLocation = true});
+  const auto after = Metadata(made.bytes);
+  for (const auto& e : after->exifData()) EXPECT_NE(e.groupName(), "GPSInfo") << e.key();
+  EXPECT_EQ(after->iptcData().findKey(Exiv2::IptcKey("Iptc.Application2.City")),
+            after->iptcData().end());
+  for (const char* key : {"Xmp.photoshop.City", "Xmp.exif.GPSLatitude"})
+    EXPECT_EQ(after->xmpData().findKey(Exiv2::XmpKey(key)), after->xmpData().end()) << key;
+  EXPECT_EQ(Exif(*after, "Exif.Photo.DateTimeOriginal"), "2024:05:17 10:11:12");
+  EXPECT_EQ(Exif(*after, "Exif.Image.Model"), "Test Camera 1");
+  EXPECT_TRUE(after->iccProfileDefined());
+  EXPECT_NE(after->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.title")), after->xmpData().end());
+}
+
+// Smaller files, the same pixels: decoded, each option's result is the
+// default result's picture, and its file is smaller.
+TEST(PhotoResults, ProgressiveAndOptimizedGiveTheSamePixelsSmaller) {
+  TempDir dir;
+  const std::string path = dir / "photo.jpg";
+  craft::WriteFile(path, EncodedPicture(Pattern(240, 180)));
+  auto picture = [](const craft::Bytes& jpeg) {
+    TempDir d;
+    craft::WriteFile(d / "r.jpg", jpeg);
+    TJPEGImage J;
+    J.LoadFromFile(d / "r.jpg");
+    TBitmap b;
+    J.AssignTo(b);
+    return b;
+  };
+  const TSizeRequest size{TSizeKind::skPercent, 90};
+  const TMade plain = MadeOne(path, size);
+  for (const TAsk ask : {TAsk{.progressive = true}, TAsk{.optimize = true},
+                         TAsk{.progressive = true, .optimize = true}}) {
+    SCOPED_TRACE(std::to_string(ask.progressive) + std::to_string(ask.optimize));
+    const TMade made = MadeOne(path, size, ask);
+    EXPECT_TRUE(SameBytes(picture(made.bytes), picture(plain.bytes)));
+    EXPECT_LT(made.bytes.size(), plain.bytes.size());
+  }
+}
+
+// --fill: exactly the box, cut from the covering run's resampled picture at
+// each gravity, byte for byte (the same encoder over the same pixels), on
+// the streamed road of a shrink and of an enlargement alike.
+TEST(PhotoResults, FillCutsTheCoveringRunAtEachGravity) {
+  TempDir dir;
+  const std::string path = dir / "photo.jpg";
+  craft::WriteFile(path, EncodedPicture(Pattern(90, 60)));
+  TJPEGImage J;
+  J.LoadFromFile(path);
+  auto decoded = std::make_shared<TBitmap>();
+  J.AssignTo(*decoded);
+  for (const int box : {40, 100}) {  // a shrink by the height, an enlargement by it
+    auto run = std::make_shared<TBitmap>(*decoded);
+    TBitmap D, *R = nullptr;
+    if (box < 60) {
+      D.SetSize(60, 40);
+      ShrinkBitmap(*run, D, R);
+    } else {
+      EnlargeBitmap(run, "size", 0, 0, 0, float(box));
+      R = run.get();
+    }
+    for (int g = 0; g < 9; ++g) {
+      SCOPED_TRACE(std::to_string(box) + " gravity " + std::to_string(g));
+      TPhotoRequest request;
+      request.photo = path;
+      request.results = {{nullptr, [](const std::string& p, int, int) { return p + ".fill"; }, 0,
+                          [box](int w, int h) {
+                            return WizardSettingsFor({TSizeKind::skFill, box, box}, w, h, false);
+                          },
+                          TCrop{box, box, g % 3, g / 3}}};
+      const TPhotoOutcome done = ProcessPhoto(request);
+      ASSERT_EQ(done.results.size(), 1u);
+      EXPECT_EQ(done.results[0].width, box);
+      TBitmap cut;
+      cut.SetPixelFormat(R->PixelFormat());
+      cut.SetSize(box, box);
+      const int bytes = TBitmap::BitsPerPixel(R->PixelFormat()) / 8;
+      const int left = (R->Width() - box) * (g % 3) / 2, top = (R->Height() - box) * (g / 3) / 2;
+      for (int y = 0; y < box; ++y)
+        std::memcpy(cut.ScanLine(y), std::as_const(*R).ScanLine(top + y) + left * bytes,
+                    std::size_t(box) * bytes);
+      EXPECT_EQ(craft::ReadFile(path + ".fill"), J.EncodedBytesOf(cut));
+    }
   }
 }

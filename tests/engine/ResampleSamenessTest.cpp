@@ -62,20 +62,6 @@ TBitmap MakePicture(TPixelFormat format, int w, int h, Picture kind, std::mt1993
   return b;
 }
 
-// Every pixel byte of two pictures of the same format (padding excluded).
-::testing::AssertionResult SameBytes(const TBitmap& a, const TBitmap& b) {
-  if (a.Width() != b.Width() || a.Height() != b.Height() || a.PixelFormat() != b.PixelFormat())
-    return ::testing::AssertionFailure() << "size or format differs";
-  const int bytes = a.Width() * TBitmap::BitsPerPixel(a.PixelFormat()) / 8;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int i = 0; i < bytes; ++i)
-      if (a.ScanLine(y)[i] != b.ScanLine(y)[i])
-        return ::testing::AssertionFailure()
-               << "row " << y << " byte " << i << ": " << int(a.ScanLine(y)[i]) << " vs "
-               << int(b.ScanLine(y)[i]);
-  return ::testing::AssertionSuccess();
-}
-
 struct Recorder {
   std::vector<int> calls;  // progress positions, -1 for a pump
   TRowHooks Hooks() {

@@ -99,8 +99,8 @@ TEST(ResultFormats, DecodeBackToTheJpegRoadsPictureWithTheKeptMetadata) {
             {nullptr, [&](auto&&...) { return result; }, 90,
              [&](int w, int h) {
                return WizardSettingsFor({TSizeKind::skPercent, percent}, w, h, false);
-             },
-             format});
+             }});
+        request.results[0].format = format;
         EXPECT_TRUE(ProcessPhoto(request).warnings.empty());
 
         TJPEGImage J;

@@ -2,6 +2,8 @@
 // files, made-up pictures in every pixel format, and photos to resize.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -60,6 +62,9 @@ TBitmap PhotoPicture(int width, int height, int seed = 0);
 // That picture saved as a JPEG photo, baseline or progressive.
 void WritePhoto(const std::string& path, int width, int height, int seed = 0,
                 bool progressive = false);
+
+// Every pixel byte of two pictures of the same format (padding excluded).
+::testing::AssertionResult SameBytes(const TBitmap& a, const TBitmap& b);
 
 // The file's bytes, or "" when it cannot be read.
 std::string ReadFile(const std::filesystem::path& path);

@@ -1,0 +1,113 @@
+// Wide-gamut colours turned into sRGB: a phone's Display P3 profile moves a
+// colour towards more saturation in sRGB; sRGB itself and a profile lcms2
+// cannot use change nothing; and the per-photo step converts a PNG whose
+// result does not keep its profile, and only then.
+#include <gtest/gtest.h>
+#include <lcms2.h>
+#include <png.h>
+
+#include <cstdio>
+
+#include "Colour.h"
+#include "JpegImage.h"
+#include "PhotoStep.h"
+#include "TestSupport.h"
+
+using namespace vizuvod;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+Bytes Saved(cmsHPROFILE profile) {
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  Bytes b(size);
+  cmsSaveProfileToMem(profile, b.data(), &size);
+  cmsCloseProfile(profile);
+  return b;
+}
+
+// Display P3: the DCI-P3 primaries with D65 white and the sRGB curve.
+Bytes DisplayP3() {
+  const cmsCIExyY white = {0.3127, 0.3290, 1.0};
+  const cmsCIExyYTRIPLE primaries = {{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
+  const cmsFloat64Number srgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+  cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
+  cmsToneCurve* curves[3] = {curve, curve, curve};
+  cmsHPROFILE p = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsMLU* description = cmsMLUalloc(nullptr, 1);
+  cmsMLUsetASCII(description, "en", "US", "Display P3");
+  cmsWriteTag(p, cmsSigProfileDescriptionTag, description);
+  cmsMLUfree(description);
+  cmsFreeToneCurve(curve);
+  return Saved(p);
+}
+
+// An 8 x 8 PNG of one colour (red, green, blue), with the profile when given.
+void WritePng(const std::string& path, const Bytes& profile) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_set_IHDR(png, info, 8, 8, 8, PNG_COLOR_TYPE_RGB, 0, 0, 0);
+  if (!profile.empty())
+    png_set_iCCP(png, info, "P3", 0, profile.data(), png_uint_32(profile.size()));
+  png_write_info(png, info);
+  Bytes row;
+  for (int x = 0; x < 8; ++x) row.insert(row.end(), {200, 100, 50});
+  for (int y = 0; y < 8; ++y) png_write_row(png, row.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(f);
+}
+
+}  // namespace
+
+TEST(Colour, WideGamutBecomesMoreSaturatedSrgbAndOthersStay) {
+  const struct {
+    const char* what;
+    Bytes profile;
+    bool srgb, applied;
+  } cases[] = {
+      {"Display P3", DisplayP3(), false, true},
+      {"sRGB", Saved(cmsCreate_sRGBProfile()), true, true},
+      {"not a profile", Bytes(200, 7), false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(IsSrgbProfile(c.profile), c.srgb);
+    TBitmap picture;
+    picture.SetPixelFormat(TPixelFormat::pf24bit);
+    picture.SetSize(2, 1);
+    picture.SetPixel(0, 0, RGBColor(200, 100, 50));
+    picture.SetPixel(1, 0, RGBColor(128, 128, 128));
+    EXPECT_EQ(ConvertToSrgb(picture, c.profile).empty(), c.applied);
+    const TColorValue warm = picture.Pixel(0, 0), grey = picture.Pixel(1, 0);
+    const bool moves = c.applied && !c.srgb;
+    EXPECT_EQ(RedOf(warm) > 205 && BlueOf(warm) < 45, moves) << std::hex << warm;
+    EXPECT_NEAR(GreenOf(grey), 128, 1);  // grey stays grey: the whites agree
+  }
+}
+
+TEST(Colour, PhotoStepConvertsWhenTheResultDropsTheProfile) {
+  TempDir dir;
+  WritePng(dir / "plain.png", {});
+  WritePng(dir / "p3.png", DisplayP3());
+  const TFixedSettings same = TFixedSettings::FitWidth(8);
+  auto red = [&](const std::string& name, bool keep) {
+    TPhotoRequest request;
+    request.photo = dir / name;
+    request.anyFormat = true;
+    request.keepMetadata = keep;
+    request.results = {{&same, [](const std::string& p, int, int) { return p + ".jpg"; }, 0, {}}};
+    ProcessPhoto(request);
+    TJPEGImage J;
+    J.LoadFromFile(dir / (name + ".jpg"));
+    TBitmap picture;
+    J.AssignTo(picture);
+    return RedOf(picture.Pixel(4, 4));
+  };
+  const int plain = red("plain.png", false);
+  EXPECT_GT(red("p3.png", false), plain + 5);
+  EXPECT_NEAR(red("p3.png", true), plain, 1);  // the result keeps the profile instead
+}
