@@ -67,7 +67,7 @@ constexpr const char* NotMadeOfThisPhoto =
 }  // namespace
 
 TResultPlace::TResultPlace(const TOptions& options)
-    : output_(options.output), pattern_(DefaultPattern(options)) {}
+    : output_(options.output), pattern_(DefaultPattern(options), options.format) {}
 
 std::string TResultPlace::Path(const std::string& photo, const std::string& relative, int width,
                                int height) const {
@@ -205,6 +205,7 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
                             return WizardSettingsFor(size, width, height, options_.noEnlarge);
                           }};
     result.maxBytes = options_.maxBytes;
+    result.format = options_.format;
     if (size.kind == TSizeKind::skFill)
       result.crop = TCrop{size.value, size.height, options_.gravity.first, options_.gravity.second};
     if (newNaming_)

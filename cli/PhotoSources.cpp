@@ -83,10 +83,16 @@ class TWalk {
     Read(fd, dirPath, photos, folders);
 
     if (scan_.results) {
-      // A PNG or WebP photo's results are named by its result's name.
+      // A photo's results are named by its result's name (another format's
+      // extension for a PNG or WebP photo, or with --format); an earlier run
+      // may have written any format.
       std::unordered_set<std::string> names(photos.begin(), photos.end());
       std::unordered_set<std::string> stems;
-      for (const std::string& n : photos) stems.insert(StemOf(n)), names.insert(ResultNameOf(n));
+      for (const std::string& n : photos) {
+        stems.insert(StemOf(n));
+        for (TResultFormat f : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
+          names.insert(ResultNameOf(n, f));
+      }
       std::erase_if(photos, [&](const std::string& n) {
         return scan_.results->IsResultAmong(n, names, stems);
       });

@@ -69,7 +69,8 @@ bool IsFormatName(const std::string& name, const TFormats& formats) {
          (formats.png && ext == "png") || (formats.webp && ext == "webp");
 }
 
-std::string ResultNameOf(const std::string& name) {
+std::string ResultNameOf(const std::string& name, TResultFormat format) {
+  if (format != TResultFormat::Jpeg) return StemOf(name) + "." + ExtensionOf(format);
   const std::string ext = LowerExt(name);
   const bool other = ext == "png" || ext == "webp" || ext == "heic" || ext == "heif" ||
                      ext == "hif" || ext == "avif";
@@ -86,7 +87,7 @@ std::string ExtOf(const std::string& name) {
   return dot == std::string::npos ? "" : name.substr(dot + 1);
 }
 
-TNamePattern::TNamePattern(const std::string& text) {
+TNamePattern::TNamePattern(const std::string& text, TResultFormat format) : format_(format) {
   if (text.empty()) throw TUsageError{"--name needs a pattern"};
   if (text.find('/') != std::string::npos)
     throw TUsageError{"--name makes a file name, so it may not hold '/': " + text};
@@ -117,7 +118,7 @@ TNamePattern::TNamePattern(const std::string& text) {
 }
 
 std::string TNamePattern::Apply(const std::string& photo, int width, int height) const {
-  const std::string name = ResultNameOf(photo);
+  const std::string name = ResultNameOf(photo, format_);
   std::string out;
   for (const TPart& p : parts_) {
     switch (p.field) {

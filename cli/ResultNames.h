@@ -8,19 +8,23 @@
 #include <unordered_set>
 #include <vector>
 
+#include "ResultFormat.h"
+
 namespace vizuvod {
 
 class TNamePattern {
  public:
   // Throws TUsageError for a '/' in the pattern, an unknown {field}, an
-  // empty pattern or one that makes "." or "..".
-  explicit TNamePattern(const std::string& text);
+  // empty pattern or one that makes "." or "..". Results are written in
+  // format, which gives {name} and {ext} their extension.
+  explicit TNamePattern(const std::string& text, TResultFormat format = TResultFormat::Jpeg);
 
   // The result's file name for a photo's file name and the result's size:
   // {name} and {ext} are the result's (ResultNameOf), {srcext} the photo's.
   std::string Apply(const std::string& name, int width, int height) const;
   // True when the result's name depends on its size.
   bool UsesSize() const { return usesSize_; }
+  TResultFormat Format() const { return format_; }
 
   // True when `file` is what Apply gives for another photo's name among
   // `names` (the photo names of one folder), whatever the size.
@@ -40,6 +44,7 @@ class TNamePattern {
 
   std::vector<TPart> parts_;
   bool usesSize_ = false;
+  TResultFormat format_;
 };
 
 // The formats --formats widens vizuvod-batch's scan to; none set: the
@@ -55,9 +60,10 @@ TFormats ParseFormats(const std::string& list);
 // formats' (.jpg .jpeg .jpe, .png, .webp).
 bool IsFormatName(const std::string& name, const TFormats& formats);
 
-// The result's own file name for a photo's: a PNG or WebP photo's result is
-// a JPEG, "<stem>.jpg"; every other name stays as it is.
-std::string ResultNameOf(const std::string& name);
+// The result's own file name for a photo's: a JPEG result of a PNG or WebP
+// photo is "<stem>.jpg", and every other name stays as it is; a WebP or
+// AVIF result is "<stem>.webp" or "<stem>.avif" whatever the photo's format.
+std::string ResultNameOf(const std::string& name, TResultFormat format = TResultFormat::Jpeg);
 
 // A photo's file name without its extension ("IMG 1" of "IMG 1.JPG"), and the
 // extension without its dot ("JPG").

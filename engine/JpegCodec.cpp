@@ -96,12 +96,23 @@ std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyForm
 }
 
 std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& s) {
+  if (s.format == TResultFormat::Webp) return MakeWebpEncoder(s);
+  if (s.format == TResultFormat::Avif) return MakeAvifEncoder(s);
   TJPEGDefaults settings = JPEGDefaults();
   if (s.quality > 0) settings.compressionQuality = s.quality;
   settings.progressiveEncoding = s.progressive;
   settings.carriedOrientation = s.orientation;
   settings.optimizeCoding = s.optimize;
   return MakeJpegEncoder(settings);
+}
+
+const char* ExtensionOf(TResultFormat format) {
+  switch (format) {
+    case TResultFormat::Webp: return "webp";
+    case TResultFormat::Avif: return "avif";
+    case TResultFormat::Jpeg: break;
+  }
+  return "jpg";
 }
 
 std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TJPEGDefaults& settings) {

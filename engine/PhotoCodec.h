@@ -13,6 +13,7 @@
 
 #include "Bitmap.h"
 #include "PhotoMetadata.h"
+#include "ResultFormat.h"
 #include "RowSource.h"
 
 namespace vizuvod {
@@ -60,10 +61,16 @@ class TPhotoDecoder {
 std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat = false);
 
 struct TEncoderSettings {
-  int quality = 0;  // 0: the codec's default
-  bool progressive = false;
-  int orientation = 0;    // 2-8: written as the result's only EXIF tag
-  bool optimize = false;  // JPEG: Huffman tables made for the picture
+  int quality = 0;           // 0: the codec's default (90 for every format)
+  bool progressive = false;  // JPEG only
+  int orientation = 0;       // 2-8: written as the result's only EXIF tag
+  bool optimize = false;     // JPEG: Huffman tables made for the picture
+  TResultFormat format = TResultFormat::Jpeg;
+  // WebP and AVIF: this metadata goes into the result as the format holds
+  // it (EXIF, XMP, ICC; see TPhotoMetadata::Blocks), the orientation set to
+  // 1 when upright. A JPEG gets it written in afterwards (WrittenInto).
+  const TPhotoMetadata* metadata = nullptr;
+  bool upright = false;
 };
 
 class TPhotoEncoder {
@@ -82,9 +89,14 @@ class TPhotoEncoder {
   // 0 for an encoder without a limit.
   virtual int ChosenQuality() const { return 0; }
   virtual int Encodings() const { return 0; }
+
+  // Metadata that Finish could not carry into the result, one line each.
+  std::vector<std::string> warnings;
 };
 
 std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& settings);
+std::unique_ptr<TPhotoEncoder> MakeWebpEncoder(const TEncoderSettings& settings);
+std::unique_ptr<TPhotoEncoder> MakeAvifEncoder(const TEncoderSettings& settings);
 // The JPEG encoder with a TJPEGImage's own settings.
 struct TJPEGDefaults;
 std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TJPEGDefaults& settings);

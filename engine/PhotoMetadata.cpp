@@ -13,7 +13,8 @@ struct TPhotoMetadata::TData {
   Exiv2::ExifData exif;
   Exiv2::IptcData iptc;
   Exiv2::XmpData xmp;
-  std::string xmpPacket;  // as the photo holds it
+  Exiv2::ByteOrder order = Exiv2::invalidByteOrder;  // the photo's EXIF byte order
+  std::string xmpPacket;                             // as the photo holds it
   std::vector<std::uint8_t> icc;
 };
 
@@ -65,6 +66,33 @@ void SetIfPresent(Exiv2::ExifData& data, const char* key, const Value& value) {
 void SetIfPresent(Exiv2::XmpData& data, const char* key, const std::string& value) {
   auto it = data.findKey(Exiv2::XmpKey(key));
   if (it != data.end()) *it = value;
+}
+
+// The result's own size in the EXIF and XMP, the EXIF thumbnail dropped,
+// and the orientation 1 when the pixels were turned upright.
+void SetResultSize(Exiv2::ExifData& exif, Exiv2::XmpData& xmp, int width, int height,
+                   bool upright) {
+  if (!exif.empty()) {
+    Exiv2::ExifThumb(exif).erase();
+    exif["Exif.Photo.PixelXDimension"] = std::uint32_t(width);
+    exif["Exif.Photo.PixelYDimension"] = std::uint32_t(height);
+    SetIfPresent(exif, "Exif.Image.ImageWidth", std::uint32_t(width));
+    SetIfPresent(exif, "Exif.Image.ImageLength", std::uint32_t(height));
+    if (upright) SetIfPresent(exif, "Exif.Image.Orientation", std::uint16_t(1));
+  }
+  SetIfPresent(xmp, "Xmp.exif.PixelXDimension", std::to_string(width));
+  SetIfPresent(xmp, "Xmp.exif.PixelYDimension", std::to_string(height));
+  SetIfPresent(xmp, "Xmp.tiff.ImageWidth", std::to_string(width));
+  SetIfPresent(xmp, "Xmp.tiff.ImageLength", std::to_string(height));
+  if (upright) SetIfPresent(xmp, "Xmp.tiff.Orientation", std::string("1"));
+}
+
+// The EXIF data as a TIFF structure, in the photo's byte order.
+std::vector<std::uint8_t> ExifBlock(const Exiv2::ExifData& exif, Exiv2::ByteOrder order) {
+  Exiv2::Blob blob;
+  Exiv2::ExifParser::encode(blob, order == Exiv2::invalidByteOrder ? Exiv2::littleEndian : order,
+                            exif);
+  return blob;
 }
 
 // A photo's ICC profile, taken apart from the rest of its metadata.
@@ -172,6 +200,7 @@ TPhotoMetadata TPhotoMetadata::Read(const std::vector<std::uint8_t>& photo) {
     m.data_->iptc = image->iptcData();
     m.data_->xmp = image->xmpData();
     m.data_->xmpPacket = image->xmpPacket();
+    m.data_->order = image->byteOrder();
     // A PNG or WebP keeps its profile whole in one chunk, which exiv2 reads.
     if (const Exiv2::DataBuf* profile = image->iccProfile();
         icc.profile.empty() && icc.warning.empty() && image->iccProfileDefined()) {
@@ -242,6 +271,49 @@ bool TPhotoMetadata::Empty() const {
   return data_->exif.empty() && data_->iptc.empty() && data_->xmp.empty() && data_->icc.empty();
 }
 
+TPhotoMetadata::TBlocks TPhotoMetadata::Blocks(int width, int height, bool upright,
+                                               std::vector<std::string>& warnings) const {
+  InitialiseOnce();
+  TBlocks blocks;
+  blocks.icc = data_->icc;
+  if (!data_->iptc.empty())
+    warnings.push_back("IPTC data not carried: the format holds EXIF, XMP and ICC only");
+  std::string log;
+  try {
+    std::lock_guard lock(exiv2Mutex);
+    {
+      // As in WrittenInto: this photo's packet read again gives its prefixes.
+      std::string ignored;
+      TLogScope scope(ignored);
+      Exiv2::XmpData again;
+      if (!data_->xmpPacket.empty()) Exiv2::XmpParser::decode(again, data_->xmpPacket);
+    }
+    TLogScope scope(log);
+    Exiv2::ExifData exif = data_->exif;
+    Exiv2::XmpData xmp = data_->xmp;
+    SetResultSize(exif, xmp, width, height, upright);
+    if (!exif.empty()) blocks.exif = ExifBlock(exif, data_->order);
+    std::string packet;
+    if (!xmp.empty() && Exiv2::XmpParser::encode(packet, xmp) == 0)
+      blocks.xmp.assign(packet.begin(), packet.end());
+  } catch (const std::exception& error) {
+    log = error.what();
+  }
+  if (!log.empty()) {
+    warnings.push_back("EXIF and XMP not written: " + log);
+    blocks.exif.clear(), blocks.xmp.clear();
+  }
+  return blocks;
+}
+
+std::vector<std::uint8_t> TPhotoMetadata::OrientationExif(int orientation) {
+  InitialiseOnce();
+  std::lock_guard lock(exiv2Mutex);
+  Exiv2::ExifData exif;
+  exif["Exif.Image.Orientation"] = std::uint16_t(orientation);
+  return ExifBlock(exif, Exiv2::littleEndian);
+}
+
 std::vector<std::uint8_t> TPhotoMetadata::WrittenInto(const std::vector<std::uint8_t>& encoded,
                                                       int width, int height, bool upright,
                                                       std::string& warning) const {
@@ -272,19 +344,7 @@ std::vector<std::uint8_t> TPhotoMetadata::WrittenInto(const std::vector<std::uin
     TLogScope scope(log);
     Exiv2::ExifData exif = data_->exif;
     Exiv2::XmpData xmp = data_->xmp;
-    if (!exif.empty()) {
-      Exiv2::ExifThumb(exif).erase();
-      exif["Exif.Photo.PixelXDimension"] = std::uint32_t(width);
-      exif["Exif.Photo.PixelYDimension"] = std::uint32_t(height);
-      SetIfPresent(exif, "Exif.Image.ImageWidth", std::uint32_t(width));
-      SetIfPresent(exif, "Exif.Image.ImageLength", std::uint32_t(height));
-      if (upright) SetIfPresent(exif, "Exif.Image.Orientation", std::uint16_t(1));
-    }
-    SetIfPresent(xmp, "Xmp.exif.PixelXDimension", std::to_string(width));
-    SetIfPresent(xmp, "Xmp.exif.PixelYDimension", std::to_string(height));
-    SetIfPresent(xmp, "Xmp.tiff.ImageWidth", std::to_string(width));
-    SetIfPresent(xmp, "Xmp.tiff.ImageLength", std::to_string(height));
-    if (upright) SetIfPresent(xmp, "Xmp.tiff.Orientation", std::string("1"));
+    SetResultSize(exif, xmp, width, height, upright);
 
     auto image = OpenBytes(encoded);
     image->setExifData(exif);

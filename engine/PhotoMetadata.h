@@ -56,6 +56,18 @@ class TPhotoMetadata {
   std::vector<std::uint8_t> WrittenInto(const std::vector<std::uint8_t>& encoded, int width,
                                         int height, bool upright,
                                         std::vector<std::string>& warnings) const;
+  // The same metadata as separate blocks, for formats that hold each in a
+  // box or chunk of its own (WebP, AVIF): the EXIF as a TIFF structure
+  // ("II*" or "MM*" first, no "Exif" header), the XMP packet and the ICC
+  // profile; an empty block is left out. IPTC has no place there: it is
+  // named in a warning (XMP usually repeats it).
+  struct TBlocks {
+    std::vector<std::uint8_t> exif, xmp, icc;
+  };
+  TBlocks Blocks(int width, int height, bool upright, std::vector<std::string>& warnings) const;
+  // An EXIF block holding the orientation alone, as Blocks gives it.
+  static std::vector<std::uint8_t> OrientationExif(int orientation);
+
   // The same with the warnings joined by "; " into warning (empty: none).
   std::vector<std::uint8_t> WrittenInto(const std::vector<std::uint8_t>& encoded, int width,
                                         int height, bool upright, std::string& warning) const;

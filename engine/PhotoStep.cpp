@@ -82,7 +82,11 @@ class TCroppingEncoder : public TPhotoEncoder {
     if (y_ >= top_ && y_ < bottom_) inner_->Write(row + left_);
     ++y_;
   }
-  std::vector<std::uint8_t> Finish() override { return inner_->Finish(); }
+  std::vector<std::uint8_t> Finish() override {
+    std::vector<std::uint8_t> bytes = inner_->Finish();
+    warnings = inner_->warnings;
+    return bytes;
+  }
 
  private:
   std::unique_ptr<TPhotoEncoder> inner_;
@@ -185,7 +189,7 @@ void TPhotoStep::MakePlan() {
   streamed_ = made == 1 && planned_.size() == 1 && !planned_[0].refusal && !convert_ &&
               orientation_ == UprightOrientation && decoder_->StreamsRows();
   if (streamed_ && !planned_[0].c.shrink)
-    streamed_ = MakeEncoder({})->Takes(planned_[0].c.width, planned_[0].c.height);
+    streamed_ = Encoder(planned_[0].result)->Takes(planned_[0].c.width, planned_[0].c.height);
 }
 
 void TPhotoStep::TakeWarnings(TPhotoOutcome& outcome) const {
@@ -217,7 +221,9 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
   std::tie(width, height) = CroppedSize(request_.results[i], width, height);
   TResultOutcome written{ResultPath(request_.results[i], request_.photo, width, height), width,
                          height, 0};
-  if (request_.keepMetadata) {
+  for (const std::string& w : encoder.warnings)
+    outcome.warnings.push_back({TWarningKind::wkMetadata, w});
+  if (request_.keepMetadata && request_.results[i].format == TResultFormat::Jpeg) {
     std::vector<std::string> warnings;
     encoded = metadata_->WrittenInto(encoded, width, height, request_.autoOrient, warnings);
     for (std::string& w : warnings) outcome.warnings.push_back({TWarningKind::wkMetadata, w});
@@ -245,8 +251,15 @@ std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t i) const {
 }
 
 TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {
-  return {request_.results[result].quality, decoder_->Progressive() || request_.progressive,
-          carried_ > UprightOrientation ? carried_ : 0, request_.optimize};
+  const TResultFormat format = request_.results[result].format;
+  const bool inContainer = request_.keepMetadata && format != TResultFormat::Jpeg;
+  return {request_.results[result].quality,
+          decoder_->Progressive() || request_.progressive,
+          carried_ > UprightOrientation ? carried_ : 0,
+          request_.optimize,
+          format,
+          inContainer ? metadata_.get() : nullptr,
+          request_.autoOrient};
 }
 
 void TPhotoStep::RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "ResizeSettings.h"
+#include "ResultFormat.h"
 #include "RowHooks.h"
 
 namespace vizuvod {
@@ -67,6 +68,8 @@ struct TResultRequest {
   // its own, whose file fits in this many bytes; only the encoding is
   // repeated. A result that does not fit even at quality 10 fails the photo.
   std::uintmax_t maxBytes = 0;
+  // WebP and AVIF results carry kept metadata in their own containers.
+  TResultFormat format = TResultFormat::Jpeg;
 };
 
 // One photo and the results to make of it: each result starts from the

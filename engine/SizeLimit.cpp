@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "Errors.h"
@@ -44,7 +45,11 @@ class TSizeLimitedEncoder : public TPhotoEncoder {
   std::size_t rowBytes_ = 0;
   std::vector<std::uint8_t> rows_;
   std::map<int, std::uintmax_t> sizes_;  // by quality
-  std::map<int, std::vector<std::uint8_t>> fitting_;
+  struct TFitting {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::string> warnings;
+  };
+  std::map<int, TFitting> fitting_;
   int chosen_ = 0;
 };
 
@@ -54,7 +59,7 @@ std::uintmax_t TSizeLimitedEncoder::EncodedAt(int quality) {
   for (int y = 0; y < height_; ++y) encoder->Write(rows_.data() + rowBytes_ * std::size_t(y));
   std::vector<std::uint8_t> bytes = encoder->Finish();
   sizes_[quality] = bytes.size();
-  if (bytes.size() <= limit_) fitting_[quality] = std::move(bytes);
+  if (bytes.size() <= limit_) fitting_[quality] = {std::move(bytes), encoder->warnings};
   return sizes_[quality];
 }
 
@@ -74,15 +79,14 @@ int QualityOfScale(double scale) {
 int TSizeLimitedEncoder::NextGuess() const {
   auto fits = std::find_if(sizes_.rbegin(), sizes_.rend(),
                            [&](const auto& e) { return e.second <= limit_; });
-  auto fails = std::find_if(sizes_.begin(), sizes_.end(),
-                            [&](const auto& e) { return e.second > limit_; });
+  auto fails =
+      std::find_if(sizes_.begin(), sizes_.end(), [&](const auto& e) { return e.second > limit_; });
   const int low = fits == sizes_.rend() ? LowestQuality - 1 : fits->first;
   const int high = fails->first;
   const double x1 = TableScale(high), y1 = double(fails->second);
   // Each doubling of the tables takes about a third off a photo's size.
   double slope = -0.35 * y1;
-  if (fits != sizes_.rend())
-    slope = (double(fits->second) - y1) / (TableScale(fits->first) - x1);
+  if (fits != sizes_.rend()) slope = (double(fits->second) - y1) / (TableScale(fits->first) - x1);
   const double x = x1 + (double(limit_) - y1) / slope;
   return std::clamp(QualityOfScale(x), std::max(low + 1, LowestQuality), high - 1);
 }
@@ -103,7 +107,8 @@ std::vector<std::uint8_t> TSizeLimitedEncoder::Finish() {
   if (fitting_.empty()) throw EResultTooLarge(limit_, sizes_.at(LowestQuality));
   chosen_ = fitting_.rbegin()->first;
   rows_ = {};
-  return std::move(fitting_.rbegin()->second);
+  warnings = std::move(fitting_.rbegin()->second.warnings);
+  return std::move(fitting_.rbegin()->second.bytes);
 }
 
 }  // namespace

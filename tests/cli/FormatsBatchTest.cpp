@@ -42,6 +42,20 @@ TEST(FormatsBatch, ScanNamesAndHint) {
        {"Resize of b.jpg"},
        "no photos found; 1 JPEG file, 1 PNG file, 1 WebP file here: add --formats jpeg,png,webp"},
       {{"b.png"}, {"--formats", "heic"}, 2, {}, {"Resize of b.jpg"}, "cannot be read yet"},
+      // --format: the results' own format and extension, several sizes from one decode.
+      {{"a.jpg"}, {"--format", "webp"}, 0, {"Resize of a.webp"}, {"Resize of a.jpg"}},
+      {{"a.jpg", "b.png"},
+       {"--formats", "all", "--format", "avif", "--width", "10", "--name", "{stem}-{width}.{ext}",
+        "--output", "out"},
+       0,
+       {"out/a-20.avif", "out/a-10.avif", "out/b-20.avif", "out/b-10.avif"},
+       {}},
+      {{"a.jpg", "Resize of a.avif"},
+       {"--formats", "all", "--format", "webp"},
+       0,
+       {"Resize of a.webp"},
+       {"Resize of Resize of a.webp"}},
+      {{"a.jpg"}, {"--format", "gif"}, 2, {}, {"Resize of a.gif"}, "--format knows jpeg, webp"},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -71,8 +85,14 @@ TEST(FormatsBatch, ScanNamesAndHint) {
     args.push_back(photos);
     const TResult run = RunBatch(args);
     EXPECT_EQ(run.exitCode, c.exit) << c.files[0] << " " << run.err;
-    for (const std::string& name : c.made)
-      EXPECT_TRUE(fs::exists(name.starts_with("out/") ? dir / name : photos + "/" + name)) << name;
+    for (const std::string& name : c.made) {
+      const std::string bytes =
+          ReadFile(name.starts_with("out/") ? dir / name : photos + "/" + name);
+      EXPECT_TRUE(name.ends_with(".webp")   ? bytes.substr(8, 4) == "WEBP"
+                  : name.ends_with(".avif") ? bytes.substr(4, 8) == "ftypavif"
+                                            : bytes.starts_with("\xFF\xD8"))
+          << name;
+    }
     for (const std::string& name : c.notMade) EXPECT_FALSE(fs::exists(photos + "/" + name)) << name;
     EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
   }

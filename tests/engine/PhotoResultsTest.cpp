@@ -557,7 +557,9 @@ TEST(PhotoResults, MaxBytesTakesTheHighestQualityThatFits) {
     const craft::Bytes bytes = craft::ReadFile(path + ".r");
     EXPECT_EQ(run(0, limited.quality).bytes, bytes.size());
     EXPECT_EQ(craft::ReadFile(path + ".r"), bytes);
-    if (limited.quality < 90) EXPECT_GT(run(0, limited.quality + 1).bytes, limit);
+    if (limited.quality < 90) {
+      EXPECT_GT(run(0, limited.quality + 1).bytes, limit);
+    }
   }
   EXPECT_THROW(run(300, 0), EResultTooLarge);
   EXPECT_FALSE(fs::exists(path + ".r"));

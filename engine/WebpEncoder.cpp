@@ -1,0 +1,108 @@
+// The WebP encoder, over libwebp: lossy, the rows collected as they come and
+// encoded whole at Finish; the metadata goes in as the container's EXIF,
+// XMP and ICCP chunks through libwebp's mux.
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include "Errors.h"
+#include "PhotoCodec.h"
+
+namespace vizuvod {
+
+namespace {
+
+class TWebpEncoder : public TPhotoEncoder {
+ public:
+  explicit TWebpEncoder(const TEncoderSettings& settings) : settings_(settings) {}
+  bool Takes(int width, int height) const override {
+    return width >= 1 && height >= 1 && width <= WEBP_MAX_DIMENSION && height <= WEBP_MAX_DIMENSION;
+  }
+  void Start(int width, int height, TPixelFormat format) override {
+    if (!Takes(width, height))
+      throw EPhotoData("WebP", "a result of " + std::to_string(width) + " x " +
+                                   std::to_string(height) + " pixels is more than 16383 a side");
+    width_ = width, height_ = height;
+    bytesPerPixel_ = format == TPixelFormat::pfDevice ? 4 : 3;
+    rows_.clear();
+    rows_.reserve(std::size_t(width) * std::size_t(height) * std::size_t(bytesPerPixel_));
+  }
+  void Write(const std::uint8_t* row) override {
+    rows_.insert(rows_.end(), row, row + std::size_t(width_) * std::size_t(bytesPerPixel_));
+  }
+  std::vector<std::uint8_t> Finish() override;
+
+ private:
+  std::vector<std::uint8_t> Assembled(const std::vector<std::uint8_t>& image);
+
+  TEncoderSettings settings_;
+  int width_ = 0, height_ = 0, bytesPerPixel_ = 4;
+  std::vector<std::uint8_t> rows_;
+};
+
+std::vector<std::uint8_t> TWebpEncoder::Finish() {
+  WebPConfig config;
+  WebPPicture picture;
+  if (!WebPConfigInit(&config) || !WebPPictureInit(&picture))
+    throw EPhotoData("WebP", "library version mismatch");
+  config.quality = float(settings_.quality > 0 ? settings_.quality : 90);
+  config.use_sharp_yuv = 1;
+  picture.use_argb = 1;  // converted by WebPEncode, with sharp YUV
+  picture.width = width_, picture.height = height_;
+  WebPMemoryWriter memory;
+  WebPMemoryWriterInit(&memory);
+  picture.writer = WebPMemoryWrite, picture.custom_ptr = &memory;
+  struct TFree {
+    WebPPicture* picture;
+    WebPMemoryWriter* memory;
+    ~TFree() { WebPPictureFree(picture), WebPMemoryWriterClear(memory); }
+  } freeAtEnd{&picture, &memory};
+  const int stride = width_ * bytesPerPixel_;
+  const int imported = bytesPerPixel_ == 4 ? WebPPictureImportBGRX(&picture, rows_.data(), stride)
+                                           : WebPPictureImportBGR(&picture, rows_.data(), stride);
+  std::vector<std::uint8_t>().swap(rows_);
+  if (!imported || !WebPEncode(&config, &picture))
+    throw EPhotoData("WebP", "the result could not be encoded (error " +
+                                 std::to_string(int(picture.error_code)) + ")");
+  return Assembled(std::vector<std::uint8_t>(memory.mem, memory.mem + memory.size));
+}
+
+// The encoded picture with its chunks; without metadata nor orientation to
+// carry, the encoder's bytes as they are.
+std::vector<std::uint8_t> TWebpEncoder::Assembled(const std::vector<std::uint8_t>& image) {
+  TPhotoMetadata::TBlocks blocks;
+  if (settings_.metadata)
+    blocks = settings_.metadata->Blocks(width_, height_, settings_.upright, warnings);
+  else if (settings_.orientation > 1)
+    blocks.exif = TPhotoMetadata::OrientationExif(settings_.orientation);
+  if (blocks.exif.empty() && blocks.xmp.empty() && blocks.icc.empty()) return image;
+
+  std::unique_ptr<WebPMux, void (*)(WebPMux*)> mux(WebPMuxNew(), WebPMuxDelete);
+  const WebPData bitstream{image.data(), image.size()};
+  bool sound = mux && WebPMuxSetImage(mux.get(), &bitstream, 0) == WEBP_MUX_OK;
+  const struct {
+    const char* fourcc;
+    const std::vector<std::uint8_t>& block;
+  } chunks[] = {{"ICCP", blocks.icc}, {"EXIF", blocks.exif}, {"XMP ", blocks.xmp}};
+  for (const auto& chunk : chunks) {
+    const WebPData data{chunk.block.data(), chunk.block.size()};
+    if (sound && !chunk.block.empty())
+      sound = WebPMuxSetChunk(mux.get(), chunk.fourcc, &data, 0) == WEBP_MUX_OK;
+  }
+  WebPData assembled{nullptr, 0};
+  if (sound) sound = WebPMuxAssemble(mux.get(), &assembled) == WEBP_MUX_OK;
+  if (!sound) {
+    warnings.push_back("metadata not written: the WebP container refused it");
+    return image;
+  }
+  std::vector<std::uint8_t> bytes(assembled.bytes, assembled.bytes + assembled.size);
+  WebPDataClear(&assembled);
+  return bytes;
+}
+
+}  // namespace
+
+std::unique_ptr<TPhotoEncoder> MakeWebpEncoder(const TEncoderSettings& settings) {
+  return std::make_unique<TWebpEncoder>(settings);
+}
+
+}  // namespace vizuvod
