@@ -88,7 +88,8 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
   } else {
     carried_ = decoder_->CarriedOrientation();
   }
-  orientation_ = request.autoOrient ? metadata_->Orientation() : UprightOrientation;
+  orientation_ =
+      request.autoOrient && !decoder_->Upright() ? metadata_->Orientation() : UprightOrientation;
   uprightWidth_ = SwapsSides(orientation_) ? plan_.height : plan_.width;
   uprightHeight_ = SwapsSides(orientation_) ? plan_.width : plan_.height;
   MakePlan();
@@ -163,7 +164,8 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
                          height, 0};
   if (request_.keepMetadata) {
     std::vector<std::string> warnings;
-    encoded = metadata_->WrittenInto(encoded, width, height, request_.autoOrient, warnings);
+    encoded = metadata_->WrittenInto(encoded, width, height,
+                                     request_.autoOrient || decoder_->Upright(), warnings);
     for (std::string& w : warnings) outcome.warnings.push_back({TWarningKind::wkMetadata, w});
   }
   ReplaceFileWith(request_.writtenAt ? request_.writtenAt(written.path) : written.path, encoded,
