@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "BatchRun.h"
@@ -16,6 +17,7 @@
 
 using namespace vizuvod;
 using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -62,6 +64,12 @@ Bytes PictureBytes(const std::string& path) {
     out.insert(out.end(), rows.Row(y), rows.Row(y) + 3 * picture.Width());
   return out;
 }
+
+#ifdef VIZUVOD_HEIF
+constexpr bool HeifBuilt = true;
+#else
+constexpr bool HeifBuilt = false;
+#endif
 
 }  // namespace
 
@@ -124,6 +132,10 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
   const Bytes flat(64 * 64 * 3, 99);
   Save(dir / "whole.webp", Encoded(WebPEncodeRGB(flat.data(), 64, 64, 192, 90, &out), out));
   // A 100000 x 100000 header and an empty IDAT: refused before any pixel.
+  std::ofstream(dir / "damaged.heic") << std::string(
+      "\0\0\0\x18"
+      "ftypheic\0\0\0\0mif1heic",
+      24);
   WritePng(dir / "giant.png", 100000, 100000, 2, 8, {});
   std::ofstream(dir / "giant.png", std::ios::app).write("\0\0\0\0IDAT\0\0\0\0", 12);
   const struct {
@@ -134,6 +146,7 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
       {"whole.png", 60, "PNG error: "},
       {"whole.png", 8, "PNG error: the file ends early"},
       {"whole.webp", 40, "WebP error: "},
+      {"damaged.heic", 24, "HEIF error: "},  // HEIC brands and no meta box after them
       {"giant.png", 45, "PNG error: a 100000 x 100000 picture has more than the 268435456 pixels"},
   };
   for (const auto& c : cases) {
@@ -165,5 +178,60 @@ TEST(FormatsDecodeTest, PngOfJpegPixelsGivesTheJpegResult) {
     png.photo = dir / "a.png", png.results = {{&s, {}, 0, {}}}, png.anyFormat = true;
     ASSERT_TRUE(ResizePhoto(dir / "a.jpg", s) && !ProcessPhoto(png).results.empty());
     EXPECT_EQ(ReadFile(dir / "Resize of a.jpg"), ReadFile(dir / "Resize of a.png"));
+  }
+}
+
+// HEIC and AVIF photos of the corpus come upright, never turned again by
+// their EXIF orientation, which a kept EXIF then says is 1.
+TEST(FormatsDecodeTest, HeifCorpusPhotosComeUprightOnce) {
+  const fs::path corpus = CorpusDir() / "formats";
+  if (CorpusDir().empty() || !HeifBuilt) GTEST_SKIP() << "no formats corpus or no libheif";
+  const struct {
+    const char* file;
+    int width, height;               // upright; 0: its decoding fails
+    int exif = 1;                    // the photo's own EXIF orientation, which is not applied
+    bool icc = false, note = false;  // an ICC profile read; an image sequence's note
+  } cases[] = {
+      {"iPhone8Plus_portrait_irot270.heic", 3024, 4032, 6, true},  // a grid
+      {"kimono_irot270.avif", 722, 1024},
+      {"sofa_grid_1x5.avif", 1024, 770},
+      {"CanonEOSR8_10bit_PQ.heic", 600, 400},
+      {"monochrome_1280x720.avif", 1280, 720},
+      {"plum_blossom_8bit_alpha.avif", 2048, 2048},
+      {"paris_icc_exif_xmp.avif", 403, 302, 1, true},
+      {"sequence_256x144.heic", 256, 144, 1, false, true},
+      {"star_animated_alpha.avif", 0, 0},
+      {"broken/truncated_mdat.heic", 0, 0},
+  };
+  const TFixedSettings tenth = TFixedSettings::Percent(10);
+  for (const auto& c : cases) {
+    if (!fs::exists(corpus / c.file)) continue;
+    TempDir dir;  // results are written beside the photo, never into the corpus
+    const std::string photo = dir / "p.heic";
+    fs::copy_file(corpus / c.file, photo);
+    if (c.width == 0) {
+      EXPECT_THROW(OpenDecoder(photo, true)->Picture(), EPhotoData) << c.file;
+      continue;
+    }
+    const TPhotoMetadata metadata = OpenDecoder(photo, true)->Metadata();
+    EXPECT_EQ(metadata.Orientation(), c.exif) << c.file;
+    EXPECT_EQ(!metadata.IccProfile().empty(), c.icc) << c.file;
+    for (const bool autoOrient : {false, true}) {
+      TPhotoRequest r;
+      r.photo = photo, r.results = {{&tenth, {}, 0, {}}}, r.anyFormat = true;
+      r.keepMetadata = true, r.autoOrient = autoOrient;
+      const TPhotoOutcome outcome = ProcessPhoto(r);
+      ASSERT_EQ(outcome.results.size(), 1u) << c.file;
+      EXPECT_EQ(outcome.results[0].width, (c.width + 5) / 10) << c.file;
+      EXPECT_EQ(outcome.results[0].height, (c.height + 5) / 10) << c.file;
+      const std::string written = ReadFile(outcome.results[0].path);
+      EXPECT_EQ(TPhotoMetadata::Read({written.begin(), written.end()}).Orientation(), 1) << c.file;
+      EXPECT_EQ(outcome.warnings.size() == 1 && outcome.warnings[0].kind == TWarningKind::wkFrames,
+                c.note)
+          << c.file;
+    }
+  }
+  if (fs::exists(corpus / "plum_blossom_8bit_alpha.avif")) {  // a transparent corner, over white
+    EXPECT_EQ(PictureBytes(corpus / "plum_blossom_8bit_alpha.avif")[0], 255);
   }
 }
