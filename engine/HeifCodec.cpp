@@ -74,10 +74,17 @@ void WalkBoxes(const std::vector<std::uint8_t>& b, std::size_t at, std::size_t e
   }
 }
 
-// Whether the primary item's own rotation (irot) is a quarter or three
-// quarters of a turn. libheif 1.15 turns such a picture, yet reports the
-// unturned size when the item lists its rotation before its size.
-bool RotationSwapsSides(const std::vector<std::uint8_t>& b) {
+// What libheif 1.15 does not tell of the primary item before decoding it.
+struct TPrimaryItem {
+  // Its own rotation (irot) is a quarter or three quarters of a turn:
+  // libheif turns such a picture, yet reports the unturned size when the
+  // item lists its rotation before its size.
+  bool swapsSides = false;
+  std::uint64_t tiles = 0;  // of a grid (its dimg references)
+};
+
+TPrimaryItem ReadPrimaryItem(const std::vector<std::uint8_t>& b) {
+  TPrimaryItem primaryItem;
   std::size_t metaAt = 0, metaEnd = 0;
   WalkBoxes(b, 0, b.size(), [&](const std::string& type, std::size_t at, std::size_t end) {
     if (type == "meta" && end >= at + 4) metaAt = at + 4, metaEnd = end;
@@ -85,9 +92,15 @@ bool RotationSwapsSides(const std::vector<std::uint8_t>& b) {
   std::uint64_t primary = 0;
   std::vector<std::size_t> rotations;  // of ipco's properties: irot's byte, or 0
   std::size_t ipmaAt = 0, ipmaEnd = 0;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> grids;  // item, tiles
   WalkBoxes(b, metaAt, metaEnd, [&](const std::string& type, std::size_t at, std::size_t end) {
     const int idBytes = at < end && b[at] == 0 ? 2 : 4;
     if (type == "pitm" && end >= at + 4 + idBytes) primary = Be(b, at + 4, idBytes);
+    if (type == "iref")
+      WalkBoxes(b, at + 4, end, [&](const std::string& kind, std::size_t a, std::size_t e) {
+        if (kind == "dimg" && e >= a + idBytes + 2)
+          grids.emplace_back(Be(b, a, idBytes), Be(b, a + idBytes, 2));
+      });
     if (type != "iprp") return;
     WalkBoxes(b, at, end, [&](const std::string& inner, std::size_t a, std::size_t e) {
       if (inner == "ipco")
@@ -97,23 +110,30 @@ bool RotationSwapsSides(const std::vector<std::uint8_t>& b) {
       if (inner == "ipma") ipmaAt = a, ipmaEnd = e;
     });
   });
-  if (ipmaEnd < ipmaAt + 8) return false;
+  for (const auto& [item, tiles] : grids)
+    if (item == primary) primaryItem.tiles += tiles;
+  if (ipmaEnd < ipmaAt + 8) return primaryItem;
   const int idBytes = b[ipmaAt] >= 1 ? 4 : 2, indexBytes = b[ipmaAt + 3] & 1 ? 2 : 1;
   std::size_t at = ipmaAt + 8;
   for (std::uint64_t n = Be(b, ipmaAt + 4, 4); n > 0; --n) {
-    if (at + idBytes + 1 > ipmaEnd) return false;
+    if (at + idBytes + 1 > ipmaEnd) break;
     const std::uint64_t item = Be(b, at, idBytes);
     const int count = b[at + idBytes];
     at += idBytes + 1;
     for (int i = 0; i < count; ++i, at += indexBytes) {
-      if (at + indexBytes > ipmaEnd) return false;
+      if (at + indexBytes > ipmaEnd) return primaryItem;
       const std::size_t index = Be(b, at, indexBytes) & (indexBytes == 2 ? 0x7fff : 0x7f);
       if (item == primary && index >= 1 && index <= rotations.size() && rotations[index - 1])
-        return (b[rotations[index - 1]] & 3) % 2 == 1;
+        primaryItem.swapsSides = (b[rotations[index - 1]] & 3) % 2 == 1;
     }
   }
-  return false;
+  return primaryItem;
 }
+
+// A grid's tiles each cost a decoder's start and its own buffers: a grid of
+// more than one tile for each 64 x 64 pixels of the picture, or of more than
+// MaxGridTiles, is refused before any tile is decoded.
+constexpr std::uint64_t MaxGridTiles = 4096;
 
 class THeifDecoder : public TPictureDecoder {
  public:
@@ -121,9 +141,9 @@ class THeifDecoder : public TPictureDecoder {
     Open();
     std::uint64_t width = std::uint64_t(std::max(0, heif_image_handle_get_width(handle_.get())));
     std::uint64_t height = std::uint64_t(std::max(0, heif_image_handle_get_height(handle_.get())));
+    const TPrimaryItem item = ReadPrimaryItem(bytes_);
     if (int(width) == heif_image_handle_get_ispe_width(handle_.get()) &&
-        int(height) == heif_image_handle_get_ispe_height(handle_.get()) &&
-        RotationSwapsSides(bytes_))
+        int(height) == heif_image_handle_get_ispe_height(handle_.get()) && item.swapsSides)
       std::swap(width, height);
     if (width == 0 || height == 0) throw EPhotoData("HEIF", "the primary image has no size");
     // libheif holds the coded planes (and alpha) and the interleaved samples
@@ -132,6 +152,12 @@ class THeifDecoder : public TPictureDecoder {
     const int bits = heif_image_handle_get_luma_bits_per_pixel(handle_.get());
     const std::uint64_t perSample = bits > 8 ? 2 : 1;
     TakeSize("HEIF", width, height, width * height * perSample * 8);
+    if (item.tiles > MaxGridTiles || item.tiles > width * height / 4096 + 1)
+      throw EPhotoData(
+          "HEIF", "a " + PictureSizeText(width, height) + " grid of " + std::to_string(item.tiles) +
+                      " tiles has more than " +
+                      std::to_string(std::min(MaxGridTiles, width * height / 4096 + 1)) +
+                      " tiles a picture of its size may have");
     if (HasBrand(bytes_, "msf1") || HasBrand(bytes_, "avis"))
       frameNote_ = "an image sequence: only its first frame is resized";
   }

@@ -56,6 +56,40 @@ Bytes Encoded(std::size_t size, std::uint8_t*& out) {
   return b;
 }
 
+// An ISO BMFF box; a full box's version and flags lead its body.
+std::string Box(const char* type, const std::string& body, const std::string& full = "") {
+  const std::size_t n = 8 + full.size() + body.size();
+  return std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + type + full + body;
+}
+std::string U16(unsigned v) { return {char(v >> 8), char(v)}; }
+
+// A HEIC meta box whose primary item is a side x side grid of `tiles`
+// tiles (50 a row), which hold no data.
+std::string GridMeta(unsigned side, unsigned tiles) {
+  const std::string v0(4, '\0'), v2("\2\0\0\0", 4);
+  std::string items = Box("infe", U16(1) + U16(0) + "grid" + '\0', v2), refs = U16(1) + U16(tiles),
+              sizes = U16(0) + U16(tiles + 1) + U16(1) + "\1\x81";  // each item's ispe
+  std::string locs;  // every item's data: the grid's 8 bytes, in idat
+  for (unsigned i = 1; i < tiles + 2; ++i)
+    locs += U16(i) + U16(1) + U16(0) + U16(1) + std::string(4, '\0') + U16(0) + U16(8);
+  for (unsigned i = 2; i < tiles + 2; ++i) {
+    items += Box("infe", U16(i) + U16(0) + "hvc1" + '\0', v2), refs += U16(i);
+    sizes += U16(i) + "\2\x81\x82";  // and an empty hvcC
+  }
+  const std::string size = U16(0) + U16(side) + U16(0) + U16(side);
+  return Box("meta",
+             Box("hdlr", v0 + "pict" + std::string(13, '\0'), v0) + Box("pitm", U16(1), v0) +
+                 Box("iloc", std::string("\x44\0", 2) + U16(tiles + 1) + locs,
+                     std::string("\1\0\0\0", 4)) +
+                 Box("idat", std::string(2, '\0') + char(tiles / 50 - 1) + char(49) + U16(side) +
+                                 U16(side)) +
+                 Box("iinf", U16(tiles + 1) + items, v0) + Box("iref", Box("dimg", refs), v0) +
+                 Box("iprp", Box("ipco", Box("ispe", size, v0) +
+                                             Box("hvcC", std::string(22, '\1') + '\0')) +
+                                 Box("ipma", sizes, v0)),
+             v0);
+}
+
 Bytes PictureBytes(const std::string& path) {
   TBitmap picture = OpenDecoder(path, true)->Picture();
   Bytes out;
@@ -131,11 +165,10 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
   std::uint8_t* out = nullptr;
   const Bytes flat(64 * 64 * 3, 99);
   Save(dir / "whole.webp", Encoded(WebPEncodeRGB(flat.data(), 64, 64, 192, 90, &out), out));
+  const std::string heic = Box("ftyp", std::string("heic\0\0\0\0mif1heic", 16));
+  std::ofstream(dir / "damaged.heic") << heic;
+  std::ofstream(dir / "bomb.heic") << heic + GridMeta(64, 5000);
   // A 100000 x 100000 header and an empty IDAT: refused before any pixel.
-  std::ofstream(dir / "damaged.heic") << std::string(
-      "\0\0\0\x18"
-      "ftypheic\0\0\0\0mif1heic",
-      24);
   WritePng(dir / "giant.png", 100000, 100000, 2, 8, {});
   std::ofstream(dir / "giant.png", std::ios::app).write("\0\0\0\0IDAT\0\0\0\0", 12);
   const struct {
@@ -147,6 +180,7 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
       {"whole.png", 8, "PNG error: the file ends early"},
       {"whole.webp", 40, "WebP error: "},
       {"damaged.heic", 24, "HEIF error: "},  // HEIC brands and no meta box after them
+      {"bomb.heic", std::string::npos, "HEIF error: a 64 x 64 grid of 5000 tiles has more than 2"},
       {"giant.png", 45, "PNG error: a 100000 x 100000 picture has more than the 268435456 pixels"},
   };
   for (const auto& c : cases) {
