@@ -37,9 +37,12 @@ struct TOptionsFree {
   void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
 };
 
+// libheif's reason, without the line end some of its messages carry.
 void Check(heif_error error) {
-  if (error.code != heif_error_Ok)
-    throw EPhotoData("HEIF", error.message && *error.message ? error.message : "decoding failed");
+  if (error.code == heif_error_Ok) return;
+  std::string reason = error.message ? error.message : "";
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
+  throw EPhotoData("HEIF", reason.empty() ? "decoding failed" : reason);
 }
 
 bool HasBrand(const std::vector<std::uint8_t>& b, const char* brand) {
