@@ -172,7 +172,9 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
       {"whole.png", 8, "PNG error: the file ends early"},
       {"whole.webp", 40, "WebP error: "},
       {"damaged.heic", 24, "HEIF error: "},  // HEIC brands and no meta box after them
+#ifdef VIZUVOD_HEIF
       {"bomb.heic", std::string::npos, "HEIF error: a grid of 5000 tiles has more than the 1024"},
+#endif
       {"giant.png", 45, "PNG error: a 100000 x 100000 picture has more than the 268435456 pixels"},
   };
   for (const auto& c : cases) {
