@@ -258,14 +258,15 @@ Files an earlier run made beside their photos are not taken as photos.)",
      [](O o, S, S) { o.recursive = true; }},
     {"formats", "LIST", 0,
      R"(the formats taken as photos, by their names' extensions in any case:
-jpeg (.jpg .jpeg .jpe), png, webp, or all; a comma-separated list such as
-"jpeg,png". It holds for the folder, with --recursive too. With it, each
-photo's format (a listed one's too) is told by the file's first bytes,
-not by its name.
-A PNG or WebP photo's result is a JPEG named by its stem: "Resize of
-a.png" becomes "Resize of a.jpg". An animated one gives its first frame,
-with a warning. Alpha is laid over white. heic and avif are refused:
-their photos cannot be read yet. Without --formats only *.jpg is taken.)",
+jpeg (.jpg .jpeg .jpe), png, webp, heic (.heic .heif .hif), avif, or all;
+a comma-separated list such as "jpeg,png". It holds for the folder, with
+--recursive too. With it, each photo's format (a listed one's too) is
+told by the file's first bytes, not by its name.
+A photo of another format than JPEG gives a JPEG named by its stem:
+"Resize of a.png" becomes "Resize of a.jpg". An animated one gives its
+first frame, with a warning. Alpha is laid over white. A HEIC or AVIF
+photo is turned upright by its own rotation, never again by its EXIF
+orientation. Without --formats only *.jpg is taken.)",
      [](O o, S, S v) { o.formats = ParseFormats(v); }},
     {"files-from", "FILE", 0,
      R"(the photos listed in FILE, one path a line, in list order, instead of a

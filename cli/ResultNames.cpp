@@ -38,6 +38,14 @@ std::string LowerExt(const std::string& name) {
 
 }  // namespace
 
+TFormats TFormats::All() {
+#ifdef VIZUVOD_HEIF
+  return {true, true, true, true, true};
+#else
+  return {true, true, true, false, false};
+#endif
+}
+
 TFormats ParseFormats(const std::string& list) {
   TFormats formats;
   std::size_t at = 0;
@@ -52,12 +60,17 @@ TFormats ParseFormats(const std::string& list) {
     else if (word == "webp")
       formats.webp = true;
     else if (word == "all")
-      formats = {true, true, true};
-    else if (word == "heic" || word == "avif")
+      formats = TFormats::All();
+    else if ((word == "heic" || word == "avif") && !TFormats::All().heic)
       throw TUsageError{"--formats: " + word +
-                        " photos cannot be read yet (HEIF support is still to come)"};
+                        " photos cannot be read: this vizuvod-batch was built without libheif"};
+    else if (word == "heic")
+      formats.heic = true;
+    else if (word == "avif")
+      formats.avif = true;
     else
-      throw TUsageError{"--formats knows jpeg, png, webp and all, not \"" + word + "\""};
+      throw TUsageError{"--formats knows jpeg, png, webp, heic, avif and all, not \"" + word +
+                        "\""};
   } while (at != std::string::npos);
   return formats;
 }
@@ -66,7 +79,9 @@ bool IsFormatName(const std::string& name, const TFormats& formats) {
   if (name.empty() || name[0] == '.' || name.find('.') == std::string::npos) return false;
   const std::string ext = LowerExt(name);
   return (formats.jpeg && (ext == "jpg" || ext == "jpeg" || ext == "jpe")) ||
-         (formats.png && ext == "png") || (formats.webp && ext == "webp");
+         (formats.png && ext == "png") || (formats.webp && ext == "webp") ||
+         (formats.heic && (ext == "heic" || ext == "heif" || ext == "hif")) ||
+         (formats.avif && ext == "avif");
 }
 
 std::string ResultNameOf(const std::string& name, TResultFormat format) {

@@ -132,13 +132,16 @@ std::string OtherFormatsHint(const TOptions& options) {
     TFormats only;
   } kinds[] = {{"jpeg", "JPEG", {true, false, false}},
                {"png", "PNG", {false, true, false}},
-               {"webp", "WebP", {false, false, true}}};
+               {"webp", "WebP", {false, false, true}},
+               {"heic", "HEIC", {false, false, false, true, false}},
+               {"avif", "AVIF", {false, false, false, false, true}}};
   TScan all;
   all.recursive = options.recursive;
-  all.formats = {true, true, true};
+  all.formats = {true, true, true, true, true};
   const TPhotoList found = ScanPhotos(options.folder, all);
   std::string counts, words;
   for (const auto& kind : kinds) {
+    if ((kind.only.heic || kind.only.avif) && !TFormats::All().heic) continue;
     std::size_t n = 0;
     for (const std::string& path : found.paths)
       n += IsFormatName(path.substr(path.rfind('/') + 1), kind.only) &&

@@ -76,7 +76,7 @@ class TJpegEncoder : public TPhotoEncoder {
 // The format by the file's first bytes; a file that cannot be read here is
 // left to the JPEG road, which fails with the system's reason.
 TPhotoFormat FormatOfFile(const std::string& path) {
-  std::uint8_t head[12] = {};
+  std::uint8_t head[64] = {};  // a HEIF's brands follow its first 12 bytes
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return TPhotoFormat::Jpeg;
   const ssize_t got = ::read(fd, head, sizeof head);
@@ -90,6 +90,7 @@ std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyForm
   switch (anyFormat ? FormatOfFile(path) : TPhotoFormat::Jpeg) {
     case TPhotoFormat::Png: return OpenPngDecoder(path);
     case TPhotoFormat::Webp: return OpenWebpDecoder(path);
+    case TPhotoFormat::Heif: return OpenHeifDecoder(path);
     case TPhotoFormat::Jpeg: break;
   }
   return std::make_unique<TJpegDecoder>(path);

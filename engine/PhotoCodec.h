@@ -35,6 +35,10 @@ class TPhotoDecoder {
   // The EXIF orientation (2-8) a result carries when no metadata is kept,
   // so that it shows the way its photo shows; 1 when there is none to carry.
   virtual int CarriedOrientation() const = 0;
+  // The decoder turned the pixels upright itself (HEIF's own rotation and
+  // mirror): the EXIF orientation is not applied again, and a kept EXIF
+  // orientation is written as 1.
+  virtual bool Upright() const { return false; }
   // Rows can come straight from the decoder, at the header's size.
   virtual bool StreamsRows() const = 0;
   // Decoding can fail only before its first row arrives (see TJPEGImage).
@@ -55,7 +59,7 @@ class TPhotoDecoder {
 };
 
 // The decoder for the file at path, which is read whole here: with
-// anyFormat chosen by the file's first bytes (PNG, WebP, else JPEG), never by
+// anyFormat chosen by the file's first bytes (PNG, WebP, HEIF, else JPEG), never by
 // its name; without it always JPEG. Fails with the codec's exceptions
 // (EFOpenError, EJPEG, EPhotoData, ...).
 std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat = false);

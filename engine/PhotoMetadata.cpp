@@ -43,6 +43,7 @@ void InitialiseOnce() {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::error);
     Exiv2::LogMsg::setHandler(CollectLog);
     Exiv2::XmpParser::initialize();
+    Exiv2::enableBMFF(true);  // HEIC and AVIF
   });
 }
 

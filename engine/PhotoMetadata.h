@@ -23,7 +23,7 @@ class TPhotoMetadata {
   // ICC profile that cannot be carried (chunks missing or repeated, or over
   // MaxIccProfileBytes) leaves EXIF, XMP and IPTC carried, and damage in
   // those leaves the ICC profile carried.
-  // The photo's bytes may be JPEG, PNG or WebP.
+  // The photo's bytes may be JPEG, PNG, WebP, HEIC or AVIF.
   static TPhotoMetadata Read(const std::vector<std::uint8_t>& photo);
 
   // Largest ICC profile copied into results; a larger one is left out, with

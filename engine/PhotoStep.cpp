@@ -140,7 +140,8 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
     if (!request.keepMetadata && !request.autoOrient) *metadata_ = decoder_->Metadata();
     convert_ = !metadata_->IccProfile().empty() && !IsSrgbProfile(metadata_->IccProfile());
   }
-  orientation_ = request.autoOrient ? metadata_->Orientation() : UprightOrientation;
+  orientation_ =
+      request.autoOrient && !decoder_->Upright() ? metadata_->Orientation() : UprightOrientation;
   uprightWidth_ = SwapsSides(orientation_) ? plan_.height : plan_.width;
   uprightHeight_ = SwapsSides(orientation_) ? plan_.width : plan_.height;
   MakePlan();
@@ -225,7 +226,8 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
     outcome.warnings.push_back({TWarningKind::wkMetadata, w});
   if (request_.keepMetadata && request_.results[i].format == TResultFormat::Jpeg) {
     std::vector<std::string> warnings;
-    encoded = metadata_->WrittenInto(encoded, width, height, request_.autoOrient, warnings);
+    encoded = metadata_->WrittenInto(encoded, width, height,
+                                     request_.autoOrient || decoder_->Upright(), warnings);
     for (std::string& w : warnings) outcome.warnings.push_back({TWarningKind::wkMetadata, w});
   }
   ReplaceFileWith(request_.writtenAt ? request_.writtenAt(written.path) : written.path, encoded,

@@ -67,8 +67,8 @@ std::unique_ptr<TRowSource> TPictureDecoder::Rows() {
 }
 
 void SamplesToBgr(const std::uint8_t* in, int channels, int bits, int width, std::uint8_t* bgr) {
-  const std::uint64_t max = bits == 16 ? 65535 : 255;
-  const int step = bits == 16 ? 2 : 1;
+  const std::uint64_t max = (std::uint64_t(1) << bits) - 1;
+  const int step = bits > 8 ? 2 : 1;
   const bool alpha = channels == 2 || channels == 4;
   const int colours = alpha ? channels - 1 : channels;
   for (int x = 0; x < width; ++x, in += channels * step, bgr += 3) {
@@ -95,6 +95,8 @@ TPhotoFormat FormatOfBytes(const std::uint8_t* b, std::size_t size) {
   if (size >= 8 && std::memcmp(b, Png, 8) == 0) return TPhotoFormat::Png;
   if (size >= 12 && std::memcmp(b, "RIFF", 4) == 0 && std::memcmp(b + 8, "WEBP", 4) == 0)
     return TPhotoFormat::Webp;
+  if (size >= 12 && std::memcmp(b + 4, "ftyp", 4) == 0 && IsHeifBytes(b, size))
+    return TPhotoFormat::Heif;
   return TPhotoFormat::Jpeg;
 }
 

@@ -53,18 +53,23 @@ class TPictureDecoder : public TPhotoDecoder {
 };
 
 // One row of samples, `channels` a pixel (1 grey, 2 grey and alpha, 3 red,
-// green, blue, 4 the same and alpha), each of `bits` (8, or 16 stored high
-// byte first), as blue, green, red: v * 255 / max rounded, and alpha laid
-// over white.
+// green, blue, 4 the same and alpha), each of `bits` (8, or 9 to 16 stored
+// in two bytes, high byte first), as blue, green, red: v * 255 / max
+// rounded, max = 2^bits - 1, and alpha laid over white.
 void SamplesToBgr(const std::uint8_t* samples, int channels, int bits, int width,
                   std::uint8_t* bgr);
 
 // The format of a file's first bytes; Jpeg for anything not known, whose
 // decoding then fails with the JPEG library's reason as it always has.
-enum class TPhotoFormat { Jpeg, Png, Webp };
+enum class TPhotoFormat { Jpeg, Png, Webp, Heif };
 TPhotoFormat FormatOfBytes(const std::uint8_t* bytes, std::size_t size);
 
 std::unique_ptr<TPhotoDecoder> OpenPngDecoder(const std::string& path);
 std::unique_ptr<TPhotoDecoder> OpenWebpDecoder(const std::string& path);
+// HEIC and AVIF; without libheif in the build, refuses every file.
+std::unique_ptr<TPhotoDecoder> OpenHeifDecoder(const std::string& path);
+// Bytes starting with an ISO BMFF 'ftyp' box: whether its brands are
+// HEIF's (always yes in a build without libheif, which then refuses them).
+bool IsHeifBytes(const std::uint8_t* bytes, std::size_t size);
 
 }  // namespace vizuvod

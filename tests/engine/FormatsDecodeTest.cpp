@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "BatchRun.h"
@@ -16,6 +17,7 @@
 
 using namespace vizuvod;
 using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -52,6 +54,38 @@ Bytes Encoded(std::size_t size, std::uint8_t*& out) {
   Bytes b(out, out + size);
   WebPFree(out);
   return b;
+}
+
+// An ISO BMFF box; a full box's version and flags lead its body.
+std::string Box(const char* type, const std::string& body, const std::string& full = "") {
+  const std::size_t n = 8 + full.size() + body.size();
+  return std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + type + full + body;
+}
+std::string U16(unsigned v) { return {char(v >> 8), char(v)}; }
+// A HEIC meta box whose primary item is a side x side grid of `tiles`
+// tiles (50 a row), which hold no data.
+std::string GridMeta(unsigned side, unsigned tiles) {
+  const std::string v0(4, '\0'), v2("\2\0\0\0", 4);
+  std::string items = Box("infe", U16(1) + U16(0) + "grid" + '\0', v2), refs = U16(1) + U16(tiles),
+              sizes = U16(0) + U16(tiles + 1) + U16(1) + "\1\x81";  // each item's ispe
+  std::string locs;  // every item's data: the grid's 8 bytes, in idat
+  for (unsigned i = 1; i < tiles + 2; ++i) {
+    locs += U16(i) + U16(1) + U16(0) + U16(1) + v0 + U16(0) + U16(8);
+    if (i == 1) continue;
+    items += Box("infe", U16(i) + U16(0) + "hvc1" + '\0', v2), refs += U16(i);
+    sizes += U16(i) + "\2\x81\x82";  // and an empty hvcC
+  }
+  return Box("meta",
+             Box("hdlr", v0 + "pict" + std::string(13, '\0'), v0) + Box("pitm", U16(1), v0) +
+                 Box("iloc", std::string("\x44\0", 2) + U16(tiles + 1) + locs,
+                     std::string("\1\0\0\0", 4)) +
+                 Box("idat", std::string(2, '\0') + char(tiles / 50 - 1) + char(49) + U16(side) +
+                                 U16(side)) +
+                 Box("iinf", U16(tiles + 1) + items, v0) + Box("iref", Box("dimg", refs), v0) +
+                 Box("iprp", Box("ipco", Box("ispe", U16(0) + U16(side) + U16(0) + U16(side), v0) +
+                                             Box("hvcC", std::string(22, '\1') + '\0')) +
+                                 Box("ipma", sizes, v0)),
+             v0);
 }
 
 Bytes PictureBytes(const std::string& path) {
@@ -123,6 +157,9 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
   std::uint8_t* out = nullptr;
   const Bytes flat(64 * 64 * 3, 99);
   Save(dir / "whole.webp", Encoded(WebPEncodeRGB(flat.data(), 64, 64, 192, 90, &out), out));
+  const std::string heic = Box("ftyp", std::string("heic\0\0\0\0mif1heic", 16));
+  std::ofstream(dir / "damaged.heic") << heic;
+  std::ofstream(dir / "bomb.heic") << heic + GridMeta(64, 5000);
   // A 100000 x 100000 header and an empty IDAT: refused before any pixel.
   WritePng(dir / "giant.png", 100000, 100000, 2, 8, {});
   std::ofstream(dir / "giant.png", std::ios::app).write("\0\0\0\0IDAT\0\0\0\0", 12);
@@ -134,6 +171,10 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
       {"whole.png", 60, "PNG error: "},
       {"whole.png", 8, "PNG error: the file ends early"},
       {"whole.webp", 40, "WebP error: "},
+      {"damaged.heic", 24, "HEIF error: "},  // HEIC brands and no meta box after them
+#ifdef VIZUVOD_HEIF
+      {"bomb.heic", std::string::npos, "HEIF error: a grid of 5000 tiles has more than the 1024"},
+#endif
       {"giant.png", 45, "PNG error: a 100000 x 100000 picture has more than the 268435456 pixels"},
   };
   for (const auto& c : cases) {
@@ -165,5 +206,59 @@ TEST(FormatsDecodeTest, PngOfJpegPixelsGivesTheJpegResult) {
     png.photo = dir / "a.png", png.results = {{&s, {}, 0, {}}}, png.anyFormat = true;
     ASSERT_TRUE(ResizePhoto(dir / "a.jpg", s) && !ProcessPhoto(png).results.empty());
     EXPECT_EQ(ReadFile(dir / "Resize of a.jpg"), ReadFile(dir / "Resize of a.png"));
+  }
+}
+
+// HEIC and AVIF photos come upright, never turned again by their EXIF orientation.
+TEST(FormatsDecodeTest, HeifCorpusPhotosComeUprightOnce) {
+  const fs::path corpus = CorpusDir() / "formats";
+#ifndef VIZUVOD_HEIF
+  GTEST_SKIP() << "built without libheif";
+#endif
+  if (CorpusDir().empty()) GTEST_SKIP() << "no formats corpus";
+  const struct {
+    const char* file;
+    int width, height;               // upright; 0: its decoding fails
+    int exif = 1;                    // the photo's own EXIF orientation, which is not applied
+    bool icc = false, note = false;  // an ICC profile read; an image sequence's note
+  } cases[] = {
+      {"iPhone8Plus_portrait_irot270.heic", 3024, 4032, 6, true},  // a grid
+      {"kimono_irot270.avif", 722, 1024},
+      {"sofa_grid_1x5.avif", 1024, 770},
+      {"CanonEOSR8_10bit_PQ.heic", 600, 400},
+      {"monochrome_1280x720.avif", 1280, 720},
+      {"plum_blossom_8bit_alpha.avif", 2048, 2048},
+      {"paris_icc_exif_xmp.avif", 403, 302, 1, true},
+      {"sequence_256x144.heic", 256, 144, 1, false, true},
+      {"star_animated_alpha.avif", 0, 0},
+  };
+  const TFixedSettings tenth = TFixedSettings::Percent(10);
+  for (const auto& c : cases) {
+    if (!fs::exists(corpus / c.file)) continue;
+    TempDir dir;  // results are written beside the photo, never into the corpus
+    const std::string photo = dir / "p.heic";
+    fs::copy_file(corpus / c.file, photo);
+    if (c.width == 0) {
+      EXPECT_THROW(OpenDecoder(photo, true)->Picture(), EPhotoData) << c.file;
+      continue;
+    }
+    const TPhotoMetadata metadata = OpenDecoder(photo, true)->Metadata();
+    EXPECT_EQ(metadata.Orientation(), c.exif) << c.file;
+    EXPECT_EQ(!metadata.IccProfile().empty(), c.icc) << c.file;
+    for (const bool autoOrient : {false, true}) {
+      TPhotoRequest r;
+      r.photo = photo, r.results = {{&tenth, {}, 0, {}}}, r.anyFormat = true;
+      r.keepMetadata = true, r.autoOrient = autoOrient;
+      const TPhotoOutcome outcome = ProcessPhoto(r);
+      ASSERT_EQ(outcome.results.size(), 1u) << c.file;
+      EXPECT_EQ(outcome.results[0].width, (c.width + 5) / 10) << c.file;
+      EXPECT_EQ(outcome.results[0].height, (c.height + 5) / 10) << c.file;
+      const std::string written = ReadFile(outcome.results[0].path);
+      EXPECT_EQ(TPhotoMetadata::Read({written.begin(), written.end()}).Orientation(), 1) << c.file;
+      EXPECT_EQ(outcome.warnings.size(), c.note ? 1u : 0u) << c.file;  // the sequence's note
+    }
+  }
+  if (fs::exists(corpus / "plum_blossom_8bit_alpha.avif")) {  // a transparent corner, over white
+    EXPECT_EQ(PictureBytes(corpus / "plum_blossom_8bit_alpha.avif")[0], 255);
   }
 }

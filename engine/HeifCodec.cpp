@@ -1,0 +1,239 @@
+// The HEIF decoder (HEIC and AVIF alike), over libheif on the file's bytes in
+// memory: the primary image, grids put together, turned and mirrored by
+// libheif as the file's own rotation and mirror say, so the pixels come
+// upright; of an image sequence, its still primary image, with a note.
+// libheif's own security limits stay on; the shared budgets are checked from
+// the header first. Built without libheif (VIZUVOD_HEIF off), such a file is
+// refused with a reason that says so.
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "DecodeLimits.h"
+#include "Errors.h"
+#include "PictureDecoder.h"
+
+#ifdef VIZUVOD_HEIF
+#include <libheif/heif.h>
+#endif
+
+namespace vizuvod {
+
+#ifdef VIZUVOD_HEIF
+
+namespace {
+
+// Owners of libheif's objects.
+struct TContextFree {
+  void operator()(heif_context* c) const { heif_context_free(c); }
+};
+struct THandleFree {
+  void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
+};
+struct TImageFree {
+  void operator()(heif_image* i) const { heif_image_release(i); }
+};
+struct TOptionsFree {
+  void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
+};
+
+// libheif's reason, without the line end some of its messages carry.
+void Check(heif_error error) {
+  if (error.code == heif_error_Ok) return;
+  std::string reason = error.message ? error.message : "";
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
+  throw EPhotoData("HEIF", reason.empty() ? "decoding failed" : reason);
+}
+
+bool HasBrand(const std::vector<std::uint8_t>& b, const char* brand) {
+  return heif_has_compatible_brand(b.data(), int(std::min<std::size_t>(b.size(), 1 << 16)),
+                                   brand) == 1;
+}
+
+// `count` bytes of b from at, high byte first.
+std::uint64_t Be(const std::vector<std::uint8_t>& b, std::size_t at, int count) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < count; ++i) v = v << 8 | b[at + std::size_t(i)];
+  return v;
+}
+
+// The ISO BMFF boxes of bytes [at, end): calls take(type, body, bodyEnd) for
+// each whole box; a box running past end ends the walk.
+template <class Take>
+void WalkBoxes(const std::vector<std::uint8_t>& b, std::size_t at, std::size_t end, Take take) {
+  while (at + 8 <= end) {
+    std::uint64_t size = Be(b, at, 4);
+    std::size_t body = at + 8;
+    if (size == 1) {
+      if (body + 8 > end) return;
+      size = Be(b, body, 8);
+      body += 8;
+    } else if (size == 0) {
+      size = end - at;
+    }
+    if (size < body - at || size > end - at) return;
+    take(std::string(reinterpret_cast<const char*>(&b[at + 4]), 4), body, at + size);
+    at += size;
+  }
+}
+
+// What libheif 1.15 does not tell of the primary item before decoding it.
+struct TPrimaryItem {
+  // Its own rotation (irot) is a quarter or three quarters of a turn:
+  // libheif turns such a picture, yet reports the unturned size when the
+  // item lists its rotation before its size.
+  bool swapsSides = false;
+  std::uint64_t tiles = 0;  // of a grid (its dimg references)
+};
+
+TPrimaryItem ReadPrimaryItem(const std::vector<std::uint8_t>& b) {
+  TPrimaryItem primaryItem;
+  std::size_t metaAt = 0, metaEnd = 0;
+  WalkBoxes(b, 0, b.size(), [&](const std::string& type, std::size_t at, std::size_t end) {
+    if (type == "meta" && end >= at + 4) metaAt = at + 4, metaEnd = end;
+  });
+  std::uint64_t primary = 0;
+  std::vector<std::size_t> rotations;  // of ipco's properties: irot's byte, or 0
+  std::size_t ipmaAt = 0, ipmaEnd = 0;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> grids;  // item, tiles
+  WalkBoxes(b, metaAt, metaEnd, [&](const std::string& type, std::size_t at, std::size_t end) {
+    const int idBytes = at < end && b[at] == 0 ? 2 : 4;
+    if (type == "pitm" && end >= at + 4 + idBytes) primary = Be(b, at + 4, idBytes);
+    if (type == "iref")
+      WalkBoxes(b, at + 4, end, [&](const std::string& kind, std::size_t a, std::size_t e) {
+        if (kind == "dimg" && e >= a + idBytes + 2)
+          grids.emplace_back(Be(b, a, idBytes), Be(b, a + idBytes, 2));
+      });
+    if (type != "iprp") return;
+    WalkBoxes(b, at, end, [&](const std::string& inner, std::size_t a, std::size_t e) {
+      if (inner == "ipco")
+        WalkBoxes(b, a, e, [&](const std::string& property, std::size_t pa, std::size_t pe) {
+          rotations.push_back(property == "irot" && pe > pa ? pa : 0);
+        });
+      if (inner == "ipma") ipmaAt = a, ipmaEnd = e;
+    });
+  });
+  for (const auto& [item, tiles] : grids)
+    if (item == primary) primaryItem.tiles += tiles;
+  if (ipmaEnd < ipmaAt + 8) return primaryItem;
+  const int idBytes = b[ipmaAt] >= 1 ? 4 : 2, indexBytes = b[ipmaAt + 3] & 1 ? 2 : 1;
+  std::size_t at = ipmaAt + 8;
+  for (std::uint64_t n = Be(b, ipmaAt + 4, 4); n > 0; --n) {
+    if (at + idBytes + 1 > ipmaEnd) break;
+    const std::uint64_t item = Be(b, at, idBytes);
+    const int count = b[at + idBytes];
+    at += idBytes + 1;
+    for (int i = 0; i < count; ++i, at += indexBytes) {
+      if (at + indexBytes > ipmaEnd) return primaryItem;
+      const std::size_t index = Be(b, at, indexBytes) & (indexBytes == 2 ? 0x7fff : 0x7f);
+      if (item == primary && index >= 1 && index <= rotations.size() && rotations[index - 1])
+        primaryItem.swapsSides = (b[rotations[index - 1]] & 3) % 2 == 1;
+    }
+  }
+  return primaryItem;
+}
+
+// A grid's tiles each cost libheif an item to read and a decoder's start: a
+// grid of more than MaxGridTiles is refused before libheif reads the file
+// (5000 take it half a second), and one of more than a tile for each 64 x 64
+// pixels of its picture before any tile is decoded. A 2^28-pixel picture in
+// 512 x 512 tiles has 1024.
+constexpr std::uint64_t MaxGridTiles = 1024;
+
+class THeifDecoder : public TPictureDecoder {
+ public:
+  explicit THeifDecoder(const std::string& path) : TPictureDecoder(path) {
+    const TPrimaryItem item = ReadPrimaryItem(bytes_);
+    if (item.tiles > MaxGridTiles)
+      throw EPhotoData("HEIF", "a grid of " + std::to_string(item.tiles) +
+                                   " tiles has more than the " + std::to_string(MaxGridTiles) +
+                                   " a photo may have");
+    Open();
+    std::uint64_t width = std::uint64_t(std::max(0, heif_image_handle_get_width(handle_.get())));
+    std::uint64_t height = std::uint64_t(std::max(0, heif_image_handle_get_height(handle_.get())));
+    if (int(width) == heif_image_handle_get_ispe_width(handle_.get()) &&
+        int(height) == heif_image_handle_get_ispe_height(handle_.get()) && item.swapsSides)
+      std::swap(width, height);
+    if (width == 0 || height == 0) throw EPhotoData("HEIF", "the primary image has no size");
+    // libheif holds the coded planes (and alpha) and the interleaved samples
+    // it turns them into, both at up to 4 samples a pixel, 2 bytes a sample
+    // past 8 bits.
+    const int bits = heif_image_handle_get_luma_bits_per_pixel(handle_.get());
+    const std::uint64_t perSample = bits > 8 ? 2 : 1;
+    TakeSize("HEIF", width, height, width * height * perSample * 8);
+    if (item.tiles > width * height / 4096 + 1)
+      throw EPhotoData("HEIF", "a " + PictureSizeText(width, height) + " grid of " +
+                                   std::to_string(item.tiles) + " tiles has more than the " +
+                                   std::to_string(width * height / 4096 + 1) +
+                                   " a picture of its size may have");
+    if (HasBrand(bytes_, "msf1") || HasBrand(bytes_, "avis"))
+      frameNote_ = "an image sequence: only its first frame is resized";
+  }
+
+  // libheif applies the file's rotation and mirror; an EXIF orientation
+  // inside describes the same turn and is not applied again.
+  bool Upright() const override { return true; }
+
+ private:
+  void Open() {
+    context_.reset(heif_context_alloc());
+    if (!context_) throw EOutOfResources();
+    Check(heif_context_read_from_memory_without_copy(context_.get(), bytes_.data(), bytes_.size(),
+                                                     nullptr));
+    heif_image_handle* handle = nullptr;
+    Check(heif_context_get_primary_image_handle(context_.get(), &handle));
+    handle_.reset(handle);
+  }
+
+  void Decode(TBitmap& picture) override {
+    const bool alpha = heif_image_handle_has_alpha_channel(handle_.get()) != 0;
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle_.get()) > 8;
+    const heif_chroma chroma =
+        alpha ? (deep ? heif_chroma_interleaved_RRGGBBAA_BE : heif_chroma_interleaved_RGBA)
+              : (deep ? heif_chroma_interleaved_RRGGBB_BE : heif_chroma_interleaved_RGB);
+    std::unique_ptr<heif_decoding_options, TOptionsFree> options(heif_decoding_options_alloc());
+    if (!options) throw EOutOfResources();
+    options->convert_hdr_to_8bit = 0;
+    heif_image* decoded = nullptr;
+    Check(heif_decode_image(handle_.get(), &decoded, heif_colorspace_RGB, chroma, options.get()));
+    std::unique_ptr<heif_image, TImageFree> image(decoded);
+    int stride = 0;
+    const std::uint8_t* samples =
+        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
+    if (!samples || heif_image_get_width(image.get(), heif_channel_interleaved) != Width() ||
+        heif_image_get_height(image.get(), heif_channel_interleaved) != Height() ||
+        (deep ? bits <= 8 || bits > 16 : bits != 8))
+      throw EPhotoData("HEIF",
+                       "the decoded picture is not the header's " +
+                           PictureSizeText(std::uint64_t(Width()), std::uint64_t(Height())));
+    for (int y = 0; y < Height(); ++y)
+      SamplesToBgr(samples + std::size_t(stride) * std::size_t(y), alpha ? 4 : 3, bits, Width(),
+                   picture.ScanLine(y));
+  }
+
+  std::unique_ptr<heif_context, TContextFree> context_;
+  std::unique_ptr<heif_image_handle, THandleFree> handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<TPhotoDecoder> OpenHeifDecoder(const std::string& path) {
+  return std::make_unique<THeifDecoder>(path);
+}
+
+bool IsHeifBytes(const std::uint8_t* bytes, std::size_t size) {
+  return heif_check_filetype(bytes, int(std::min<std::size_t>(size, 1 << 16))) != heif_filetype_no;
+}
+
+#else
+
+std::unique_ptr<TPhotoDecoder> OpenHeifDecoder(const std::string&) {
+  throw EPhotoData("HEIF", "this build of Fotrix Vizuvod reads no HEIF or AVIF photos");
+}
+
+bool IsHeifBytes(const std::uint8_t*, std::size_t) { return true; }
+
+#endif
+
+}  // namespace vizuvod
