@@ -364,6 +364,9 @@ Examples:
     vizuvod-batch --percent 25 --files-from - --null --output /srv/thumbs
   parallel vizuvod-batch --shard {}/4 --width 800 --recursive \
     --output /srv/small /srv/archive ::: 0 1 2 3
+  # phone photos for e-mail: at most 500 KB, 1600 pixels long, upright, no location
+  vizuvod-batch --long-edge 1600 --max-bytes 500K --keep-metadata --strip-location \
+                --auto-orient --formats all --output ~/Фото/Почта ~/Фото/Телефон
 )",
      nullptr},
 };
