@@ -41,8 +41,7 @@ int main(int argc, char** argv) {
     }
     bytes += encoder->Finish().size();
   }
-  const double s =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%.3f s, %zu bytes\n", s, bytes);
   return 0;
 }
