@@ -23,31 +23,15 @@ int QuantizerOf(int quality) { return ((100 - quality) * 63 + 50) / 100; }
 
 std::string ResultText(avifResult result) { return avifResultToString(result); }
 
-class TAvifEncoder : public TPhotoEncoder {
+// AV1 frames hold up to 65536 a side, odd sides included.
+class TAvifEncoder : public THeldPictureEncoder {
  public:
-  explicit TAvifEncoder(const TEncoderSettings& settings) : settings_(settings) {}
-  // Even sides are not needed; AV1 frames hold up to 65536 a side.
-  bool Takes(int width, int height) const override {
-    return width >= 1 && height >= 1 && width <= 65536 && height <= 65536;
-  }
-  void Start(int width, int height, TPixelFormat format) override {
-    if (!Takes(width, height))
-      throw EPhotoData("AVIF", "a result of " + std::to_string(width) + " x " +
-                                   std::to_string(height) + " pixels is more than 65536 a side");
-    width_ = width, height_ = height;
-    bytesPerPixel_ = format == TPixelFormat::pfDevice ? 4 : 3;
-    rows_.clear();
-    rows_.reserve(std::size_t(width) * std::size_t(height) * std::size_t(bytesPerPixel_));
-  }
-  void Write(const std::uint8_t* row) override {
-    rows_.insert(rows_.end(), row, row + std::size_t(width_) * std::size_t(bytesPerPixel_));
-  }
+  explicit TAvifEncoder(const TEncoderSettings& settings)
+      : THeldPictureEncoder("AVIF", 65536), settings_(settings) {}
   std::vector<std::uint8_t> Finish() override;
 
  private:
   TEncoderSettings settings_;
-  int width_ = 0, height_ = 0, bytesPerPixel_ = 4;
-  std::vector<std::uint8_t> rows_;
 };
 
 std::vector<std::uint8_t> TAvifEncoder::Finish() {
@@ -58,12 +42,12 @@ std::vector<std::uint8_t> TAvifEncoder::Finish() {
   avifRGBImage rgb;
   avifRGBImageSetDefaults(&rgb, image.get());
   rgb.format = bytesPerPixel_ == 4 ? AVIF_RGB_FORMAT_BGRA : AVIF_RGB_FORMAT_BGR;
-  rgb.ignoreAlpha = AVIF_TRUE;  // the fourth byte of a device row is padding
-  rgb.pixels = rows_.data();
+  rgb.ignoreAlpha = AVIF_TRUE;                     // the fourth byte of a device row is padding
+  rgb.pixels = const_cast<std::uint8_t*>(Rows());  // libavif only reads them
   rgb.rowBytes = std::uint32_t(width_ * bytesPerPixel_);
   if (const avifResult r = avifImageRGBToYUV(image.get(), &rgb); r != AVIF_RESULT_OK)
     throw EPhotoData("AVIF", "the result could not be converted: " + ResultText(r));
-  std::vector<std::uint8_t>().swap(rows_);
+  Release();
 
   TPhotoMetadata::TBlocks blocks;
   if (settings_.metadata)

@@ -120,15 +120,4 @@ std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TJPEGDefaults& settings) {
   return std::make_unique<TJpegEncoder>(settings);
 }
 
-std::vector<std::uint8_t> TPhotoEncoder::Encode(const TBitmap& picture) {
-  const int width = picture.Width();
-  const TPixelFormat format = picture.PixelFormat();
-  Start(width, picture.Height(), format == TPixelFormat::pfDevice ? format : TPixelFormat::pf24bit);
-  // Palette pictures (a grey photo) go in as blue, green, red.
-  TPictureRows rows(picture);
-  for (int y = 0; y < picture.Height(); ++y)
-    Write(format == TPixelFormat::pfDevice ? picture.ScanLine(y) : rows.Row(y));
-  return Finish();
-}
-
 }  // namespace vizuvod

@@ -98,6 +98,32 @@ class TPhotoEncoder {
   std::vector<std::string> warnings;
 };
 
+// An encoder whose library takes the whole picture at once: the rows are
+// held as they come (blue, green, red and, from pfDevice rows, a fourth
+// byte), and Finish encodes them. A side over maxSide is refused at Start.
+class THeldPictureEncoder : public TPhotoEncoder {
+ public:
+  THeldPictureEncoder(const char* format, int maxSide) : format_(format), maxSide_(maxSide) {}
+  bool Takes(int width, int height) const override {
+    return width >= 1 && height >= 1 && width <= maxSide_ && height <= maxSide_;
+  }
+  void Start(int width, int height, TPixelFormat format) override;
+  void Write(const std::uint8_t* row) override;
+
+ protected:
+  // The rows held, top to bottom, without padding.
+  const std::uint8_t* Rows() const { return rows_.data(); }
+  void Release() { std::vector<std::uint8_t>().swap(rows_); }
+
+  int width_ = 0, height_ = 0, bytesPerPixel_ = 3;
+  TPixelFormat rowFormat_ = TPixelFormat::pf24bit;
+
+ private:
+  const char* format_;
+  int maxSide_;
+  std::vector<std::uint8_t> rows_;
+};
+
 std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& settings);
 std::unique_ptr<TPhotoEncoder> MakeWebpEncoder(const TEncoderSettings& settings);
 std::unique_ptr<TPhotoEncoder> MakeAvifEncoder(const TEncoderSettings& settings);

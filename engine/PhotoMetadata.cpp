@@ -71,6 +71,17 @@ void SetIfPresent(Exiv2::XmpData& data, const char* key, const std::string& valu
 
 // The result's own size in the EXIF and XMP, the EXIF thumbnail dropped,
 // and the orientation 1 when the pixels were turned upright.
+// The toolkit writes a namespace with the prefix the packet read last gave
+// it; reading this photo's packet again right before writing makes its
+// prefixes its own, whatever other photos were read meanwhile. Under
+// exiv2Mutex; the packet's damage was reported when it was first read.
+void OwnXmpPrefixes(const std::string& packet) {
+  std::string ignored;
+  TLogScope scope(ignored);
+  Exiv2::XmpData again;
+  if (!packet.empty()) Exiv2::XmpParser::decode(again, packet);
+}
+
 void SetResultSize(Exiv2::ExifData& exif, Exiv2::XmpData& xmp, int width, int height,
                    bool upright) {
   if (!exif.empty()) {
@@ -282,13 +293,7 @@ TPhotoMetadata::TBlocks TPhotoMetadata::Blocks(int width, int height, bool uprig
   std::string log;
   try {
     std::lock_guard lock(exiv2Mutex);
-    {
-      // As in WrittenInto: this photo's packet read again gives its prefixes.
-      std::string ignored;
-      TLogScope scope(ignored);
-      Exiv2::XmpData again;
-      if (!data_->xmpPacket.empty()) Exiv2::XmpParser::decode(again, data_->xmpPacket);
-    }
+    OwnXmpPrefixes(data_->xmpPacket);
     TLogScope scope(log);
     Exiv2::ExifData exif = data_->exif;
     Exiv2::XmpData xmp = data_->xmp;
@@ -333,15 +338,7 @@ std::vector<std::uint8_t> TPhotoMetadata::WrittenInto(const std::vector<std::uin
   std::string log;
   try {
     std::lock_guard lock(exiv2Mutex);
-    {
-      // The toolkit writes a namespace with the prefix the packet read last
-      // gave it; reading this photo's packet again right before writing
-      // makes its prefixes its own, whatever other photos were read meanwhile.
-      std::string ignored;  // its damage was reported when it was first read
-      TLogScope scope(ignored);
-      Exiv2::XmpData again;
-      if (!data_->xmpPacket.empty()) Exiv2::XmpParser::decode(again, data_->xmpPacket);
-    }
+    OwnXmpPrefixes(data_->xmpPacket);
     TLogScope scope(log);
     Exiv2::ExifData exif = data_->exif;
     Exiv2::XmpData xmp = data_->xmp;

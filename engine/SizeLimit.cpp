@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,20 +16,17 @@ namespace {
 
 constexpr int LowestQuality = 10;
 
-class TSizeLimitedEncoder : public TPhotoEncoder {
+class TSizeLimitedEncoder : public THeldPictureEncoder {
  public:
   TSizeLimitedEncoder(TEncoderAt encoderAt, int quality, std::uintmax_t limit)
-      : encoderAt_(std::move(encoderAt)), quality_(quality), limit_(limit) {}
+      : THeldPictureEncoder("", std::numeric_limits<int>::max()),
+        encoderAt_(std::move(encoderAt)),
+        quality_(quality),
+        limit_(limit) {}
 
   bool Takes(int width, int height) const override {
     return encoderAt_(quality_)->Takes(width, height);
   }
-  void Start(int width, int height, TPixelFormat format) override {
-    width_ = width, height_ = height, format_ = format;
-    rowBytes_ = std::size_t(width) * (format == TPixelFormat::pfDevice ? 4 : 3);
-    rows_.reserve(rowBytes_ * std::size_t(height));
-  }
-  void Write(const std::uint8_t* row) override { rows_.insert(rows_.end(), row, row + rowBytes_); }
   std::vector<std::uint8_t> Finish() override;
   int ChosenQuality() const override { return chosen_; }
   int Encodings() const override { return int(sizes_.size()); }
@@ -40,10 +38,6 @@ class TSizeLimitedEncoder : public TPhotoEncoder {
   TEncoderAt encoderAt_;
   const int quality_;
   const std::uintmax_t limit_;
-  int width_ = 0, height_ = 0;
-  TPixelFormat format_ = TPixelFormat::pf24bit;
-  std::size_t rowBytes_ = 0;
-  std::vector<std::uint8_t> rows_;
   std::map<int, std::uintmax_t> sizes_;  // by quality
   struct TFitting {
     std::vector<std::uint8_t> bytes;
@@ -55,8 +49,9 @@ class TSizeLimitedEncoder : public TPhotoEncoder {
 
 std::uintmax_t TSizeLimitedEncoder::EncodedAt(int quality) {
   auto encoder = encoderAt_(quality);
-  encoder->Start(width_, height_, format_);
-  for (int y = 0; y < height_; ++y) encoder->Write(rows_.data() + rowBytes_ * std::size_t(y));
+  encoder->Start(width_, height_, rowFormat_);
+  const std::size_t rowBytes = std::size_t(width_) * std::size_t(bytesPerPixel_);
+  for (int y = 0; y < height_; ++y) encoder->Write(Rows() + rowBytes * std::size_t(y));
   std::vector<std::uint8_t> bytes = encoder->Finish();
   sizes_[quality] = bytes.size();
   if (bytes.size() <= limit_) fitting_[quality] = {std::move(bytes), encoder->warnings};
@@ -106,7 +101,7 @@ std::vector<std::uint8_t> TSizeLimitedEncoder::Finish() {
   }
   if (fitting_.empty()) throw EResultTooLarge(limit_, sizes_.at(LowestQuality));
   chosen_ = fitting_.rbegin()->first;
-  rows_ = {};
+  Release();
   warnings = std::move(fitting_.rbegin()->second.warnings);
   return std::move(fitting_.rbegin()->second.bytes);
 }

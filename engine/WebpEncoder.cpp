@@ -11,32 +11,16 @@ namespace vizuvod {
 
 namespace {
 
-class TWebpEncoder : public TPhotoEncoder {
+class TWebpEncoder : public THeldPictureEncoder {
  public:
-  explicit TWebpEncoder(const TEncoderSettings& settings) : settings_(settings) {}
-  bool Takes(int width, int height) const override {
-    return width >= 1 && height >= 1 && width <= WEBP_MAX_DIMENSION && height <= WEBP_MAX_DIMENSION;
-  }
-  void Start(int width, int height, TPixelFormat format) override {
-    if (!Takes(width, height))
-      throw EPhotoData("WebP", "a result of " + std::to_string(width) + " x " +
-                                   std::to_string(height) + " pixels is more than 16383 a side");
-    width_ = width, height_ = height;
-    bytesPerPixel_ = format == TPixelFormat::pfDevice ? 4 : 3;
-    rows_.clear();
-    rows_.reserve(std::size_t(width) * std::size_t(height) * std::size_t(bytesPerPixel_));
-  }
-  void Write(const std::uint8_t* row) override {
-    rows_.insert(rows_.end(), row, row + std::size_t(width_) * std::size_t(bytesPerPixel_));
-  }
+  explicit TWebpEncoder(const TEncoderSettings& settings)
+      : THeldPictureEncoder("WebP", WEBP_MAX_DIMENSION), settings_(settings) {}
   std::vector<std::uint8_t> Finish() override;
 
  private:
   std::vector<std::uint8_t> Assembled(const std::vector<std::uint8_t>& image);
 
   TEncoderSettings settings_;
-  int width_ = 0, height_ = 0, bytesPerPixel_ = 4;
-  std::vector<std::uint8_t> rows_;
 };
 
 std::vector<std::uint8_t> TWebpEncoder::Finish() {
@@ -57,9 +41,9 @@ std::vector<std::uint8_t> TWebpEncoder::Finish() {
     ~TFree() { WebPPictureFree(picture), WebPMemoryWriterClear(memory); }
   } freeAtEnd{&picture, &memory};
   const int stride = width_ * bytesPerPixel_;
-  const int imported = bytesPerPixel_ == 4 ? WebPPictureImportBGRX(&picture, rows_.data(), stride)
-                                           : WebPPictureImportBGR(&picture, rows_.data(), stride);
-  std::vector<std::uint8_t>().swap(rows_);
+  const int imported = bytesPerPixel_ == 4 ? WebPPictureImportBGRX(&picture, Rows(), stride)
+                                           : WebPPictureImportBGR(&picture, Rows(), stride);
+  Release();
   if (!imported || !WebPEncode(&config, &picture))
     throw EPhotoData("WebP", "the result could not be encoded (error " +
                                  std::to_string(int(picture.error_code)) + ")");
