@@ -20,6 +20,11 @@ struct TPngRead {
   png_infop info = nullptr;
   const std::vector<std::uint8_t>* bytes = nullptr;
   std::size_t at = 0;
+  // Bytes the library may still read once the last row is asked for: its
+  // image data and a chunk header or two. A zlib stream that runs on past the
+  // picture's end (a few bytes that inflate to gigabytes nobody needs) is
+  // refused instead of inflated to its end.
+  std::size_t lastRowBudget = SIZE_MAX;
   char reason[200] = {};
 
   explicit TPngRead(const std::vector<std::uint8_t>& b) : bytes(&b) {
@@ -45,6 +50,9 @@ struct TPngRead {
   static void OnRead(png_structp png, png_bytep data, png_size_t length) {
     TPngRead& self = Of(png);
     if (length > self.bytes->size() - self.at) png_error(png, "the file ends early");
+    if (length > self.lastRowBudget)
+      png_error(png, "the image data runs on far past the picture's last row");
+    if (self.lastRowBudget != SIZE_MAX) self.lastRowBudget -= length;
     std::memcpy(data, self.bytes->data() + self.at, length);
     self.at += length;
   }
@@ -69,24 +77,31 @@ bool SetTransforms(TPngRead& r, int& passes) {
   return true;
 }
 
-bool ReadRows(TPngRead& r, png_bytepp rows, png_uint_32 count, int passes) {
+// Called before the library is asked for the last row of `rowBytes` bytes.
+void StartLastRow(TPngRead& r, std::size_t rowBytes) {
+  r.lastRowBudget = rowBytes * 2 + (64 << 10);
+}
+
+bool ReadRows(TPngRead& r, png_bytepp rows, png_uint_32 count, int passes, std::size_t rowBytes) {
   if (setjmp(png_jmpbuf(r.png))) return false;
   for (int pass = 0; pass < passes; ++pass)
-    for (png_uint_32 y = 0; y < count; ++y) png_read_row(r.png, rows[y], nullptr);
-  png_read_end(r.png, nullptr);
+    for (png_uint_32 y = 0; y < count; ++y) {
+      if (pass == passes - 1 && y == count - 1) StartLastRow(r, rowBytes);
+      png_read_row(r.png, rows[y], nullptr);
+    }
   return true;
 }
 
 // Rows one at a time into the picture; an interlaced file goes whole into a
 // buffer first, its passes each adding to every row.
-bool ReadRowByRow(TPngRead& r, std::uint8_t* row, png_uint_32 height,
+bool ReadRowByRow(TPngRead& r, std::uint8_t* row, std::size_t rowBytes, png_uint_32 height,
                   void (*take)(void*, png_uint_32, const std::uint8_t*), void* to) {
   if (setjmp(png_jmpbuf(r.png))) return false;
   for (png_uint_32 y = 0; y < height; ++y) {
+    if (y == height - 1) StartLastRow(r, rowBytes);
     png_read_row(r.png, row, nullptr);
     take(to, y, row);
   }
-  png_read_end(r.png, nullptr);
   return true;
 }
 
@@ -137,13 +152,13 @@ class TPngDecoder : public TPictureDecoder {
         const TTarget& t = *static_cast<TTarget*>(to);
         SamplesToBgr(samples, t.channels, t.bits, t.width, t.picture->ScanLine(int(y)));
       };
-      if (!ReadRowByRow(r, row.data(), height, take, &target)) r.Fail();
+      if (!ReadRowByRow(r, row.data(), rowBytes, height, take, &target)) r.Fail();
       return;
     }
     std::vector<std::uint8_t> whole(rowBytes * height);
     std::vector<png_bytep> rows(height);
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = whole.data() + rowBytes * y;
-    if (!ReadRows(r, rows.data(), height, passes)) r.Fail();
+    if (!ReadRows(r, rows.data(), height, passes, rowBytes)) r.Fail();
     for (png_uint_32 y = 0; y < height; ++y)
       SamplesToBgr(rows[y], target.channels, target.bits, target.width, picture.ScanLine(int(y)));
   }

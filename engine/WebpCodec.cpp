@@ -4,6 +4,8 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <cstring>
+
 #include "Errors.h"
 #include "PictureDecoder.h"
 
@@ -20,6 +22,27 @@ std::string StatusText(VP8StatusCode status) {
     case VP8_STATUS_NOT_ENOUGH_DATA: return "the file ends early (not enough data)";
     default: return "decoding failed (status " + std::to_string(int(status)) + ")";
   }
+}
+
+// An animation's file cut after its first frame, the RIFF size set to match:
+// the demuxer then lists one frame, however many the file holds (a few
+// bytes each, so a file of millions would take it seconds and gigabytes).
+std::vector<std::uint8_t> FirstFrameOnly(const std::vector<std::uint8_t>& b) {
+  const auto le32 = [&](std::size_t at) {
+    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
+           std::uint32_t(b[at + 3]) << 24;
+  };
+  for (std::size_t at = 12; at + 8 <= b.size();) {
+    const std::size_t end = at + 8 + (std::size_t(le32(at + 4)) + 1) / 2 * 2;
+    if (end > b.size()) break;
+    if (std::memcmp(&b[at], "ANMF", 4) == 0) {
+      std::vector<std::uint8_t> cut(b.begin(), b.begin() + std::ptrdiff_t(end));
+      for (int i = 0; i < 4; ++i) cut[4 + std::size_t(i)] = std::uint8_t((end - 8) >> (8 * i));
+      return cut;
+    }
+    at = end;
+  }
+  return b;
 }
 
 class TWebpDecoder : public TPictureDecoder {
@@ -58,7 +81,8 @@ class TWebpDecoder : public TPictureDecoder {
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options)) throw EPhotoData("WebP", "library version mismatch");
     options.color_mode = MODE_RGBA;
-    const WebPData data{bytes_.data(), bytes_.size()};
+    const std::vector<std::uint8_t> firstFrame = FirstFrameOnly(bytes_);
+    const WebPData data{firstFrame.data(), firstFrame.size()};
     std::unique_ptr<WebPAnimDecoder, void (*)(WebPAnimDecoder*)> decoder(
         WebPAnimDecoderNew(&data, &options), WebPAnimDecoderDelete);
     std::uint8_t* canvas = nullptr;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <webp/encode.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -47,6 +48,37 @@ void WritePng(const std::string& path, int width, int height, int type, int dept
   if (!row.empty()) png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   std::fclose(f);
+}
+
+// A PNG chunk.
+std::string Chunk(const char* type, const std::string& body) {
+  const std::size_t n = body.size();
+  std::string c = std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + type + body;
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(c.data() + 4), uInt(c.size() - 4));
+  return c + std::string{char(crc >> 24), char(crc >> 16), char(crc >> 8), char(crc)};
+}
+
+// A 16 x 16 PNG whose one zlib stream inflates to `inflated` zero bytes:
+// the picture needs 784 of them, a bomb gigabytes.
+std::string PngInflatingTo(std::size_t inflated) {
+  std::string deflated(compressBound(uLong(1) << 20) * (inflated >> 20) + 1024, '\0');
+  z_stream z{};
+  deflateInit(&z, 9);
+  const std::string zeros(std::size_t(1) << 20, '\0');
+  z.next_out = reinterpret_cast<Bytef*>(deflated.data());
+  z.avail_out = uInt(deflated.size());
+  for (std::size_t left = inflated; left > 0;) {
+    const std::size_t n = std::min(left, zeros.size());
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+    z.avail_in = uInt(n);
+    deflate(&z, Z_NO_FLUSH);
+    left -= n;
+  }
+  deflate(&z, Z_FINISH);
+  deflated.resize(z.total_out);
+  deflateEnd(&z);
+  const std::string header("\0\0\0\x10\0\0\0\x10\x08\x02\0\0\0", 13);
+  return "\x89PNG\r\n\x1a\n" + Chunk("IHDR", header) + Chunk("IDAT", deflated) + Chunk("IEND", "");
 }
 
 // What a libwebp encoder gave, freed.
@@ -161,6 +193,7 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
   std::ofstream(dir / "damaged.heic") << heic;
   std::ofstream(dir / "bomb.heic") << heic + GridMeta(64, 5000);
   // A 100000 x 100000 header and an empty IDAT: refused before any pixel.
+  std::ofstream(dir / "zlib.png") << PngInflatingTo(std::size_t(256) << 20);
   WritePng(dir / "giant.png", 100000, 100000, 2, 8, {});
   std::ofstream(dir / "giant.png", std::ios::app).write("\0\0\0\0IDAT\0\0\0\0", 12);
   const struct {
@@ -176,6 +209,8 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
       {"bomb.heic", std::string::npos, "HEIF error: a grid of 5000 tiles has more than the 1024"},
 #endif
       {"giant.png", 45, "PNG error: a 100000 x 100000 picture has more than the 268435456 pixels"},
+      {"zlib.png", std::string::npos,
+       "PNG error: the image data runs on far past the picture's last row"},
   };
   for (const auto& c : cases) {
     const std::string text = ReadFile(dir / c.file).substr(0, c.keep);
