@@ -13,6 +13,21 @@ namespace vizuvod {
 // True when the profile describes sRGB itself: nothing to convert.
 bool IsSrgbProfile(const std::vector<std::uint8_t>& profile);
 
+// Colours described by numbers, as HEIF and AVIF files do (nclx): the
+// chromaticities of the primaries and the white point, and the transfer
+// characteristics' code point (1 BT.709, 13 sRGB, 16 PQ, 18 HLG...).
+struct TCodedColours {
+  double red[2], green[2], blue[2], white[2];
+  int transfer = 2;
+};
+
+// An ICC profile (primaries and curves) of those colours, for ConvertToSrgb;
+// empty for sRGB's own primaries with a transfer of ordinary pictures. The
+// high dynamic range ones (PQ, HLG) are brought down to a picture's range:
+// their reference white becomes 75 % of the result's white, what lies above
+// rolls off towards white.
+std::vector<std::uint8_t> ProfileOfCodedColours(const TCodedColours& colours);
+
 // Converts the picture's colours from `profile` to sRGB with lcms2,
 // perceptual intent (a palette picture through its palette). Returns "" when
 // done, else why the profile was not applied; the picture is then as it was.

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "Colour.h"
 #include "DecodeLimits.h"
 #include "Errors.h"
 #include "PictureDecoder.h"
@@ -173,6 +174,23 @@ class THeifDecoder : public TPictureDecoder {
   // libheif applies the file's rotation and mirror; an EXIF orientation
   // inside describes the same turn and is not applied again.
   bool Upright() const override { return true; }
+
+  // Colours told by numbers (nclx) in place of an ICC profile.
+  std::vector<std::uint8_t> CodedColourProfile() const override {
+    if (heif_image_handle_get_color_profile_type(handle_.get()) != heif_color_profile_type_nclx)
+      return {};
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle_.get(), &nclx).code != heif_error_Ok ||
+        !nclx)
+      return {};
+    const TCodedColours colours{{nclx->color_primary_red_x, nclx->color_primary_red_y},
+                                {nclx->color_primary_green_x, nclx->color_primary_green_y},
+                                {nclx->color_primary_blue_x, nclx->color_primary_blue_y},
+                                {nclx->color_primary_white_x, nclx->color_primary_white_y},
+                                int(nclx->transfer_characteristics)};
+    heif_nclx_color_profile_free(nclx);
+    return ProfileOfCodedColours(colours);
+  }
 
  private:
   void Open() {

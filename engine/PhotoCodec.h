@@ -56,6 +56,10 @@ class TPhotoDecoder {
   // profile: true for every format but JPEG, whose results keep the bytes
   // they always had unless sRGB is asked for.
   virtual bool ConvertsColours() const { return true; }
+  // An ICC profile made from colours the file describes by numbers alone
+  // (HEIF's nclx) when they are not sRGB; empty for the rest. No result
+  // carries such a description, so these colours are always turned into sRGB.
+  virtual std::vector<std::uint8_t> CodedColourProfile() const { return {}; }
 };
 
 // The decoder for the file at path, which is read whole here: with

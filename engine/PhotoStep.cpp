@@ -135,11 +135,13 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
     carried_ = decoder_->CarriedOrientation();
   }
   // Colours of a wide-gamut profile are turned into sRGB when the result will
-  // not carry that profile (a JPEG photo keeps its bytes unless asked).
+  // not carry that profile (a JPEG photo keeps its bytes unless asked);
+  // colours described by numbers alone, which no result carries, always.
   if (request.toSrgb || (decoder_->ConvertsColours() && !request.keepMetadata)) {
     if (!request.keepMetadata && !request.autoOrient) *metadata_ = decoder_->Metadata();
-    convert_ = !metadata_->IccProfile().empty() && !IsSrgbProfile(metadata_->IccProfile());
+    if (!IsSrgbProfile(metadata_->IccProfile())) profile_ = metadata_->IccProfile();
   }
+  if (profile_.empty()) profile_ = decoder_->CodedColourProfile();
   orientation_ =
       request.autoOrient && !decoder_->Upright() ? metadata_->Orientation() : UprightOrientation;
   uprightWidth_ = SwapsSides(orientation_) ? plan_.height : plan_.width;
@@ -187,7 +189,7 @@ void TPhotoStep::MakePlan() {
     }
   }
   // One result of one case, from a photo stored upright, is streamed.
-  streamed_ = made == 1 && planned_.size() == 1 && !planned_[0].refusal && !convert_ &&
+  streamed_ = made == 1 && planned_.size() == 1 && !planned_[0].refusal && profile_.empty() &&
               orientation_ == UprightOrientation && decoder_->StreamsRows();
   if (streamed_ && !planned_[0].c.shrink)
     streamed_ = Encoder(planned_[0].result)->Takes(planned_[0].c.width, planned_[0].c.height);
@@ -206,8 +208,8 @@ std::shared_ptr<TBitmap> TPhotoStep::Held(TPhotoOutcome& outcome) {
   if (!held_) {
     held_ = std::make_shared<TBitmap>(decoder_->Picture());
     TakeWarnings(outcome);
-    if (convert_) {
-      if (std::string refused = ConvertToSrgb(*held_, metadata_->IccProfile()); !refused.empty())
+    if (!profile_.empty()) {
+      if (std::string refused = ConvertToSrgb(*held_, profile_); !refused.empty())
         outcome.warnings.push_back({TWarningKind::wkMetadata, std::move(refused)});
       else
         metadata_->DropIccProfile();  // the result is sRGB now, which needs none

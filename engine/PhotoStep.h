@@ -180,8 +180,7 @@ class TPhotoStep {
   std::unique_ptr<TPhotoMetadata> metadata_;
   int orientation_ = 1;  // applied to the pixels
   int carried_ = 0;
-  bool convert_ =
-      false;  // the colours go from the photo's profile to sRGB      // written into each result
+  std::vector<std::uint8_t> profile_;  // when set, the colours go from it to sRGB
   int uprightWidth_ = 0, uprightHeight_ = 0;
   std::vector<TFixedSettings> resolved_;
   std::vector<TPlanned> planned_;

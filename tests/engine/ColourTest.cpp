@@ -6,7 +6,13 @@
 #include <lcms2.h>
 #include <png.h>
 
+#ifdef VIZUVOD_HEIF
+#include <avif/avif.h>
+#endif
+
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 
 #include "Colour.h"
 #include "JpegImage.h"
@@ -111,3 +117,93 @@ TEST(Colour, PhotoStepConvertsWhenTheResultDropsTheProfile) {
   EXPECT_GT(red("p3.png", false), plain + 5);
   EXPECT_NEAR(red("p3.png", true), plain, 1);  // the result keeps the profile instead
 }
+
+// Colours told by numbers: sRGB's own need no profile; wide primaries
+// saturate as a profile's do; PQ and HLG bring their reference white (the
+// signal of 203 cd/m2) to 75 % of white's light, sRGB 225.
+TEST(Colour, CodedColoursBecomeSrgb) {
+  const TCodedColours p3{{0.680, 0.320}, {0.265, 0.690}, {0.150, 0.060}, {0.3127, 0.3290}, 13};
+  TCodedColours bt709 = p3;
+  bt709.red[0] = 0.64, bt709.red[1] = 0.33, bt709.green[0] = 0.30, bt709.green[1] = 0.60;
+  const auto with = [](TCodedColours c, int transfer) { return c.transfer = transfer, c; };
+  const struct {
+    const char* what;
+    TCodedColours colours;
+    int grey, greyAfter;  // of 255
+    bool none, saturates;
+  } cases[] = {
+      {"sRGB", bt709, 128, 128, true, false},
+      {"BT.709 curve", with(bt709, 1), 128, 128, true, false},
+      {"Display P3", p3, 128, 128, false, true},
+      {"PQ reference white", with(bt709, 16), 148, 225, false, false},
+      {"PQ black", with(bt709, 16), 0, 0, false, false},
+      {"HLG reference white", with(bt709, 18), 191, 225, false, false},
+      {"linear", with(bt709, 8), 55, 128, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Bytes profile = ProfileOfCodedColours(c.colours);
+    EXPECT_EQ(profile.empty(), c.none);
+    if (profile.empty()) continue;
+    TBitmap picture;
+    picture.SetPixelFormat(TPixelFormat::pf24bit);
+    picture.SetSize(2, 1);
+    picture.SetPixel(0, 0, RGBColor(200, 100, 50));
+    picture.SetPixel(1, 0, RGBColor(c.grey, c.grey, c.grey));
+    EXPECT_EQ(ConvertToSrgb(picture, profile), "");
+    EXPECT_NEAR(GreenOf(picture.Pixel(1, 0)), c.greyAfter, 2);
+    if (c.saturates) {
+      EXPECT_GT(RedOf(picture.Pixel(0, 0)), 205);
+    }
+  }
+}
+
+#ifdef VIZUVOD_HEIF
+// An AVIF of Display P3 by numbers comes out converted, kept metadata or not:
+// no result carries such a description.
+TEST(Colour, CodedP3AvifIsConvertedWhateverIsKept) {
+  TempDir dir;
+  const auto write = [&](const std::string& name, avifColorPrimaries primaries) {
+    avifImage* image = avifImageCreate(8, 8, 8, AVIF_PIXEL_FORMAT_YUV444);
+    image->colorPrimaries = primaries;
+    image->transferCharacteristics = AVIF_TRANSFER_CHARACTERISTICS_SRGB;
+    image->matrixCoefficients = AVIF_MATRIX_COEFFICIENTS_IDENTITY;
+    avifRGBImage rgb;
+    avifRGBImageSetDefaults(&rgb, image);
+    rgb.format = AVIF_RGB_FORMAT_RGB;
+    avifRGBImageAllocatePixels(&rgb);
+    for (std::uint32_t i = 0; i < 64; ++i) std::copy_n("\xc8\x64\x32", 3, rgb.pixels + 3 * i);
+    avifImageRGBToYUV(image, &rgb);
+    avifEncoder* encoder = avifEncoderCreate();
+    encoder->minQuantizer = encoder->maxQuantizer = AVIF_QUANTIZER_LOSSLESS;
+    avifRWData out = AVIF_DATA_EMPTY;
+    avifEncoderWrite(encoder, image, &out);
+    std::ofstream(dir / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(out.data), std::streamsize(out.size));
+    avifRWDataFree(&out);
+    avifEncoderDestroy(encoder);
+    avifRGBImageFreePixels(&rgb);
+    avifImageDestroy(image);
+  };
+  write("srgb.avif", AVIF_COLOR_PRIMARIES_BT709);
+  write("p3.avif", AVIF_COLOR_PRIMARIES_SMPTE432);
+  const TFixedSettings same = TFixedSettings::FitWidth(8);
+  auto red = [&](const std::string& name, bool keep) {
+    TPhotoRequest request;
+    request.photo = dir / name;
+    request.anyFormat = true;
+    request.keepMetadata = keep;
+    request.results = {{&same, [](const std::string& p, int, int) { return p + ".jpg"; }, 0, {}}};
+    ProcessPhoto(request);
+    TJPEGImage J;
+    J.LoadFromFile(dir / (name + ".jpg"));
+    TBitmap picture;
+    J.AssignTo(picture);
+    return RedOf(picture.Pixel(4, 4));
+  };
+  const int plain = red("srgb.avif", false);
+  EXPECT_NEAR(plain, 200, 3);
+  EXPECT_GT(red("p3.avif", false), plain + 5);
+  EXPECT_GT(red("p3.avif", true), plain + 5);
+}
+#endif
