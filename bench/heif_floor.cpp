@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   std::size_t bytes = 0;
   for (int i = 3; i < argc; ++i) {
-    const TBitmap photo = OpenDecoder(argv[i], true)->Picture();
+    const TBitmap photo = OpenDecoder(argv[i], true, true)->Picture();
     const int w = byWidth ? value : int(std::lround(photo.Width() * value / 100.0));
     const int h = byWidth ? int(std::lround(double(photo.Height()) * value / photo.Width()))
                           : int(std::lround(photo.Height() * value / 100.0));

@@ -143,13 +143,14 @@ constexpr std::uint64_t MaxGridTiles = 1024;
 
 class THeifDecoder : public TPictureDecoder {
  public:
-  explicit THeifDecoder(const std::string& path) : TPictureDecoder(path) {
+  THeifDecoder(const std::string& path, bool oneThread) : TPictureDecoder(path) {
     const TPrimaryItem item = ReadPrimaryItem(bytes_);
     if (item.tiles > MaxGridTiles)
       throw EPhotoData("HEIF", "a grid of " + std::to_string(item.tiles) +
                                    " tiles has more than the " + std::to_string(MaxGridTiles) +
                                    " a photo may have");
     Open();
+    if (oneThread) heif_context_set_max_decoding_threads(context_.get(), 0);
     std::uint64_t width = std::uint64_t(std::max(0, heif_image_handle_get_width(handle_.get())));
     std::uint64_t height = std::uint64_t(std::max(0, heif_image_handle_get_height(handle_.get())));
     if (int(width) == heif_image_handle_get_ispe_width(handle_.get()) &&
@@ -236,8 +237,8 @@ class THeifDecoder : public TPictureDecoder {
 
 }  // namespace
 
-std::unique_ptr<TPhotoDecoder> OpenHeifDecoder(const std::string& path) {
-  return std::make_unique<THeifDecoder>(path);
+std::unique_ptr<TPhotoDecoder> OpenHeifDecoder(const std::string& path, bool oneThread) {
+  return std::make_unique<THeifDecoder>(path, oneThread);
 }
 
 bool IsHeifBytes(const std::uint8_t* bytes, std::size_t size) {
@@ -246,7 +247,7 @@ bool IsHeifBytes(const std::uint8_t* bytes, std::size_t size) {
 
 #else
 
-std::unique_ptr<TPhotoDecoder> OpenHeifDecoder(const std::string&) {
+std::unique_ptr<TPhotoDecoder> OpenHeifDecoder(const std::string&, bool) {
   throw EPhotoData("HEIF", "this build of Fotrix Vizuvod reads no HEIF or AVIF photos");
 }
 

@@ -86,11 +86,12 @@ TPhotoFormat FormatOfFile(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat) {
+std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat,
+                                           bool oneThread) {
   switch (anyFormat ? FormatOfFile(path) : TPhotoFormat::Jpeg) {
     case TPhotoFormat::Png: return OpenPngDecoder(path);
     case TPhotoFormat::Webp: return OpenWebpDecoder(path);
-    case TPhotoFormat::Heif: return OpenHeifDecoder(path);
+    case TPhotoFormat::Heif: return OpenHeifDecoder(path, oneThread);
     case TPhotoFormat::Jpeg: break;
   }
   return std::make_unique<TJpegDecoder>(path);

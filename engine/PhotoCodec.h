@@ -65,8 +65,11 @@ class TPhotoDecoder {
 // The decoder for the file at path, which is read whole here: with
 // anyFormat chosen by the file's first bytes (PNG, WebP, HEIF, else JPEG), never by
 // its name; without it always JPEG. Fails with the codec's exceptions
-// (EFOpenError, EJPEG, EPhotoData, ...).
-std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat = false);
+// (EFOpenError, EJPEG, EPhotoData, ...). With oneThread the decoder starts
+// no threads of its own (libheif decodes a grid's tiles in several unless
+// told not to): for callers that keep the cores busy with a photo each.
+std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat = false,
+                                           bool oneThread = false);
 
 struct TEncoderSettings {
   int quality = 0;           // 0: the codec's default (90 for every format)

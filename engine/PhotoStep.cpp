@@ -115,7 +115,7 @@ class TCheckedRows : public TRowSource {
 }  // namespace
 
 TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
-  decoder_ = OpenDecoder(request.photo, request.anyFormat);
+  decoder_ = OpenDecoder(request.photo, request.anyFormat, request.oneThread);
   plan_.width = decoder_->Width();
   plan_.height = decoder_->Height();
   plan_.bytes = decoder_->FileBytes();

@@ -83,6 +83,9 @@ struct TPhotoRequest {
   // The format is told by the file's first bytes (PNG, WebP, JPEG); without
   // it every photo is read as JPEG, as the wizard reads them.
   bool anyFormat = false;
+  // The decoder starts no threads of its own: the caller runs photos side
+  // by side.
+  bool oneThread = false;
   // The photo's EXIF, XMP, IPTC and ICC profile go into each result, with
   // the EXIF pixel size set to the result's and the EXIF thumbnail dropped.
   bool keepMetadata = false;

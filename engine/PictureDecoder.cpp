@@ -66,9 +66,14 @@ std::unique_ptr<TRowSource> TPictureDecoder::Rows() {
   return std::make_unique<THeldRows>(Picture());
 }
 
-void SamplesToBgr(const std::uint8_t* in, int channels, int bits, int width, std::uint8_t* bgr) {
-  const std::uint64_t max = (std::uint64_t(1) << bits) - 1;
-  const int step = bits > 8 ? 2 : 1;
+namespace {
+
+// SamplesToBgr for samples of Bits bits (0: of `bits`, known only now), so
+// that the common depths divide by constants.
+template <int Bits>
+void ToBgr(const std::uint8_t* in, int channels, int bits, int width, std::uint8_t* bgr) {
+  const std::uint64_t max = (std::uint64_t(1) << (Bits ? Bits : bits)) - 1;
+  const int step = (Bits ? Bits : bits) > 8 ? 2 : 1;
   const bool alpha = channels == 2 || channels == 4;
   const int colours = alpha ? channels - 1 : channels;
   for (int x = 0; x < width; ++x, in += channels * step, bgr += 3) {
@@ -87,6 +92,23 @@ void SamplesToBgr(const std::uint8_t* in, int channels, int bits, int width, std
     bgr[0] = std::uint8_t(v[2]);
     bgr[1] = std::uint8_t(v[1]);
     bgr[2] = std::uint8_t(v[0]);
+  }
+}
+
+}  // namespace
+
+void SamplesToBgr(const std::uint8_t* in, int channels, int bits, int width, std::uint8_t* bgr) {
+  if (bits == 8 && channels == 3) {  // the usual photo: its samples as they are
+    for (int x = 0; x < width; ++x, in += 3, bgr += 3)
+      bgr[0] = in[2], bgr[1] = in[1], bgr[2] = in[0];
+    return;
+  }
+  switch (bits) {
+    case 8: return ToBgr<8>(in, channels, bits, width, bgr);
+    case 10: return ToBgr<10>(in, channels, bits, width, bgr);
+    case 12: return ToBgr<12>(in, channels, bits, width, bgr);
+    case 16: return ToBgr<16>(in, channels, bits, width, bgr);
+    default: return ToBgr<0>(in, channels, bits, width, bgr);
   }
 }
 

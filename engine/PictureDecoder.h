@@ -67,7 +67,7 @@ TPhotoFormat FormatOfBytes(const std::uint8_t* bytes, std::size_t size);
 std::unique_ptr<TPhotoDecoder> OpenPngDecoder(const std::string& path);
 std::unique_ptr<TPhotoDecoder> OpenWebpDecoder(const std::string& path);
 // HEIC and AVIF; without libheif in the build, refuses every file.
-std::unique_ptr<TPhotoDecoder> OpenHeifDecoder(const std::string& path);
+std::unique_ptr<TPhotoDecoder> OpenHeifDecoder(const std::string& path, bool oneThread);
 // Bytes starting with an ISO BMFF 'ftyp' box: whether its brands are
 // HEIF's (always yes in a build without libheif, which then refuses them).
 bool IsHeifBytes(const std::uint8_t* bytes, std::size_t size);
