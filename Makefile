@@ -53,7 +53,7 @@ check-deep: deps
 # The window, its widgets and the drawing layer under ASan+UBSan (clang).
 GUI_ASAN ?= build-asan
 GUI_TESTS = decor_CanvasTest decor_GradientTest decor_WizardHeaderTest app_WindowTest \
-            app_ReentranceTest SpinEditTest BrowseDlgTest
+            app_ReentranceTest app_LanguageTest SpinEditTest BrowseDlgTest
 check-gui-asan: deps
 	cmake --preset asan -B $(GUI_ASAN)
 	cmake --build $(GUI_ASAN) -j $(JOBS) --target $(GUI_TESTS) vizuvod-batch
