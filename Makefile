@@ -5,7 +5,8 @@ PACKAGES := cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libgtest-dev \
             qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation \
             xvfb xauth clang libclang-rt-14-dev \
             appstream desktop-file-utils dpkg-dev file lintian parallel \
-            libexiv2-dev clang-format libpng-dev libwebp-dev libavif-dev liblcms2-dev libheif-dev
+            libexiv2-dev clang-format libpng-dev libwebp-dev libavif-dev liblcms2-dev libheif-dev \
+            qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
 
 .PHONY: all deps build test run clean check-deep check-scalar check-gui-asan check-format format deb
 
@@ -52,7 +53,7 @@ check-deep: deps
 # The window, its widgets and the drawing layer under ASan+UBSan (clang).
 GUI_ASAN ?= build-asan
 GUI_TESTS = decor_CanvasTest decor_GradientTest decor_WizardHeaderTest app_WindowTest \
-            app_ReentranceTest SpinEditTest BrowseDlgTest
+            app_ReentranceTest app_LanguageTest SpinEditTest BrowseDlgTest
 check-gui-asan: deps
 	cmake --preset asan -B $(GUI_ASAN)
 	cmake --build $(GUI_ASAN) -j $(JOBS) --target $(GUI_TESTS) vizuvod-batch

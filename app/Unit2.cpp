@@ -4,7 +4,9 @@
 #include "Unit2.h"
 
 #include <algorithm>
+#include <string_view>
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -29,6 +31,7 @@
 #include "DesktopFolders.h"
 #include "Fonts.h"
 #include "GroupBox.h"
+#include "Language.h"
 #include "MessageBoxes.h"
 #include "PhotoScan.h"
 #include "Spin.h"
@@ -51,13 +54,24 @@ const struct {
   const char* caption;
   const char* comment;
 } HeaderLines[3] = {
-    {"Укажите папку с фотографиями (поддерживается только формат JPG)",
-     "В указанной папке должны лежать только те фотографии размер которых нужно изменить"},
-    {"Настройка", "Для продолжения работы необходимо задать настройки"},
-    {"Авторесайз",
-     "В зависимости от выбранного количества фотографий, процесс авторесайза может занять от      "
-     "нескольких минут, до нескольких часов"},
+    {QT_TRANSLATE_NOOP("vizuvod::TForm2",
+                       "Укажите папку с фотографиями (поддерживается только формат JPG)"),
+     QT_TRANSLATE_NOOP(
+         "vizuvod::TForm2",
+         "В указанной папке должны лежать только те фотографии размер которых нужно изменить")},
+    {QT_TRANSLATE_NOOP("vizuvod::TForm2", "Настройка"),
+     QT_TRANSLATE_NOOP("vizuvod::TForm2", "Для продолжения работы необходимо задать настройки")},
+    {QT_TRANSLATE_NOOP("vizuvod::TForm2", "Авторесайз"),
+     QT_TRANSLATE_NOOP("vizuvod::TForm2",
+                       "В зависимости от выбранного количества фотографий, процесс авторесайза "
+                       "может занять от      нескольких минут, до нескольких часов")},
 };
+
+// The fit-side items as lupdate reads them, held to the engine's own words.
+constexpr const char* FitSideItems[2] = {QT_TRANSLATE_NOOP("vizuvod::TForm2", "По ширине"),
+                                         QT_TRANSLATE_NOOP("vizuvod::TForm2", "По высоте")};
+static_assert(std::string_view(FitSideItems[0]) == FitWidthItem);
+static_assert(std::string_view(FitSideItems[1]) == FitHeightItem);
 
 // What the batch run reads from and shows on the window.
 class TWindowBatch : public TBatchWindow {
@@ -92,7 +106,7 @@ T* Named(T* object, const char* name) {
   return object;
 }
 
-TglWizardHeader* NewHeader(QWidget* page, int index) {
+TglWizardHeader* NewHeader(QWidget* page) {
   auto* header = new TglWizardHeader(page);
   // Docked to the top (its own alignment): the page's full width, 81 high.
   header->setGeometry(0, 0, 659, 81);
@@ -106,17 +120,15 @@ TglWizardHeader* NewHeader(QWidget* page, int index) {
                               .Height = -35,
                               .Color = clHighlightText,
                               .Style = fsBold});
-  header->SetCaptions({QString::fromUtf8(HeaderLines[index].caption)});
-  header->SetComments({QString::fromUtf8(HeaderLines[index].comment)});
   header->SetBufferedDraw(false);
   header->SetGlyph(HeaderPicture());
   header->SetPageNo(0);
   return header;
 }
 
-QPushButton* NewButton(QWidget* parent, const char* text, int left, int top, int width,
-                       int height) {
-  auto* button = new QPushButton(QString::fromUtf8(text), parent);
+// Its text, as every text that is translated, comes from TForm2::Retranslate.
+QPushButton* NewButton(QWidget* parent, int left, int top, int width, int height) {
+  auto* button = new QPushButton(parent);
   button->setGeometry(left, top, width, height);
   return button;
 }
@@ -152,6 +164,7 @@ TSpinEdit* NewSpinEdit(QWidget* parent, int left, int top, int width, int height
 }  // namespace
 
 TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
+  ApplyLanguage(StoredLanguage());
   CreateControls();
   ConnectHandlers();
   SetApplicationMainForm(this);
@@ -186,9 +199,7 @@ void TForm2::CreateControls() {
   TabSheet1 = Named(new QWidget, "TabSheet1");
   TabSheet2 = Named(new QWidget, "TabSheet2");
   TabSheet3 = Named(new QWidget, "TabSheet3");
-  PageControl1->addTab(TabSheet1, QStringLiteral("Шаг 1"));
-  PageControl1->addTab(TabSheet2, QStringLiteral("Шаг 2"));
-  PageControl1->addTab(TabSheet3, QStringLiteral("Шаг 3"));
+  for (QWidget* page : {TabSheet1, TabSheet2, TabSheet3}) PageControl1->addTab(page, QString());
   for (QWidget* page : {TabSheet1, TabSheet2, TabSheet3}) page->setAutoFillBackground(true);
   // The classic page sits 4 pixels inside each side edge of the page control,
   // whatever frame the style draws: 659 wide in a 667-wide control.
@@ -202,6 +213,8 @@ void TForm2::CreateControls() {
   setAcceptDrops(true);
   // The edits take dropped text themselves; a dropped folder is the window's.
   for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
+
+  Retranslate();
 
   // Outer bounds 219, 183 with a client area of 667 x 459 below the menu.
   resize(667, 459 + menuBar()->sizeHint().height());
@@ -233,13 +246,13 @@ void TForm2::SetLabelText(QLabel* label, const QString& text) {
 
 void TForm2::CreatePage1() {
   QWidget* page = TabSheet1;
-  glWizardHeader1 = Named(NewHeader(page, 0), "glWizardHeader1");
-  Label1 = Named(NewLabel(page, QStringLiteral("Путь к папке с фотографиями:"), 16, 96), "Label1");
+  glWizardHeader1 = Named(NewHeader(page), "glWizardHeader1");
+  Label1 = Named(NewLabel(page, QString(), 16, 96), "Label1");
   Edit1 = Named(new QLineEdit(page), "Edit1");
   Edit1->setGeometry(24, 120, 529, 21);
-  Button4 = Named(NewButton(page, "Выбрать", 568, 118, 83, 25), "Button4");
+  Button4 = Named(NewButton(page, 568, 118, 83, 25), "Button4");
   Bevel1 = Named(NewTopLine(page, 8, 384, 641), "Bevel1");
-  Button1 = Named(NewButton(page, "Дальше >>", 576, 400, 75, 25), "Button1");
+  Button1 = Named(NewButton(page, 576, 400, 75, 25), "Button1");
 
   QWidget::setTabOrder(Button1, Edit1);
   QWidget::setTabOrder(Edit1, Button4);
@@ -247,31 +260,29 @@ void TForm2::CreatePage1() {
 
 void TForm2::CreatePage2() {
   QWidget* page = TabSheet2;
-  glWizardHeader3 = Named(NewHeader(page, 1), "glWizardHeader3");
-  RadioButton1 =
-      Named(new QRadioButton(QStringLiteral("Процент от оригинала:"), page), "RadioButton1");
+  glWizardHeader3 = Named(NewHeader(page), "glWizardHeader3");
+  RadioButton1 = Named(new QRadioButton(page), "RadioButton1");
   RadioButton1->setGeometry(32, 104, 153, 17);
   RadioButton1->setChecked(true);
   SpinEdit1 = Named(NewSpinEdit(page, 190, 102, 51, 22), "SpinEdit1");
   Label3 = Named(NewLabel(page, QStringLiteral("%"), 256, 104), "Label3");
-  RadioButton2 =
-      Named(new QRadioButton(QStringLiteral("Размер в пикселях:"), page), "RadioButton2");
+  RadioButton2 = Named(new QRadioButton(page), "RadioButton2");
   RadioButton2->setGeometry(32, 136, 145, 17);
-  Label8 = Named(NewLabel(page, QStringLiteral("Сохранять пропорции по:"), 56, 160), "Label8");
+  Label8 = Named(NewLabel(page, QString(), 56, 160), "Label8");
   ComboBox1 = Named(new QComboBox(page), "ComboBox1");
   ComboBox1->setEditable(true);
   // The text is the user's; typing never adds an item of its own.
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-  ComboBox1->addItems({QString::fromUtf8(FitWidthItem), QString::fromUtf8(FitHeightItem)});
+  ComboBox1->addItems({QString(), QString()});
   ComboBox1->setCurrentIndex(-1);
   ComboBox1->setEditText(QString());
   ComboBox1->setGeometry(192, 158, 145, 21);
-  Label13 = Named(NewLabel(page, QStringLiteral("размер:"), 144, 184), "Label13");
+  Label13 = Named(NewLabel(page, QString(), 144, 184), "Label13");
   SpinEdit2 = Named(NewSpinEdit(page, 192, 182, 57, 22), "SpinEdit2");
-  Label14 = Named(NewLabel(page, QStringLiteral("пкс."), 256, 184), "Label14");
+  Label14 = Named(NewLabel(page, QString(), 256, 184), "Label14");
   Bevel2 = Named(NewTopLine(page, 8, 384, 641), "Bevel2");
-  Button7 = Named(NewButton(page, "<< Назад", 488, 400, 75, 25), "Button7");
-  Button2 = Named(NewButton(page, "Дальше >>", 576, 400, 75, 25), "Button2");
+  Button7 = Named(NewButton(page, 488, 400, 75, 25), "Button7");
+  Button2 = Named(NewButton(page, 576, 400, 75, 25), "Button2");
 
   QWidget::setTabOrder(Button2, Button7);
   QWidget::setTabOrder(Button7, RadioButton1);
@@ -283,23 +294,23 @@ void TForm2::CreatePage2() {
 
 void TForm2::CreatePage3() {
   QWidget* page = TabSheet3;
-  glWizardHeader2 = Named(NewHeader(page, 2), "glWizardHeader2");
-  Label2 = Named(NewLabel(page, QStringLiteral("Выбрано:"), 16, 104), "Label2");
+  glWizardHeader2 = Named(NewHeader(page), "glWizardHeader2");
+  Label2 = Named(NewLabel(page, QString(), 16, 104), "Label2");
   Label4 = Named(NewLabel(page, QStringLiteral("Label4"), 80, 104), "Label4");
-  Label5 = Named(NewLabel(page, QStringLiteral("фотографий."), 128, 104), "Label5");
-  Button5 = Named(NewButton(page, "Начать процесс авторесайза", 16, 128, 177, 25), "Button5");
-  Label6 = Named(NewLabel(page, QStringLiteral("Общий прогресс:"), 16, 168), "Label6");
+  Label5 = Named(NewLabel(page, QString(), 128, 104), "Label5");
+  Button5 = Named(NewButton(page, 16, 128, 177, 25), "Button5");
+  Label6 = Named(NewLabel(page, QString(), 16, 168), "Label6");
   ProgressBar1 = Named(NewProgressBar(page, 24, 184, 601, 17), "ProgressBar1");
-  Label7 = Named(NewLabel(page, QStringLiteral("Текущая фотография:"), 16, 216), "Label7");
+  Label7 = Named(NewLabel(page, QString(), 16, 216), "Label7");
   ProgressBar2 = Named(NewProgressBar(page, 24, 232, 601, 17), "ProgressBar2");
-  Button6 = Named(NewButton(page, "Отменить процесс", 256, 264, 153, 25), "Button6");
-  GroupBox1 = Named(new TGroupBox(QStringLiteral(" Отчет "), page), "GroupBox1");
+  Button6 = Named(NewButton(page, 256, 264, 153, 25), "Button6");
+  GroupBox1 = Named(new TGroupBox(page), "GroupBox1");
   GroupBox1->setGeometry(16, 312, 617, 57);
-  Label10 = Named(NewLabel(GroupBox1, QStringLiteral("Всего фотографий:"), 8, 16), "Label10");
+  Label10 = Named(NewLabel(GroupBox1, QString(), 8, 16), "Label10");
   Label9 = Named(NewLabel(GroupBox1, QStringLiteral("0"), 112, 16), "Label9");
-  Label11 = Named(NewLabel(GroupBox1, QStringLiteral("Обработано фотографий:"), 8, 34), "Label11");
+  Label11 = Named(NewLabel(GroupBox1, QString(), 8, 34), "Label11");
   Label12 = Named(NewLabel(GroupBox1, QStringLiteral("0"), 144, 34), "Label12");
-  Button8 = Named(NewButton(page, "<< Назад", 576, 400, 75, 25), "Button8");
+  Button8 = Named(NewButton(page, 576, 400, 75, 25), "Button8");
 
   QWidget::setTabOrder(Button5, Button6);
   QWidget::setTabOrder(Button6, Button8);
@@ -307,18 +318,23 @@ void TForm2::CreatePage3() {
 
 void TForm2::CreateMenu() {
   QMenuBar* bar = menuBar();
-  N1 = Named(bar->addMenu(QStringLiteral("Файл")), "N1");
-  N2 = Named(N1->addAction(QStringLiteral("Выход")), "N2");
+  N1 = Named(bar->addMenu(QString()), "N1");
+  N2 = Named(N1->addAction(QString()), "N2");
 
-  N6 = Named(bar->addMenu(QStringLiteral("Вид")), "N6");
-  N7 = Named(N6->addMenu(QStringLiteral("Язык интерфейса")), "N7");
+  N6 = Named(bar->addMenu(QString()), "N6");
+  N7 = Named(N6->addMenu(QString()), "N7");
+  // Each language by its English name, whichever is in use; one is checked.
   N8 = Named(N7->addAction(QStringLiteral("Russian")), "N8");
   N9 = Named(N7->addAction(QStringLiteral("English")), "N9");
-  N6->menuAction()->setVisible(false);
+  auto* languages = new QActionGroup(N7);
+  for (QAction* language : {N8, N9}) {
+    language->setCheckable(true);
+    languages->addAction(language);
+  }
 
-  N3 = Named(bar->addMenu(QStringLiteral("Помощь")), "N3");
-  N4 = Named(N3->addAction(QStringLiteral("Сайт разработчика")), "N4");
-  N5 = Named(N3->addAction(QStringLiteral("О программе")), "N5");
+  N3 = Named(bar->addMenu(QString()), "N3");
+  N4 = Named(N3->addAction(QString()), "N4");
+  N5 = Named(N3->addAction(QString()), "N5");
   N5->setVisible(false);
 }
 
@@ -349,11 +365,79 @@ void TForm2::ConnectHandlers() {
   bind(Button6, &QPushButton::clicked, &TForm2::Button6Click);
   bind(Button8, &QPushButton::clicked, &TForm2::Button8Click);
   bind(N4, &QAction::triggered, &TForm2::N4Click);
+  bind(N8, &QAction::triggered, &TForm2::N8Click);
+  bind(N9, &QAction::triggered, &TForm2::N9Click);
   // A failure while a header paints reaches the same error box as one in a handler.
   for (TglWizardHeader* header : {glWizardHeader1, glWizardHeader3, glWizardHeader2})
     connect(header, &TglWizardHeader::PaintFailed, this,
             [this](const QString& message) { ShowError(this, message); });
   bind(N2, &QAction::triggered, &TForm2::N2Click);
+}
+
+// ---------------------------------------------------------------------------
+// Texts
+
+void TForm2::Retranslate() {
+  N1->setTitle(tr("Файл"));
+  N2->setText(tr("Выход"));
+  N6->setTitle(tr("Вид"));
+  N7->setTitle(tr("Язык интерфейса"));
+  N8->setChecked(CurrentLanguage() == TLanguage::lgRussian);
+  N9->setChecked(CurrentLanguage() == TLanguage::lgEnglish);
+  N3->setTitle(tr("Помощь"));
+  N4->setText(tr("Сайт разработчика"));
+  N5->setText(tr("О программе"));
+
+  PageControl1->setTabText(0, tr("Шаг 1"));
+  PageControl1->setTabText(1, tr("Шаг 2"));
+  PageControl1->setTabText(2, tr("Шаг 3"));
+  TglWizardHeader* const headers[3] = {glWizardHeader1, glWizardHeader3, glWizardHeader2};
+  for (int i = 0; i < 3; ++i) {
+    headers[i]->SetCaptions({tr(HeaderLines[i].caption)});
+    headers[i]->SetComments({tr(HeaderLines[i].comment)});
+  }
+
+  SetLabelText(Label1, tr("Путь к папке с фотографиями:"));
+  Button4->setText(tr("Выбрать"));
+  Button1->setText(tr("Дальше >>"));
+
+  RadioButton1->setText(tr("Процент от оригинала:"));
+  RadioButton2->setText(tr("Размер в пикселях:"));
+  SetLabelText(Label8, tr("Сохранять пропорции по:"));
+  // A side chosen (or typed as one of the items) stays chosen, in the new words.
+  const QString side = ComboBox1->currentText();
+  const int chosen = side.isEmpty() ? -1 : ComboBox1->findText(side);
+  for (int i = 0; i < 2; ++i) ComboBox1->setItemText(i, tr(FitSideItems[i]));
+  if (chosen >= 0) ComboBox1->setEditText(ComboBox1->itemText(chosen));
+  SetLabelText(Label13, tr("размер:"));
+  SetLabelText(Label14, tr("пкс."));
+  Button7->setText(tr("<< Назад"));
+  Button2->setText(tr("Дальше >>"));
+
+  SetLabelText(Label2, tr("Выбрано:"));
+  SetLabelText(Label5, tr("фотографий."));
+  Button5->setText(tr("Начать процесс авторесайза"));
+  SetLabelText(Label6, tr("Общий прогресс:"));
+  SetLabelText(Label7, tr("Текущая фотография:"));
+  Button6->setText(tr("Отменить процесс"));
+  GroupBox1->setTitle(tr(" Отчет "));
+  SetLabelText(Label10, tr("Всего фотографий:"));
+  SetLabelText(Label11, tr("Обработано фотографий:"));
+  Button8->setText(tr("<< Назад"));
+
+  RetranslateOptions();
+}
+
+void TForm2::ChooseLanguage(TLanguage language) {
+  StoreLanguage(language);
+  ApplyLanguage(language);
+  // At once, not only when the posted LanguageChange arrives.
+  Retranslate();
+}
+
+void TForm2::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange) Retranslate();
+  QMainWindow::changeEvent(event);
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {
@@ -425,7 +509,7 @@ void TForm2::FormCreate(QObject*) {
 
 void TForm2::Button1Click(QObject*) {
   if (ScanPhotoFolder(Edit1->text().toStdString()) <= 0) {
-    ShowWarning(this, QString::fromUtf8(NoPhotosWarning));
+    ShowWarning(this, WarningText(NoPhotosWarning));
     return;
   }
   SetPagesVisible(false, true, false);
@@ -448,7 +532,7 @@ void TForm2::Button7Click(QObject*) { SetPagesVisible(true, false, false); }
 
 void TForm2::Button2Click(QObject*) {
   if (const auto warning = SettingsPageWarning(TWindowBatch(*this))) {
-    ShowWarning(this, QString::fromStdString(*warning));
+    ShowWarning(this, WarningText(warning->c_str()));
     return;
   }
   SetPagesVisible(false, false, true);
@@ -460,7 +544,7 @@ void TForm2::Button5Click(QObject*) {
   // click while a run pumps messages is ignored by the run itself.
   if (BatchResizeRun(window) == TRunResult::rrRefused) {
     if (const auto warning = RunSettingsWarning(window))
-      ShowWarning(this, QString::fromStdString(*warning));
+      ShowWarning(this, WarningText(warning->c_str()));
   }
 }
 
@@ -474,5 +558,12 @@ void TForm2::N2Click(QObject*) {
   // Left open by the design; users expect "Выход" to end the program.
   close();
 }
+
+void TForm2::N8Click(QObject*) { ChooseLanguage(TLanguage::lgRussian); }
+
+void TForm2::N9Click(QObject*) { ChooseLanguage(TLanguage::lgEnglish); }
+
+// The options menu's texts.
+void TForm2::RetranslateOptions() {}
 
 }  // namespace vizuvod

@@ -28,6 +28,7 @@ namespace vizuvod {
 
 class TBrowseDlg;
 class TSpinEdit;
+enum class TLanguage;
 class TglWizardHeader;
 
 class TForm2 : public QMainWindow {
@@ -50,6 +51,12 @@ class TForm2 : public QMainWindow {
   void Button8Click(QObject* Sender);  // "<< Назад" on page 3
   void N4Click(QObject* Sender);       // "Сайт разработчика"
   void N2Click(QObject* Sender);       // "Выход"
+  void N8Click(QObject* Sender);       // "Russian"
+  void N9Click(QObject* Sender);       // "English"
+
+  // Sets every text of the window in the language in use; the counters, the
+  // path and the values stay as they are.
+  void Retranslate();
 
   // The controls, public as the designer's fields are, so tests reach them by name.
   QTabWidget* PageControl1 = nullptr;
@@ -96,8 +103,8 @@ class TForm2 : public QMainWindow {
   QPushButton* Button8 = nullptr;
 
   // Main menu: "Файл" (N1) → "Выход" (N2); "Помощь" (N3) → "Сайт разработчика"
-  // (N4), "О программе" (N5, hidden); "Вид" (N6, hidden) → "Язык интерфейса"
-  // (N7) → "Russian" (N8), "English" (N9).
+  // (N4), "О программе" (N5, hidden); "Вид" (N6) → "Язык интерфейса" (N7) →
+  // "Russian" (N8), "English" (N9), the one in use checked.
   QMenu* N1 = nullptr;
   QAction* N2 = nullptr;
   QMenu* N3 = nullptr;
@@ -114,6 +121,7 @@ class TForm2 : public QMainWindow {
   static QString DeveloperSiteUrl();
 
  protected:
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   // A folder dropped anywhere on the window, the edits included, fills the path field.
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -134,6 +142,11 @@ class TForm2 : public QMainWindow {
   // A label at (left, top) that sizes itself to its text.
   QLabel* NewLabel(QWidget* parent, const QString& text, int left, int top);
   void SetLabelText(QLabel* label, const QString& text);
+  // Switches the window to a language and keeps the choice.
+  void ChooseLanguage(TLanguage language);
+
+  // The options menu's texts.
+  void RetranslateOptions();
 };
 
 // Where the window goes on a screen with that work area: at its designed

@@ -1,5 +1,6 @@
 // vizuvod: starts the application, creates the wizard window and runs the
-// message loop until the window is closed. Nothing is read or saved.
+// message loop until the window is closed. The window's language is the one
+// setting kept between runs (Language.h).
 #include <QApplication>
 #include <QIcon>
 #include <QLineEdit>

@@ -1,7 +1,8 @@
 // The folder picker dialog. Folders only unless files are asked for; hidden
 // folders stay hidden as in a file manager. The OK button follows the
 // selection (enabled for an item that may be returned) until the component
-// overrides it.
+// overrides it. A picker is made for each choice, so its texts are in the
+// window's language of the moment.
 #include "FolderPicker.h"
 
 #include <QDialogButtonBox>
@@ -23,7 +24,7 @@ namespace vizuvod {
 
 TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
     : QDialog(request.Parent), request_(request) {
-  setWindowTitle(QStringLiteral("Обзор папок"));
+  setWindowTitle(tr("Обзор папок"));
   setModal(true);
 
   caption_ = new QLabel(request.Title, this);
@@ -84,7 +85,7 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
   }
 
   buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons_->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+  buttons_->button(QDialogButtonBox::Cancel)->setText(tr("Отмена"));
   buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
   connect(buttons_, &QDialogButtonBox::accepted, this, &TFolderPickerDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -94,7 +95,7 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
   layout->addWidget(tree_, 1);
   layout->addWidget(status_);
   if (edit_) {
-    auto* label = new QLabel(QStringLiteral("Папка:"), this);
+    auto* label = new QLabel(tr("Папка:"), this);
     label->setBuddy(edit_);
     layout->addWidget(label);
     layout->addWidget(edit_);

@@ -651,6 +651,7 @@ void TSpinEdit::mouseReleaseEvent(QMouseEvent* e) {
 void TSpinEdit::contextMenuEvent(QContextMenuEvent* e) {
   // Our own menu, so that paste and cut follow EditorEnabled as well as
   // ReadOnly (Qt's standard menu only knows ReadOnly).
+  // Made at each use, so it speaks the window's language of the moment.
   auto* menu = new QMenu(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
   const bool writable = !isReadOnly();
@@ -662,18 +663,16 @@ void TSpinEdit::contextMenuEvent(QContextMenuEvent* e) {
     a->setShortcut(key);
     a->setEnabled(enabled);
   };
-  add("edit-undo", QStringLiteral("&Отменить"), QKeySequence::Undo, writable && isUndoAvailable(),
+  add("edit-undo", tr("&Отменить"), QKeySequence::Undo, writable && isUndoAvailable(),
       &QLineEdit::undo);
   menu->addSeparator();
-  add("edit-cut", QStringLiteral("&Вырезать"), QKeySequence::Cut, Editable() && selected,
-      &QLineEdit::cut);
-  add("edit-copy", QStringLiteral("&Копировать"), QKeySequence::Copy, selected, &QLineEdit::copy);
-  add("edit-paste", QStringLiteral("Вст&авить"), QKeySequence::Paste,
+  add("edit-cut", tr("&Вырезать"), QKeySequence::Cut, Editable() && selected, &QLineEdit::cut);
+  add("edit-copy", tr("&Копировать"), QKeySequence::Copy, selected, &QLineEdit::copy);
+  add("edit-paste", tr("Вст&авить"), QKeySequence::Paste,
       Editable() && !QGuiApplication::clipboard()->text().isEmpty(), &QLineEdit::paste);
-  add("edit-delete", QStringLiteral("&Удалить"), QKeySequence::Delete, writable && selected,
-      &QLineEdit::del);
+  add("edit-delete", tr("&Удалить"), QKeySequence::Delete, writable && selected, &QLineEdit::del);
   menu->addSeparator();
-  add("select-all", QStringLiteral("Выделить &все"), QKeySequence::SelectAll,
+  add("select-all", tr("Выделить &все"), QKeySequence::SelectAll,
       !text().isEmpty() && selectedText() != text(), &QLineEdit::selectAll);
   menu->popup(e->globalPos());
 }

@@ -2,7 +2,9 @@
 // window on screen.
 #pragma once
 
+#include <QSettings>
 #include <QString>
+#include <QTemporaryDir>
 #include <memory>
 
 #include "PhotoScan.h"
@@ -16,8 +18,16 @@ inline void WritePhoto(const QString& path, int width, int height, int seed,
   WritePhoto(path.toStdString(), width, height, seed, progressive);
 }
 
+// The window keeps its language in the user's settings: a test program
+// keeps them in a scratch folder of its own, empty at its start.
+inline void UseScratchSettings() {
+  static QTemporaryDir dir;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+}
+
 // A window shown with the empty photo list a new process starts with.
 inline std::unique_ptr<TForm2> ShowNewWindow() {
+  UseScratchSettings();
   PhotoFiles.clear();
   PhotoCount = 0;
   auto form = std::make_unique<TForm2>();
