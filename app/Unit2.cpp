@@ -30,6 +30,7 @@
 #include "Fonts.h"
 #include "GroupBox.h"
 #include "MessageBoxes.h"
+#include "OptionsMenu.h"
 #include "PhotoScan.h"
 #include "Spin.h"
 #include "StoredPicture.h"
@@ -80,6 +81,11 @@ class TWindowBatch : public TBatchWindow {
   }
   void SetPhotoProgress(int position) override { form_.ProgressBar2->setValue(position); }
   void ProcessMessages() override { QCoreApplication::processEvents(); }
+  TWindowOptions Options() const override { return form_.RunOptions().EngineOptions(); }
+  void PhotoWarnings(const std::string& photo,
+                     const std::vector<TPhotoWarning>& warnings) override {
+    form_.NoteWarnings(photo, warnings);
+  }
 
  private:
   TForm2& form_;
@@ -153,6 +159,8 @@ TSpinEdit* NewSpinEdit(QWidget* parent, int left, int top, int width, int height
 
 TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
   CreateControls();
+  CreateOptions();
+  RetranslateOptions();
   ConnectHandlers();
   SetApplicationMainForm(this);
   RunHandler(this, [this] { FormCreate(this); });
@@ -424,7 +432,7 @@ void TForm2::FormCreate(QObject*) {
 }
 
 void TForm2::Button1Click(QObject*) {
-  if (ScanPhotoFolder(Edit1->text().toStdString()) <= 0) {
+  if (ScanPhotoFolder(Edit1->text().toStdString(), RunOptions().ScanFormats()) <= 0) {
     ShowWarning(this, QString::fromUtf8(NoPhotosWarning));
     return;
   }
@@ -456,9 +464,19 @@ void TForm2::Button2Click(QObject*) {
 
 void TForm2::Button5Click(QObject*) {
   TWindowBatch window(*this);
-  // Values of 0 or less are refused before any photo is touched; a second
-  // click while a run pumps messages is ignored by the run itself.
-  if (BatchResizeRun(window) == TRunResult::rrRefused) {
+  const bool starts = !BatchRunActive();
+  if (starts) BeginOptionsRun();
+  TRunResult result;
+  try {
+    // Values of 0 or less are refused before any photo is touched; a second
+    // click while a run pumps messages is ignored by the run itself.
+    result = BatchResizeRun(window);
+  } catch (...) {
+    if (starts) EndOptionsRun();
+    throw;
+  }
+  if (starts) EndOptionsRun();
+  if (result == TRunResult::rrRefused) {
     if (const auto warning = RunSettingsWarning(window))
       ShowWarning(this, QString::fromStdString(*warning));
   }

@@ -8,6 +8,9 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QSize>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "Geometry.h"  // TRect
 
@@ -29,6 +32,9 @@ namespace vizuvod {
 class TBrowseDlg;
 class TSpinEdit;
 class TglWizardHeader;
+struct TOptionsMenu;
+struct TPhotoWarning;
+struct TRunOptions;
 
 class TForm2 : public QMainWindow {
   Q_OBJECT
@@ -113,6 +119,18 @@ class TForm2 : public QMainWindow {
   // The developer's web address the Help menu opens (a build setting).
   static QString DeveloperSiteUrl();
 
+  // "Параметры" (OptionsMenu.cpp): the batch tool's options for the window's runs.
+  std::unique_ptr<TOptionsMenu> Options;
+  const TRunOptions& RunOptions() const;
+  // Sets every text of the options' menu, dialogs and page-3 line; safe to
+  // call again at any time.
+  void RetranslateOptions();
+  // Around a run: the options' menu waits, and the warnings of photos written
+  // under options are shown once the run ends.
+  void BeginOptionsRun();
+  void EndOptionsRun();
+  void NoteWarnings(const std::string& photo, const std::vector<TPhotoWarning>& warnings);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   // A folder dropped anywhere on the window, the edits included, fills the path field.
@@ -127,6 +145,9 @@ class TForm2 : public QMainWindow {
   void CreatePage3();
   void CreateMenu();
   void ConnectHandlers();
+  void CreateOptions();
+  void SetOptions(const TRunOptions& options);
+  void ShowOptions();
   // Sets the three pages' visibility in the order 1, 2, 3 and shows the visible one.
   void SetPagesVisible(bool page1, bool page2, bool page3);
   // What a click on "Процент от оригинала:" or "Размер в пикселях:" does to page 2.
