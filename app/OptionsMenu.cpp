@@ -127,7 +127,8 @@ void TForm2::CreateOptions() {
     TRunOptions changed = Options->values;
     if (!changed.resultFolder.isEmpty())
       Options->folderDialog->SetSelectedFolder(changed.resultFolder);
-    if (Options->folderDialog->Browse()) changed.resultFolder = Options->folderDialog->SelectedFolder();
+    if (Options->folderDialog->Browse())
+      changed.resultFolder = Options->folderDialog->SelectedFolder();
     SetOptions(changed);  // a cancelled choice puts the checks back as they were
   });
   for (int i = 0; i < 3; ++i)
@@ -197,9 +198,8 @@ void TForm2::RetranslateOptions() {
                                   QStringLiteral("AVIF")};
   for (int i = 0; i < 3; ++i)
     if (o.formats[i]) o.formats[i]->setText(formatNames[i]);
-  o.quality->setText(v.quality == TRunOptions::DefaultQuality
-                         ? tr("Качество…")
-                         : tr("Качество: %1…").arg(v.quality));
+  o.quality->setText(v.quality == TRunOptions::DefaultQuality ? tr("Качество…")
+                                                              : tr("Качество: %1…").arg(v.quality));
   o.sizeLimit->setText(v.maxKilobytes > 0 ? tr("Не больше %1 КБ").arg(v.maxKilobytes)
                                           : tr("Не больше … КБ"));
   o.folderDialog->SetCaption(tr("Папка для результатов:"));
@@ -242,7 +242,8 @@ void TForm2::EndOptionsRun() {
   if (Options->warnings.size() > ShownWarnings)
     lines << Options->texts.warningsMore.arg(Options->warnings.size() - ShownWarnings);
   Options->warnings.clear();
-  ShowWarning(this, Options->texts.warningsHead + QLatin1Char('\n') + lines.join(QLatin1Char('\n')));
+  ShowWarning(this,
+              Options->texts.warningsHead + QLatin1Char('\n') + lines.join(QLatin1Char('\n')));
 }
 
 void TForm2::NoteWarnings(const std::string& photo, const std::vector<TPhotoWarning>& warnings) {

@@ -15,7 +15,7 @@ class QSettings;
 namespace vizuvod {
 
 struct TRunOptions {
-  bool keepMetadata = false;   // "Сохранять дату, камеру и цветовой профиль"
+  bool keepMetadata = false;  // "Сохранять дату, камеру и цветовой профиль"
   bool stripLocation = false;  // "Без геоданных", counted only with keepMetadata
   bool autoOrient = false;     // "Поворачивать снимки по EXIF"
   bool moreFormats = false;    // "Также HEIC, AVIF, PNG и WebP"

@@ -1,5 +1,6 @@
 // vizuvod: starts the application, creates the wizard window and runs the
-// message loop until the window is closed. Nothing is read or saved.
+// message loop until the window is closed. Nothing is read or saved but the
+// options of the "Параметры" menu (RunOptions.h).
 #include <QApplication>
 #include <QIcon>
 #include <QLineEdit>

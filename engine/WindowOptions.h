@@ -25,10 +25,10 @@
 namespace vizuvod {
 
 struct TWindowOptions {
-  bool keepMetadata = false;   // --keep-metadata
-  bool stripLocation = false;  // --strip-location, with keepMetadata
-  bool autoOrient = false;     // --auto-orient
-  bool anyFormat = false;      // --formats all: photos told by their first bytes
+  bool keepMetadata = false;                   // --keep-metadata
+  bool stripLocation = false;                  // --strip-location, with keepMetadata
+  bool autoOrient = false;                     // --auto-orient
+  bool anyFormat = false;                      // --formats all: photos told by their first bytes
   TResultFormat format = TResultFormat::Jpeg;  // --format
   int quality = 0;                             // --quality; 0 keeps the codec's 90
   std::uintmax_t maxBytes = 0;                 // --max-bytes; 0: no limit
@@ -64,7 +64,7 @@ class TOptionsRun {
 
   const TWindowOptions options_;
   std::optional<TOutputFolder> folder_;
-  std::vector<std::pair<dev_t, ino_t>> photoIds_;  // sorted
+  std::vector<std::pair<dev_t, ino_t>> photoIds_;        // sorted
   std::unordered_map<std::string, std::string> claims_;  // result path → its photo
 };
 

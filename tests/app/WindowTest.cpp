@@ -6,9 +6,9 @@
 #include <QAccessibleActionInterface>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QDialog>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -792,10 +792,9 @@ class TWindowTest : public QObject {
     const QString jpg = "Resize of turned.jpg";
     QTest::newRow("metadata") << QStringList{"KeepMetadataItem"} << QStringList{"--keep-metadata"}
                               << QStringList{jpg} << "Параметры: дата и камера";
-    QTest::newRow("no location")
-        << QStringList{"KeepMetadataItem", "NoLocationItem"}
-        << QStringList{"--keep-metadata", "--strip-location"} << QStringList{jpg}
-        << "Параметры: дата и камера, без геоданных";
+    QTest::newRow("no location") << QStringList{"KeepMetadataItem", "NoLocationItem"}
+                                 << QStringList{"--keep-metadata", "--strip-location"}
+                                 << QStringList{jpg} << "Параметры: дата и камера, без геоданных";
     QTest::newRow("upright") << QStringList{"AutoOrientItem"} << QStringList{"--auto-orient"}
                              << QStringList{jpg} << "Параметры: поворот по EXIF";
     QTest::newRow("webp, quality 80")
@@ -809,9 +808,10 @@ class TWindowTest : public QObject {
     QTest::newRow("size limit") << QStringList{"SizeLimitItem=1"}
                                 << QStringList{"--max-bytes", "1K"} << QStringList{jpg}
                                 << "Параметры: не больше 1 КБ";
-    QTest::newRow("more formats")
-        << QStringList{"MoreFormatsItem"} << QStringList{"--formats", "all"}
-        << QStringList{"Resize of p.jpg", jpg} << "Параметры: также HEIC, AVIF, PNG и WebP";
+    QTest::newRow("more formats") << QStringList{"MoreFormatsItem"}
+                                  << QStringList{"--formats", "all"}
+                                  << QStringList{"Resize of p.jpg", jpg}
+                                  << "Параметры: также HEIC, AVIF, PNG и WebP";
     QTest::newRow("result folder")
         << QStringList{"ResultFolderItem=OUT", "KeepMetadataItem"}
         << QStringList{"--output", "OUT", "--name", "Resize of {name}", "--keep-metadata"}
@@ -872,7 +872,13 @@ class TWindowTest : public QObject {
     const QByteArray bytes = ReadAll(ours + "/" + results.last());
     const QImage picture = QImage::fromData(bytes);
     QCOMPARE(bytes.contains("FotrixCam"), items.contains("KeepMetadataItem"));
-    if (items.contains("NoLocationItem")) QVERIFY(!bytes.contains("GPS") && !bytes.contains("\x88\x25"));
+    if (items.contains("KeepMetadataItem")) {
+      auto kept = Exiv2::ImageFactory::open((ours + "/" + results.last()).toStdString());
+      kept->readMetadata();
+      const Exiv2::ExifData& exif = kept->exifData();
+      QCOMPARE(exif.findKey(Exiv2::ExifKey("Exif.GPSInfo.GPSLatitudeRef")) != exif.end(),
+               !items.contains("NoLocationItem"));
+    }
     if (items.contains("AutoOrientItem")) QCOMPARE(picture.size(), QSize(20, 30));
     if (items.contains("WebpItem")) QVERIFY(bytes.startsWith("RIFF"));
     if (items.contains("SizeLimitItem=1")) QVERIFY(bytes.size() <= 1024);
@@ -906,11 +912,16 @@ class TWindowTest : public QObject {
   void resultFolderRefusals_data() {
     QTest::addColumn<QString>("there");
     QTest::addColumn<QString>("error");
-    QTest::newRow("own earlier result") << "own" << "";
-    QTest::newRow("another file") << "file" << "it was not made from this photo";
-    QTest::newRow("link out") << "link" << "it was not made from this photo";
-    QTest::newRow("the photo") << "photo" << "it is a photo of this run";
-    QTest::newRow("broken photo") << "broken" << "JPEG error #";
+    QTest::newRow("own earlier result") << "own"
+                                        << "";
+    QTest::newRow("another file") << "file"
+                                  << "it was not made from this photo";
+    QTest::newRow("link out") << "link"
+                              << "it was not made from this photo";
+    QTest::newRow("the photo") << "photo"
+                               << "it is a photo of this run";
+    QTest::newRow("broken photo") << "broken"
+                                  << "JPEG error #";
   }
 
   void resultFolderRefusals() {
@@ -918,8 +929,8 @@ class TWindowTest : public QObject {
     QFETCH(QString, error);
     QTemporaryDir dir, outside;
     WritePhoto(dir.filePath("a.jpg"), 40, 30, 1);
-    const QString result = (there == "photo" ? dir.path() : outside.path() + "/out") +
-                           "/Resize of a.jpg";
+    const QString result =
+        (there == "photo" ? dir.path() : outside.path() + "/out") + "/Resize of a.jpg";
     QDir().mkpath(outside.path() + "/out");
     QFile(outside.filePath("keep")).open(QIODevice::WriteOnly);
     if (there == "file") QFile(result).open(QIODevice::WriteOnly);
