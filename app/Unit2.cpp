@@ -432,7 +432,8 @@ void TForm2::FormCreate(QObject*) {
 }
 
 void TForm2::Button1Click(QObject*) {
-  if (ScanPhotoFolder(Edit1->text().toStdString(), RunOptions().ScanFormats()) <= 0) {
+  if (ScanPhotoFolder(Edit1->text().toStdString(), RunOptions().ScanFormats(),
+                      RunOptions().EngineOptions().Checked()) <= 0) {
     ShowWarning(this, QString::fromUtf8(NoPhotosWarning));
     return;
   }

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <unordered_set>
 
 #include "ResultFormat.h"
 #include "Utf8.h"
@@ -97,7 +98,8 @@ bool PhotoNameLess(const std::string& a, const std::string& b) {
   return a < b;
 }
 
-std::vector<std::string> ListPhotoFiles(const std::string& folderText, const TFormats& formats) {
+std::vector<std::string> ListPhotoFiles(const std::string& folderText, const TFormats& formats,
+                                        bool leaveOutResults) {
   // The text is used as typed: a trailing '/' gives a doubled separator,
   // which the file system accepts like a single one.
   const std::string prefix = folderText + "/";
@@ -111,6 +113,16 @@ std::vector<std::string> ListPhotoFiles(const std::string& folderText, const TFo
   else
     ReadPhotoFolder(folder, names, {});
   ::close(folder);
+  if (leaveOutResults) {
+    std::unordered_set<std::string> made(names.begin(), names.end());
+    for (const std::string& n : names)
+      for (TResultFormat f : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
+        made.insert(ResultNameOf(n, f));
+    const std::string prefix = "Resize of ";
+    std::erase_if(names, [&](const std::string& n) {
+      return n.starts_with(prefix) && made.count(n.substr(prefix.size())) > 0;
+    });
+  }
   std::sort(names.begin(), names.end(), PhotoNameLess);
 
   std::vector<std::string> entries;
@@ -119,8 +131,9 @@ std::vector<std::string> ListPhotoFiles(const std::string& folderText, const TFo
   return entries;
 }
 
-std::int32_t ScanPhotoFolder(const std::string& folderText, const TFormats& formats) {
-  PhotoFiles = ListPhotoFiles(folderText, formats);
+std::int32_t ScanPhotoFolder(const std::string& folderText, const TFormats& formats,
+                             bool leaveOutResults) {
+  PhotoFiles = ListPhotoFiles(folderText, formats, leaveOutResults);
   PhotoCount = static_cast<std::int32_t>(PhotoFiles.size());
   return PhotoCount;
 }

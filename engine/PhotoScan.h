@@ -32,9 +32,12 @@ struct TFormats {
 // folderText exactly as typed, '/', and the name; an empty text searches the
 // root ("/*.jpg"), the way an empty path meant the root of the current drive.
 // A folder that cannot be read gives no entries.
-// With formats set, the names IsFormatName takes instead of "*.jpg".
-std::vector<std::string> ListPhotoFiles(const std::string& folderText,
-                                        const TFormats& formats = {});
+// With formats set, the names IsFormatName takes instead of "*.jpg". With
+// leaveOutResults, "Resize of <name>" is left out where <name> is another
+// photo's name there, or its result's name in any format: an earlier run's
+// result, as vizuvod-batch tells it when it names results itself.
+std::vector<std::string> ListPhotoFiles(const std::string& folderText, const TFormats& formats = {},
+                                        bool leaveOutResults = false);
 
 // A photo's file name: ".jpg" at its end in any case, not hidden.
 bool IsPhotoName(const std::string& name);
@@ -53,7 +56,8 @@ int ReadPhotoFolder(int folder, std::vector<std::string>& photos,
 
 // Replaces PhotoFiles and PhotoCount with ListPhotoFiles(folderText) and
 // returns the count. When it is 0 the window shows NoPhotosWarning.
-std::int32_t ScanPhotoFolder(const std::string& folderText, const TFormats& formats = {});
+std::int32_t ScanPhotoFolder(const std::string& folderText, const TFormats& formats = {},
+                             bool leaveOutResults = false);
 
 // The order of the listing: names compared as upper case (ASCII, Latin-1 and
 // Cyrillic letters), raw bytes breaking ties so the order is total.

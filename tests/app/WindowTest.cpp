@@ -912,16 +912,13 @@ class TWindowTest : public QObject {
   void resultFolderRefusals_data() {
     QTest::addColumn<QString>("there");
     QTest::addColumn<QString>("error");
-    QTest::newRow("own earlier result") << "own"
-                                        << "";
-    QTest::newRow("another file") << "file"
-                                  << "it was not made from this photo";
-    QTest::newRow("link out") << "link"
-                              << "it was not made from this photo";
-    QTest::newRow("the photo") << "photo"
-                               << "it is a photo of this run";
-    QTest::newRow("broken photo") << "broken"
-                                  << "JPEG error #";
+    const QString notMade = "it was not made from this photo";
+    QTest::newRow("own earlier result") << "own" << QString();
+    QTest::newRow("own, beside, more formats") << "beside" << QString();
+    QTest::newRow("another file") << "file" << notMade;
+    QTest::newRow("link out") << "link" << notMade;
+    QTest::newRow("link to the photo") << "photo" << QString("it is a photo of this run");
+    QTest::newRow("broken photo") << "broken" << QString("JPEG error #");
   }
 
   void resultFolderRefusals() {
@@ -930,21 +927,28 @@ class TWindowTest : public QObject {
     QTemporaryDir dir, outside;
     WritePhoto(dir.filePath("a.jpg"), 40, 30, 1);
     const QString result =
-        (there == "photo" ? dir.path() : outside.path() + "/out") + "/Resize of a.jpg";
+        (there == "beside" ? dir.path() : outside.path() + "/out") + "/Resize of a.jpg";
     QDir().mkpath(outside.path() + "/out");
     QFile(outside.filePath("keep")).open(QIODevice::WriteOnly);
     if (there == "file") QFile(result).open(QIODevice::WriteOnly);
     if (there == "link") QFile::link(outside.filePath("keep"), result);
-    if (there == "photo") WritePhoto(result, 40, 30, 2);
+    if (there == "photo") QFile::link(dir.filePath("a.jpg"), result);
     if (there == "broken") QFile(dir.filePath("a.jpg")).resize(100);
-    ChooseOptions({"ResultFolderItem=" + result.section('/', 0, -2), "WebpItem", "JpegItem"});
-    ScanFolder(dir.path());
-    ChooseSettings("percent", 50);
+    ChooseOptions(
+        {there == "beside" ? "MoreFormatsItem" : "ResultFolderItem=" + outside.path() + "/out",
+         "WebpItem", "JpegItem"});
     const QByteArray before = ReadAll(result);
-    QTest::mouseClick(form->Button5, Qt::LeftButton);
-    if (there == "own") QTest::mouseClick(form->Button5, Qt::LeftButton);
+    for (int run = there == "own" || there == "beside" ? 2 : 1; run > 0; --run) {
+      ScanFolder(dir.path());
+      ChooseSettings("percent", 50);
+      QTest::mouseClick(form->Button5, Qt::LeftButton);
+      QTest::mouseClick(form->Button8, Qt::LeftButton);
+      QTest::mouseClick(form->Button7, Qt::LeftButton);
+    }
     QCOMPARE(boxes.size(), size_t(error.isEmpty() ? 0 : 1));
     if (error.isEmpty()) {
+      // The second run's photos leave the earlier result out, and it is replaced.
+      QCOMPARE(PhotoCount, 1);
       QVERIFY(!ReadAll(result).isEmpty());
       return;
     }
