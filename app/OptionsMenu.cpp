@@ -99,7 +99,7 @@ void TForm2::CreateOptions() {
   o.line = new QLabel(TabSheet3);
   o.line->setObjectName(QStringLiteral("OptionsLine"));
   // Beside the start button, where page 3 is empty.
-  o.line->setGeometry(208, 134, 443, 13);
+  o.line->setGeometry(208, 134, 443, o.line->fontMetrics().height());
   o.folderDialog = new TBrowseDlg(this);
   o.folderDialog->setObjectName(QStringLiteral("ResultFolderDlg"));
 
