@@ -212,16 +212,17 @@ void TForm2::RetranslateOptions() {
   o.texts.warningsHead = tr("Не всё удалось перенести в результаты:");
   o.texts.warningsMore = tr("…и ещё %1");
 
-  // The line on page 3: the options that are on, in the menu's order.
+  // The line on page 3: the options that are on.
   QStringList on;
   if (v.keepMetadata) on << tr("дата и камера");
   if (v.StripsLocation()) on << tr("без геоданных");
   if (v.autoOrient) on << tr("поворот по EXIF");
-  if (!v.resultFolder.isEmpty()) on << tr("в папку %1").arg(v.resultFolder);
   if (v.moreFormats) on << tr("также HEIC, AVIF, PNG и WebP");
   if (v.format != TResultFormat::Jpeg) on << formatNames[int(v.format)];
   if (v.quality != TRunOptions::DefaultQuality) on << tr("качество %1").arg(v.quality);
   if (v.maxKilobytes > 0) on << tr("не больше %1 КБ").arg(v.maxKilobytes);
+  // The folder last: a long one is cut in its middle, the rest stays whole.
+  if (!v.resultFolder.isEmpty()) on << tr("в папку %1").arg(v.resultFolder);
   const QString line = tr("Параметры: %1").arg(on.join(QStringLiteral(", ")));
   o.line->setText(o.line->fontMetrics().elidedText(line, Qt::ElideMiddle, o.line->width()));
   o.line->setToolTip(line);
@@ -237,7 +238,8 @@ void TForm2::BeginOptionsRun() {
 void TForm2::EndOptionsRun() {
   Options->running = false;
   ShowOptions();
-  if (Options->warnings.isEmpty()) return;
+  // A window closed during the run ends the program: no box then.
+  if (Options->warnings.isEmpty() || !isVisible()) return;
   QStringList lines = Options->warnings.mid(0, ShownWarnings);
   if (Options->warnings.size() > ShownWarnings)
     lines << Options->texts.warningsMore.arg(Options->warnings.size() - ShownWarnings);
