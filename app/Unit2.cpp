@@ -33,6 +33,7 @@
 #include "GroupBox.h"
 #include "Language.h"
 #include "MessageBoxes.h"
+#include "OptionsMenu.h"
 #include "PhotoScan.h"
 #include "Spin.h"
 #include "StoredPicture.h"
@@ -94,6 +95,11 @@ class TWindowBatch : public TBatchWindow {
   }
   void SetPhotoProgress(int position) override { form_.ProgressBar2->setValue(position); }
   void ProcessMessages() override { QCoreApplication::processEvents(); }
+  TWindowOptions Options() const override { return form_.RunOptions().EngineOptions(); }
+  void PhotoWarnings(const std::string& photo,
+                     const std::vector<TPhotoWarning>& warnings) override {
+    form_.NoteWarnings(photo, warnings);
+  }
 
  private:
   TForm2& form_;
@@ -166,6 +172,8 @@ TSpinEdit* NewSpinEdit(QWidget* parent, int left, int top, int width, int height
 TForm2::TForm2(QWidget* parent) : QMainWindow(parent) {
   ApplyLanguage(StoredLanguage());
   CreateControls();
+  CreateOptions();
+  RetranslateOptions();
   ConnectHandlers();
   SetApplicationMainForm(this);
   RunHandler(this, [this] { FormCreate(this); });
@@ -508,7 +516,8 @@ void TForm2::FormCreate(QObject*) {
 }
 
 void TForm2::Button1Click(QObject*) {
-  if (ScanPhotoFolder(Edit1->text().toStdString()) <= 0) {
+  if (ScanPhotoFolder(Edit1->text().toStdString(), RunOptions().ScanFormats(),
+                      RunOptions().EngineOptions().Checked()) <= 0) {
     ShowWarning(this, WarningText(NoPhotosWarning));
     return;
   }
@@ -540,9 +549,19 @@ void TForm2::Button2Click(QObject*) {
 
 void TForm2::Button5Click(QObject*) {
   TWindowBatch window(*this);
-  // Values of 0 or less are refused before any photo is touched; a second
-  // click while a run pumps messages is ignored by the run itself.
-  if (BatchResizeRun(window) == TRunResult::rrRefused) {
+  const bool starts = !BatchRunActive();
+  if (starts) BeginOptionsRun();
+  TRunResult result;
+  try {
+    // Values of 0 or less are refused before any photo is touched; a second
+    // click while a run pumps messages is ignored by the run itself.
+    result = BatchResizeRun(window);
+  } catch (...) {
+    if (starts) EndOptionsRun();
+    throw;
+  }
+  if (starts) EndOptionsRun();
+  if (result == TRunResult::rrRefused) {
     if (const auto warning = RunSettingsWarning(window))
       ShowWarning(this, WarningText(warning->c_str()));
   }
@@ -562,8 +581,5 @@ void TForm2::N2Click(QObject*) {
 void TForm2::N8Click(QObject*) { ChooseLanguage(TLanguage::lgRussian); }
 
 void TForm2::N9Click(QObject*) { ChooseLanguage(TLanguage::lgEnglish); }
-
-// The options menu's texts.
-void TForm2::RetranslateOptions() {}
 
 }  // namespace vizuvod

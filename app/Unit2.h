@@ -8,6 +8,9 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QSize>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "Geometry.h"  // TRect
 
@@ -30,6 +33,9 @@ class TBrowseDlg;
 class TSpinEdit;
 enum class TLanguage;
 class TglWizardHeader;
+struct TOptionsMenu;
+struct TPhotoWarning;
+struct TRunOptions;
 
 class TForm2 : public QMainWindow {
   Q_OBJECT
@@ -120,6 +126,18 @@ class TForm2 : public QMainWindow {
   // The developer's web address the Help menu opens (a build setting).
   static QString DeveloperSiteUrl();
 
+  // "Параметры" (OptionsMenu.cpp): the batch tool's options for the window's runs.
+  std::unique_ptr<TOptionsMenu> Options;
+  const TRunOptions& RunOptions() const;
+  // Sets every text of the options' menu, dialogs and page-3 line; safe to
+  // call again at any time.
+  void RetranslateOptions();
+  // Around a run: the options' menu waits, and the warnings of photos written
+  // under options are shown once the run ends.
+  void BeginOptionsRun();
+  void EndOptionsRun();
+  void NoteWarnings(const std::string& photo, const std::vector<TPhotoWarning>& warnings);
+
  protected:
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -135,6 +153,9 @@ class TForm2 : public QMainWindow {
   void CreatePage3();
   void CreateMenu();
   void ConnectHandlers();
+  void CreateOptions();
+  void SetOptions(const TRunOptions& options);
+  void ShowOptions();
   // Sets the three pages' visibility in the order 1, 2, 3 and shows the visible one.
   void SetPagesVisible(bool page1, bool page2, bool page3);
   // What a click on "Процент от оригинала:" or "Размер в пикселях:" does to page 2.
@@ -144,9 +165,6 @@ class TForm2 : public QMainWindow {
   void SetLabelText(QLabel* label, const QString& text);
   // Switches the window to a language and keeps the choice.
   void ChooseLanguage(TLanguage language);
-
-  // The options menu's texts.
-  void RetranslateOptions();
 };
 
 // Where the window goes on a screen with that work area: at its designed

@@ -1,6 +1,7 @@
 // vizuvod: starts the application, creates the wizard window and runs the
-// message loop until the window is closed. The window's language is the one
-// setting kept between runs (Language.h).
+// message loop until the window is closed. The settings kept between runs
+// are the window's language (Language.h) and the options of the "Параметры"
+// menu (RunOptions.h).
 #include <QApplication>
 #include <QIcon>
 #include <QLineEdit>

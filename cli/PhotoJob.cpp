@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -91,20 +90,6 @@ TPhotoIds::TPhotoIds(const std::vector<std::string>& paths) {
 
 bool TPhotoIds::Holds(const struct stat& file) const {
   return std::binary_search(ids_.begin(), ids_.end(), std::make_pair(file.st_dev, file.st_ino));
-}
-
-constexpr const char* MadeFromAttribute = "user.vizuvod.photo";
-
-bool MadeFrom(const std::string& result, const std::string& relative) {
-  char value[4096];
-  const ssize_t n = ::getxattr(result.c_str(), MadeFromAttribute, value, sizeof value);
-  return n >= 0 && std::string(value, std::size_t(n)) == relative;
-}
-
-void MarkMadeFrom(const std::string& result, const std::string& relative) {
-  // A file system without user attributes keeps no mark: a later run then
-  // leaves that result alone instead of guessing.
-  (void)::setxattr(result.c_str(), MadeFromAttribute, relative.data(), relative.size(), 0);
 }
 
 TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos, const TPhotoIds& ids)

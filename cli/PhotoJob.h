@@ -72,11 +72,6 @@ class TPhotoIds {
   bool anyPrivate_ = false;
 };
 
-// Results of runs with --output, --name or --recursive say which photo they
-// were made of, so that a later run replaces only what it made itself.
-bool MadeFrom(const std::string& result, const std::string& relative);
-void MarkMadeFrom(const std::string& result, const std::string& relative);
-
 class TPhotoJobs {
  public:
   TPhotoJobs(const TOptions& options, const TPhotoList& photos, const TPhotoIds& ids);

@@ -27,25 +27,6 @@ bool IsSize(const std::string& s) {
 
 }  // namespace
 
-namespace {
-
-std::string LowerExt(const std::string& name) {
-  std::string ext = ExtOf(name);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return ext;
-}
-
-}  // namespace
-
-TFormats TFormats::All() {
-#ifdef VIZUVOD_HEIF
-  return {true, true, true, true, true};
-#else
-  return {true, true, true, false, false};
-#endif
-}
-
 TFormats ParseFormats(const std::string& list) {
   TFormats formats;
   std::size_t at = 0;
@@ -73,33 +54,6 @@ TFormats ParseFormats(const std::string& list) {
                         "\""};
   } while (at != std::string::npos);
   return formats;
-}
-
-bool IsFormatName(const std::string& name, const TFormats& formats) {
-  if (name.empty() || name[0] == '.' || name.find('.') == std::string::npos) return false;
-  const std::string ext = LowerExt(name);
-  return (formats.jpeg && (ext == "jpg" || ext == "jpeg" || ext == "jpe")) ||
-         (formats.png && ext == "png") || (formats.webp && ext == "webp") ||
-         (formats.heic && (ext == "heic" || ext == "heif" || ext == "hif")) ||
-         (formats.avif && ext == "avif");
-}
-
-std::string ResultNameOf(const std::string& name, TResultFormat format) {
-  if (format != TResultFormat::Jpeg) return StemOf(name) + "." + ExtensionOf(format);
-  const std::string ext = LowerExt(name);
-  const bool other = ext == "png" || ext == "webp" || ext == "heic" || ext == "heif" ||
-                     ext == "hif" || ext == "avif";
-  return other && name.find('.') != std::string::npos ? StemOf(name) + ".jpg" : name;
-}
-
-std::string StemOf(const std::string& name) {
-  const std::size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-std::string ExtOf(const std::string& name) {
-  const std::size_t dot = name.rfind('.');
-  return dot == std::string::npos ? "" : name.substr(dot + 1);
 }
 
 TNamePattern::TNamePattern(const std::string& text, TResultFormat format) : format_(format) {

@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "PhotoScan.h"
 #include "ResultFormat.h"
 
 namespace vizuvod {
@@ -47,29 +48,8 @@ class TNamePattern {
   TResultFormat format_;
 };
 
-// The formats --formats widens vizuvod-batch's scan to; none set: the
-// wizard's *.jpg alone.
-struct TFormats {
-  bool jpeg = false, png = false, webp = false, heic = false, avif = false;
-  bool Any() const { return jpeg || png || webp || heic || avif; }
-  // Every format this build reads: HEIC and AVIF only with libheif.
-  static TFormats All();
-};
 // "jpeg,png", "all" (every format read): throws TUsageError for an unknown
 // format or one not read yet.
 TFormats ParseFormats(const std::string& list);
-// A name --formats takes: not hidden, its extension in any case one of the
-// formats' (.jpg .jpeg .jpe, .png, .webp, .heic .heif .hif, .avif).
-bool IsFormatName(const std::string& name, const TFormats& formats);
-
-// The result's own file name for a photo's: a JPEG result of a PNG, WebP,
-// HEIC or AVIF photo is "<stem>.jpg", and every other name stays as it is; a WebP or
-// AVIF result is "<stem>.webp" or "<stem>.avif" whatever the photo's format.
-std::string ResultNameOf(const std::string& name, TResultFormat format = TResultFormat::Jpeg);
-
-// A photo's file name without its extension ("IMG 1" of "IMG 1.JPG"), and the
-// extension without its dot ("JPG").
-std::string StemOf(const std::string& name);
-std::string ExtOf(const std::string& name);
 
 }  // namespace vizuvod

@@ -2,6 +2,7 @@
 #include "BatchRun.h"
 
 #include <cmath>
+#include <optional>
 
 namespace vizuvod {
 
@@ -46,6 +47,12 @@ TRunResult BatchResizeRun(TBatchWindow& window) {
   if (count <= 0) return TRunResult::rrEmpty;
   const std::vector<std::string> photos(PhotoFiles.begin(), PhotoFiles.begin() + count);
 
+  // Options other than none go their own way; with none the run is the
+  // design's, photo for photo.
+  const TWindowOptions options = window.Options();
+  std::optional<TOptionsRun> optioned;
+  if (options != TWindowOptions{}) optioned.emplace(options, photos);
+
   const TRowHooks hooks{[&window](int position) { window.SetPhotoProgress(position); },
                         [&window] { window.ProcessMessages(); }};
 
@@ -54,7 +61,10 @@ TRunResult BatchResizeRun(TBatchWindow& window) {
     window.ProcessMessages();
     if (CancelRequested) return TRunResult::rrCancelled;
 
-    ResizePhoto(photos[i - 1], window, hooks);
+    if (optioned)
+      window.PhotoWarnings(photos[i - 1], optioned->Resize(photos[i - 1], window, hooks).warnings);
+    else
+      ResizePhoto(photos[i - 1], window, hooks);
 
     window.SetProcessedCount(std::to_string(i));
     window.ProcessMessages();

@@ -15,6 +15,7 @@
 #include "PhotoStep.h"
 #include "ResizeSettings.h"
 #include "RowHooks.h"
+#include "WindowOptions.h"
 
 namespace vizuvod {
 
@@ -32,6 +33,12 @@ class TBatchWindow : public TRunSettings {
   // ProgressBar2, 0-100; the resamplers move it once per row.
   virtual void SetPhotoProgress(int position) = 0;
   virtual void ProcessMessages() = 0;
+  // The options of the "Параметры" menu, read once as the run starts; the
+  // default asks for nothing beyond the design.
+  virtual TWindowOptions Options() const { return {}; }
+  // What a photo written under options did not carry or had to complete.
+  virtual void PhotoWarnings(const std::string& /*photo*/,
+                             const std::vector<TPhotoWarning>& /*warnings*/) {}
 };
 
 // The wizard's step: ProcessPhoto with one result by `settings`, named

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <unordered_set>
 
+#include "ResultFormat.h"
 #include "Utf8.h"
 
 namespace vizuvod {
@@ -39,6 +41,23 @@ bool IsPhotoName(const std::string& name) {
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
   return lower(tail[0]) == '.' && lower(tail[1]) == 'j' && lower(tail[2]) == 'p' &&
          lower(tail[3]) == 'g';
+}
+
+TFormats TFormats::All() {
+#ifdef VIZUVOD_HEIF
+  return {true, true, true, true, true};
+#else
+  return {true, true, true, false, false};
+#endif
+}
+
+bool IsFormatName(const std::string& name, const TFormats& formats) {
+  if (name.empty() || name[0] == '.' || name.find('.') == std::string::npos) return false;
+  const std::string ext = LowerExtOf(name);
+  return (formats.jpeg && (ext == "jpg" || ext == "jpeg" || ext == "jpe")) ||
+         (formats.png && ext == "png") || (formats.webp && ext == "webp") ||
+         (formats.heic && (ext == "heic" || ext == "heif" || ext == "hif")) ||
+         (formats.avif && ext == "avif");
 }
 
 int ReadPhotoFolder(int folder, std::vector<std::string>& photos,
@@ -79,15 +98,31 @@ bool PhotoNameLess(const std::string& a, const std::string& b) {
   return a < b;
 }
 
-std::vector<std::string> ListPhotoFiles(const std::string& folderText) {
+std::vector<std::string> ListPhotoFiles(const std::string& folderText, const TFormats& formats,
+                                        bool leaveOutResults) {
   // The text is used as typed: a trailing '/' gives a doubled separator,
   // which the file system accepts like a single one.
   const std::string prefix = folderText + "/";
   const int folder = ::open(prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return {};
   std::vector<std::string> names;
-  ReadPhotoFolder(folder, names, {});  // what could be read counts, as a listing gives it
+  // What could be read counts, as a listing gives it.
+  if (formats.Any())
+    ReadPhotoFolder(folder, names, {},
+                    [&formats](const std::string& name) { return IsFormatName(name, formats); });
+  else
+    ReadPhotoFolder(folder, names, {});
   ::close(folder);
+  if (leaveOutResults) {
+    std::unordered_set<std::string> made(names.begin(), names.end());
+    for (const std::string& n : names)
+      for (TResultFormat f : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
+        made.insert(ResultNameOf(n, f));
+    const std::string prefix = "Resize of ";
+    std::erase_if(names, [&](const std::string& n) {
+      return n.starts_with(prefix) && made.count(n.substr(prefix.size())) > 0;
+    });
+  }
   std::sort(names.begin(), names.end(), PhotoNameLess);
 
   std::vector<std::string> entries;
@@ -96,8 +131,9 @@ std::vector<std::string> ListPhotoFiles(const std::string& folderText) {
   return entries;
 }
 
-std::int32_t ScanPhotoFolder(const std::string& folderText) {
-  PhotoFiles = ListPhotoFiles(folderText);
+std::int32_t ScanPhotoFolder(const std::string& folderText, const TFormats& formats,
+                             bool leaveOutResults) {
+  PhotoFiles = ListPhotoFiles(folderText, formats, leaveOutResults);
   PhotoCount = static_cast<std::int32_t>(PhotoFiles.size());
   return PhotoCount;
 }

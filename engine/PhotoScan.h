@@ -17,16 +17,34 @@ namespace vizuvod {
 extern std::vector<std::string> PhotoFiles;
 extern std::int32_t PhotoCount;
 
+// The formats a scan may be widened to (vizuvod-batch --formats, the
+// window's "Также HEIC, AVIF, PNG и WebP"); none set: the wizard's *.jpg alone.
+struct TFormats {
+  bool jpeg = false, png = false, webp = false, heic = false, avif = false;
+  bool Any() const { return jpeg || png || webp || heic || avif; }
+  // Every format this build reads: HEIC and AVIF only with libheif.
+  static TFormats All();
+};
+
 // The photos of folderText: every entry whose name ends in ".jpg" in any
 // case, that does not start with '.', and that is a file (a link to a file
 // counts, a directory does not), sorted case-insensitively. Each entry is
 // folderText exactly as typed, '/', and the name; an empty text searches the
 // root ("/*.jpg"), the way an empty path meant the root of the current drive.
 // A folder that cannot be read gives no entries.
-std::vector<std::string> ListPhotoFiles(const std::string& folderText);
+// With formats set, the names IsFormatName takes instead of "*.jpg". With
+// leaveOutResults, "Resize of <name>" is left out where <name> is another
+// photo's name there, or its result's name in any format: an earlier run's
+// result, as vizuvod-batch tells it when it names results itself.
+std::vector<std::string> ListPhotoFiles(const std::string& folderText, const TFormats& formats = {},
+                                        bool leaveOutResults = false);
 
 // A photo's file name: ".jpg" at its end in any case, not hidden.
 bool IsPhotoName(const std::string& name);
+
+// A name of one of those formats: not hidden, its extension in any case one
+// of the formats' (.jpg .jpeg .jpe, .png, .webp, .heic .heif .hif, .avif).
+bool IsFormatName(const std::string& name, const TFormats& formats);
 
 // The photos in the open folder: files (or links to files) whose names
 // isPhoto takes (the wizard's IsPhotoName unless given), unsorted. Every other entry that is not
@@ -38,7 +56,8 @@ int ReadPhotoFolder(int folder, std::vector<std::string>& photos,
 
 // Replaces PhotoFiles and PhotoCount with ListPhotoFiles(folderText) and
 // returns the count. When it is 0 the window shows NoPhotosWarning.
-std::int32_t ScanPhotoFolder(const std::string& folderText);
+std::int32_t ScanPhotoFolder(const std::string& folderText, const TFormats& formats = {},
+                             bool leaveOutResults = false);
 
 // The order of the listing: names compared as upper case (ASCII, Latin-1 and
 // Cyrillic letters), raw bytes breaking ties so the order is total.

@@ -162,6 +162,122 @@
         <source>Обработано фотографий:</source>
         <translation>Photos processed:</translation>
     </message>
+    <message>
+        <source>Параметры</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>Сохранять дату, камеру и цветовой профиль</source>
+        <translation>Keep date, camera and colour profile</translation>
+    </message>
+    <message>
+        <source>Без геоданных</source>
+        <translation>Without location</translation>
+    </message>
+    <message>
+        <source>Поворачивать снимки по EXIF</source>
+        <translation>Turn photos upright (EXIF)</translation>
+    </message>
+    <message>
+        <source>Рядом с фотографиями</source>
+        <translation>Beside the photos</translation>
+    </message>
+    <message>
+        <source>Папка для результатов…</source>
+        <translation>Results folder…</translation>
+    </message>
+    <message>
+        <source>Также HEIC, AVIF, PNG и WebP</source>
+        <translation>Also HEIC, AVIF, PNG and WebP</translation>
+    </message>
+    <message>
+        <source>Формат результата</source>
+        <translation>Result format</translation>
+    </message>
+    <message>
+        <source>Качество…</source>
+        <translation>Quality…</translation>
+    </message>
+    <message>
+        <source>Качество: %1…</source>
+        <translation>Quality: %1…</translation>
+    </message>
+    <message>
+        <source>Не больше %1 КБ</source>
+        <translation>At most %1 KB</translation>
+    </message>
+    <message>
+        <source>Не больше … КБ</source>
+        <translation>At most … KB</translation>
+    </message>
+    <message>
+        <source>Папка для результатов:</source>
+        <translation>Results folder:</translation>
+    </message>
+    <message>
+        <source>Качество</source>
+        <translation>Quality</translation>
+    </message>
+    <message>
+        <source>Качество результатов, от 1 до 100:</source>
+        <translation>Quality of the results, 1 to 100:</translation>
+    </message>
+    <message>
+        <source>Размер файла</source>
+        <translation>File size</translation>
+    </message>
+    <message>
+        <source>Не больше стольких КБ на результат:</source>
+        <translation>At most this many KB per result:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Не всё удалось перенести в результаты:</source>
+        <translation>Not everything could be carried into the results:</translation>
+    </message>
+    <message>
+        <source>…и ещё %1</source>
+        <translation>…and %1 more</translation>
+    </message>
+    <message>
+        <source>дата и камера</source>
+        <translation>date and camera</translation>
+    </message>
+    <message>
+        <source>без геоданных</source>
+        <translation>no location</translation>
+    </message>
+    <message>
+        <source>поворот по EXIF</source>
+        <translation>upright by EXIF</translation>
+    </message>
+    <message>
+        <source>также HEIC, AVIF, PNG и WebP</source>
+        <translation>also HEIC, AVIF, PNG and WebP</translation>
+    </message>
+    <message>
+        <source>качество %1</source>
+        <translation>quality %1</translation>
+    </message>
+    <message>
+        <source>не больше %1 КБ</source>
+        <translation>at most %1 KB</translation>
+    </message>
+    <message>
+        <source>в папку %1</source>
+        <translation>into %1</translation>
+    </message>
+    <message>
+        <source>Параметры: %1</source>
+        <translation>Options: %1</translation>
+    </message>
 </context>
 <context>
     <name>vizuvod::TSpinEdit</name>

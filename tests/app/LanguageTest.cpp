@@ -48,7 +48,8 @@ QMap<QString, QString> Texts(const TForm2& form) {
 bool SameInBoth(const QString& name, const QString& text) {
   bool number = false;
   text.toInt(&number);
-  return text.isEmpty() || number || QStringList{"N8", "N9", "Label3", "Label4"}.contains(name);
+  return text.isEmpty() || number ||
+         QStringList{"N8", "N9", "Label3", "Label4", "JpegItem", "WebpItem", "AvifItem"}.contains(name);
 }
 
 }  // namespace

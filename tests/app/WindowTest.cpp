@@ -6,9 +6,11 @@
 #include <QAccessibleActionInterface>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,6 +27,7 @@
 #include <QUrl>
 #include <QtTest>
 #include <cmath>
+#include <exiv2/exiv2.hpp>
 #include <memory>
 #include <vector>
 
@@ -32,6 +35,7 @@
 #include "BrowseDlg.h"
 #include "DesktopFolders.h"
 #include "MessageBoxes.h"
+#include "OptionsMenu.h"
 #include "Spin.h"
 #include "TestSeams.h"
 #include "Unit2.h"
@@ -129,6 +133,33 @@ class TWindowTest : public QObject {
       TypeNumber(form->SpinEdit2, value);
     }
     QTest::mouseClick(form->Button2, Qt::LeftButton);
+  }
+
+  // Chooses options from "Параметры" as a user does: "Name" clicks an item,
+  // "Name=N" answers the dialog it opens with N, "ResultFolderItem=path"
+  // answers the folder chooser.
+  void ChooseOptions(const QStringList& items) {
+    TFakeBrowser browser;
+    form->Options->folderDialog->SetFolderBrowser(&browser);
+    for (const QString& item : items) {
+      const QString name = item.section('=', 0, 0), answer = item.section('=', 1);
+      if (name == QLatin1String("ResultFolderItem"))
+        browser.answer = TBrowseItem{answer, answer};
+      else if (!answer.isEmpty())
+        QTimer::singleShot(0, [answer] {
+          auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+          QVERIFY(dialog);
+          auto* field = dialog->findChild<TSpinEdit*>();
+          field->selectAll();
+          QTest::keyClicks(field, answer);
+          QTest::mouseClick(dialog->findChildren<QPushButton*>().at(0), Qt::LeftButton);
+        });
+      auto* action = form->Options->menu->findChild<QAction*>(name);
+      if (!action) action = form->Options->formatMenu->findChild<QAction*>(name);
+      QVERIFY2(action && action->isEnabled(), qPrintable(name));
+      action->trigger();
+    }
+    form->Options->folderDialog->SetFolderBrowser(nullptr);
   }
 
   QList<int> VisibleTabs() const {
@@ -347,7 +378,7 @@ class TWindowTest : public QObject {
     QStringList shown;
     for (QAction* a : form->menuBar()->actions())
       if (a->isVisible()) shown << a->text();
-    QCOMPARE(shown, (QStringList{"Файл", "Вид", "Помощь"}));
+    QCOMPARE(shown, (QStringList{"Файл", "Параметры", "Вид", "Помощь"}));
   }
 
   void resizeKeepsControls() {
@@ -749,6 +780,190 @@ class TWindowTest : public QObject {
       QVERIFY(!ours.isEmpty());
       QVERIFY2(ours == ReadAll(reference.filePath(name)), qPrintable(name));
     }
+  }
+
+  // ---- Options ---------------------------------------------------------------------
+
+  void optionsMatchBatchTool_data() {
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("batch");
+    QTest::addColumn<QStringList>("results");  // in the result folder
+    QTest::addColumn<QString>("line");
+    const QString jpg = "Resize of turned.jpg";
+    QTest::newRow("metadata") << QStringList{"KeepMetadataItem"} << QStringList{"--keep-metadata"}
+                              << QStringList{jpg} << "Параметры: дата и камера";
+    QTest::newRow("no location") << QStringList{"KeepMetadataItem", "NoLocationItem"}
+                                 << QStringList{"--keep-metadata", "--strip-location"}
+                                 << QStringList{jpg} << "Параметры: дата и камера, без геоданных";
+    QTest::newRow("metadata, webp")
+        << QStringList{"KeepMetadataItem", "WebpItem"}
+        << QStringList{"--keep-metadata", "--format", "webp"}
+        << QStringList{"Resize of turned.webp"} << "Параметры: дата и камера, WebP";
+    QTest::newRow("upright") << QStringList{"AutoOrientItem"} << QStringList{"--auto-orient"}
+                             << QStringList{jpg} << "Параметры: поворот по EXIF";
+    QTest::newRow("webp, quality 80")
+        << QStringList{"WebpItem", "QualityItem=80"}
+        << QStringList{"--format", "webp", "--quality", "80"}
+        << QStringList{"Resize of turned.webp"} << "Параметры: WebP, качество 80";
+#ifdef VIZUVOD_HEIF
+    QTest::newRow("avif") << QStringList{"AvifItem"} << QStringList{"--format", "avif"}
+                          << QStringList{"Resize of turned.avif"} << "Параметры: AVIF";
+#endif
+    QTest::newRow("size limit") << QStringList{"SizeLimitItem=1"}
+                                << QStringList{"--max-bytes", "1K"} << QStringList{jpg}
+                                << "Параметры: не больше 1 КБ";
+    QTest::newRow("more formats") << QStringList{"MoreFormatsItem"}
+                                  << QStringList{"--formats", "all"}
+                                  << QStringList{"Resize of p.jpg", jpg}
+                                  << "Параметры: также HEIC, AVIF, PNG и WebP";
+    QTest::newRow("result folder")
+        << QStringList{"ResultFolderItem=OUT", "KeepMetadataItem"}
+        << QStringList{"--output", "OUT", "--name", "Resize of {name}", "--keep-metadata"}
+        << QStringList{jpg} << "Параметры: дата и камера, в папку OUT";
+  }
+
+  // Each option reaches the engine as vizuvod-batch's does: the same bytes,
+  // and the results show it.
+  void optionsMatchBatchTool() {
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, batch);
+    QFETCH(QStringList, results);
+    QFETCH(QString, line);
+    QTemporaryDir dir, reference, out, refOut;
+    {
+      WritePhoto(dir.filePath("turned.jpg"), 60, 40, 1);
+      auto image = Exiv2::ImageFactory::open(dir.filePath("turned.jpg").toStdString());
+      image->readMetadata();
+      image->exifData()["Exif.Image.Make"] = "FotrixCam";
+      image->exifData()["Exif.Image.Orientation"] = uint16_t(6);
+      image->exifData()["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+      image->iptcData()["Iptc.Application2.Caption"] = "Fotrix test";
+      image->writeMetadata();
+      QImage png(30, 20, QImage::Format_RGB32);
+      png.fill(Qt::darkCyan);
+      QVERIFY(png.save(dir.filePath("p.png")));
+      for (const char* name : {"turned.jpg", "p.png"})
+        QVERIFY(QFile::copy(dir.filePath(name), reference.filePath(name)));
+    }
+    items.replaceInStrings("OUT", out.path());
+    line.replace("OUT", out.path());
+    batch.replaceInStrings("OUT", refOut.path());
+    const bool elsewhere = batch.contains("--output");
+
+    ChooseOptions(items);
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    QCOMPARE(form->Options->line->isVisible(), true);
+    QCOMPARE(form->Options->line->toolTip(), line);
+    form->RetranslateOptions();  // again, as a change of language does
+    QCOMPARE(form->Options->line->toolTip(), line);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    // A WebP result has no place for IPTC: the box after the run says so.
+    const bool warned = items.contains("KeepMetadataItem") && items.contains("WebpItem");
+    QCOMPARE(boxes.size(), size_t(warned));
+    if (warned) QVERIFY(boxes[0].icon == QMessageBox::Warning && boxes[0].text.contains("IPTC"));
+
+    QProcess tool;
+    tool.start(QStringLiteral(VIZUVOD_BATCH),
+               batch + QStringList{"--percent", "50", "--jobs", "1", "--quiet", reference.path()});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QString ours = elsewhere ? out.path() : dir.path();
+    const QString theirs = elsewhere ? refOut.path() : reference.path();
+    QCOMPARE(ResizedFiles(ours), results);
+    QCOMPARE(ResizedFiles(theirs), results);
+    if (elsewhere) QVERIFY(ResizedFiles(dir.path()).isEmpty());
+    for (const QString& name : results)
+      QVERIFY2(ReadAll(ours + "/" + name) == ReadAll(theirs + "/" + name), qPrintable(name));
+
+    // What the options show in the first result.
+    const QByteArray bytes = ReadAll(ours + "/" + results.last());
+    const QImage picture = QImage::fromData(bytes);
+    QCOMPARE(bytes.contains("FotrixCam"), items.contains("KeepMetadataItem"));
+    if (items.contains("KeepMetadataItem")) {
+      auto kept = Exiv2::ImageFactory::open((ours + "/" + results.last()).toStdString());
+      kept->readMetadata();
+      const Exiv2::ExifData& exif = kept->exifData();
+      QCOMPARE(exif.findKey(Exiv2::ExifKey("Exif.GPSInfo.GPSLatitudeRef")) != exif.end(),
+               !items.contains("NoLocationItem"));
+    }
+    if (items.contains("AutoOrientItem")) QCOMPARE(picture.size(), QSize(20, 30));
+    if (items.contains("WebpItem")) QVERIFY(bytes.startsWith("RIFF"));
+    if (items.contains("SizeLimitItem=1")) QVERIFY(bytes.size() <= 1024);
+  }
+
+  void optionsRememberedAndNoneAtFirstStart() {
+    const TOptionsMenu* o = form->Options.get();
+    for (QAction* item : {o->keepMetadata, o->noLocation, o->autoOrient, o->resultFolder,
+                          o->moreFormats, o->formats[1], o->sizeLimit})
+      QVERIFY2(!item->isChecked(), qPrintable(item->objectName()));
+    QVERIFY(o->besidePhotos->isChecked() && o->formats[0]->isChecked());
+    QVERIFY(!o->noLocation->isEnabled());
+    QVERIFY(o->line->isHidden());
+
+    ChooseOptions({"KeepMetadataItem", "NoLocationItem", "WebpItem", "QualityItem=75",
+                   "SizeLimitItem=300", "ResultFolderItem=/tmp/x"});
+    form.reset();
+    form = ShowNewWindow(true);
+    QCOMPARE(form->RunOptions(),
+             (TRunOptions{true, true, false, false, "/tmp/x", TResultFormat::Webp, 75, 300}));
+    QVERIFY(form->Options->resultFolder->isChecked() && form->Options->formats[1]->isChecked());
+    // "Рядом с фотографиями" and a second click on the limit put them back.
+    ChooseOptions({"BesidePhotosItem", "SizeLimitItem", "KeepMetadataItem"});
+    QVERIFY(!form->Options->noLocation->isEnabled());
+    QCOMPARE(form->RunOptions(),
+             (TRunOptions{false, true, false, false, {}, TResultFormat::Webp, 75, 0}));
+  }
+
+  // What stands in the result folder is replaced only when this photo's
+  // earlier result; a failing photo still shows the error box.
+  void resultFolderRefusals_data() {
+    QTest::addColumn<QString>("there");
+    QTest::addColumn<QString>("error");
+    const QString notMade = "it was not made from this photo";
+    QTest::newRow("own earlier result") << "own" << QString();
+    QTest::newRow("own, beside, more formats") << "beside" << QString();
+    QTest::newRow("another file") << "file" << notMade;
+    QTest::newRow("link out") << "link" << notMade;
+    QTest::newRow("link to the photo") << "photo" << QString("it is a photo of this run");
+    QTest::newRow("broken photo") << "broken" << QString("JPEG error #");
+  }
+
+  void resultFolderRefusals() {
+    QFETCH(QString, there);
+    QFETCH(QString, error);
+    QTemporaryDir dir, outside;
+    WritePhoto(dir.filePath("a.jpg"), 40, 30, 1);
+    const QString result =
+        (there == "beside" ? dir.path() : outside.path() + "/out") + "/Resize of a.jpg";
+    QDir().mkpath(outside.path() + "/out");
+    QFile(outside.filePath("keep")).open(QIODevice::WriteOnly);
+    if (there == "file") QFile(result).open(QIODevice::WriteOnly);
+    if (there == "link") QFile::link(outside.filePath("keep"), result);
+    if (there == "photo") QFile::link(dir.filePath("a.jpg"), result);
+    if (there == "broken") QFile(dir.filePath("a.jpg")).resize(100);
+    ChooseOptions(
+        {there == "beside" ? "MoreFormatsItem" : "ResultFolderItem=" + outside.path() + "/out",
+         "WebpItem", "JpegItem"});
+    const QByteArray before = ReadAll(result);
+    for (int run = there == "own" || there == "beside" ? 2 : 1; run > 0; --run) {
+      ScanFolder(dir.path());
+      ChooseSettings("percent", 50);
+      QTest::mouseClick(form->Button5, Qt::LeftButton);
+      QTest::mouseClick(form->Button8, Qt::LeftButton);
+      QTest::mouseClick(form->Button7, Qt::LeftButton);
+    }
+    QCOMPARE(boxes.size(), size_t(error.isEmpty() ? 0 : 1));
+    if (error.isEmpty()) {
+      // The second run's photos leave the earlier result out, and it is replaced.
+      QCOMPARE(PhotoCount, 1);
+      QVERIFY(!ReadAll(result).isEmpty());
+      return;
+    }
+    QVERIFY2(boxes[0].text.contains(error), qPrintable(boxes[0].text));
+    QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(ReadAll(result), before);
+    QVERIFY(ReadAll(outside.filePath("keep")).isEmpty());
   }
 
   // Real photos (progressive, grey, restart markers, odd sizes) when the

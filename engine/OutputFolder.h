@@ -1,7 +1,9 @@
-// The --output folder, held open for the run, and the folders beneath it
-// reached one level at a time from it: a level that is missing is made, one
-// that is a link is refused, so results never leave the folder the user
-// named, whatever another user plants in it meanwhile.
+// A folder results are written into (vizuvod-batch --output, the window's
+// "Папка для результатов…"), held open for the run, and the folders beneath
+// it reached one level at a time from it: a level that is missing is made,
+// one that is a link is refused, so results never leave the folder the user
+// named, whatever another user plants in it meanwhile. And the mark a result
+// carries of the photo it was made of.
 #pragma once
 
 #include <sys/types.h>
@@ -40,5 +42,11 @@ class TOutputFolder {
   std::string root_;
   TFolderFd fd_;
 };
+
+// Results written under new names or into another folder say which photo
+// they were made of (its path relative to the run's folder), so that a later
+// run replaces only what it made itself.
+bool MadeFrom(const std::string& result, const std::string& relative);
+void MarkMadeFrom(const std::string& result, const std::string& relative);
 
 }  // namespace vizuvod

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -56,6 +57,20 @@ TFolderFd TOutputFolder::Open(const std::string& relative, mode_t mode) const {
     folder = TFolderFd(next);
   }
   return folder;
+}
+
+constexpr const char* MadeFromAttribute = "user.vizuvod.photo";
+
+bool MadeFrom(const std::string& result, const std::string& relative) {
+  char value[4096];
+  const ssize_t n = ::getxattr(result.c_str(), MadeFromAttribute, value, sizeof value);
+  return n >= 0 && std::string(value, std::size_t(n)) == relative;
+}
+
+void MarkMadeFrom(const std::string& result, const std::string& relative) {
+  // A file system without user attributes keeps no mark: a later run then
+  // leaves that result alone instead of guessing.
+  (void)::setxattr(result.c_str(), MadeFromAttribute, relative.data(), relative.size(), 0);
 }
 
 }  // namespace vizuvod

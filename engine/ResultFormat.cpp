@@ -1,0 +1,31 @@
+// Result names by format, shared by the window and vizuvod-batch.
+#include "ResultFormat.h"
+
+namespace vizuvod {
+
+std::string LowerExtOf(const std::string& name) {
+  std::string ext = ExtOf(name);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return ext;
+}
+
+std::string ResultNameOf(const std::string& name, TResultFormat format) {
+  if (format != TResultFormat::Jpeg) return StemOf(name) + "." + ExtensionOf(format);
+  const std::string ext = LowerExtOf(name);
+  const bool other = ext == "png" || ext == "webp" || ext == "heic" || ext == "heif" ||
+                     ext == "hif" || ext == "avif";
+  return other && name.find('.') != std::string::npos ? StemOf(name) + ".jpg" : name;
+}
+
+std::string StemOf(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string ExtOf(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? "" : name.substr(dot + 1);
+}
+
+}  // namespace vizuvod

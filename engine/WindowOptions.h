@@ -1,0 +1,71 @@
+// The window's options (its "Параметры" menu): what each photo of a run asks
+// of the engine beyond page 2's settings, as vizuvod-batch's options of the
+// same names ask it. Results written in another format or into another
+// folder go the way vizuvod-batch writes them under new names: no photo of
+// the run and no file an earlier run did not make of that photo is ever
+// replaced, two photos never share a result, and a result folder is reached
+// through its descriptor, so no link planted in it is followed.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "OutputFolder.h"
+#include "PhotoStep.h"
+#include "ResizeSettings.h"
+#include "ResultFormat.h"
+#include "RowHooks.h"
+
+namespace vizuvod {
+
+struct TWindowOptions {
+  bool keepMetadata = false;                   // --keep-metadata
+  bool stripLocation = false;                  // --strip-location, with keepMetadata
+  bool autoOrient = false;                     // --auto-orient
+  bool anyFormat = false;                      // --formats all: photos told by their first bytes
+  TResultFormat format = TResultFormat::Jpeg;  // --format
+  int quality = 0;                             // --quality; 0 keeps the codec's 90
+  std::uintmax_t maxBytes = 0;                 // --max-bytes; 0: no limit
+  std::string resultFolder;                    // --output; empty: beside each photo
+
+  bool operator==(const TWindowOptions&) const = default;
+  // Results under new names or in another folder, checked as vizuvod-batch
+  // checks them.
+  bool Checked() const {
+    return anyFormat || format != TResultFormat::Jpeg || !resultFolder.empty();
+  }
+};
+
+// One run's photos under the options.
+class TOptionsRun {
+ public:
+  // Opens the result folder; throws std::runtime_error when it cannot.
+  TOptionsRun(const TWindowOptions& options, const std::vector<std::string>& photos);
+
+  // "Resize of <name>" of one photo, in the result's format, in its place.
+  // Throws the engine's exceptions; a refusal is an EFCreateError whose text
+  // says why, and nothing is written then.
+  TPhotoOutcome Resize(const std::string& photo, const TRunSettings& settings,
+                       const TRowHooks& hooks);
+
+  // Where a photo's result goes.
+  std::string ResultPath(const std::string& photo) const;
+
+ private:
+  void Check(const std::string& photo, const std::string& result);
+  void RefuseToReplace(const std::string& photo, const std::string& path,
+                       const struct stat& there) const;
+
+  const TWindowOptions options_;
+  std::optional<TOutputFolder> folder_;
+  std::vector<std::pair<dev_t, ino_t>> photoIds_;        // sorted
+  std::unordered_map<std::string, std::string> claims_;  // result path → its photo
+};
+
+}  // namespace vizuvod
