@@ -1,10 +1,10 @@
 #!/bin/sh
-# Renders each wizard page and the three message boxes to PNG with the window
-# test's screenshot mode, offscreen:
+# Renders each wizard page, the three message boxes and the options' menu and
+# dialogs to PNG with the window test's screenshot mode, offscreen:
 #   scripts/screenshots.sh [-l ru|en] [-s SCALE] [BUILD] [FOLDER]
 # -l picks the window's language (Russian by default), -s the scale factor
 # (QT_SCALE_FACTOR; 1 by default, 2 for double density). The README's pictures
-# come from here (docs/screenshots).
+# come from here (docs/screenshots/<ru|en>/<1x|2x>).
 set -e
 LANGUAGE=ru
 SCALE=1

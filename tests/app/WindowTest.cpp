@@ -1267,6 +1267,26 @@ class TWindowTest : public QObject {
     form->grab().save(out + "/page3.png");
     RunHandler(form.get(), [] { throw EFOpenError("/home/user/Фото/dsc01.jpg"); });  // box3
     QCOMPARE(boxes.size(), size_t(3));
+    // The options: their menu open, each dialog it opens (then cancelled),
+    // and page 3 naming the options that are on.
+    QMenu* menu = form->Options->menu;
+    menu->popup(form->mapToGlobal(QPoint(40, 20)));
+    QTest::qWait(100);
+    menu->grab().save(out + "/options-menu.png");
+    menu->hide();
+    for (const char* item : {"QualityItem", "SizeLimitItem", "ResultFolderItem"}) {
+      QTimer::singleShot(200, [&out, item] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog);
+        dialog->grab().save(QStringLiteral("%1/options-%2.png").arg(out, item));
+        dialog->close();
+      });
+      menu->findChild<QAction*>(item)->trigger();
+    }
+    ChooseOptions(
+        {"KeepMetadataItem", "NoLocationItem", "AutoOrientItem", "WebpItem", "QualityItem=80"});
+    QTest::qWait(100);
+    form->grab().save(out + "/page3-options.png");
   }
 
  public slots:
