@@ -50,7 +50,10 @@ desktop-file-validate /usr/share/applications/example.fotrix.Vizuvod.desktop
 appstreamcli validate --no-net /usr/share/metainfo/example.fotrix.Vizuvod.metainfo.xml
 test -f /usr/share/man/man1/vizuvod.1.gz
 # Folders are offered "Resize photos…", never opened by Vizuvod.
-! grep -q '^MimeType=' /usr/share/applications/example.fotrix.Vizuvod.desktop
+if grep '^MimeType=' /usr/share/applications/example.fotrix.Vizuvod.desktop; then
+  echo "The desktop entry claims file types." >&2
+  exit 1
+fi
 test -f /usr/share/kio/servicemenus/example.fotrix.Vizuvod.desktop
 test -f /usr/share/nemo/actions/example.fotrix.Vizuvod.nemo_action
 echo "Packages $batch and $window install and run."

@@ -30,7 +30,7 @@ rootfs=$build/vizuvod-batch_$version.rootfs.tar
 # package and the Perl it would bring.
 start=$SECONDS
 log=$build/vizuvod-batch_$version.mmdebstrap.log
-trap 'rm -rf "$rootfs.part" "$archive.part"' EXIT
+trap 'rm -rf "$rootfs.part" "$rootfs" "$archive.part"' EXIT
 if ! mmdebstrap --variant=minbase --format=tar \
   --aptopt='APT::Install-Recommends "false"' \
   --dpkgopt='path-exclude=/usr/share/doc/*' \
@@ -50,7 +50,7 @@ fi
 mv "$rootfs.part" "$rootfs"
 echo "Root file system made in $((SECONDS - start)) s."
 
-podman rmi --ignore "$tag" >/dev/null
+podman rmi --ignore --force "$tag" >/dev/null
 podman import --quiet \
   --change 'ENTRYPOINT ["/usr/bin/vizuvod-batch"]' \
   --change 'CMD ["--help"]' \
