@@ -9,6 +9,11 @@ PACKAGES := cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libgtest-dev \
             qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
 
 .PHONY: all deps build test run clean check-deep check-scalar check-gui-asan check-format format deb
+.PHONY: check-deps image check-image
+
+# What the package and image checks use beyond the build: cjpeg for their
+# made-up photos, mmdebstrap and podman (with runc) for the image.
+CHECK_PACKAGES := libjpeg-turbo-progs mmdebstrap podman runc
 
 all: build
 
@@ -33,9 +38,22 @@ build: deps
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# The Debian package from the same build: $(BUILD)/vizuvod_<version>_<arch>.deb.
+# The Debian packages from the same build: $(BUILD)/vizuvod-batch_<version>_<arch>.deb
+# (no window) and $(BUILD)/vizuvod_<version>_<arch>.deb (the window).
 deb: build
 	cd $(BUILD) && cpack -G DEB
+
+check-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(CHECK_PACKAGES)"
+
+# The container image vizuvod-batch:<version> from Debian's archive and the
+# vizuvod-batch package, and $(BUILD)/vizuvod-batch_<version>.oci.tar.
+image: deb check-deps
+	scripts/make-image.sh $(BUILD)
+
+# The image against the host build, on made-up photos (scripts/check-image.sh).
+check-image: check-deps
+	scripts/check-image.sh $(BUILD)
 
 run: build
 	@./scripts/run-window.sh $(BUILD)
