@@ -49,7 +49,8 @@ bool SameInBoth(const QString& name, const QString& text) {
   bool number = false;
   text.toInt(&number);
   return text.isEmpty() || number ||
-         QStringList{"N8", "N9", "Label3", "Label4", "JpegItem", "WebpItem", "AvifItem"}.contains(name);
+         QStringList{"N8", "N9", "Label3", "Label4", "JpegItem", "WebpItem", "AvifItem"}.contains(
+             name);
 }
 
 }  // namespace

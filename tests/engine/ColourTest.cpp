@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 
 #include "Colour.h"
@@ -68,6 +67,23 @@ void WritePng(const std::string& path, const Bytes& profile) {
   std::fclose(f);
 }
 
+// The red in the middle of the JPEG result the step makes of a photo, its
+// metadata kept or not.
+int ResultRed(const std::string& photo, bool keep) {
+  static const TFixedSettings same = TFixedSettings::FitWidth(8);
+  TPhotoRequest request;
+  request.photo = photo;
+  request.anyFormat = true;
+  request.keepMetadata = keep;
+  request.results = {{&same, [](const std::string& p, int, int) { return p + ".jpg"; }, 0, {}}};
+  ProcessPhoto(request);
+  TJPEGImage J;
+  J.LoadFromFile(photo + ".jpg");
+  TBitmap picture;
+  J.AssignTo(picture);
+  return RedOf(picture.Pixel(4, 4));
+}
+
 }  // namespace
 
 TEST(Colour, WideGamutBecomesMoreSaturatedSrgbAndOthersStay) {
@@ -105,14 +121,16 @@ TEST(Colour, EveryColourAsLcmsConvertsIt) {
   cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
   cmsToneCurve* curves[3] = {gamma, gamma, gamma};
   for (const Bytes& profile : {DisplayP3(), Saved(cmsCreateRGBProfile(&d65, &wide, curves))}) {
+    // Row y holds the colours y << 12 | x, blue in the low byte.
+    const auto everyColour = [](int y, std::uint8_t* row) {
+      for (int x = 0; x < 4096; ++x)
+        row[3 * x] = std::uint8_t(x), row[3 * x + 1] = std::uint8_t(y << 4 | x >> 8),
+                row[3 * x + 2] = std::uint8_t(y >> 4);
+    };
     TBitmap picture;
     picture.SetPixelFormat(TPixelFormat::pf24bit);
     picture.SetSize(4096, 4096);
-    for (int y = 0; y < 4096; ++y)
-      for (int x = 0; x < 4096; ++x) {
-        const int bgr = y << 12 | x;
-        std::memcpy(picture.ScanLine(y) + 3 * x, &bgr, 3);
-      }
+    for (int y = 0; y < 4096; ++y) everyColour(y, picture.ScanLine(y));
     ASSERT_EQ(ConvertToSrgb(picture, profile), "");
     cmsHPROFILE from = cmsOpenProfileFromMem(profile.data(), cmsUInt32Number(profile.size()));
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
@@ -121,10 +139,7 @@ TEST(Colour, EveryColourAsLcmsConvertsIt) {
     int worst = 0;
     std::uint8_t row[3 * 4096];
     for (int y = 0; y < 4096; ++y) {
-      for (int x = 0; x < 4096; ++x) {
-        const int bgr = y << 12 | x;
-        std::memcpy(row + 3 * x, &bgr, 3);
-      }
+      everyColour(y, row);
       cmsDoTransform(lcms, row, row, 4096);
       for (int i = 0; i < 3 * 4096; ++i)
         worst = std::max(worst, std::abs(row[i] - picture.ScanLine(y)[i]));
@@ -141,23 +156,9 @@ TEST(Colour, PhotoStepConvertsWhenTheResultDropsTheProfile) {
   TempDir dir;
   WritePng(dir / "plain.png", {});
   WritePng(dir / "p3.png", DisplayP3());
-  const TFixedSettings same = TFixedSettings::FitWidth(8);
-  auto red = [&](const std::string& name, bool keep) {
-    TPhotoRequest request;
-    request.photo = dir / name;
-    request.anyFormat = true;
-    request.keepMetadata = keep;
-    request.results = {{&same, [](const std::string& p, int, int) { return p + ".jpg"; }, 0, {}}};
-    ProcessPhoto(request);
-    TJPEGImage J;
-    J.LoadFromFile(dir / (name + ".jpg"));
-    TBitmap picture;
-    J.AssignTo(picture);
-    return RedOf(picture.Pixel(4, 4));
-  };
-  const int plain = red("plain.png", false);
-  EXPECT_GT(red("p3.png", false), plain + 5);
-  EXPECT_NEAR(red("p3.png", true), plain, 1);  // the result keeps the profile instead
+  const int plain = ResultRed(dir / "plain.png", false);
+  EXPECT_GT(ResultRed(dir / "p3.png", false), plain + 5);
+  EXPECT_NEAR(ResultRed(dir / "p3.png", true), plain, 1);  // the result keeps the profile instead
 }
 
 // Colours told by numbers: sRGB's own need no profile; wide primaries
@@ -229,23 +230,9 @@ TEST(Colour, CodedP3AvifIsConvertedWhateverIsKept) {
   };
   write("srgb.avif", AVIF_COLOR_PRIMARIES_BT709);
   write("p3.avif", AVIF_COLOR_PRIMARIES_SMPTE432);
-  const TFixedSettings same = TFixedSettings::FitWidth(8);
-  auto red = [&](const std::string& name, bool keep) {
-    TPhotoRequest request;
-    request.photo = dir / name;
-    request.anyFormat = true;
-    request.keepMetadata = keep;
-    request.results = {{&same, [](const std::string& p, int, int) { return p + ".jpg"; }, 0, {}}};
-    ProcessPhoto(request);
-    TJPEGImage J;
-    J.LoadFromFile(dir / (name + ".jpg"));
-    TBitmap picture;
-    J.AssignTo(picture);
-    return RedOf(picture.Pixel(4, 4));
-  };
-  const int plain = red("srgb.avif", false);
+  const int plain = ResultRed(dir / "srgb.avif", false);
   EXPECT_NEAR(plain, 200, 3);
-  EXPECT_GT(red("p3.avif", false), plain + 5);
-  EXPECT_GT(red("p3.avif", true), plain + 5);
+  EXPECT_GT(ResultRed(dir / "p3.avif", false), plain + 5);
+  EXPECT_GT(ResultRed(dir / "p3.avif", true), plain + 5);
 }
 #endif
