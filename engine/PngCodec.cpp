@@ -5,6 +5,7 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <string>
 
 #include "DecodeLimits.h"
 #include "Errors.h"
@@ -105,21 +106,32 @@ bool ReadRowByRow(TPngRead& r, std::uint8_t* row, std::size_t rowBytes, png_uint
   return true;
 }
 
-// An APNG's animation control chunk, which comes before the image data.
-bool IsAnimated(const std::vector<std::uint8_t>& b) {
+// Walks the chunks' headers: true for an APNG (its animation control chunk
+// comes before the image data). The library reads each chunk but the image
+// data whole into memory of the size its header claims, so a chunk that
+// claims more bytes than the file holds (a few bytes claiming gigabytes) is
+// refused here, before any is taken; image data cut short is the library's
+// to find.
+bool WalkChunks(const std::vector<std::uint8_t>& b) {
+  bool animated = false;
   for (std::size_t i = 8; i + 8 <= b.size();) {
     const std::uint64_t length =
         std::uint64_t(b[i]) << 24 | b[i + 1] << 16 | b[i + 2] << 8 | b[i + 3];
-    if (std::memcmp(&b[i + 4], "acTL", 4) == 0) return true;
-    if (std::memcmp(&b[i + 4], "IDAT", 4) == 0) return false;
-    i += std::size_t(std::min<std::uint64_t>(length + 12, b.size()));
+    const std::string type(reinterpret_cast<const char*>(&b[i + 4]), 4);
+    if (type == "IEND") break;
+    if (length + 12 > b.size() - i && type != "IDAT")
+      throw EPhotoData("PNG", "a " + type + " chunk claims " + std::to_string(length) +
+                                  " bytes, more than the file holds");
+    animated = animated || type == "acTL";
+    i += std::size_t(std::min<std::uint64_t>(length + 12, b.size() - i));
   }
-  return false;
+  return animated;
 }
 
 class TPngDecoder : public TPictureDecoder {
  public:
   explicit TPngDecoder(const std::string& path) : TPictureDecoder(path) {
+    const bool animated = WalkChunks(bytes_);
     TPngRead r(bytes_);
     if (!ReadInfo(r)) r.Fail();
     const png_uint_32 width = png_get_image_width(r.png, r.info);
@@ -129,7 +141,7 @@ class TPngDecoder : public TPictureDecoder {
     const bool interlaced = png_get_interlace_type(r.png, r.info) != PNG_INTERLACE_NONE;
     TakeSize("PNG", width, height,
              interlaced ? std::uint64_t(width) * height * 8 : std::uint64_t(width) * 8);
-    if (IsAnimated(bytes_)) frameNote_ = "an animated PNG: only its first frame is resized";
+    if (animated) frameNote_ = "an animated PNG: only its first frame is resized";
   }
 
  private:

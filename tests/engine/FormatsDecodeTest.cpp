@@ -194,6 +194,9 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
   std::ofstream(dir / "bomb.heic") << heic + GridMeta(64, 5000);
   // A 100000 x 100000 header and an empty IDAT: refused before any pixel.
   std::ofstream(dir / "zlib.png") << PngInflatingTo(std::size_t(256) << 20);
+  // After the header, a text chunk that claims 2 GiB: the library would take them.
+  std::ofstream(dir / "claims.png")
+      << ReadFile(dir / "whole.png").substr(0, 33) + std::string("\x7f\xff\xff\xffzTXtkey", 11);
   WritePng(dir / "giant.png", 100000, 100000, 2, 8, {});
   std::ofstream(dir / "giant.png", std::ios::app).write("\0\0\0\0IDAT\0\0\0\0", 12);
   const struct {
@@ -209,6 +212,7 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
       {"bomb.heic", std::string::npos, "HEIF error: a grid of 5000 tiles has more than the 1024"},
 #endif
       {"giant.png", 45, "PNG error: a 100000 x 100000 picture has more than the 268435456 pixels"},
+      {"claims.png", std::string::npos, "PNG error: a zTXt chunk claims 2147483647 bytes"},
       {"zlib.png", std::string::npos,
        "PNG error: the image data runs on far past the picture's last row"},
   };
