@@ -86,13 +86,9 @@ class TWalk {
       // A photo's results are named by its result's name (another format's
       // extension for a PNG or WebP photo, or with --format); an earlier run
       // may have written any format.
-      std::unordered_set<std::string> names(photos.begin(), photos.end());
+      const std::unordered_set<std::string> names = PhotoAndResultNames(photos);
       std::unordered_set<std::string> stems;
-      for (const std::string& n : photos) {
-        stems.insert(StemOf(n));
-        for (TResultFormat f : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
-          names.insert(ResultNameOf(n, f));
-      }
+      for (const std::string& n : photos) stems.insert(StemOf(n));
       std::erase_if(photos, [&](const std::string& n) {
         return scan_.results->IsResultAmong(n, names, stems);
       });

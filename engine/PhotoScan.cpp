@@ -114,10 +114,7 @@ std::vector<std::string> ListPhotoFiles(const std::string& folderText, const TFo
     ReadPhotoFolder(folder, names, {});
   ::close(folder);
   if (leaveOutResults) {
-    std::unordered_set<std::string> made(names.begin(), names.end());
-    for (const std::string& n : names)
-      for (TResultFormat f : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
-        made.insert(ResultNameOf(n, f));
+    const std::unordered_set<std::string> made = PhotoAndResultNames(names);
     const std::string prefix = "Resize of ";
     std::erase_if(names, [&](const std::string& n) {
       return n.starts_with(prefix) && made.count(n.substr(prefix.size())) > 0;

@@ -18,6 +18,14 @@ std::string ResultNameOf(const std::string& name, TResultFormat format) {
   return other && name.find('.') != std::string::npos ? StemOf(name) + ".jpg" : name;
 }
 
+std::unordered_set<std::string> PhotoAndResultNames(const std::vector<std::string>& photos) {
+  std::unordered_set<std::string> names(photos.begin(), photos.end());
+  for (const std::string& n : photos)
+    for (TResultFormat f : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
+      names.insert(ResultNameOf(n, f));
+  return names;
+}
+
 std::string StemOf(const std::string& name) {
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos ? name : name.substr(0, dot);

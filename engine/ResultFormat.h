@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace vizuvod {
 
@@ -15,6 +17,10 @@ const char* ExtensionOf(TResultFormat format);
 // WebP or AVIF result is "<stem>.webp" or "<stem>.avif" whatever the photo's
 // format.
 std::string ResultNameOf(const std::string& name, TResultFormat format = TResultFormat::Jpeg);
+
+// The photos' names and the names of their results in every format: what
+// an earlier run may have written beside them, to be told apart from photos.
+std::unordered_set<std::string> PhotoAndResultNames(const std::vector<std::string>& photos);
 
 // A photo's file name without its extension ("IMG 1" of "IMG 1.JPG"), and the
 // extension without its dot ("JPG"), and that in lower case ("jpg").
