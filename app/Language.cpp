@@ -6,14 +6,13 @@
 #include <QTranslator>
 #include <string_view>
 
+#include "RunOptions.h"
 #include "Warnings.h"
 
 namespace vizuvod {
 
 namespace {
 
-constexpr const char* Organization = "Fotrix";
-constexpr const char* Application = "Vizuvod";
 constexpr const char* LanguageKey = "language";
 
 // The engine's warnings as lupdate reads them; the compiler holds each to the
@@ -41,10 +40,6 @@ static_assert(std::string_view(EngineWarnings[2]) == FitSideWarning);
 static_assert(std::string_view(EngineWarnings[3]) == PercentNotPositiveWarning);
 static_assert(std::string_view(EngineWarnings[4]) == PixelsNotPositiveWarning);
 
-QSettings UserSettings() {
-  return QSettings(QLatin1String(Organization), QLatin1String(Application));
-}
-
 // Installed while the window speaks English.
 QTranslator* English() {
   static QTranslator* translator = [] {
@@ -61,16 +56,17 @@ TLanguage current = TLanguage::lgRussian;
 }  // namespace
 
 TLanguage StoredLanguage() {
-  return UserSettings().value(QLatin1String(LanguageKey)).toString() == QLatin1String("en")
+  return WindowSettings()->value(QLatin1String(LanguageKey)).toString() == QLatin1String("en")
              ? TLanguage::lgEnglish
              : TLanguage::lgRussian;
 }
 
 void StoreLanguage(TLanguage language) {
-  QSettings settings = UserSettings();
-  settings.setValue(QLatin1String(LanguageKey),
-                    language == TLanguage::lgEnglish ? QStringLiteral("en") : QStringLiteral("ru"));
-  settings.sync();
+  const auto settings = WindowSettings();
+  settings->setValue(QLatin1String(LanguageKey), language == TLanguage::lgEnglish
+                                                     ? QStringLiteral("en")
+                                                     : QStringLiteral("ru"));
+  settings->sync();
 }
 
 void ApplyLanguage(TLanguage language) {

@@ -70,7 +70,7 @@ const TRunOptions& TForm2::RunOptions() const { return Options->values; }
 void TForm2::CreateOptions() {
   Options = std::make_unique<TOptionsMenu>();
   TOptionsMenu& o = *Options;
-  o.values = LoadRunOptions(*OptionsSettings());
+  o.values = LoadRunOptions(*WindowSettings());
   if (!TRunOptions::Offered(o.values.format)) o.values.format = TResultFormat::Jpeg;
 
   // Between "Файл" and the hidden "Вид", so it stands before "Помощь".
@@ -159,7 +159,7 @@ void TForm2::CreateOptions() {
 void TForm2::SetOptions(const TRunOptions& options) {
   if (!(options == Options->values)) {
     Options->values = options;
-    SaveRunOptions(*OptionsSettings(), options);
+    SaveRunOptions(*WindowSettings(), options);
   }
   ShowOptions();
   RetranslateOptions();

@@ -35,7 +35,7 @@ TWindowOptions TRunOptions::EngineOptions() const {
 
 TFormats TRunOptions::ScanFormats() const { return moreFormats ? TFormats::All() : TFormats{}; }
 
-std::unique_ptr<QSettings> OptionsSettings() {
+std::unique_ptr<QSettings> WindowSettings() {
   return std::make_unique<QSettings>(QStringLiteral("Fotrix"), QStringLiteral("Vizuvod"));
 }
 

@@ -36,9 +36,9 @@ struct TRunOptions {
   TFormats ScanFormats() const;
 };
 
-// Where the options are kept: the desktop's usual place for Fotrix Vizuvod's
-// settings (~/.config/Fotrix/Vizuvod.conf).
-std::unique_ptr<QSettings> OptionsSettings();
+// Where the window keeps its options and its language: the desktop's usual
+// place for Fotrix Vizuvod's settings (~/.config/Fotrix/Vizuvod.conf).
+std::unique_ptr<QSettings> WindowSettings();
 // Values missing or out of range read as their defaults.
 TRunOptions LoadRunOptions(QSettings& settings);
 void SaveRunOptions(QSettings& settings, const TRunOptions& options);

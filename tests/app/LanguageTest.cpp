@@ -66,7 +66,7 @@ class TLanguageTest : public QObject {
  private slots:
   void init() {
     UseScratchSettings();
-    QSettings(QStringLiteral("Fotrix"), QStringLiteral("Vizuvod")).clear();  // a new account
+    WindowSettings()->clear();  // a new account
     boxes.clear();
     form = ShowNewWindow();
   }

@@ -30,7 +30,7 @@ inline void UseScratchSettings() {
 // with no options chosen unless those of the last window are kept.
 inline std::unique_ptr<TForm2> ShowNewWindow(bool keepOptions = false) {
   UseScratchSettings();
-  if (!keepOptions) OptionsSettings()->remove(QStringLiteral("Options"));
+  if (!keepOptions) WindowSettings()->remove(QStringLiteral("Options"));
   PhotoFiles.clear();
   PhotoCount = 0;
   auto form = std::make_unique<TForm2>();
