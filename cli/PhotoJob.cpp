@@ -162,7 +162,8 @@ TJobStatus TPhotoJobs::Check(std::size_t i, const struct stat& photo, const TPho
     if (there.st_dev == photo.st_dev && there.st_ino == photo.st_ino)
       throw TRefusal(r.path + " would replace the photo itself");
     if (ids_.Holds(there)) throw TRefusal(r.path + ": " + PhotoOfTheRun);
-    allThere = allThere && NotOlder(there, photo);
+    // Only a file is a result: a folder or a device at its name is not skipped.
+    allThere = allThere && S_ISREG(there.st_mode) && NotOlder(there, photo);
     if (newNaming_ && notMadeHere.empty() && !MadeFrom(r.path, photos_.Relative(i)))
       notMadeHere = r.path;
   }

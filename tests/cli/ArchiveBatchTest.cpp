@@ -237,6 +237,13 @@ TEST(ArchiveBatch, SkipExistingDryRunReportAndKeepDate) {
   const std::string again = ReadFile(report);
   EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 4);
   EXPECT_NE(again.find("\"status\":\"skipped\""), std::string::npos);
+
+  // A folder where a result goes is no result: the photo fails, never counted as skipped.
+  fs::remove(root / "Resize of a.jpg");
+  fs::create_directory(root / "Resize of a.jpg");
+  const TResult blocked = run({"--skip-existing"});
+  EXPECT_EQ(blocked.exitCode, 1) << blocked.out;
+  EXPECT_NE(blocked.err.find("/Resize of a.jpg: "), std::string::npos) << blocked.err;
 }
 
 TEST(ArchiveBatch, ReportEscapesNamesAndGivesFailures) {
