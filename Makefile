@@ -39,8 +39,11 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The Debian packages from the same build: $(BUILD)/vizuvod-batch_<version>_<arch>.deb
-# (no window) and $(BUILD)/vizuvod_<version>_<arch>.deb (the window).
-deb: build
+# (no window) and $(BUILD)/vizuvod_<version>_<arch>.deb (the window). Only what
+# they hold is built (vizuvod_packaged); the tests are left for `make test`.
+deb: deps
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja
+	cmake --build $(BUILD) -j $(JOBS) --target vizuvod_packaged
 	cd $(BUILD) && cpack -G DEB
 
 check-deps:

@@ -69,6 +69,13 @@ if(VIZUVOD_GUI)
   list(APPEND VIZUVOD_PACKAGES window)
 endif()
 set(CPACK_COMPONENTS_ALL ${VIZUVOD_PACKAGES})
+# What the packages hold and nothing else (no tests, no benchmarks): `make deb`
+# builds this target, then cpack, which builds nothing itself with Ninja.
+add_custom_target(vizuvod_packaged)
+add_dependencies(vizuvod_packaged vizuvod-batch vizuvod_changelog)
+if(VIZUVOD_GUI)
+  add_dependencies(vizuvod_packaged vizuvod)
+endif()
 foreach(component IN LISTS VIZUVOD_PACKAGES)
   string(TOUPPER ${component} upper)
   set(doc ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
