@@ -9,11 +9,12 @@ PACKAGES := cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libgtest-dev \
             qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
 
 .PHONY: all deps build test run clean check-deep check-scalar check-gui-asan check-format format deb
-.PHONY: check-deps image check-image
+.PHONY: check-deps image check-image check-slurm
 
-# What the package and image checks use beyond the build: cjpeg for their
-# made-up photos, mmdebstrap and podman (with runc) for the image.
-CHECK_PACKAGES := libjpeg-turbo-progs mmdebstrap podman runc
+# What the package, image and Slurm checks use beyond the build: cjpeg for
+# their made-up photos, mmdebstrap and podman (with runc) for the image, Slurm
+# and munge for a one-node cluster.
+CHECK_PACKAGES := libjpeg-turbo-progs mmdebstrap podman runc slurm-wlm munge
 
 all: build
 
@@ -57,6 +58,13 @@ image: deb check-deps
 # The image against the host build, on made-up photos (scripts/check-image.sh).
 check-image: check-deps
 	scripts/check-image.sh $(BUILD)
+
+# The README's Slurm job array on a one-node Slurm of its own, against one
+# run of the build's vizuvod-batch (scripts/check-slurm.sh).
+check-slurm: deps check-deps
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja
+	cmake --build $(BUILD) -j $(JOBS) --target vizuvod-batch
+	scripts/check-slurm.sh $(BUILD)
 
 run: build
 	@./scripts/run-window.sh $(BUILD)
