@@ -9,8 +9,10 @@ set -euo pipefail
 BUILD=${1:-build}
 cd "$(dirname "$0")/.."
 make --no-print-directory deb check-deps BUILD="$BUILD"
-batch=$(realpath "$(ls "$BUILD"/vizuvod-batch_*.deb)")
-window=$(realpath "$(ls "$BUILD"/vizuvod_*.deb)")
+# This build's packages, not those an older version left in the folder.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")
+batch=$(realpath -e "$BUILD/vizuvod-batch_${version}_$(dpkg --print-architecture).deb")
+window=$(realpath -e "$BUILD/vizuvod_${version}_$(dpkg --print-architecture).deb")
 lintian --fail-on error "$batch" "$window"
 
 # The program without a window needs neither Qt nor fonts, and the window
@@ -35,17 +37,18 @@ test "$(dpkg-query -W -f '${Version}' vizuvod)" = "$(dpkg-deb -f "$window" Versi
 test "$(dpkg -S /usr/bin/vizuvod-batch)" = "vizuvod-batch: /usr/bin/vizuvod-batch"
 test "$(dpkg -S /usr/bin/vizuvod)" = "vizuvod: /usr/bin/vizuvod"
 
-vizuvod-batch --version
-vizuvod-batch --help >/dev/null
+# The installed programs, whatever else is first on the PATH.
+/usr/bin/vizuvod-batch --version
+/usr/bin/vizuvod-batch --help >/dev/null
 test -f /usr/share/man/man1/vizuvod-batch.1.gz
 photos=$(mktemp -d)
 trap 'rm -rf "$photos"' EXIT
 scripts/make-test-photos.sh "$photos"
-vizuvod-batch --width 200 --output "$photos/small" "$photos" >/dev/null
+/usr/bin/vizuvod-batch --width 200 --output "$photos/small" "$photos" >/dev/null
 test "$(find "$photos/small" -type f | wc -l)" -eq "$(find "$photos" -maxdepth 1 -iname '*.jpg' | wc -l)"
 
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM vizuvod --version
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM vizuvod --help >/dev/null
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/vizuvod --version
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/vizuvod --help >/dev/null
 desktop-file-validate /usr/share/applications/example.fotrix.Vizuvod.desktop
 appstreamcli validate --no-net /usr/share/metainfo/example.fotrix.Vizuvod.metainfo.xml
 test -f /usr/share/man/man1/vizuvod.1.gz
