@@ -70,7 +70,9 @@ if(VIZUVOD_GUI)
 endif()
 set(CPACK_COMPONENTS_ALL ${VIZUVOD_PACKAGES})
 # What the packages hold and nothing else (no tests, no benchmarks): `make deb`
-# builds this target, then cpack, which builds nothing itself with Ninja.
+# builds this target, then cpack, which builds nothing itself with Ninja. A
+# target that gains an install rule is added here, or cpack finds its file
+# missing.
 add_custom_target(vizuvod_packaged)
 add_dependencies(vizuvod_packaged vizuvod-batch vizuvod_changelog)
 if(VIZUVOD_GUI)
