@@ -194,9 +194,10 @@ photos_taken() {
   outputs "$1" | while read -r file; do cat "$file"; done |
     sed -n 's/^Written [0-9]* of \([0-9]*\) photos.*/\1/p' | awk '{ n += $1 } END { print n + 0 }'
 }
-# shard_results TASK: the results shard TASK writes, relative to the output.
+# shard_results TASK: the results shard TASK writes, relative to the output,
+# in the order its photos are taken (one job: printed in that order).
 shard_results() {
-  "$batch" "${options[@]}" --shard "$1/$shards" --dry-run --output "$work/small" "$work/archive" \
+  "$batch" "${options[@]}" --shard "$1/$shards" --jobs 1 --dry-run --output "$work/small" "$work/archive" \
     2>"$work/dry-run.err" | sed -n "s|^.* -> $work/small/\(.*\) ([0-9]*x[0-9]*)\$|\1|p"
 }
 
@@ -217,7 +218,7 @@ echo "$count tasks wrote what one run writes, $photos photos byte for byte ($((S
 
 # A task that fails half-way: its results removed, and a folder where its
 # second result goes, so that this photo fails (and the task stops at it)
-# while the others in work are written. Then it is run again alone, as the
+# while the first, taken before it, is written. Then it is run again alone, as the
 # README says: it takes its own shard again, skips what it wrote, writes
 # the rest.
 for task in $(seq 0 "$last"); do
