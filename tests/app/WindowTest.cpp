@@ -26,14 +26,18 @@
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <exiv2/exiv2.hpp>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "BatchRun.h"
 #include "BrowseDlg.h"
 #include "DesktopFolders.h"
+#include "JpegFiles.h"
 #include "MessageBoxes.h"
 #include "OptionsMenu.h"
 #include "Spin.h"
@@ -149,10 +153,17 @@ class TWindowTest : public QObject {
         QTimer::singleShot(0, [answer] {
           auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
           QVERIFY(dialog);
+          if (answer == "off")
+            return QTest::mouseClick(dialog->findChild<QPushButton*>("NoLimitButton"),
+                                     Qt::LeftButton);
           auto* field = dialog->findChild<TSpinEdit*>();
           field->selectAll();
           QTest::keyClicks(field, answer);
-          QTest::mouseClick(dialog->findChildren<QPushButton*>().at(0), Qt::LeftButton);
+          QTest::keyClick(field, Qt::Key_Return);  // Enter is the dialog's OK
+          if (dialog->isVisible()) {
+            dialog->reject();
+            QFAIL("Enter did not confirm");
+          }
         });
       auto* action = form->Options->menu->findChild<QAction*>(name);
       if (!action) action = form->Options->formatMenu->findChild<QAction*>(name);
@@ -812,6 +823,8 @@ class TWindowTest : public QObject {
     QTest::newRow("size limit") << QStringList{"SizeLimitItem=1"}
                                 << QStringList{"--max-bytes", "1K"} << QStringList{jpg}
                                 << "Параметры: не больше 1 КБ";
+    QTest::newRow("to sRGB") << QStringList{"ToSrgbItem"} << QStringList{"--to-srgb"}
+                             << QStringList{jpg} << "Параметры: цвета в sRGB";
     QTest::newRow("more formats") << QStringList{"MoreFormatsItem"}
                                   << QStringList{"--formats", "all"}
                                   << QStringList{"Resize of p.jpg", jpg}
@@ -908,8 +921,11 @@ class TWindowTest : public QObject {
     QCOMPARE(form->RunOptions(),
              (TRunOptions{true, true, false, false, "/tmp/x", TResultFormat::Webp, 75, 300}));
     QVERIFY(form->Options->resultFolder->isChecked() && form->Options->formats[1]->isChecked());
-    // "Рядом с фотографиями" and a second click on the limit put them back.
-    ChooseOptions({"BesidePhotosItem", "SizeLimitItem", "KeepMetadataItem"});
+    // A second click on the limit changes it; "Рядом с фотографиями" and the
+    // limit dialog's own button put them back.
+    ChooseOptions({"SizeLimitItem=200"});
+    QCOMPARE(form->RunOptions().maxKilobytes, 200);
+    ChooseOptions({"BesidePhotosItem", "SizeLimitItem=off", "KeepMetadataItem"});
     QVERIFY(!form->Options->noLocation->isEnabled());
     QCOMPARE(form->RunOptions(),
              (TRunOptions{false, true, false, false, {}, TResultFormat::Webp, 75, 0}));
@@ -995,6 +1011,197 @@ class TWindowTest : public QObject {
     QCOMPARE(written.size(), names.size());
     for (const QString& name : written)
       QVERIFY2(ReadAll(dir.filePath(name)) == ReadAll(reference.filePath(name)), qPrintable(name));
+  }
+
+  // ---- A run under options as a person meets it -------------------------------------
+
+  // Under options a failing photo is named; "Не останавливаться на ошибках"
+  // goes on past it, and one box at the end says what was written, where,
+  // and why the photo failed.
+  void failingPhotoUnderOptions_data() {
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QStringList>("written");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("stops") << "AutoOrientItem" << QStringList{"Resize of a.jpg"}
+                           << "b.jpg: JPEG error #";
+    QTest::newRow("goes on") << "KeepGoingItem" << QStringList{"Resize of a.jpg", "Resize of c.jpg"}
+                             << "b.jpg — не обработана: JPEG error #";
+  }
+
+  void failingPhotoUnderOptions() {
+    QFETCH(QString, item);
+    QFETCH(QStringList, written);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    WritePhoto(dir.filePath("a.jpg"), 40, 30, 1);
+    QFile broken(dir.filePath("b.jpg"));
+    QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a photo at all\n") > 0);
+    broken.close();
+    WritePhoto(dir.filePath("c.jpg"), 40, 30, 3);
+    ChooseOptions({item});
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+
+    QCOMPARE(ResizedFiles(dir.path()), written);
+    QCOMPARE(form->Label12->text(), QString::number(written.size() == 1 ? 1 : 3));
+    QCOMPARE(boxes.size(), size_t(1));
+    QVERIFY2(boxes[0].text.contains(shown), qPrintable(boxes[0].text));
+    const bool goesOn = item == "KeepGoingItem";
+    QCOMPARE(boxes[0].icon, goesOn ? QMessageBox::Warning : QMessageBox::Critical);
+    QCOMPARE(boxes[0].caption, goesOn ? "Итоги авторесайза" : ApplicationTitle());
+    if (goesOn)
+      QVERIFY(boxes[0].text.startsWith("Записано результатов: 2, в папку:\n" + dir.path()));
+    QVERIFY(form->Options->report->text().contains("Не удалось обработать: 1"));
+  }
+
+  // Many photos with warnings: one short line per photo and kind, the rest
+  // counted, every text in the details, a box within a 1280x1024 screen, and
+  // its button opens the results' folder.
+  void runSummaryFitsTheScreen() {
+    QTemporaryDir dir;
+    constexpr int count = 20;
+    for (int i = 1; i <= count; ++i) {
+      const QString path = dir.filePath(QStringLiteral("p%1.jpg").arg(i, 2, 10, QChar('0')));
+      WritePhoto(path, 40, 30, i);
+      auto image = Exiv2::ImageFactory::open(path.toStdString());
+      image->readMetadata();
+      image->iptcData()["Iptc.Application2.Caption"] = "Fotrix test";
+      image->writeMetadata();
+    }
+    ChooseOptions({"KeepMetadataItem", "WebpItem"});
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    QString details;
+    onBox = [&](QMessageBox& box) {
+      box.show();
+      QVERIFY(box.width() <= 1280 && box.height() <= 1024);
+      details = box.detailedText();
+      for (QAbstractButton* button : box.buttons())
+        if (button->text() == "Открыть папку") QTest::mouseClick(button, Qt::LeftButton);
+    };
+    QDesktopServices::setUrlHandler("file", this, "openUrl");
+    openedUrls.clear();
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("file");
+
+    QCOMPARE(boxes.size(), size_t(1));
+    const QStringList lines = boxes[0].text.split('\n');
+    QCOMPARE(lines.size(), 3 + 12 + 1);  // the head, the first lines, how many more
+    QVERIFY2(lines[3].startsWith("p01.jpg — метаданные: IPTC"), qPrintable(lines[3]));
+    QCOMPARE(lines.last(), "…и ещё 8, все — в подробностях");
+    QCOMPARE(details.split('\n').size(), count);
+    QCOMPARE(openedUrls, QList<QUrl>{QUrl::fromLocalFile(dir.path())});
+    // A text of any length stays one line.
+    TRunReport report;
+    report.lines << TRunReport::TLine{"x.jpg", 1, QString(5000, 't'), 2};
+    const QFontMetrics metrics(form->font());
+    QVERIFY(metrics.horizontalAdvance(ReportLines(report, metrics, 300, 12).at(0)) <= 300);
+  }
+
+  // A photo under options works while the window lives: held back at its
+  // save, the current-photo bar shows it is busy; the run then ends as ever.
+  void busyBarWhilePhotoWorks() {
+    static std::atomic<bool> release;
+    release = false;
+    struct Held {
+      static void Wait() {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      static int Rename(const char* from, const char* to) { return Wait(), ::rename(from, to); }
+      static int Link(int fd, const char* from, int at, const char* to, int flags) {
+        return Wait(), ::linkat(fd, from, at, to, flags);
+      }
+    };
+    QTemporaryDir dir;
+    WritePhoto(dir.filePath("a.jpg"), 80, 60, 1);
+    TScopedHook<TFileCalls> calls{FileCallsHook(), TFileCalls{Held::Rename, ::unlink, Held::Link}};
+    ChooseOptions({"AutoOrientItem"});
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+      if (form->ProgressBar2->maximum() == 0) release = true;
+    });
+    watch.start(10);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QVERIFY(release);
+    QCOMPARE(form->ProgressBar2->maximum(), 100);
+    QCOMPARE(ResizedFiles(dir.path()), QStringList{"Resize of a.jpg"});
+  }
+
+  // Page 3 under options: the size of page 2, the options in whole items
+  // within two lines, and a new list's counters after a run.
+  void page3UnderOptions() {
+    QTemporaryDir dir, other, out;
+    WritePhoto(dir.filePath("a.jpg"), 40, 30, 1);
+    WritePhoto(dir.filePath("b.jpg"), 40, 30, 2);
+    WritePhoto(other.filePath("c.jpg"), 40, 30, 3);
+    const QString folder = out.path() + "/" + QString(60, 'f');
+    QVERIFY(QDir().mkpath(folder));
+    ChooseOptions({"KeepMetadataItem", "NoLocationItem", "ToSrgbItem", "AutoOrientItem",
+                   "MoreFormatsItem", "WebpItem", "QualityItem=80", "SizeLimitItem=500",
+                   "KeepGoingItem", "ResultFolderItem=" + folder});
+    QCOMPARE(form->glWizardHeader1->Captions().join(""),
+             "Укажите папку с фотографиями (JPG, HEIC, AVIF, PNG или WebP)");
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    QCOMPARE(form->Options->sizeLine->text(), "Размер: 50% от оригинала");
+    const QLabel* line = form->Options->line;
+    const QStringList rows = line->text().split('\n');
+    QCOMPARE(rows.size(), 2);
+    for (const QString& row : rows)
+      QVERIFY(line->fontMetrics().horizontalAdvance(row) <= line->width());
+    QVERIFY2(rows.last().endsWith("…"), qPrintable(rows.last()));  // "и ещё N…"
+    for (QString item : line->text().remove("Параметры: ").split(QRegularExpression(",\\s+")))
+      QVERIFY2(item.contains("и ещё") || line->toolTip().contains(item.trimmed()),
+               qPrintable(item));
+
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QCOMPARE(form->Label12->text(), "2");
+    QCOMPARE(ResizedFiles(folder).size(), 2);
+    QVERIFY(form->Options->report->text().startsWith("Записано результатов: 2"));
+    QTest::mouseClick(form->Button8, Qt::LeftButton);
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+    ScanFolder(other.path());
+    QCOMPARE(form->Label9->text(), "1");
+    QCOMPARE(form->Label12->text(), "0");
+    QVERIFY(form->Options->report->isHidden());
+  }
+
+  // "Размер по длинной стороне": a third side on page 2; the long side of
+  // each photo becomes the size, as vizuvod-batch --long-edge makes it.
+  void longEdgeMatchesBatchTool() {
+    QTemporaryDir dir, reference;
+    WritePhoto(dir.filePath("tall.jpg"), 30, 60, 1);
+    WritePhoto(dir.filePath("wide.jpg"), 60, 40, 2);
+    for (const char* name : {"tall.jpg", "wide.jpg"})
+      QVERIFY(QFile::copy(dir.filePath(name), reference.filePath(name)));
+    ChooseOptions({"LongEdgeItem"});
+    QCOMPARE(form->ComboBox1->count(), 3);
+    ScanFolder(dir.path());
+    QTest::mouseClick(form->RadioButton2, Qt::LeftButton, {}, QPoint(5, 8));
+    QCOMPARE(form->ComboBox1->currentText(), "По длинной стороне");
+    TypeNumber(form->SpinEdit2, 20);
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    ExpectPage(2);
+    QCOMPARE(form->Options->sizeLine->text(), "Размер: по длинной стороне, 20 пкс.");
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QVERIFY(boxes.empty());
+
+    QProcess tool;
+    tool.start(QStringLiteral(VIZUVOD_BATCH),
+               {"--long-edge", "20", "--jobs", "1", "--quiet", reference.path()});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QSize sizes[] = {{10, 20}, {20, 13}};
+    for (int i = 0; i < 2; ++i) {
+      const QString name = ResizedFiles(dir.path()).value(i);
+      QCOMPARE(QImage(dir.filePath(name)).size(), sizes[i]);
+      QVERIFY2(ReadAll(dir.filePath(name)) == ReadAll(reference.filePath(name)), qPrintable(name));
+    }
+    ChooseOptions({"LongEdgeItem"});  // off: page 2 is the design's again
+    QCOMPARE(form->ComboBox1->count(), 2);
   }
 
   void cancelDuringRun() {
@@ -1283,10 +1490,42 @@ class TWindowTest : public QObject {
       });
       menu->findChild<QAction*>(item)->trigger();
     }
-    ChooseOptions(
-        {"KeepMetadataItem", "NoLocationItem", "AutoOrientItem", "WebpItem", "QualityItem=80"});
+    ChooseOptions({"KeepMetadataItem", "NoLocationItem", "AutoOrientItem", "WebpItem",
+                   "QualityItem=80", "KeepGoingItem"});
+    QTest::mouseClick(form->Button8, Qt::LeftButton);
+    QTest::mouseClick(form->Button2, Qt::LeftButton);  // page 3 names the size
     QTest::qWait(100);
     form->grab().save(out + "/page3-options.png");
+    // A run that goes on past a broken photo, with warnings: the box at its
+    // end, its details, and page 3's report.
+    QTemporaryDir warned;
+    for (int i = 1; i <= 3; ++i) {
+      const QString path = warned.filePath(QStringLiteral("IMG_%1.jpg").arg(i));
+      WritePhoto(path, 200, 150, i);
+      auto image = Exiv2::ImageFactory::open(path.toStdString());
+      image->readMetadata();
+      image->iptcData()["Iptc.Application2.Caption"] = "Fotrix";
+      image->writeMetadata();
+    }
+    QFile(warned.filePath("IMG_2b.jpg")).open(QIODevice::WriteOnly);
+    onBox = [&](QMessageBox& box) {
+      box.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&box));
+      box.grab().save(out + "/run-summary.png");
+      for (QPushButton* button : box.findChildren<QPushButton*>())
+        if (!box.buttons().contains(button)) QTest::mouseClick(button, Qt::LeftButton);
+      QTest::qWait(100);
+      box.grab().save(out + "/run-summary-details.png");
+      box.hide();
+    };
+    QTest::mouseClick(form->Button8, Qt::LeftButton);
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+    ScanFolder(warned.path());
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QCOMPARE(boxes.size(), size_t(4));
+    QTest::qWait(100);
+    form->grab().save(out + "/page3-report.png");
   }
 
  public slots:
