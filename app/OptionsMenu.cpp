@@ -3,12 +3,15 @@
 // RetranslateOptions, so it can run again whenever the language changes.
 #include "OptionsMenu.h"
 
+#include <algorithm>
+
 #include <QActionGroup>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,7 +21,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
+#include <QSpacerItem>
 #include <QUrl>
 #include <QWidget>
 #include <string_view>
@@ -37,8 +42,6 @@ namespace {
 // The most lines the box at the end of a run lists; the rest are counted,
 // and every text is in its details.
 constexpr int ShownLines = 12;
-// How wide a line of that box may be, in pixels of its font.
-constexpr int LineWidth = 520;
 
 // The third fit side, offered with its option, in the engine's words.
 constexpr const char* LongEdgeSide = QT_TRANSLATE_NOOP("vizuvod::TForm2", "По длинной стороне");
@@ -217,12 +220,12 @@ void TForm2::CreateOptions() {
   o.sizeLine->setGeometry(208, 104, 443, o.sizeLine->fontMetrics().height());
   o.line = new QLabel(TabSheet3);
   o.line->setObjectName(QStringLiteral("OptionsLine"));
-  o.line->setGeometry(208, 128, 443, 2 * o.line->fontMetrics().lineSpacing());
+  o.line->setGeometry(208, 128, 443, 2 * o.line->fontMetrics().lineSpacing() + 4);
   o.line->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   // The report's right half: what the last run under options wrote.
   o.report = new QLabel(GroupBox1);
   o.report->setObjectName(QStringLiteral("RunReport"));
-  o.report->setGeometry(232, 16, 377, 2 * o.report->fontMetrics().lineSpacing() + 2);
+  o.report->setGeometry(232, 16, 377, 2 * o.report->fontMetrics().lineSpacing() + 4);
   o.report->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   o.report->hide();
   o.folderDialog = new TBrowseDlg(this);
@@ -454,15 +457,25 @@ void TForm2::EndOptionsRun(bool failed) {
 
   QMessageBox box(QMessageBox::Warning, tr("Итоги авторесайза"), QString(), QMessageBox::Ok, this);
   const QFontMetrics metrics(box.font());
+  // A message box is as wide as its text up to a limit of the screen's
+  // width, and wraps at half the screen: a strut makes it as wide as the
+  // lines, each cut to stay one line.
+  const int screen = box.screen()->availableGeometry().width();
+  const int width =
+      std::clamp((screen <= 1024 ? screen : std::min(screen - 480, 1000)) - 160, 300, 600);
   QStringList head{
       tr("Записано результатов: %1, в папку:").arg(r.written),
-      metrics.elidedText(r.folder, Qt::ElideMiddle, LineWidth),
+      metrics.elidedText(r.folder, Qt::ElideMiddle, width),
   };
   if (r.failed > 0) head << tr("Не удалось обработать фотографий: %1.").arg(r.failed);
   box.setText(head.join('\n') + QStringLiteral("\n\n") +
-              ReportLines(r, metrics, LineWidth, ShownLines).join('\n'));
+              ReportLines(r, metrics, width, ShownLines).join('\n'));
   box.setDetailedText(r.details.join('\n'));
   QPushButton* open = box.addButton(tr("Открыть папку"), QMessageBox::ActionRole);
+  // After the details: the box lays itself out anew when they are set.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(width + 80, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
   box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Ok);
   RunMessageBox(box);
