@@ -441,15 +441,17 @@ void TForm2::BeginOptionsRun() {
   ShowOptions();
 }
 
-void TForm2::EndOptionsRun(bool failed) {
+void TForm2::EndOptionsRun(TRunResult result) {
   Options->running = false;
   ShowOptions();
   TRunReport& r = Options->run;
+  // A run refused before its first photo has nothing to report.
+  if (result == TRunResult::rrRefused || result == TRunResult::rrEmpty) r = TRunReport{};
   ShowReport();
   // A window closed during the run ends the program: no box then.
   if (!r.active || !isVisible()) return;
   // A failure that ended the run: the design's error box, naming the photo.
-  if (failed && !r.stoppedBy.isEmpty()) {
+  if (result == TRunResult::rrFailed && !r.stoppedBy.isEmpty()) {
     ShowError(this, r.stoppedBy);
     r.lines.removeIf([](const TRunReport::TLine& l) { return l.kind == TRunReport::Failure; });
   }

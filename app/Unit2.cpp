@@ -619,10 +619,10 @@ void TForm2::Button5Click(QObject*) {
     // click while a run pumps messages is ignored by the run itself.
     result = BatchResizeRun(window);
   } catch (...) {
-    if (starts) EndOptionsRun(false);
+    if (starts) EndOptionsRun(TRunResult::rrEmpty);  // no photo was started
     throw;
   }
-  if (starts) EndOptionsRun(result == TRunResult::rrFailed);
+  if (starts) EndOptionsRun(result);
   if (result == TRunResult::rrRefused) {
     if (const auto warning = RunSettingsWarning(window))
       ShowWarning(this, WarningText(warning->c_str()));

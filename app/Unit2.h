@@ -35,6 +35,7 @@ enum class TLanguage;
 class TglWizardHeader;
 struct TOptionsMenu;
 struct TPhotoOutcome;
+enum class TRunResult;
 struct TRunOptions;
 
 class TForm2 : public QMainWindow {
@@ -135,7 +136,7 @@ class TForm2 : public QMainWindow {
   // Around a run: the options' menu waits, and the warnings of photos written
   // under options are shown once the run ends.
   void BeginOptionsRun();
-  void EndOptionsRun(bool failed);
+  void EndOptionsRun(TRunResult result);
   void NotePhoto(const std::string& photo, const TPhotoOutcome& outcome);
   void NoteFailure(const std::string& photo, const std::string& error);
 

@@ -504,22 +504,16 @@ class BrowseDlgTest : public QObject {
     QDir(tmp.path()).mkpath("Photos");
     TBrowseDlg dlg;
     ScriptedBrowser browser;
-    browser.confirm = false;
     dlg.SetFolderBrowser(&browser);
     dlg.SetNewFolderButton(true);
     dlg.Browse();
-    TBrowseRequest r = browser.request;
-    QCOMPARE(r.Flags & BIF_NEWDIALOGSTYLE, BIF_NEWDIALOGSTYLE);
-    r.Root = tmp.path();
-    r.Callback = nullptr;
-    TFolderPickerDialog picker(r);
+    browser.request.Root = tmp.path();
+    browser.request.Callback = nullptr;
+    TFolderPickerDialog picker(browser.request);
     picker.show();
-    picker.SetSelection(tmp.path() + "/Photos");
-    auto* make = picker.findChild<QPushButton*>("newFolderButton");
-    QVERIFY(make);
     for (const QString name : {"Новая папка", "Новая папка (2)"}) {
       picker.SetSelection(tmp.path() + "/Photos");
-      QTest::mouseClick(make, Qt::LeftButton);
+      QTest::mouseClick(picker.findChild<QPushButton*>("newFolderButton"), Qt::LeftButton);
       QVERIFY2(QFileInfo(tmp.path() + "/Photos/" + name).isDir(), qPrintable(name));
     }
     picker.accept();
