@@ -1462,7 +1462,7 @@ class TWindowTest : public QObject {
       menu->findChild<QAction*>(item)->trigger();
     }
     ChooseOptions({"KeepMetadataItem", "NoLocationItem", "AutoOrientItem", "WebpItem",
-                   "QualityItem=80", "KeepGoingItem"});
+                   "QualityItem=80", "KeepGoingItem", "MoreFormatsItem"});
     QTest::mouseClick(form->Button8, Qt::LeftButton);
     QTest::mouseClick(form->Button2, Qt::LeftButton);  // page 3 names the size
     QTest::qWait(100);
@@ -1486,6 +1486,7 @@ class TWindowTest : public QObject {
     };
     QTest::mouseClick(form->Button8, Qt::LeftButton);
     QTest::mouseClick(form->Button7, Qt::LeftButton);
+    form->grab().save(out + "/page1-formats.png");
     ScanFolder(warned.path());
     QTest::mouseClick(form->Button2, Qt::LeftButton);
     QTest::mouseClick(form->Button5, Qt::LeftButton);
