@@ -19,7 +19,7 @@ std::optional<QString> DroppedFolder(const QMimeData* data) {
 std::optional<QString> FolderArgument(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      QStringLiteral("Resizes every JPEG photo of a folder in one run, in a three-step wizard."));
+      QStringLiteral("Resizes every photo of a folder in one run, in a three-step wizard."));
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("folder"),

@@ -53,6 +53,21 @@ QTranslator* English() {
 
 TLanguage current = TLanguage::lgRussian;
 
+// The few texts of Qt's own boxes the window shows (the details of the box at
+// the end of a run), in Russian while the window speaks it.
+class TQtBoxTexts : public QTranslator {
+ public:
+  using QTranslator::QTranslator;
+  bool isEmpty() const override { return false; }
+  QString translate(const char* context, const char* source, const char* = nullptr,
+                    int = -1) const override {
+    if (current != TLanguage::lgRussian || std::string_view(context) != "QMessageBox") return {};
+    if (std::string_view(source) == "Show Details...") return QStringLiteral("Подробности…");
+    if (std::string_view(source) == "Hide Details...") return QStringLiteral("Скрыть подробности");
+    return {};
+  }
+};
+
 }  // namespace
 
 TLanguage StoredLanguage() {
@@ -70,6 +85,9 @@ void StoreLanguage(TLanguage language) {
 }
 
 void ApplyLanguage(TLanguage language) {
+  static const bool boxTexts =
+      QCoreApplication::installTranslator(new TQtBoxTexts(QCoreApplication::instance()));
+  (void)boxTexts;
   if (language == current) return;
   current = language;
   if (language == TLanguage::lgEnglish)

@@ -15,26 +15,22 @@ TMessageBoxHook& MessageBoxHook() {
   return hook;
 }
 
-namespace {
-
-void Run(QMessageBox& box) {
+void RunMessageBox(QMessageBox& box) {
   if (const TMessageBoxHook& hook = MessageBoxHook())
     hook(box);
   else
     box.exec();
 }
 
-}  // namespace
-
 void ShowWarning(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, parent);
-  Run(box);
+  RunMessageBox(box);
 }
 
 void ShowError(QWidget* parent, const QString& message) {
   const QString text = QString::fromStdString(ErrorBoxText(message.toStdString()));
   QMessageBox box(QMessageBox::Critical, ApplicationTitle(), text, QMessageBox::Ok, parent);
-  Run(box);
+  RunMessageBox(box);
 }
 
 QString TitleFromProgramPath(const QString& programPath) {

@@ -20,6 +20,9 @@ namespace vizuvod {
 using TMessageBoxHook = std::function<void(QMessageBox& box)>;
 TMessageBoxHook& MessageBoxHook();
 
+// Runs a box that is set up (or hands it to the hook); returns when it is closed.
+void RunMessageBox(QMessageBox& box);
+
 // "Warning", the warning icon, one "OK"; returns when the box is closed.
 void ShowWarning(QWidget* parent, const QString& text);
 

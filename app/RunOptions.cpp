@@ -30,6 +30,9 @@ TWindowOptions TRunOptions::EngineOptions() const {
   engine.quality = quality == DefaultQuality ? 0 : quality;
   engine.maxBytes = std::uintmax_t(maxKilobytes) * 1024;
   engine.resultFolder = resultFolder.toStdString();
+  engine.keepGoing = keepGoing;
+  engine.toSrgb = toSrgb;
+  engine.longEdge = longEdge;
   return engine;
 }
 
@@ -55,6 +58,9 @@ TRunOptions LoadRunOptions(QSettings& settings) {
   if (quality >= 1 && quality <= 100) o.quality = quality;
   const int limit = settings.value(QStringLiteral("maxKilobytes"), 0).toInt();
   if (limit > 0 && limit <= TRunOptions::MaxKilobytes) o.maxKilobytes = limit;
+  o.keepGoing = settings.value(QStringLiteral("keepGoing"), false).toBool();
+  o.toSrgb = settings.value(QStringLiteral("toSrgb"), false).toBool();
+  o.longEdge = settings.value(QStringLiteral("longEdge"), false).toBool();
   settings.endGroup();
   return o;
 }
@@ -69,6 +75,9 @@ void SaveRunOptions(QSettings& settings, const TRunOptions& o) {
   settings.setValue(QStringLiteral("format"), QLatin1String(FormatNames[int(o.format)]));
   settings.setValue(QStringLiteral("quality"), o.quality);
   settings.setValue(QStringLiteral("maxKilobytes"), o.maxKilobytes);
+  settings.setValue(QStringLiteral("keepGoing"), o.keepGoing);
+  settings.setValue(QStringLiteral("toSrgb"), o.toSrgb);
+  settings.setValue(QStringLiteral("longEdge"), o.longEdge);
   settings.endGroup();
   settings.sync();
 }

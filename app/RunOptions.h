@@ -23,6 +23,9 @@ struct TRunOptions {
   TResultFormat format = TResultFormat::Jpeg;
   int quality = DefaultQuality;  // 1 to 100
   int maxKilobytes = 0;          // 0: no size limit; a kilobyte is 1024 bytes
+  bool keepGoing = false;        // "Не останавливаться на ошибках"
+  bool toSrgb = false;           // "Цвета в sRGB"
+  bool longEdge = false;         // "По длинной стороне" offered on page 2
 
   static constexpr int DefaultQuality = 90;
   static constexpr int MaxKilobytes = 1024 * 1024;  // a gigabyte

@@ -4,7 +4,10 @@
 #include "Unit2.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <string_view>
+#include <thread>
 
 #include <QActionGroup>
 #include <QApplication>
@@ -13,6 +16,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,6 +28,7 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 
 #include "BatchRun.h"
@@ -74,6 +79,9 @@ constexpr const char* FitSideItems[2] = {QT_TRANSLATE_NOOP("vizuvod::TForm2", "Ð
 static_assert(std::string_view(FitSideItems[0]) == FitWidthItem);
 static_assert(std::string_view(FitSideItems[1]) == FitHeightItem);
 
+// How long the current-photo bar may stand still before it shows it is busy.
+constexpr int BusyAfterMs = 400;
+
 // What the batch run reads from and shows on the window.
 class TWindowBatch : public TBatchWindow {
  public:
@@ -96,9 +104,51 @@ class TWindowBatch : public TBatchWindow {
   void SetPhotoProgress(int position) override { form_.ProgressBar2->setValue(position); }
   void ProcessMessages() override { QCoreApplication::processEvents(); }
   TWindowOptions Options() const override { return form_.RunOptions().EngineOptions(); }
-  void PhotoWarnings(const std::string& photo,
-                     const std::vector<TPhotoWarning>& warnings) override {
-    form_.NoteWarnings(photo, warnings);
+  void PhotoDone(const std::string& photo, const TPhotoOutcome& outcome) override {
+    form_.NotePhoto(photo, outcome);
+  }
+  void PhotoFailed(const std::string& photo, const std::string& error) override {
+    form_.NoteFailure(photo, error);
+  }
+  // A photo under options works on a thread of its own while this one keeps
+  // the window alive: the bar follows the photo's rows, and shows that it is
+  // busy while none come (a decode, colours, the encodings for a size limit).
+  void RunPhoto(const std::function<void(const TRowHooks&)>& work) override {
+    std::atomic<int> position{-1};
+    std::atomic<bool> done{false};
+    std::exception_ptr failure;
+    QObject waker;
+    std::thread worker([&] {
+      try {
+        work(TRowHooks{[&position](int p) { position = p; }, {}});
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      done = true;
+      QMetaObject::invokeMethod(
+          &waker, [] {}, Qt::QueuedConnection);
+    });
+    QProgressBar* bar = form_.ProgressBar2;
+    QTimer tick;  // wakes the loop below to look at the bar
+    tick.start(50);
+    QElapsedTimer still;
+    still.start();
+    int shown = -1;
+    while (!done) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+      if (const int now = position; now != shown) {
+        shown = now;
+        still.restart();
+        bar->setRange(0, 100);
+        bar->setValue(now);
+      } else if (still.elapsed() >= BusyAfterMs && bar->maximum() != 0) {
+        bar->setRange(0, 0);  // busy
+      }
+    }
+    worker.join();
+    bar->setRange(0, 100);
+    if (position >= 0) bar->setValue(position);
+    if (failure) std::rethrow_exception(failure);
   }
 
  private:
@@ -525,6 +575,14 @@ void TForm2::Button1Click(QObject*) {
   const QString count = QString::number(PhotoCount);
   SetLabelText(Label4, count);
   SetLabelText(Label9, count);
+  // Under options, the new list starts with its own counters.
+  if (!BatchRunActive() && !(RunOptions() == TRunOptions{})) {
+    SetLabelText(Label12, QStringLiteral("0"));
+    ProgressBar1->setValue(0);
+    ProgressBar2->setValue(0);
+    Options->run = TRunReport{};
+    ShowReport();
+  }
   // The percentage states, whichever radio button is checked.
   ApplyModeStates(true);
 }
@@ -540,11 +598,15 @@ void TForm2::RadioButton2Click(QObject*) { ApplyModeStates(false); }
 void TForm2::Button7Click(QObject*) { SetPagesVisible(true, false, false); }
 
 void TForm2::Button2Click(QObject*) {
-  if (const auto warning = SettingsPageWarning(TWindowBatch(*this))) {
+  // The long edge, when offered, is a side as good as the other two.
+  const bool longEdge = RadioButton2->isChecked() && ComboBox1->count() > 2 &&
+                        ComboBox1->currentText() == ComboBox1->itemText(2);
+  if (const auto warning = SettingsPageWarning(TWindowBatch(*this)); warning && !longEdge) {
     ShowWarning(this, WarningText(warning->c_str()));
     return;
   }
   SetPagesVisible(false, false, true);
+  RetranslateOptions();  // page 3 names the size
 }
 
 void TForm2::Button5Click(QObject*) {
@@ -557,10 +619,10 @@ void TForm2::Button5Click(QObject*) {
     // click while a run pumps messages is ignored by the run itself.
     result = BatchResizeRun(window);
   } catch (...) {
-    if (starts) EndOptionsRun();
+    if (starts) EndOptionsRun(TRunResult::rrEmpty);  // no photo was started
     throw;
   }
-  if (starts) EndOptionsRun();
+  if (starts) EndOptionsRun(result);
   if (result == TRunResult::rrRefused) {
     if (const auto warning = RunSettingsWarning(window))
       ShowWarning(this, WarningText(warning->c_str()));

@@ -34,7 +34,8 @@ class TSpinEdit;
 enum class TLanguage;
 class TglWizardHeader;
 struct TOptionsMenu;
-struct TPhotoWarning;
+struct TPhotoOutcome;
+enum class TRunResult;
 struct TRunOptions;
 
 class TForm2 : public QMainWindow {
@@ -135,8 +136,9 @@ class TForm2 : public QMainWindow {
   // Around a run: the options' menu waits, and the warnings of photos written
   // under options are shown once the run ends.
   void BeginOptionsRun();
-  void EndOptionsRun();
-  void NoteWarnings(const std::string& photo, const std::vector<TPhotoWarning>& warnings);
+  void EndOptionsRun(TRunResult result);
+  void NotePhoto(const std::string& photo, const TPhotoOutcome& outcome);
+  void NoteFailure(const std::string& photo, const std::string& error);
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -156,6 +158,10 @@ class TForm2 : public QMainWindow {
   void CreateOptions();
   void SetOptions(const TRunOptions& options);
   void ShowOptions();
+  // Page 3's line for the size page 2 asks for, and its report of a run
+  // under options.
+  QString SizeText() const;
+  void ShowReport();
   // Sets the three pages' visibility in the order 1, 2, 3 and shows the visible one.
   void SetPagesVisible(bool page1, bool page2, bool page3);
   // What a click on "Процент от оригинала:" or "Размер в пикселях:" does to page 2.

@@ -46,10 +46,11 @@ set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME vizuvod)
 set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation | fonts-dejavu-core")
 set(CPACK_DEBIAN_WINDOW_PACKAGE_SUGGESTS vizuvod-batch)
 set(CPACK_DEBIAN_WINDOW_DESCRIPTION
-    "resize every JPEG photo of a folder in one run\n"
+    "resize every photo of a folder in one run\n"
     "Fotrix Vizuvod is a three-step wizard window that resizes a whole folder of\n"
-    "JPEG photos by a percentage, or to a width or height in pixels with the\n"
-    "proportions kept. Each photo is written as a new file beside the original,\n"
+    "JPEG photos (HEIC, AVIF, PNG and WebP too, when asked) by a percentage, or\n"
+    "to a width, height or long edge in pixels with the proportions kept. Each\n"
+    "photo is written as a new file beside the original,\n"
     "which is never changed. The package vizuvod-batch writes the very same\n"
     "files from the command line, without a window.")
 string(JOIN "" CPACK_DEBIAN_WINDOW_DESCRIPTION ${CPACK_DEBIAN_WINDOW_DESCRIPTION})

@@ -2,6 +2,7 @@
 #include "BatchRun.h"
 
 #include <cmath>
+#include <new>
 #include <optional>
 
 namespace vizuvod {
@@ -17,6 +18,41 @@ bool runActive = false;
 
 // Round to nearest, halves to even, in the precision the value carries.
 int RoundHalfEven(long double value) { return static_cast<int>(std::nearbyint(value)); }
+
+// The page as it reads now, for a photo whose work may run away from the
+// window: the fit side in the engine's words when it is one of the window's
+// items, else a text that matches none, as it matches none on the page.
+TFixedSettings SettingsNow(const TRunSettings& window) {
+  TFixedSettings s;
+  s.mode = window.Mode();
+  s.percent = window.P();
+  s.pixels = window.N();
+  s.fitSide = window.FitSideText();
+  const char* const items[3] = {FitWidthItem, FitHeightItem, LongEdgeItem};
+  for (int i = 0; i < 3; ++i)
+    if (const std::string item = window.FitSideItem(i); !item.empty() && item == s.fitSide)
+      return s.fitSide = items[i], s;
+  s.fitSide.clear();
+  return s;
+}
+
+// One photo under options; false when it failed.
+bool RunOptionsPhoto(TBatchWindow& window, TOptionsRun& run, const std::string& photo) {
+  const TFixedSettings settings = SettingsNow(window);
+  std::string failure;
+  try {
+    TPhotoOutcome outcome;
+    window.RunPhoto([&](const TRowHooks& hooks) { outcome = run.Resize(photo, settings, hooks); });
+    window.PhotoDone(photo, outcome);
+    return true;
+  } catch (const std::bad_alloc&) {
+    failure = "Out of memory";
+  } catch (const std::exception& error) {
+    failure = error.what();
+  }
+  window.PhotoFailed(photo, failure);
+  return false;
+}
 
 }  // namespace
 
@@ -61,9 +97,10 @@ TRunResult BatchResizeRun(TBatchWindow& window) {
     window.ProcessMessages();
     if (CancelRequested) return TRunResult::rrCancelled;
 
-    if (optioned)
-      window.PhotoWarnings(photos[i - 1], optioned->Resize(photos[i - 1], window, hooks).warnings);
-    else
+    if (optioned) {
+      if (!RunOptionsPhoto(window, *optioned, photos[i - 1]) && !options.keepGoing)
+        return TRunResult::rrFailed;
+    } else
       ResizePhoto(photos[i - 1], window, hooks);
 
     window.SetProcessedCount(std::to_string(i));

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <string>
 
 #include "PhotoScan.h"
@@ -39,6 +40,24 @@ class TBatchWindow : public TRunSettings {
   // What a photo written under options did not carry or had to complete.
   virtual void PhotoWarnings(const std::string& /*photo*/,
                              const std::vector<TPhotoWarning>& /*warnings*/) {}
+  // A photo of a run under options is done: what was written and its
+  // warnings. The default passes the warnings on.
+  virtual void PhotoDone(const std::string& photo, const TPhotoOutcome& outcome) {
+    PhotoWarnings(photo, outcome.warnings);
+  }
+  // A photo of a run under options failed with this text (the engine's, as
+  // the error box shows it). With keepGoing the run goes on with the next
+  // photo; without, it ends with rrFailed.
+  virtual void PhotoFailed(const std::string& /*photo*/, const std::string& /*error*/) {}
+  // Runs one photo's work of a run under options, with hooks for its rows.
+  // The default runs it here: the bar moves and messages are pumped per row.
+  // A window may run it on another thread and keep itself alive meanwhile;
+  // the work then reads nothing of the window (its settings were read as the
+  // photo started). The work's exceptions pass out of here.
+  virtual void RunPhoto(const std::function<void(const TRowHooks&)>& work) {
+    work(TRowHooks{[this](int position) { SetPhotoProgress(position); },
+                   [this] { ProcessMessages(); }});
+  }
 };
 
 // The wizard's step: ProcessPhoto with one result by `settings`, named
@@ -52,11 +71,14 @@ enum class TRunResult {
   rrEmpty,      // the list was empty
   rrRefused,    // RunSettingsWarning gave a warning; nothing was touched
   rrIgnored,    // a run was already active (Start pressed again while pumping)
+  rrFailed,     // under options, a photo failed (PhotoFailed) without keepGoing
 };
 
 // The click on "Начать процесс авторесайза": the whole run over a copy of the
 // list taken at its start. Exceptions end the run at the failing photo, with
-// the bars and the counter left as that photo's step set them.
+// the bars and the counter left as that photo's step set them. Under options
+// a photo's failure goes to PhotoFailed instead, and ends the run (rrFailed)
+// unless the options keep going; then the counter counts the failed photo too.
 TRunResult BatchResizeRun(TBatchWindow& window);
 
 // True while BatchResizeRun is on the stack.

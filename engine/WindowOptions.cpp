@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "Errors.h"
+#include "TargetSize.h"
 
 namespace vizuvod {
 
@@ -66,7 +67,16 @@ TPhotoOutcome TOptionsRun::Resize(const std::string& photo, const TRunSettings& 
   request.stripLocation = options_.keepMetadata && options_.stripLocation;
   request.autoOrient = options_.autoOrient;
   request.anyFormat = options_.anyFormat;
+  request.toSrgb = options_.toSrgb;
   TResultRequest result{&settings, {}, options_.quality, {}};
+  if (options_.longEdge && settings.Mode() == TResizeMode::rmPixels &&
+      settings.FitSideText() == LongEdgeItem) {
+    // Read once for the photo: its width or height run, by its own sides.
+    result.settings = nullptr;
+    result.settingsFor = [size = TSizeRequest{TSizeKind::skLongEdge, settings.N()}](int w, int h) {
+      return WizardSettingsFor(size, w, h, false);
+    };
+  }
   result.maxBytes = options_.maxBytes;
   result.format = options_.format;
   if (!options_.Checked()) {

@@ -33,6 +33,9 @@ struct TWindowOptions {
   int quality = 0;                             // --quality; 0 keeps the codec's 90
   std::uintmax_t maxBytes = 0;                 // --max-bytes; 0: no limit
   std::string resultFolder;                    // --output; empty: beside each photo
+  bool toSrgb = false;                         // --to-srgb
+  bool longEdge = false;   // the fit side may be LongEdgeItem: --long-edge of page 2's size
+  bool keepGoing = false;  // --keep-going: a failing photo is listed, the run goes on
 
   bool operator==(const TWindowOptions&) const = default;
   // Results under new names or in another folder, checked as vizuvod-batch
@@ -42,6 +45,10 @@ struct TWindowOptions {
   }
 };
 
+// The fit side the window offers with the long-edge option: the longer side
+// of each photo becomes page 2's size, as vizuvod-batch's --long-edge makes it.
+inline constexpr const char* LongEdgeItem = "По длинной стороне";
+
 // One run's photos under the options.
 class TOptionsRun {
  public:
@@ -50,7 +57,8 @@ class TOptionsRun {
 
   // "Resize of <name>" of one photo, in the result's format, in its place.
   // Throws the engine's exceptions; a refusal is an EFCreateError whose text
-  // says why, and nothing is written then.
+  // says why, and nothing is written then. With the long-edge option, a fit
+  // side of LongEdgeItem in pixel mode makes the photo's width or height run.
   TPhotoOutcome Resize(const std::string& photo, const TRunSettings& settings,
                        const TRowHooks& hooks);
 

@@ -15,6 +15,14 @@
         <source>Папка:</source>
         <translation>Folder:</translation>
     </message>
+    <message>
+        <source>Новая папка</source>
+        <translation>New folder</translation>
+    </message>
+    <message>
+        <source>Не удалось создать папку</source>
+        <translation>The folder could not be made</translation>
+    </message>
 </context>
 <context>
     <name>vizuvod::TForm2</name>
@@ -239,14 +247,6 @@
         <translation>Cancel</translation>
     </message>
     <message>
-        <source>Не всё удалось перенести в результаты:</source>
-        <translation>Not everything could be carried into the results:</translation>
-    </message>
-    <message>
-        <source>…и ещё %1</source>
-        <translation>…and %1 more</translation>
-    </message>
-    <message>
         <source>дата и камера</source>
         <translation>date and camera</translation>
     </message>
@@ -277,6 +277,98 @@
     <message>
         <source>Параметры: %1</source>
         <translation>Options: %1</translation>
+    </message>
+    <message>
+        <source>По длинной стороне</source>
+        <translation>By long edge</translation>
+    </message>
+    <message>
+        <source>данные повреждены и дополнены</source>
+        <translation>damaged data completed</translation>
+    </message>
+    <message>
+        <source>метаданные</source>
+        <translation>metadata</translation>
+    </message>
+    <message>
+        <source>взят первый кадр</source>
+        <translation>first frame used</translation>
+    </message>
+    <message>
+        <source>не обработана</source>
+        <translation>not done</translation>
+    </message>
+    <message>
+        <source>…и ещё %1, все — в подробностях</source>
+        <translation>…and %1 more, all of them in the details</translation>
+    </message>
+    <message>
+        <source>Укажите папку с фотографиями (JPG, HEIC, AVIF, PNG или WebP)</source>
+        <translation>Choose the folder with your photos (JPG, HEIC, AVIF, PNG or WebP)</translation>
+    </message>
+    <message>
+        <source>Цвета в sRGB</source>
+        <translation>Colours to sRGB</translation>
+    </message>
+    <message>
+        <source>Размер по длинной стороне</source>
+        <translation>Size by long edge</translation>
+    </message>
+    <message>
+        <source>Не останавливаться на ошибках</source>
+        <translation>Go on past failing photos</translation>
+    </message>
+    <message>
+        <source>цвета в sRGB</source>
+        <translation>colours to sRGB</translation>
+    </message>
+    <message>
+        <source>по длинной стороне</source>
+        <translation>by long edge</translation>
+    </message>
+    <message>
+        <source>не останавливаться на ошибках</source>
+        <translation>go on past failures</translation>
+    </message>
+    <message>
+        <source>и ещё %1…</source>
+        <translation>and %1 more…</translation>
+    </message>
+    <message>
+        <source>Размер: %1% от оригинала</source>
+        <translation>Size: %1% of the original</translation>
+    </message>
+    <message>
+        <source>Размер: %1, %2 пкс.</source>
+        <translation>Size: %1, %2 px</translation>
+    </message>
+    <message>
+        <source>Записано результатов: %1, в папку %2</source>
+        <translation>Results written: %1, into %2</translation>
+    </message>
+    <message>
+        <source>Не удалось обработать: %1</source>
+        <translation>Failed: %1</translation>
+    </message>
+    <message>
+        <source>Итоги авторесайза</source>
+        <translation>Resize summary</translation>
+    </message>
+    <message>
+        <source>Записано результатов: %1, в папку:</source>
+        <translation>Results written: %1, into:</translation>
+    </message>
+    <message>
+        <source>Не удалось обработать фотографий: %1.</source>
+        <translation>Photos that failed: %1.</translation>
+    </message>
+    <message>
+        <source>Открыть папку</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>Без ограничения</source>
+        <translation>No limit</translation>
     </message>
 </context>
 <context>

@@ -165,7 +165,7 @@ bool TBrowseDlg::BrowseOver(QWidget* parent) {
   request.Parent = parent;
   request.Root = SpecialFolderPath(startFolder_);
   request.Title = caption_;
-  request.Flags = BrowseFlags(options_);
+  request.Flags = BrowseFlags(options_) | (newFolderButton_ ? BIF_NEWDIALOGSTYLE : 0);
   request.Callback = &TBrowseDlg::BrowseCallbackProc;
   request.Context = this;
 

@@ -33,6 +33,7 @@ inline constexpr std::uint32_t BIF_STATUSTEXT = 0x0004;
 inline constexpr std::uint32_t BIF_RETURNFSANCESTORS = 0x0008;
 inline constexpr std::uint32_t BIF_EDITBOX = 0x0010;
 inline constexpr std::uint32_t BIF_VALIDATE = 0x0020;
+inline constexpr std::uint32_t BIF_NEWDIALOGSTYLE = 0x0040;  // with a "new folder" button
 inline constexpr std::uint32_t BIF_BROWSEFORCOMPUTER = 0x1000;
 inline constexpr std::uint32_t BIF_BROWSEFORPRINTER = 0x2000;
 inline constexpr std::uint32_t BIF_BROWSEINCLUDEFILES = 0x4000;
@@ -166,6 +167,11 @@ class TBrowseDlg : public TBaseComponent {
   TSystemFolders StartFolder() const { return startFolder_; }
   void SetStartFolder(TSystemFolders v) { startFolder_ = v; }
 
+  // A button in the picker that makes a new folder in the selected one; off
+  // by default.
+  bool NewFolderButton() const { return newFolderButton_; }
+  void SetNewFolderButton(bool v) { newFolderButton_ = v; }
+
   // The picker this component runs (null: the default one).
   void SetFolderBrowser(TFolderBrowser* browser) { browser_ = browser; }
 
@@ -196,6 +202,7 @@ class TBrowseDlg : public TBaseComponent {
   TDlgPosition position_ = bpCenter;
   TSystemFolders startFolder_ = bfoDesktopExpanded;
   TFolderBrowser* browser_ = nullptr;
+  bool newFolderButton_ = false;
 };
 
 }  // namespace vizuvod

@@ -89,6 +89,18 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
   buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
   connect(buttons_, &QDialogButtonBox::accepted, this, &TFolderPickerDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  if (request.Flags & BIF_NEWDIALOGSTYLE) {
+    QPushButton* make = buttons_->addButton(tr("Новая папка"), QDialogButtonBox::ActionRole);
+    make->setObjectName(QStringLiteral("newFolderButton"));
+    connect(make, &QPushButton::clicked, this, &TFolderPickerDialog::MakeFolder);
+    // Names are edited only where a new folder is made, never by a key or a click.
+    model_->setReadOnly(false);
+    tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(model_, &QFileSystemModel::fileRenamed, this,
+            [this](const QString& path, const QString&, const QString& name) {
+              SetSelection(path + QLatin1Char('/') + name);
+            });
+  }
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(caption_);
@@ -102,6 +114,25 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
   }
   layout->addWidget(buttons_);
   resize(320, 400);
+}
+
+void TFolderPickerDialog::MakeFolder() {
+  const QModelIndexList rows = tree_->selectionModel()->selectedRows();
+  const QModelIndex parent =
+      rows.isEmpty() ? model_->index(request_.Root.value_or(QDir::homePath())) : rows.first();
+  if (!parent.isValid() || !model_->isDir(parent)) return;
+  const QString base = tr("Новая папка");
+  QString name = base;
+  for (int n = 2; QFileInfo::exists(model_->filePath(parent) + QLatin1Char('/') + name); ++n)
+    name = QStringLiteral("%1 (%2)").arg(base).arg(n);
+  const QModelIndex made = model_->mkdir(parent, name);
+  if (!made.isValid()) {
+    status_->setText(tr("Не удалось создать папку"));
+    status_->show();
+    return;
+  }
+  SetSelection(model_->filePath(made));
+  tree_->edit(made);
 }
 
 void TFolderPickerDialog::ScrollToSelection() {

@@ -57,6 +57,9 @@ class TFolderPickerDialog : public QDialog, public TBrowseDialogWindow {
  private:
   void ScrollToSelection();
   void PlaceIfFramed();
+  // "Новая папка": a new folder in the selected one, selected and its name
+  // open for editing.
+  void MakeFolder();
   void CurrentChanged(const QModelIndex& current);
   TBrowseItem ItemAt(const QModelIndex& index) const;
   bool MayReturn(const QString& path) const;

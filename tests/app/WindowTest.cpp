@@ -26,14 +26,18 @@
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <exiv2/exiv2.hpp>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "BatchRun.h"
 #include "BrowseDlg.h"
 #include "DesktopFolders.h"
+#include "JpegFiles.h"
 #include "MessageBoxes.h"
 #include "OptionsMenu.h"
 #include "Spin.h"
@@ -149,10 +153,17 @@ class TWindowTest : public QObject {
         QTimer::singleShot(0, [answer] {
           auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
           QVERIFY(dialog);
+          if (answer == "off")
+            return QTest::mouseClick(dialog->findChild<QPushButton*>("NoLimitButton"),
+                                     Qt::LeftButton);
           auto* field = dialog->findChild<TSpinEdit*>();
           field->selectAll();
           QTest::keyClicks(field, answer);
-          QTest::mouseClick(dialog->findChildren<QPushButton*>().at(0), Qt::LeftButton);
+          QTest::keyClick(field, Qt::Key_Return);  // Enter is the dialog's OK
+          if (dialog->isVisible()) {
+            dialog->reject();
+            QFAIL("Enter did not confirm");
+          }
         });
       auto* action = form->Options->menu->findChild<QAction*>(name);
       if (!action) action = form->Options->formatMenu->findChild<QAction*>(name);
@@ -812,6 +823,8 @@ class TWindowTest : public QObject {
     QTest::newRow("size limit") << QStringList{"SizeLimitItem=1"}
                                 << QStringList{"--max-bytes", "1K"} << QStringList{jpg}
                                 << "Параметры: не больше 1 КБ";
+    QTest::newRow("to sRGB") << QStringList{"ToSrgbItem"} << QStringList{"--to-srgb"}
+                             << QStringList{jpg} << "Параметры: цвета в sRGB";
     QTest::newRow("more formats") << QStringList{"MoreFormatsItem"}
                                   << QStringList{"--formats", "all"}
                                   << QStringList{"Resize of p.jpg", jpg}
@@ -908,8 +921,11 @@ class TWindowTest : public QObject {
     QCOMPARE(form->RunOptions(),
              (TRunOptions{true, true, false, false, "/tmp/x", TResultFormat::Webp, 75, 300}));
     QVERIFY(form->Options->resultFolder->isChecked() && form->Options->formats[1]->isChecked());
-    // "Рядом с фотографиями" and a second click on the limit put them back.
-    ChooseOptions({"BesidePhotosItem", "SizeLimitItem", "KeepMetadataItem"});
+    // A second click on the limit changes it; "Рядом с фотографиями" and the
+    // limit dialog's own button put them back.
+    ChooseOptions({"SizeLimitItem=200"});
+    QCOMPARE(form->RunOptions().maxKilobytes, 200);
+    ChooseOptions({"BesidePhotosItem", "SizeLimitItem=off", "KeepMetadataItem"});
     QVERIFY(!form->Options->noLocation->isEnabled());
     QCOMPARE(form->RunOptions(),
              (TRunOptions{false, true, false, false, {}, TResultFormat::Webp, 75, 0}));
@@ -994,6 +1010,168 @@ class TWindowTest : public QObject {
     const QStringList written = ResizedFiles(dir.path());
     QCOMPARE(written.size(), names.size());
     for (const QString& name : written)
+      QVERIFY2(ReadAll(dir.filePath(name)) == ReadAll(reference.filePath(name)), qPrintable(name));
+  }
+
+  // ---- A run under options as a person meets it -------------------------------------
+
+  // A photo whose IPTC caption a WebP result cannot carry: one warning.
+  static void WriteCaptioned(const QString& path, int seed) {
+    WritePhoto(path, 40, 30, seed);
+    auto image = Exiv2::ImageFactory::open(path.toStdString());
+    image->readMetadata();
+    image->iptcData()["Iptc.Application2.Caption"] = "Fotrix";
+    image->writeMetadata();
+  }
+
+  // A broken photo under options is named in the error box that ends the run;
+  // with "Не останавливаться на ошибках" the run goes on, and one box within a
+  // 1280x1024 screen gives one short line per photo and kind of warning (the
+  // rest counted, every text in its details) and opens the results' folder.
+  void failingPhotoUnderOptions_data() {
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("stops") << QStringList{"AutoOrientItem"} << "p02.jpg: JPEG error #";
+    QTest::newRow("goes on") << QStringList{"KeepMetadataItem", "WebpItem", "KeepGoingItem"}
+                             << "p02.jpg — не обработана: JPEG error #";
+  }
+
+  void failingPhotoUnderOptions() {
+    QFETCH(QStringList, items);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    for (int i = 1; i <= 20; ++i)
+      WriteCaptioned(dir.filePath(QStringLiteral("p%1.jpg").arg(i, 2, 10, QChar('0'))), i);
+    QFile(dir.filePath("p02.jpg")).resize(0);
+    ChooseOptions(items);
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    QString details;
+    onBox = [&](QMessageBox& box) {
+      box.show();
+      QVERIFY(box.width() <= 1280 && box.height() <= 1024);
+      details = box.detailedText();
+      for (QAbstractButton* button : box.buttons())
+        if (button->text() == "Открыть папку") QTest::mouseClick(button, Qt::LeftButton);
+    };
+    QDesktopServices::setUrlHandler("file", this, "openUrl");
+    openedUrls.clear();
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("file");
+
+    const bool goesOn = items.contains("KeepGoingItem");
+    QCOMPARE(boxes.size(), size_t(1));
+    QVERIFY2(boxes[0].text.contains(shown), qPrintable(boxes[0].text));
+    QCOMPARE(boxes[0].icon, goesOn ? QMessageBox::Warning : QMessageBox::Critical);
+    QCOMPARE(ResizedFiles(dir.path()).size(), goesOn ? 19 : 1);
+    QCOMPARE(form->Label12->text(), goesOn ? "20" : "1");
+    QVERIFY(form->Options->report->text().contains("Не удалось обработать: 1"));
+    if (!goesOn) return;
+    const QStringList lines = boxes[0].text.split('\n');
+    QCOMPARE(lines[0] + lines[1], "Записано результатов: 19, в папку:" + dir.path());
+    QCOMPARE(lines.size(), 4 + 12 + 1);  // the head, a blank line, the first lines, the rest
+    QVERIFY2(lines[4].startsWith("p01.jpg — метаданные: IPTC"), qPrintable(lines[4]));
+    QCOMPARE(lines.last(), "…и ещё 8, все — в подробностях");
+    QCOMPARE(details.split('\n').size(), 20);
+    QCOMPARE(openedUrls, QList<QUrl>{QUrl::fromLocalFile(dir.path())});
+    TRunReport report{.lines = {{"x.jpg", 1, QString(5000, 't'), 2}}};  // any text: one line
+    QVERIFY(form->fontMetrics().horizontalAdvance(
+                ReportLines(report, form->fontMetrics(), 300, 12).at(0)) <= 300);
+  }
+
+  // A photo under options works while the window lives: held back at its
+  // save, the current-photo bar shows it is busy, and Cancel pressed then
+  // ends the run after that photo, as ever.
+  void busyBarWhilePhotoWorks() {
+    static std::atomic<bool> release;
+    struct Held {  // a new result is linked in place, or renamed where it cannot be
+      static void Wait() {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      static int Rename(const char* from, const char* to) { return Wait(), ::rename(from, to); }
+      static int Link(int fd, const char* from, int at, const char* to, int flags) {
+        return Wait(), ::linkat(fd, from, at, to, flags);
+      }
+    };
+    QTemporaryDir dir;
+    for (int i = 1; i <= 2; ++i)
+      WritePhoto(dir.filePath(QStringLiteral("p%1.jpg").arg(i)), 80, 60, i);
+    release = false;
+    TScopedHook<TFileCalls> calls{FileCallsHook(), TFileCalls{Held::Rename, ::unlink, Held::Link}};
+    ChooseOptions({"AutoOrientItem"});
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+      if (form->ProgressBar2->maximum() != 0 || release) return;
+      QTest::mouseClick(form->Button6, Qt::LeftButton);
+      release = true;
+    });
+    watch.start(10);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QVERIFY(release);
+    QCOMPARE(form->ProgressBar2->maximum(), 100);
+    QCOMPARE(ResizedFiles(dir.path()), QStringList{"Resize of p1.jpg"});
+  }
+
+  // Page 3 under options: the size of page 2, the options (remembered) in
+  // whole items within two lines, and a new list's counters after a run.
+  void page3UnderOptions() {
+    QTemporaryDir dir, other, out;
+    WritePhoto(dir.filePath("a.jpg"), 40, 30, 1);
+    WritePhoto(other.filePath("c.jpg"), 40, 30, 3);
+    const QString folder = out.path() + "/" + QString(60, 'f');
+    QVERIFY(QDir().mkpath(folder));
+    ChooseOptions({"KeepMetadataItem", "NoLocationItem", "ToSrgbItem", "AutoOrientItem",
+                   "MoreFormatsItem", "WebpItem", "QualityItem=80", "SizeLimitItem=500",
+                   "KeepGoingItem", "LongEdgeItem", "ResultFolderItem=" + folder});
+    form.reset();
+    form = ShowNewWindow(true);  // remembered
+    QCOMPARE(form->glWizardHeader1->Captions().join(""),
+             "Укажите папку с фотографиями (JPG, HEIC, AVIF, PNG или WebP)");
+    ScanFolder(dir.path());
+    ChooseSettings("percent", 50);
+    QCOMPARE(form->Options->sizeLine->text(), "Размер: 50% от оригинала");
+    const QLabel* line = form->Options->line;
+    const QStringList rows = line->text().split('\n');
+    QVERIFY(rows.size() == 2 && rows.last().endsWith("…"));  // "и ещё N…"
+    QVERIFY(line->fontMetrics().horizontalAdvance(rows[0]) <= line->width());
+    for (QString item : line->text().remove("Параметры: ").split(QRegularExpression(",\\s+")))
+      QVERIFY2(item.contains("и ещё") || line->toolTip().contains(item.trimmed()),
+               qPrintable(item));
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QCOMPARE(ResizedFiles(folder).size(), 1);
+    QVERIFY(form->Options->report->text().startsWith("Записано результатов: 1"));
+    QTest::mouseClick(form->Button8, Qt::LeftButton);
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+    ScanFolder(other.path());
+    QCOMPARE(form->Label12->text(), "0");
+    QVERIFY(form->Options->report->isHidden());
+  }
+
+  // "Размер по длинной стороне": a third side on page 2; the long side of
+  // each photo becomes the size, as vizuvod-batch --long-edge makes it.
+  void longEdgeMatchesBatchTool() {
+    QTemporaryDir dir, reference;
+    for (const QSize size : {QSize(30, 60), QSize(60, 40)}) {
+      const QString name = QStringLiteral("p%1.jpg").arg(size.width());
+      WritePhoto(dir.filePath(name), size.width(), size.height(), size.width());
+      QVERIFY(QFile::copy(dir.filePath(name), reference.filePath(name)));
+    }
+    ChooseOptions({"LongEdgeItem"});
+    ScanFolder(dir.path());
+    QTest::mouseClick(form->RadioButton2, Qt::LeftButton, {}, QPoint(5, 8));
+    QCOMPARE(form->ComboBox1->currentText(), "По длинной стороне");
+    TypeNumber(form->SpinEdit2, 20);
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    QCOMPARE(form->Options->sizeLine->text(), "Размер: по длинной стороне, 20 пкс.");
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QProcess tool;
+    tool.start(QStringLiteral(VIZUVOD_BATCH), {"--long-edge", "20", "--quiet", reference.path()});
+    QVERIFY(tool.waitForFinished(60000) && tool.exitCode() == 0 && boxes.empty());
+    QCOMPARE(QImage(dir.filePath("Resize of p30.jpg")).size(), QSize(10, 20));
+    QCOMPARE(QImage(dir.filePath("Resize of p60.jpg")).size(), QSize(20, 13));
+    for (const QString& name : ResizedFiles(reference.path()))
       QVERIFY2(ReadAll(dir.filePath(name)) == ReadAll(reference.filePath(name)), qPrintable(name));
   }
 
@@ -1283,10 +1461,38 @@ class TWindowTest : public QObject {
       });
       menu->findChild<QAction*>(item)->trigger();
     }
-    ChooseOptions(
-        {"KeepMetadataItem", "NoLocationItem", "AutoOrientItem", "WebpItem", "QualityItem=80"});
+    ChooseOptions({"KeepMetadataItem", "NoLocationItem", "AutoOrientItem", "WebpItem",
+                   "QualityItem=80", "KeepGoingItem", "MoreFormatsItem"});
+    QTest::mouseClick(form->Button8, Qt::LeftButton);
+    QTest::mouseClick(form->Button2, Qt::LeftButton);  // page 3 names the size
     QTest::qWait(100);
     form->grab().save(out + "/page3-options.png");
+    // A run that goes on past a broken photo, with warnings: the box at its
+    // end, its details, and page 3's report.
+    QTemporaryDir warned;
+    for (int i = 1; i <= 3; ++i)
+      WriteCaptioned(warned.filePath(QStringLiteral("IMG_%1.jpg").arg(i)), i);
+    QFile(warned.filePath("IMG_2b.jpg")).open(QIODevice::WriteOnly);
+    onBox = [&](QMessageBox& box) {
+      box.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&box));
+      box.grab().save(out + "/run-summary.png");
+      for (QPushButton* button : box.findChildren<QPushButton*>())
+        if (button->text() == QCoreApplication::translate("QMessageBox", "Show Details..."))
+          QTest::mouseClick(button, Qt::LeftButton);
+      QTest::qWait(100);
+      box.grab().save(out + "/run-summary-details.png");
+      box.hide();
+    };
+    QTest::mouseClick(form->Button8, Qt::LeftButton);
+    QTest::mouseClick(form->Button7, Qt::LeftButton);
+    form->grab().save(out + "/page1-formats.png");
+    ScanFolder(warned.path());
+    QTest::mouseClick(form->Button2, Qt::LeftButton);
+    QTest::mouseClick(form->Button5, Qt::LeftButton);
+    QCOMPARE(boxes.size(), size_t(4));
+    QTest::qWait(100);
+    form->grab().save(out + "/page3-report.png");
   }
 
  public slots:

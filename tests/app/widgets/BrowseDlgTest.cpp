@@ -6,6 +6,7 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -494,6 +495,29 @@ class BrowseDlgTest : public QObject {
     QCOMPARE(failures, 2);
     QVERIFY(!picker.isVisible());
     QCOMPARE(picker.result(), int(QDialog::Rejected));
+  }
+
+  // "Новая папка" makes a folder in the selected one, numbered when the name
+  // is taken, and selects it; the dialog returns it.
+  void pickerMakesANewFolder() {
+    QTemporaryDir tmp;
+    QDir(tmp.path()).mkpath("Photos");
+    TBrowseDlg dlg;
+    ScriptedBrowser browser;
+    dlg.SetFolderBrowser(&browser);
+    dlg.SetNewFolderButton(true);
+    dlg.Browse();
+    browser.request.Root = tmp.path();
+    browser.request.Callback = nullptr;
+    TFolderPickerDialog picker(browser.request);
+    picker.show();
+    for (const QString name : {"Новая папка", "Новая папка (2)"}) {
+      picker.SetSelection(tmp.path() + "/Photos");
+      QTest::mouseClick(picker.findChild<QPushButton*>("newFolderButton"), Qt::LeftButton);
+      QVERIFY2(QFileInfo(tmp.path() + "/Photos/" + name).isDir(), qPrintable(name));
+    }
+    picker.accept();
+    QCOMPARE(picker.Result()->Path, tmp.path() + "/Photos/Новая папка (2)");
   }
 };
 
