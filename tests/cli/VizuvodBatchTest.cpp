@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -321,3 +322,46 @@ TEST(VizuvodBatch, InterruptFinishesPhotosInFlightAndLeavesNoPartialFiles) {
 }
 
 }  // namespace
+
+// Every message is one short line that names the photo and says what
+// happened in the program's words, never a library's; metadata nobody
+// asked to carry is not warned about; the summary counts the warnings.
+TEST(VizuvodBatch, MessagesAreShortOwnLinesAndCounted) {
+  TempDir dir, out;
+  WritePhoto(dir / "xmp.jpg", 40, 20, 1);
+  std::string photo = ReadFile(dir / "xmp.jpg");
+  const std::string packet = std::string("http://ns.adobe.com/xap/1.0/") + '\0' +
+                             "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><broken></x:xmpmeta>";
+  photo.insert(2, std::string("\xFF\xE1", 2) + char((packet.size() + 2) >> 8) +
+                      char((packet.size() + 2) & 0xFF) + packet);
+  std::ofstream(dir / "xmp.jpg", std::ios::binary | std::ios::trunc) << photo;
+  std::ofstream(dir / "text.png") << "no picture at all";
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> said, unsaid;
+  } cases[] = {
+      {{"--auto-orient", "--formats", "all"},
+       {"text.png: Not a photo: its first bytes are those of none of JPEG, PNG, WebP"},
+       {"XMP", "JPEG error", "with warnings"}},
+      {{"--keep-metadata"},
+       {"xmp.jpg: metadata not read whole: XMP", "; 1 photo with warnings"},
+       {}},
+      {{"--quality", "5", "--max-bytes", "100", "--output", out.path().string()},
+       {"The result does not fit in 100 bytes: at quality 5 it takes "},
+       {"map::at"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"--width", "10", "--keep-going"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back(dir.path().string());
+    SCOPED_TRACE(args[3]);
+    const TResult r = RunBatch(args);
+    for (const std::string& text : c.said)
+      EXPECT_NE((r.err + r.out).find(text), std::string::npos) << r.err << r.out;
+    for (const std::string& text : c.unsaid)
+      EXPECT_EQ((r.err + r.out).find(text), std::string::npos) << r.err << r.out;
+    std::istringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);)
+      EXPECT_LE(line.size(), dir.path().string().size() * 2 + 260) << line;
+  }
+}
