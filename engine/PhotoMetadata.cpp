@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <mutex>
+#include <set>
 
 namespace vizuvod {
 
@@ -185,12 +186,21 @@ bool IsMakerNote(const Exiv2::Exifdatum& tag) {
   return tag.key() == "Exif.Photo.MakerNote" || Exiv2::ExifTags::isMakerGroup(tag.groupName());
 }
 
-// The EXIF tags asked for that the written bytes lack: exiv2 leaves out
-// large tags, and a camera's maker notes whole, to keep the EXIF segment
-// within the 64 KB a JPEG segment holds. The maker notes are one warning,
-// with their size; the other tags another, named (the first few) with
-// their sizes, so that each stays one short line.
+// The EXIF tags asked for that the written bytes lack. exiv2 leaves out
+// tags of over 4 KB (unknown) or 20 KB (known) to keep the EXIF segment
+// within the 64 KB a JPEG segment holds, and maker notes it cannot write
+// again; tags that describe an uncompressed picture's layout it always
+// leaves out of a JPEG, which is no loss and no warning. The maker notes are
+// one warning, with their size; the other tags another, named (the first
+// few) with their sizes, so that each stays one short line.
 std::vector<std::string> ExifLeftOut(const Exiv2::ExifData& asked, const Exiv2::DataBuf& written) {
+  static const std::set<std::string> layout = {"Exif.Image.PhotometricInterpretation",
+                                               "Exif.Image.StripOffsets",
+                                               "Exif.Image.RowsPerStrip",
+                                               "Exif.Image.StripByteCounts",
+                                               "Exif.Image.JPEGInterchangeFormat",
+                                               "Exif.Image.JPEGInterchangeFormatLength",
+                                               "Exif.Image.SubIFDs"};
   auto image = Exiv2::ImageFactory::open(written.pData_, written.size_);
   image->readMetadata();
   const Exiv2::ExifData& kept = image->exifData();
@@ -198,7 +208,7 @@ std::vector<std::string> ExifLeftOut(const Exiv2::ExifData& asked, const Exiv2::
   std::size_t makerNote = 0, makerParts = 0, tagBytes = 0, tags = 0;
   std::string names;
   for (const Exiv2::Exifdatum& tag : asked) {
-    if (kept.findKey(Exiv2::ExifKey(tag.key())) != kept.end()) continue;
+    if (layout.count(tag.key()) || kept.findKey(Exiv2::ExifKey(tag.key())) != kept.end()) continue;
     if (IsMakerNote(tag)) {
       // The maker notes' own tag holds them all, or exiv2 gives their parts.
       makerLeftOut = true;
@@ -211,13 +221,18 @@ std::vector<std::string> ExifLeftOut(const Exiv2::ExifData& asked, const Exiv2::
   }
   std::vector<std::string> warnings;
   constexpr const char* Why = " left out to keep the EXIF within 64 KB";
-  if (makerLeftOut)
-    warnings.push_back("maker notes (" + SizeText(makerNote > 0 ? makerNote : makerParts) + ")" +
-                       Why);
-  if (tags == 1) warnings.push_back("EXIF tag " + names + Why);
+  if (makerLeftOut) {
+    const std::size_t bytes = makerNote > 0 ? makerNote : makerParts;
+    warnings.push_back("maker notes (" + SizeText(bytes) + ")" +
+                       (bytes > 20480 ? Why : " left out: exiv2 could not write them again"));
+  }
+  const std::string why = tagBytes > 4096 ? Why
+                          : tags == 1     ? " left out: exiv2 could not write it again"
+                                          : " left out: exiv2 could not write them again";
+  if (tags == 1) warnings.push_back("EXIF tag " + names + why);
   if (tags > 1)
     warnings.push_back(std::to_string(tags) + " EXIF tags (" + SizeText(tagBytes) + ": " + names +
-                       (tags > 3 ? ", ..." : "") + ")" + Why);
+                       (tags > 3 ? ", ..." : "") + ")" + why);
   return warnings;
 }
 

@@ -249,10 +249,12 @@ std::shared_ptr<TBitmap> TPhotoStep::Held(TPhotoOutcome& outcome) {
     held_ = std::make_shared<TBitmap>(decoder_->Picture());
     TakeWarnings(outcome);
     if (!profile_.empty()) {
-      if (std::string refused = ConvertToSrgb(*held_, profile_); !refused.empty())
+      if (std::string refused = ConvertToSrgb(*held_, profile_); !refused.empty()) {
         outcome.warnings.push_back({TWarningKind::wkMetadata, std::move(refused)});
-      else
+      } else {
         metadata_->DropIccProfile();  // the result is sRGB now, which needs none
+        lighter_.reset();
+      }
     }
     if (orientation_ != UprightOrientation) *held_ = OrientedBitmap(*held_, orientation_);
   }
@@ -274,10 +276,14 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
   outcome.results.push_back(std::move(written));
 }
 
-const TPhotoMetadata& TPhotoStep::MetadataAt(int lighter) const {
-  if (lighter == 0) return *metadata_;
+const std::vector<TPhotoMetadata::TLighter>& TPhotoStep::Lighter() const {
   if (!lighter_) lighter_ = metadata_->Lighter();
-  return (*lighter_)[std::size_t(lighter - 1)].metadata;
+  return *lighter_;
+}
+
+const TPhotoMetadata& TPhotoStep::MetadataAt(int lighter) const {
+  if (lighter <= 0 || Lighter().empty()) return *metadata_;
+  return Lighter()[std::min(std::size_t(lighter), Lighter().size()) - 1].metadata;
 }
 
 std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t i) const {
@@ -296,14 +302,14 @@ std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t i) const {
     return encoder;
   };
   if (result.maxBytes == 0) return at(0, 0);
-  int steps = 0;
-  if (request_.keepMetadata) {
-    if (!lighter_) lighter_ = metadata_->Lighter();
-    steps = int(lighter_->size());
-  }
+  const int steps = request_.keepMetadata ? int(Lighter().size()) : 0;
   return SizeLimitedEncoder(
       at, result.quality > 0 ? result.quality : JPEGDefaults().compressionQuality, result.maxBytes,
-      steps, [this](int step) { return (*lighter_)[std::size_t(step - 1)].leftOut; });
+      steps, [this](int step) {
+        return Lighter().empty()
+                   ? std::string("metadata")
+                   : Lighter()[std::min(std::size_t(step), Lighter().size()) - 1].leftOut;
+      });
 }
 
 TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {

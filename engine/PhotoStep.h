@@ -172,6 +172,7 @@ class TPhotoStep {
   void TakeWarnings(TPhotoOutcome& outcome) const;
   TEncoderSettings EncoderSettings(std::size_t result) const;
   std::unique_ptr<TPhotoEncoder> Encoder(std::size_t i) const;
+  const std::vector<TPhotoMetadata::TLighter>& Lighter() const;
   const TPhotoMetadata& MetadataAt(int lighter) const;
   std::shared_ptr<TBitmap> Held(TPhotoOutcome& outcome);
   void RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks);

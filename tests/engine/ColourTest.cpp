@@ -268,10 +268,10 @@ TEST(Colour, CmykProfileTurnsTheInksIntoSrgb) {
   for (const bool ycck : {false, true}) {
     o.ycck = ycck;
     Bytes photo = craft::Encode(o);
-    Bytes chunk = {0xFF, 0xE2, std::uint8_t((icc.size() + 16) >> 8), std::uint8_t(icc.size() + 16)};
-    chunk.insert(chunk.end(), "ICC_PROFILE\0\1\1", "ICC_PROFILE\0\1\1" + 14);
-    chunk.insert(chunk.end(), icc.begin(), icc.end());
-    photo.insert(photo.begin() + 2, chunk.begin(), chunk.end());
+    const std::string app2 = std::string("\xFF\xE2") + char((icc.size() + 16) >> 8) +
+                             char(icc.size() + 16) + std::string("ICC_PROFILE\0\1\1", 14);
+    photo.insert(photo.begin() + 2, icc.begin(), icc.end());
+    photo.insert(photo.begin() + 2, app2.begin(), app2.end());
     craft::WriteFile(dir / "cmyk.jpg", photo);
     for (const bool toSrgb : {false, true})
       for (const bool keep : {false, true}) {
