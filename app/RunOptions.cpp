@@ -28,7 +28,7 @@ TWindowOptions TRunOptions::EngineOptions() const {
   engine.format = format;
   // The codec's own default is the design's 90: asked for by leaving it 0.
   engine.quality = quality == DefaultQuality ? 0 : quality;
-  engine.maxBytes = std::uintmax_t(maxKilobytes) * 1024;
+  engine.maxBytes = std::uintmax_t(maxKilobytes) * 1000;
   engine.resultFolder = resultFolder.toStdString();
   engine.keepGoing = keepGoing;
   engine.toSrgb = toSrgb;

@@ -22,7 +22,7 @@ struct TRunOptions {
   QString resultFolder;        // empty: "Рядом с фотографиями"
   TResultFormat format = TResultFormat::Jpeg;
   int quality = DefaultQuality;  // 1 to 100
-  int maxKilobytes = 0;          // 0: no size limit; a kilobyte is 1024 bytes
+  int maxKilobytes = 0;          // 0: no size limit; a kilobyte is 1000 bytes
   bool keepGoing = false;        // "Не останавливаться на ошибках"
   bool toSrgb = false;           // "Цвета в sRGB"
   bool longEdge = false;         // "По длинной стороне" offered on page 2

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <thread>
 
 #include "ResultNames.h"
@@ -32,6 +33,29 @@ int ParseNumber(const std::string& option, const std::string& text) {
   if (text.empty() || ec != std::errc() || ptr != end)
     throw TUsageError{option + " needs a whole number, not \"" + text + "\""};
   return value;
+}
+
+// A count of bytes with an optional unit: K/KB and M/MB count in thousands,
+// KiB and MiB in powers of 1,024 (letter case aside).
+std::uintmax_t ParseByteCount(const std::string& option, const std::string& text) {
+  static const struct {
+    const char* suffix;
+    std::uintmax_t unit;
+  } units[] = {{"kib", 1024},   {"mib", 1024 * 1024}, {"kb", 1000},
+               {"mb", 1000000}, {"k", 1000},          {"m", 1000000}};
+  std::string lower;
+  for (char c : text) lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  std::uintmax_t unit = 1;
+  std::string digits = text;
+  for (const auto& u : units)
+    if (lower.size() > std::strlen(u.suffix) && lower.ends_with(u.suffix)) {
+      unit = u.unit;
+      digits = text.substr(0, text.size() - std::strlen(u.suffix));
+      break;
+    }
+  const int value = ParseNumber(option, digits);
+  if (value < 1) throw TUsageError{option + " needs a size above 0"};
+  return std::uintmax_t(value) * unit;
 }
 
 void AddSize(TOptions& options, TSizeRequest request) {
@@ -170,22 +194,17 @@ tag, as a JPEG's does; an AVIF holds it as its rotation and mirror)",
          throw TUsageError{"--quality needs a number from 1 to 100"};
      }},
     {"max-bytes", "N", 0,
-     R"(each result is written at the highest quality, no higher than --quality,
-whose file fits in N bytes (N may end in K or M, 1024-based: 500K); the
-photo is decoded and resampled once, only the encoding is repeated. A
-result that does not fit even at quality 10 fails with the smallest size
-reached, and nothing of it is written. With several sizes each result is
-bounded on its own; --report gives each result's quality)",
-     [](O o, S n, S v) {
-       std::string digits = v;
-       std::uintmax_t unit = 1;
-       if (!digits.empty() && (digits.back() == 'K' || digits.back() == 'k')) unit = 1024;
-       if (!digits.empty() && (digits.back() == 'M' || digits.back() == 'm')) unit = 1024 * 1024;
-       if (unit > 1) digits.pop_back();
-       const int value = ParseNumber(n, digits);
-       if (value < 1) throw TUsageError{"--max-bytes needs a size above 0"};
-       o.maxBytes = std::uintmax_t(value) * unit;
-     }},
+     R"(each result's file, with all the metadata it carries, is at most N bytes:
+it is written at the highest quality, no higher than --quality, that fits.
+N may end in K or KB (1,000 bytes: 500K is 500,000, as upload forms count),
+M or MB (1,000,000), KiB (1,024) or MiB (1,048,576). The photo is decoded
+and resampled once, only the encoding is repeated. When even quality 10
+with the kept metadata is too large, metadata is left out, a part at a
+time (XMP, IPTC, maker notes, EXIF but the orientation, the ICC profile),
+with a warning naming what; a result that still does not fit fails, and
+nothing of it is written. With several sizes each result is bounded on its
+own; --report gives each result's bytes and quality)",
+     [](O o, S n, S v) { o.maxBytes = ParseByteCount(n, v); }},
     {"no-enlarge", nullptr, 0,
      R"(a photo already at or below a size is written at its own size (the
 wizard's path for a size equal to the photo's), never larger)",
@@ -340,8 +359,9 @@ replaced result keeps its own permissions and owner.
 
 What is never written over: a photo of the run (known by its device and inode, so whatever
 its name, letter case or link), by any result or by the report; and, with --output, --name
-or --recursive, any file that an earlier run did not make of the same photo (results say
-which photo they were made of in the user attribute user.vizuvod.photo). Such a photo fails
+or --recursive, any file but the run's own earlier result of the same photo: a regular file
+with one link, owned by the user the run runs as, whose mark (the user attribute
+user.vizuvod.photo) names this photo by its absolute path and this very file. Such a photo fails
 with a message and the file stays as it was; the check is made when the run is planned and
 again at the moment of the write. The report is not written through a link at its name.
 What --output follows: the path given as DIR, as typed; beneath it nothing. Each folder

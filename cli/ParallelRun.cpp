@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "BatchRun.h"
+#include "PrintableText.h"
 
 namespace vizuvod {
 
@@ -140,12 +141,20 @@ void TParallelRun::WorkPhotos() {
     const TJobResult result = job_(index);
     std::lock_guard lock(mutex_);
     finished_[index] = true;
-    const std::string damage = DamageLine(photos_[index], result);
-    progress_.Finished(photos_[index], result.error, damage, MetadataLines(photos_[index], result));
+    // Each message shown is one line; the report has them whole.
+    const std::string& photo = photos_[index];
+    const auto shown = [&photo](const std::string& text) {
+      return OneLine(text, ShownOf(photo, text));
+    };
+    const std::string damage = shown(DamageLine(photo, result));
+    std::vector<std::string> warnings = MetadataLines(photo, result);
+    for (std::string& w : warnings) w = shown(w);
+    if (!warnings.empty()) ++warned_;
+    progress_.Finished(photo, shown(result.error), damage, warnings);
     ++counts_[static_cast<int>(result.status)];
     if (!damage.empty()) damaged_.push_back(damage);
     if (result.status == TJobStatus::jsFailed) {
-      failures_.push_back(result.error);
+      failures_.push_back(shown(result.error));
       if (!settings_.keepGoing) stopping_ = true;
     }
     changed_.notify_all();

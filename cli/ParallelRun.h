@@ -48,6 +48,9 @@ class TParallelRun {
   std::size_t Count(TJobStatus status) const { return counts_[static_cast<int>(status)]; }
   const std::vector<std::string>& Failures() const { return failures_; }
   const std::vector<std::string>& Damaged() const { return damaged_; }
+  // Photos with a warning besides damaged data (metadata not carried, an
+  // animation's first frame).
+  std::size_t Warned() const { return warned_; }
   Clock::duration Duration() const { return ended_ - started_; }
 
  private:
@@ -69,6 +72,7 @@ class TParallelRun {
   std::size_t counts_[static_cast<int>(TJobStatus::jsAbandoned) + 1] = {};
   std::vector<std::string> failures_;
   std::vector<std::string> damaged_;
+  std::size_t warned_ = 0;
   Clock::time_point started_, ended_;
 };
 

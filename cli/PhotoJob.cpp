@@ -59,9 +59,11 @@ constexpr std::size_t None = static_cast<std::size_t>(-1);
 
 // Why a file at a result's path is not written over.
 constexpr const char* PhotoOfTheRun = "it is a photo of this run; it is not written over";
-constexpr const char* NotMadeOfThisPhoto =
-    "it was not made from this photo by an earlier run; it is not overwritten (remove it, or use "
-    "--skip-existing)";
+// Why a file found at a result's path is not replaced: it is not the run's
+// own result of this photo (see WhyNotOwnResult).
+std::string NotOurs(const std::string& why) {
+  return why + "; it is not overwritten (remove it, or use --skip-existing)";
+}
 
 }  // namespace
 
@@ -145,7 +147,8 @@ void TPhotoJobs::Claim(std::size_t i, const std::string& result) {
 
 TJobStatus TPhotoJobs::Check(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan) {
   bool allThere = !plan.results.empty();
-  std::string notMadeHere;  // a result there that no earlier run made of this photo
+  std::string notMadeHere;  // a result there that is not this run's own of this photo
+  const std::string key = newNaming_ ? PhotoKeyOf(photos_.paths[i]) : "";
   for (std::size_t k = 0; k < plan.results.size(); ++k) {
     const TResultOutcome& r = plan.results[k];
     // Two sizes that come out alike for this photo but were made differently
@@ -164,12 +167,13 @@ TJobStatus TPhotoJobs::Check(std::size_t i, const struct stat& photo, const TPho
     if (ids_.Holds(there)) throw TRefusal(r.path + ": " + PhotoOfTheRun);
     // Only a file is a result: a folder or a device at its name is not skipped.
     allThere = allThere && S_ISREG(there.st_mode) && NotOlder(there, photo);
-    if (newNaming_ && notMadeHere.empty() && !MadeFrom(r.path, photos_.Relative(i)))
-      notMadeHere = r.path;
+    if (newNaming_ && notMadeHere.empty())
+      if (const std::string why = WhyNotOwnResult(r.path, key); !why.empty())
+        notMadeHere = r.path + ": " + NotOurs(why);
   }
   if (options_.dryRun) return TJobStatus::jsPlanned;
   if (options_.skipExisting && allThere) return TJobStatus::jsSkipped;
-  if (!notMadeHere.empty()) throw TRefusal(notMadeHere + ": " + NotMadeOfThisPhoto);
+  if (!notMadeHere.empty()) throw TRefusal(notMadeHere);
   return TJobStatus::jsWritten;
 }
 
@@ -207,7 +211,8 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
 void TPhotoJobs::RefuseToReplace(std::size_t i, const std::string& path,
                                  const struct stat& there) const {
   if (ids_.Holds(there)) throw EFCreateError(path, PhotoOfTheRun);
-  if (!MadeFrom(path, photos_.Relative(i))) throw EFCreateError(path, NotMadeOfThisPhoto);
+  if (const std::string why = WhyNotOwnResult(path, PhotoKeyOf(photos_.paths[i])); !why.empty())
+    throw EFCreateError(path, NotOurs(why));
 }
 
 // Leaves by the exception that failed the photo; the caller says how it reads.
@@ -239,9 +244,10 @@ TJobStatus TPhotoJobs::Make(std::size_t i, TJobResult& job) {
   if (outputFolder_)
     folder = outputFolder_->Open(RelativeFolder(photos_.Relative(i)), FolderModeOf(photo));
   job.outcome = step.Run();
-  if (newNaming_)
-    for (const TResultOutcome& r : job.outcome.results)
-      MarkMadeFrom(where(r.path), photos_.Relative(i));
+  if (newNaming_) {
+    const std::string key = PhotoKeyOf(photo);
+    for (const TResultOutcome& r : job.outcome.results) MarkMadeFrom(where(r.path), key);
+  }
   if (options_.keepDate && !job.outcome.results.empty()) {
     const timespec times[2] = {photoInfo.st_atim, photoInfo.st_mtim};
     for (const TResultOutcome& r : job.outcome.results)
@@ -268,6 +274,10 @@ TJobResult TPhotoJobs::Run(std::size_t i) {
     failed(e.Detailed());
   } catch (const std::bad_alloc&) {
     failed("Out of memory");
+  } catch (const std::logic_error&) {
+    // A fault of this program, not of the photo: the library's own words
+    // ("map::at") would tell the user nothing.
+    failed("Internal fault of vizuvod-batch (please report it)");
   } catch (const std::exception& e) {
     failed(e.what());
   } catch (...) {

@@ -1,5 +1,7 @@
 #include "PrintableText.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "Utf8.h"
@@ -40,6 +42,21 @@ std::string PrintableText(const std::string& text) {
     ++i;
   }
   return out;
+}
+
+std::string OneLine(const std::string& text, std::size_t keep) {
+  if (text.size() <= keep) return text;
+  std::size_t cut = keep;
+  while (cut > 0 && (std::uint8_t(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut) + "...";
+}
+
+std::size_t ShownOf(const std::string& photo, const std::string& text) {
+  std::size_t named = 0;
+  for (std::size_t at = text.find(photo); !photo.empty() && at != std::string::npos;
+       at = text.find(photo, at + photo.size()))
+    ++named;
+  return 200 + std::max<std::size_t>(named, 1) * (photo.size() + 2);
 }
 
 }  // namespace vizuvod

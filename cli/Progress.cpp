@@ -126,6 +126,9 @@ void PrintSummary(const TSummary& summary, bool quiet) {
     if (summary.skipped > 0) std::cout << "; " << summary.skipped << " skipped";
     if (!summary.damaged.empty())
       std::cout << "; " << summary.damaged.size() << " from damaged data";
+    if (summary.warned > 0)
+      std::cout << "; " << summary.warned << (summary.warned == 1 ? " photo" : " photos")
+                << " with warnings";
     if (!summary.failures.empty()) std::cout << "; " << summary.failures.size() << " failed";
     if (summary.interrupted) std::cout << "; interrupted";
     std::cout << ".\n";

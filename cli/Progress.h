@@ -55,6 +55,7 @@ struct TSummary {
   double seconds = 0;
   std::vector<std::string> failures;
   std::vector<std::string> damaged;  // "<photo>: written from damaged data: ..."
+  std::size_t warned = 0;            // photos with other warnings (metadata, frames)
   bool keepGoing = false;
   bool interrupted = false;
 };

@@ -257,6 +257,7 @@ TSummary RunPhotos(const TOptions& options, const TPhotoList& photos, TPhotoJobs
   summary.seconds = std::chrono::duration<double>(run.Duration()).count();
   summary.failures = run.Failures();
   summary.damaged = run.Damaged();
+  summary.warned = run.Warned();
   summary.keepGoing = options.keepGoing;
   summary.interrupted = StopSignal() != 0;
   return summary;

@@ -4,6 +4,7 @@
 // property.
 #include <avif/avif.h>
 
+#include "Abandon.h"
 #include "Errors.h"
 #include "PhotoCodec.h"
 
@@ -70,8 +71,15 @@ std::vector<std::uint8_t> TAvifEncoder::Finish() {
   encoder->speed = AvifSpeed;
   encoder->minQuantizer = encoder->maxQuantizer =
       QuantizerOf(settings_.quality > 0 ? settings_.quality : 90);
+  // libavif 0.11 offers no way to stop an encoding under way: an abandoned
+  // photo stops before it and right after it.
+  ThrowIfAbandoned();
   avifRWData output = AVIF_DATA_EMPTY;
   avifResult r = avifEncoderWrite(encoder.get(), image.get(), &output);
+  if (AbandonRequested.load(std::memory_order_relaxed)) {
+    avifRWDataFree(&output);
+    throw EAbandoned();
+  }
   if (r != AVIF_RESULT_OK && (image->exif.size || image->xmp.size)) {
     // Metadata libavif refuses costs a warning, never the result.
     warnings.push_back("EXIF and XMP not written: " + ResultText(r));

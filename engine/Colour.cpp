@@ -208,4 +208,28 @@ std::string ConvertToSrgb(TBitmap& picture, const std::vector<std::uint8_t>& pro
   return "";
 }
 
+bool IsInkProfile(const std::vector<std::uint8_t>& profile) {
+  const TProfile p = profile.empty() ? nullptr : Open(profile);
+  return p && cmsGetColorSpace(p.get()) == cmsSigCmykData;
+}
+
+TInkRows InkToSrgb(const std::vector<std::uint8_t>& profile) {
+  const TProfile from = Open(profile);
+  if (!from || cmsGetColorSpace(from.get()) != cmsSigCmykData) return nullptr;
+  const TProfile srgb(cmsCreate_sRGBProfile());
+  // One transform for each way the inks may be stored, made once a photo.
+  std::shared_ptr<void> transforms[2];
+  for (const bool inverted : {false, true}) {
+    transforms[inverted].reset(
+        cmsCreateTransform(from.get(), inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, srgb.get(),
+                           TYPE_BGR_8, INTENT_PERCEPTUAL, 0),
+        TTransformCloser());
+    if (!transforms[inverted]) return nullptr;
+  }
+  return [regular = transforms[0], inverted = transforms[1]](
+             const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool isInverted) {
+    cmsDoTransform((isInverted ? inverted : regular).get(), cmyk, bgr, cmsUInt32Number(width));
+  };
+}
+
 }  // namespace vizuvod

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,16 @@ std::vector<std::uint8_t> ProfileOfCodedColours(const TCodedColours& colours);
 // perceptual intent (a palette picture through its palette). Returns "" when
 // done, else why the profile was not applied; the picture is then as it was.
 std::string ConvertToSrgb(TBitmap& picture, const std::vector<std::uint8_t>& profile);
+
+// True for a profile of printing inks (CMYK), which no RGB result may carry.
+bool IsInkProfile(const std::vector<std::uint8_t>& profile);
+
+// A row of four bytes a pixel (cyan, magenta, yellow, black; 255 = no ink
+// when inverted, as files with Adobe's marker store them) into blue, green,
+// red, through lcms2 from a CMYK profile to sRGB, perceptual intent.
+using TInkRows =
+    std::function<void(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool inverted)>;
+// Null when lcms2 cannot read the profile or it is not a CMYK one.
+TInkRows InkToSrgb(const std::vector<std::uint8_t>& profile);
 
 }  // namespace vizuvod

@@ -62,12 +62,21 @@ class EPhotoData : public Exception {
       : Exception(format + " error: " + reason) {}
 };
 
+// A file told by its first bytes that begins none of the formats read.
+class EUnknownFormat : public Exception {
+ public:
+  explicit EUnknownFormat(bool empty)
+      : Exception(empty ? "Not a photo: the file is empty"
+                        : "Not a photo: its first bytes are those of none of JPEG, PNG, WebP, "
+                          "HEIC and AVIF") {}
+};
+
 // A result that does not fit the size asked for, even at the lowest quality.
 class EResultTooLarge : public Exception {
  public:
-  EResultTooLarge(std::uintmax_t limit, std::uintmax_t smallest)
-      : Exception("The result does not fit in " + std::to_string(limit) +
-                  " bytes: at quality 10 it takes " + std::to_string(smallest) + " bytes") {}
+  EResultTooLarge(std::uintmax_t limit, std::uintmax_t smallest, int quality = 10)
+      : Exception("The result does not fit in " + std::to_string(limit) + " bytes: at quality " +
+                  std::to_string(quality) + " it takes " + std::to_string(smallest) + " bytes") {}
 };
 
 class EFOpenError : public Exception {

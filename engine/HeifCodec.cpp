@@ -134,6 +134,243 @@ TPrimaryItem ReadPrimaryItem(const std::vector<std::uint8_t>& b) {
   return primaryItem;
 }
 
+// What each coded image item of a HEIF holds, told by the codec's own
+// headers rather than by its ispe property, which a file may fill with any
+// size: an AV1 sequence header (in av1C, or at the start of the item's data)
+// gives the largest frame, an HEVC sequence parameter set (in hvcC) the
+// coded picture. A coded picture larger than its ispe by more than the
+// codec's padding, or larger than a photo may be, is refused before
+// anything is decoded; libheif would otherwise decode it whole first.
+
+// Bits high first; reading past the end gives zeros and sets Over().
+class TBits {
+ public:
+  TBits(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::uint64_t Read(int n) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < n; ++i, ++at_) {
+      const std::size_t byte = at_ >> 3;
+      over_ = over_ || byte >= size_;
+      v = v << 1 | (byte < size_ ? (data_[byte] >> (7 - (at_ & 7))) & 1u : 0u);
+    }
+    return v;
+  }
+  // Exp-Golomb (HEVC's ue(v)) and AV1's uvlc() have one form.
+  std::uint64_t Golomb() {
+    int zeros = 0;
+    while (!over_ && zeros < 32 && Read(1) == 0) ++zeros;
+    return zeros >= 32 ? ~std::uint64_t(0) : (std::uint64_t(1) << zeros) - 1 + Read(zeros);
+  }
+  bool Over() const { return over_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_, at_ = 0;
+  bool over_ = false;
+};
+
+struct TCodedSize {
+  std::uint64_t width = 0, height = 0;  // 0: not told
+};
+
+// The largest frame of an AV1 sequence header OBU among OBUs [at, end).
+TCodedSize Av1CodedSize(const std::vector<std::uint8_t>& b, std::size_t at, std::size_t end) {
+  while (at < end) {
+    const std::uint8_t header = b[at++];
+    const int type = header >> 3 & 15;
+    if (header & 4) ++at;  // extension
+    std::uint64_t size = end - std::min(at, end);
+    if (header & 2) {
+      size = 0;
+      for (int i = 0; i < 8 && at < end; ++i) {
+        size |= std::uint64_t(b[at] & 0x7f) << (7 * i);
+        if (!(b[at++] & 0x80)) break;
+      }
+    }
+    if (at >= end || size > end - at) return {};
+    if (type == 1) {
+      TBits bits(&b[at], std::size_t(size));
+      bits.Read(3);  // seq_profile
+      bits.Read(1);  // still_picture
+      if (bits.Read(1)) {
+        bits.Read(5);  // reduced_still_picture_header: seq_level_idx
+      } else {
+        bool decoderModel = false;
+        int bufferDelayBits = 0;
+        if (bits.Read(1)) {  // timing_info_present_flag
+          bits.Read(32), bits.Read(32);
+          if (bits.Read(1)) bits.Golomb();  // equal_picture_interval
+          decoderModel = bits.Read(1) != 0;
+          if (decoderModel) {
+            bufferDelayBits = int(bits.Read(5)) + 1;
+            bits.Read(32), bits.Read(5), bits.Read(5);
+          }
+        }
+        const bool displayDelay = bits.Read(1) != 0;
+        for (std::uint64_t n = bits.Read(5) + 1; n > 0 && !bits.Over(); --n) {
+          bits.Read(12);  // operating_point_idc
+          if (bits.Read(5) > 7) bits.Read(1);
+          if (decoderModel && bits.Read(1))
+            bits.Read(bufferDelayBits), bits.Read(bufferDelayBits), bits.Read(1);
+          if (displayDelay && bits.Read(1)) bits.Read(4);
+        }
+      }
+      const int widthBits = int(bits.Read(4)) + 1, heightBits = int(bits.Read(4)) + 1;
+      TCodedSize coded{bits.Read(widthBits) + 1, 0};
+      coded.height = bits.Read(heightBits) + 1;
+      return bits.Over() ? TCodedSize{} : coded;
+    }
+    at += std::size_t(size);
+  }
+  return {};
+}
+
+// The coded picture of the sequence parameter set in an hvcC body.
+TCodedSize HevcCodedSize(const std::vector<std::uint8_t>& b, std::size_t at, std::size_t end) {
+  if (end < at + 23) return {};
+  std::size_t p = at + 23;
+  for (int arrays = b[at + 22]; arrays > 0 && p + 3 <= end; --arrays) {
+    const int type = b[p] & 0x3f;
+    std::size_t count = std::size_t(Be(b, p + 1, 2));
+    p += 3;
+    for (; count > 0 && p + 2 <= end; --count) {
+      const std::size_t length = std::size_t(Be(b, p, 2));
+      p += 2;
+      if (length > end - p) return {};
+      if (type == 33 && length > 2) {
+        // The NAL unit without its header and emulation prevention bytes.
+        std::vector<std::uint8_t> rbsp;
+        for (std::size_t i = p + 2, zeros = 0; i < p + length; ++i) {
+          if (zeros >= 2 && b[i] == 3) {
+            zeros = 0;
+            continue;
+          }
+          zeros = b[i] == 0 ? zeros + 1 : 0;
+          rbsp.push_back(b[i]);
+        }
+        TBits bits(rbsp.data(), rbsp.size());
+        bits.Read(4);
+        const int subLayers = int(bits.Read(3));
+        bits.Read(1);
+        bits.Read(96);  // profile_tier_level's general part
+        int profiles = 0, levels = 0;
+        for (int i = 0; i < subLayers; ++i)
+          profiles += int(bits.Read(1)), levels += int(bits.Read(1));
+        if (subLayers > 0) bits.Read(2 * (8 - subLayers));
+        bits.Read(88 * profiles), bits.Read(8 * levels);
+        bits.Golomb();  // sps_seq_parameter_set_id
+        if (bits.Golomb() == 3) bits.Read(1);
+        TCodedSize coded{bits.Golomb(), 0};
+        coded.height = bits.Golomb();
+        return bits.Over() ? TCodedSize{} : coded;
+      }
+      p += length;
+    }
+  }
+  return {};
+}
+
+// The bytes [from, to) where an item's data starts (its first extent, in
+// the file or in idat), from iloc's body; empty when not told.
+std::pair<std::size_t, std::size_t> ItemStart(const std::vector<std::uint8_t>& b, std::size_t at,
+                                              std::size_t end, std::uint64_t wanted,
+                                              std::size_t idat) {
+  if (end < at + 6) return {0, 0};
+  const int version = b[at], offsetBytes = b[at + 4] >> 4, lengthBytes = b[at + 4] & 15,
+            baseBytes = b[at + 5] >> 4, indexBytes = version >= 1 ? b[at + 5] & 15 : 0;
+  const int idBytes = version < 2 ? 2 : 4;
+  std::size_t p = at + 6;
+  if (p + idBytes > end) return {0, 0};
+  std::uint64_t items = Be(b, p, idBytes);
+  p += std::size_t(idBytes);
+  for (; items > 0; --items) {
+    if (p + std::size_t(idBytes) + (version >= 1 ? 6 : 4) + std::size_t(baseBytes) > end)
+      return {0, 0};
+    const std::uint64_t item = Be(b, p, idBytes);
+    p += std::size_t(idBytes);
+    int method = 0;
+    if (version >= 1) method = b[p + 1] & 15, p += 2;
+    p += 2;  // data_reference_index
+    const std::uint64_t base = Be(b, p, baseBytes);
+    p += std::size_t(baseBytes);
+    if (p + 2 > end) return {0, 0};
+    std::uint64_t extents = Be(b, p, 2);
+    p += 2;
+    const std::size_t extentBytes = std::size_t(indexBytes + offsetBytes + lengthBytes);
+    if (extents > (end - p) / std::max<std::size_t>(extentBytes, 1)) return {0, 0};
+    if (item == wanted && extents > 0 && method <= 1) {
+      const std::uint64_t from =
+          (method == 1 ? idat : 0) + base + Be(b, p + std::size_t(indexBytes), offsetBytes);
+      const std::uint64_t length = Be(b, p + std::size_t(indexBytes + offsetBytes), lengthBytes);
+      if (from >= b.size()) return {0, 0};
+      return {std::size_t(from), std::size_t(std::min<std::uint64_t>(
+                                     length == 0 ? b.size() - from : length, b.size() - from))};
+    }
+    p += std::size_t(extents) * extentBytes;
+  }
+  return {0, 0};
+}
+
+void CheckCodedSizes(const std::vector<std::uint8_t>& b) {
+  std::size_t metaAt = 0, metaEnd = 0;
+  WalkBoxes(b, 0, b.size(), [&](const std::string& type, std::size_t at, std::size_t end) {
+    if (type == "meta" && end >= at + 4 && metaEnd == 0) metaAt = at + 4, metaEnd = end;
+  });
+  struct TProperty {
+    std::string type;
+    std::size_t at = 0, end = 0;
+  };
+  std::vector<TProperty> properties;
+  std::size_t ilocAt = 0, ilocEnd = 0, ipmaAt = 0, ipmaEnd = 0, idat = 0;
+  WalkBoxes(b, metaAt, metaEnd, [&](const std::string& type, std::size_t at, std::size_t end) {
+    if (type == "iloc") ilocAt = at, ilocEnd = end;
+    if (type == "idat") idat = at;
+    if (type != "iprp") return;
+    WalkBoxes(b, at, end, [&](const std::string& inner, std::size_t a, std::size_t e) {
+      if (inner == "ipco")
+        WalkBoxes(b, a, e, [&](const std::string& property, std::size_t pa, std::size_t pe) {
+          properties.push_back({property, pa, pe});
+        });
+      if (inner == "ipma" && ipmaEnd == 0) ipmaAt = a, ipmaEnd = e;
+    });
+  });
+  if (ipmaEnd < ipmaAt + 8) return;
+  const int idBytes = b[ipmaAt] >= 1 ? 4 : 2, indexBytes = b[ipmaAt + 3] & 1 ? 2 : 1;
+  std::size_t at = ipmaAt + 8;
+  for (std::uint64_t n = Be(b, ipmaAt + 4, 4); n > 0; --n) {
+    if (at + std::size_t(idBytes) + 1 > ipmaEnd) return;
+    const std::uint64_t item = Be(b, at, idBytes);
+    const int count = b[at + std::size_t(idBytes)];
+    at += std::size_t(idBytes) + 1;
+    if (at + std::size_t(count * indexBytes) > ipmaEnd) return;
+    TCodedSize ispe, coded;
+    for (int i = 0; i < count; ++i, at += std::size_t(indexBytes)) {
+      const std::size_t index = Be(b, at, indexBytes) & (indexBytes == 2 ? 0x7fff : 0x7f);
+      if (index < 1 || index > properties.size()) continue;
+      const TProperty& p = properties[index - 1];
+      if (p.type == "ispe" && p.end >= p.at + 12) ispe = {Be(b, p.at + 4, 4), Be(b, p.at + 8, 4)};
+      if (p.type == "hvcC") coded = HevcCodedSize(b, p.at, p.end);
+      if (p.type == "av1C") {
+        coded = Av1CodedSize(b, std::min(p.at + 4, p.end), p.end);
+        if (coded.width == 0 && ilocEnd > ilocAt) {
+          const auto [from, length] = ItemStart(b, ilocAt, ilocEnd, item, idat);
+          coded = Av1CodedSize(b, from, from + std::min<std::size_t>(length, 1 << 16));
+        }
+      }
+    }
+    if (coded.width == 0 || coded.height == 0) continue;
+    // HEVC pads its coded picture to whole coding blocks (up to 64).
+    constexpr std::uint64_t Padding = 64;
+    if (coded.width * coded.height > MaxDecodedPixels ||
+        (ispe.width > 0 &&
+         (coded.width > ispe.width + Padding || coded.height > ispe.height + Padding)))
+      throw EPhotoData("HEIF", "image item " + std::to_string(item) + " is coded as a " +
+                                   PictureSizeText(coded.width, coded.height) +
+                                   " picture, while its header says " +
+                                   PictureSizeText(ispe.width, ispe.height));
+  }
+}
+
 // A grid's tiles each cost libheif an item to read and a decoder's start: a
 // grid of more than MaxGridTiles is refused before libheif reads the file
 // (5000 take it half a second), and one of more than a tile for each 64 x 64
@@ -145,6 +382,7 @@ class THeifDecoder : public TPictureDecoder {
  public:
   THeifDecoder(const std::string& path, bool oneThread) : TPictureDecoder(path) {
     const TPrimaryItem item = ReadPrimaryItem(bytes_);
+    CheckCodedSizes(bytes_);
     if (item.tiles > MaxGridTiles)
       throw EPhotoData("HEIF", "a grid of " + std::to_string(item.tiles) +
                                    " tiles has more than the " + std::to_string(MaxGridTiles) +

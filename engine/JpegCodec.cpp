@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "Colour.h"
+#include "Errors.h"
 #include "JpegImage.h"
 #include "Orientation.h"
 #include "PhotoCodec.h"
@@ -53,8 +55,26 @@ class TJpegDecoder : public TPhotoDecoder {
     return picture;
   }
   const std::vector<std::string>& Warnings() const override { return J_.Warnings(); }
+  bool UseInkProfile(const std::vector<std::uint8_t>& profile) override {
+    if (!HasInks(J_.Data()->bytes)) return false;
+    J_.inkToBgr = InkToSrgb(profile);
+    return bool(J_.inkToBgr);
+  }
 
  private:
+  // Four components in the frame header: CMYK or YCCK, as the row reader
+  // reads them.
+  static bool HasInks(const std::vector<std::uint8_t>& b) {
+    for (std::size_t i = 2; i + 10 <= b.size() && b[i] == 0xFF;) {
+      const std::uint8_t marker = b[i + 1];
+      if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+        return b[i + 9] == 4;
+      if (marker == 0xDA || marker == 0xD9) return false;
+      i += 2 + (std::size_t(b[i + 2]) << 8 | b[i + 3]);
+    }
+    return false;
+  }
+
   TJPEGImage J_;
 };
 
@@ -74,26 +94,36 @@ class TJpegEncoder : public TPhotoEncoder {
 };
 
 // The format by the file's first bytes; a file that cannot be read here is
-// left to the JPEG road, which fails with the system's reason.
-TPhotoFormat FormatOfFile(const std::string& path) {
+// left to the JPEG road, which fails with the system's reason. `known` is
+// false for bytes that begin no format read here, JPEG's included.
+TPhotoFormat FormatOfFile(const std::string& path, bool& known, bool& empty) {
   std::uint8_t head[64] = {};  // a HEIF's brands follow its first 12 bytes
+  known = true;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return TPhotoFormat::Jpeg;
   const ssize_t got = ::read(fd, head, sizeof head);
   ::close(fd);
-  return got > 0 ? FormatOfBytes(head, std::size_t(got)) : TPhotoFormat::Jpeg;
+  if (got < 0) return TPhotoFormat::Jpeg;
+  empty = got == 0;
+  const TPhotoFormat format = FormatOfBytes(head, std::size_t(got));
+  known = format != TPhotoFormat::Jpeg || (got >= 2 && head[0] == 0xFF && head[1] == 0xD8);
+  return format;
 }
 
 }  // namespace
 
 std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat,
                                            bool oneThread) {
-  switch (anyFormat ? FormatOfFile(path) : TPhotoFormat::Jpeg) {
+  bool known = true, empty = false;
+  switch (anyFormat ? FormatOfFile(path, known, empty) : TPhotoFormat::Jpeg) {
     case TPhotoFormat::Png: return OpenPngDecoder(path);
     case TPhotoFormat::Webp: return OpenWebpDecoder(path);
     case TPhotoFormat::Heif: return OpenHeifDecoder(path, oneThread);
     case TPhotoFormat::Jpeg: break;
   }
+  // Told by its bytes, a file of none of the formats is named as such, not
+  // by the error the JPEG library would give it.
+  if (!known) throw EUnknownFormat(empty);
   return std::make_unique<TJpegDecoder>(path);
 }
 

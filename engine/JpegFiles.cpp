@@ -311,7 +311,9 @@ void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& b
     WriteAndSync(temporary.Fd(), path, bytes);
     ThrowIfAbandoned();
     struct stat existing {};
-    if (guard && ::stat(path.c_str(), &existing) == 0) guard(path, existing);
+    // A link there is shown to the guard too (as itself when it leads nowhere).
+    if (guard && (::stat(path.c_str(), &existing) == 0 || ::lstat(path.c_str(), &existing) == 0))
+      guard(path, existing);
     if (FileCallsHook().rename(temporary.Name().c_str(), path.c_str()) != 0)
       throw EFCreateError(path, ReasonOf(errno));
     temporary.Renamed();

@@ -368,7 +368,10 @@ void TJPEGRowReader::Read(std::uint8_t* row) {
   const JDIMENSION got =
       s.d([&](j_decompress_ptr c) { return jpeg_read_scanlines(c, &target, 1); });
   if (got != 1) throw EJPEG(JERR_INPUT_EOF);  // cannot happen with bytes in memory
-  if (ink) CmykRowToBgr(s.inkRow.data(), row, Width(), s.invertedInk);
+  if (ink && image_.inkToBgr)
+    image_.inkToBgr(s.inkRow.data(), row, Width(), s.invertedInk);
+  else if (ink)
+    CmykRowToBgr(s.inkRow.data(), row, Width(), s.invertedInk);
 }
 
 const std::uint8_t* TJPEGRowReader::ReadBgr() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,6 +147,11 @@ class TJPEGImage : public TGraphic {
   const std::vector<std::string>& Warnings() const { return warnings_; }
 
   TJPEGDefaults settings;
+  // When set, the rows of a CMYK or YCCK file become blue, green, red
+  // through it (a CMYK colour profile), in place of the plain arithmetic of
+  // the inks. It takes a row of inks, the row to fill, the width, and
+  // whether the inks are stored inverted (Adobe's marker).
+  std::function<void(const std::uint8_t*, std::uint8_t*, int, bool)> inkToBgr;
 
  private:
   friend class TJPEGRowReader;

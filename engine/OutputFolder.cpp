@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 #include "Errors.h"
@@ -61,16 +65,65 @@ TFolderFd TOutputFolder::Open(const std::string& relative, mode_t mode) const {
 
 constexpr const char* MadeFromAttribute = "user.vizuvod.photo";
 
-bool MadeFrom(const std::string& result, const std::string& relative) {
-  char value[4096];
-  const ssize_t n = ::getxattr(result.c_str(), MadeFromAttribute, value, sizeof value);
-  return n >= 0 && std::string(value, std::size_t(n)) == relative;
+namespace {
+
+// FNV-1a, 64 bits, twice from different starts: 128 bits that no two paths
+// of one archive share by chance. (Another user could aim at a value, but
+// cannot own the file it would be found on.)
+std::string Digest(const std::string& text) {
+  std::uint64_t a = 14695981039346656037ull, b = a ^ 0x5bd1e9955bd1e995ull;
+  for (const char c : text) {
+    a = (a ^ std::uint8_t(c)) * 1099511628211ull;
+    b = (b ^ std::uint8_t(c)) * 1099511628211ull;
+    b ^= b >> 29;
+  }
+  char hex[33];
+  std::snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(a),
+                static_cast<unsigned long long>(b));
+  return hex;
 }
 
-void MarkMadeFrom(const std::string& result, const std::string& relative) {
+std::string MarkOf(const std::string& photoKey, const struct stat& result) {
+  return "photo=" + photoKey + " file=" + std::to_string(result.st_dev) + ":" +
+         std::to_string(result.st_ino);
+}
+
+}  // namespace
+
+std::string PhotoKeyOf(const std::string& photo) {
+  const std::size_t cut = photo.rfind('/') + 1;  // 0 when there is no '/'
+  const std::string folder = cut == 0 ? "." : photo.substr(0, cut);
+  std::string absolute;
+  if (char* resolved = ::realpath(folder.c_str(), nullptr)) {
+    absolute = std::string(resolved) + "/" + photo.substr(cut);
+    std::free(resolved);
+  } else {
+    std::error_code ignored;
+    absolute = std::filesystem::absolute(photo, ignored).lexically_normal().string();
+  }
+  return Digest(absolute);
+}
+
+std::string WhyNotOwnResult(const std::string& result, const std::string& photoKey) {
+  struct stat there;
+  if (::lstat(result.c_str(), &there) != 0) return std::strerror(errno);
+  if (!S_ISREG(there.st_mode)) return "it is not a regular file";
+  if (there.st_uid != ::geteuid()) return "it belongs to another user";
+  if (there.st_nlink != 1) return "it has other names (hard links)";
+  char value[256];
+  const ssize_t n = ::lgetxattr(result.c_str(), MadeFromAttribute, value, sizeof value);
+  if (n < 0 || std::string(value, std::size_t(n)) != MarkOf(photoKey, there))
+    return "it was not made from this photo by an earlier run";
+  return "";
+}
+
+void MarkMadeFrom(const std::string& result, const std::string& photoKey) {
   // A file system without user attributes keeps no mark: a later run then
   // leaves that result alone instead of guessing.
-  (void)::setxattr(result.c_str(), MadeFromAttribute, relative.data(), relative.size(), 0);
+  struct stat written;
+  if (::lstat(result.c_str(), &written) != 0 || !S_ISREG(written.st_mode)) return;
+  const std::string mark = MarkOf(photoKey, written);
+  (void)::lsetxattr(result.c_str(), MadeFromAttribute, mark.data(), mark.size(), 0);
 }
 
 }  // namespace vizuvod

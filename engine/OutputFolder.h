@@ -43,10 +43,22 @@ class TOutputFolder {
   TFolderFd fd_;
 };
 
-// Results written under new names or into another folder say which photo
-// they were made of (its path relative to the run's folder), so that a later
-// run replaces only what it made itself.
-bool MadeFrom(const std::string& result, const std::string& relative);
-void MarkMadeFrom(const std::string& result, const std::string& relative);
+// Results written under new names or into another folder carry a mark of
+// the photo they were made of, so that a later run replaces only its own
+// results. The mark names the photo by a digest of its absolute path (its
+// folder with every link resolved), so that A/a.jpg and B/a.jpg never take
+// each other's results, and the result by its own device and inode, so
+// that a mark copied onto another file names the wrong file. A mark can be
+// written by anyone on their own files: a file is the run's own result only
+// when it is a regular file with one link, owned by the user the run runs
+// as, and its mark names this photo and this very file.
+
+// The photo's part of the mark.
+std::string PhotoKeyOf(const std::string& photo);
+// Empty when the file at `result` is the run's own result of the photo
+// whose key is given; else why it is not ("it belongs to another user").
+std::string WhyNotOwnResult(const std::string& result, const std::string& photoKey);
+// Marks the file at `result` (not followed when a link) as made of the photo.
+void MarkMadeFrom(const std::string& result, const std::string& photoKey);
 
 }  // namespace vizuvod

@@ -60,6 +60,10 @@ class TPhotoDecoder {
   // (HEIF's nclx) when they are not sRGB; empty for the rest. No result
   // carries such a description, so these colours are always turned into sRGB.
   virtual std::vector<std::uint8_t> CodedColourProfile() const { return {}; }
+  // A photo of printing inks (a CMYK JPEG) turns them into sRGB through its
+  // CMYK profile as it is decoded; false when it cannot (no inks to turn,
+  // or the profile is not a CMYK one lcms2 reads).
+  virtual bool UseInkProfile(const std::vector<std::uint8_t>&) { return false; }
 };
 
 // The decoder for the file at path, which is read whole here: with

@@ -3,9 +3,11 @@
 // replacement.
 #include "PhotoMetadata.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <mutex>
+#include <set>
 
 namespace vizuvod {
 
@@ -174,21 +176,64 @@ TIccRead SplitIccProfile(const std::vector<std::uint8_t>& b) {
   return read;
 }
 
-// The EXIF tags asked for that the written bytes lack: exiv2 leaves out
-// large tags to keep the EXIF segment within the 64 KB a JPEG segment
-// holds. Each is named with its size.
-std::string ExifLeftOut(const Exiv2::ExifData& asked, const Exiv2::DataBuf& written) {
+// "12 KB", "900 bytes": a size as a warning names it.
+std::string SizeText(std::size_t bytes) {
+  return bytes >= 1000 ? std::to_string((bytes + 500) / 1000) + " KB"
+                       : std::to_string(bytes) + " bytes";
+}
+
+bool IsMakerNote(const Exiv2::Exifdatum& tag) {
+  return tag.key() == "Exif.Photo.MakerNote" || Exiv2::ExifTags::isMakerGroup(tag.groupName());
+}
+
+// The EXIF tags asked for that the written bytes lack. exiv2 leaves out
+// tags of over 4 KB (unknown) or 20 KB (known) to keep the EXIF segment
+// within the 64 KB a JPEG segment holds, and maker notes it cannot write
+// again; tags that describe an uncompressed picture's layout it always
+// leaves out of a JPEG, which is no loss and no warning. The maker notes are
+// one warning, with their size; the other tags another, named (the first
+// few) with their sizes, so that each stays one short line.
+std::vector<std::string> ExifLeftOut(const Exiv2::ExifData& asked, const Exiv2::DataBuf& written) {
+  static const std::set<std::string> layout = {"Exif.Image.PhotometricInterpretation",
+                                               "Exif.Image.StripOffsets",
+                                               "Exif.Image.RowsPerStrip",
+                                               "Exif.Image.StripByteCounts",
+                                               "Exif.Image.JPEGInterchangeFormat",
+                                               "Exif.Image.JPEGInterchangeFormatLength",
+                                               "Exif.Image.SubIFDs"};
   auto image = Exiv2::ImageFactory::open(written.pData_, written.size_);
   image->readMetadata();
   const Exiv2::ExifData& kept = image->exifData();
+  bool makerLeftOut = false;
+  std::size_t makerNote = 0, makerParts = 0, tagBytes = 0, tags = 0;
   std::string names;
   for (const Exiv2::Exifdatum& tag : asked) {
-    if (kept.findKey(Exiv2::ExifKey(tag.key())) != kept.end()) continue;
-    names +=
-        (names.empty() ? "" : ", ") + tag.key() + " (" + std::to_string(tag.size()) + " bytes)";
+    if (layout.count(tag.key()) || kept.findKey(Exiv2::ExifKey(tag.key())) != kept.end()) continue;
+    if (IsMakerNote(tag)) {
+      // The maker notes' own tag holds them all, or exiv2 gives their parts.
+      makerLeftOut = true;
+      (tag.key() == "Exif.Photo.MakerNote" ? makerNote : makerParts) += tag.size();
+      continue;
+    }
+    if (++tags <= 3)
+      names += (names.empty() ? "" : ", ") + tag.key() + " (" + SizeText(tag.size()) + ")";
+    tagBytes += tag.size();
   }
-  if (names.empty()) return names;
-  return "EXIF tags left out to keep the EXIF segment within 64 KB: " + names;
+  std::vector<std::string> warnings;
+  constexpr const char* Why = " left out to keep the EXIF within 64 KB";
+  if (makerLeftOut) {
+    const std::size_t bytes = makerNote > 0 ? makerNote : makerParts;
+    warnings.push_back("maker notes (" + SizeText(bytes) + ")" +
+                       (bytes > 20480 ? Why : " left out: exiv2 could not write them again"));
+  }
+  const std::string why = tagBytes > 4096 ? Why
+                          : tags == 1     ? " left out: exiv2 could not write it again"
+                                          : " left out: exiv2 could not write them again";
+  if (tags == 1) warnings.push_back("EXIF tag " + names + why);
+  if (tags > 1)
+    warnings.push_back(std::to_string(tags) + " EXIF tags (" + SizeText(tagBytes) + ": " + names +
+                       (tags > 3 ? ", ..." : "") + ")" + why);
+  return warnings;
 }
 
 }  // namespace
@@ -225,6 +270,7 @@ TPhotoMetadata TPhotoMetadata::Read(const std::vector<std::uint8_t>& photo) {
   } catch (const std::exception& error) {
     m.data_ = std::make_unique<TData>();
     failure = error.what();
+    m.unread_ = true;
   }
   m.data_->icc = std::move(icc.profile);
   if (failure.empty()) failure = log;
@@ -277,6 +323,38 @@ void TPhotoMetadata::StripLocation() {
       where = where || it->key() == std::string("Iptc.Application2.") + tag;
     it = where ? iptc.erase(it) : ++it;
   }
+}
+
+std::vector<TPhotoMetadata::TLighter> TPhotoMetadata::Lighter() const {
+  std::lock_guard lock(exiv2Mutex);
+  std::vector<TLighter> steps;
+  TPhotoMetadata m;
+  *m.data_ = *data_;
+  std::string leftOut;
+  auto step = [&](const char* part, bool present, auto leaveOut) {
+    if (!present) return;
+    leaveOut(*m.data_);
+    leftOut += (leftOut.empty() ? "" : ", ") + std::string(part);
+    TPhotoMetadata copy;
+    *copy.data_ = *m.data_;
+    steps.push_back({std::move(copy), leftOut});
+  };
+  const auto isMakerNote = IsMakerNote;
+  const Exiv2::ExifData& exif = data_->exif;
+  step("XMP", !data_->xmp.empty(), [](TData& d) { d.xmp.clear(), d.xmpPacket.clear(); });
+  step("IPTC", !data_->iptc.empty(), [](TData& d) { d.iptc.clear(); });
+  step("maker notes", std::any_of(exif.begin(), exif.end(), isMakerNote), [&](TData& d) {
+    for (auto it = d.exif.begin(); it != d.exif.end();)
+      it = isMakerNote(*it) ? d.exif.erase(it) : ++it;
+  });
+  const int orientation = Orientation();
+  const bool onlyOrientation = exif.count() == 1 && exif.begin()->key() == "Exif.Image.Orientation";
+  step("EXIF", !exif.empty() && !onlyOrientation, [&](TData& d) {
+    d.exif.clear();
+    if (orientation != 1) d.exif["Exif.Image.Orientation"] = std::uint16_t(orientation);
+  });
+  step("ICC profile", !data_->icc.empty(), [](TData& d) { d.icc.clear(); });
+  return steps;
 }
 
 bool TPhotoMetadata::Empty() const {
@@ -358,7 +436,7 @@ std::vector<std::uint8_t> TPhotoMetadata::WrittenInto(const std::vector<std::uin
     const Exiv2::DataBuf written = io.read(long(io.size()));
     io.close();
     if (log.empty()) {
-      if (std::string leftOut = ExifLeftOut(exif, written); !leftOut.empty())
+      for (std::string& leftOut : ExifLeftOut(exif, written))
         warnings.push_back(std::move(leftOut));
       return std::vector<std::uint8_t>(written.pData_, written.pData_ + written.size_);
     }

@@ -40,9 +40,19 @@ class TPhotoMetadata {
   // properties and the IPTC and XMP location fields (city, sub-location,
   // state, country and their codes). The date, camera and profile stay.
   void StripLocation();
+  // A copy that carries less, for a result that must fit a size: each step
+  // leaves out one more part, in this order: XMP, IPTC, the EXIF maker
+  // notes, the EXIF but its orientation, the ICC profile. Steps that would
+  // leave out nothing this photo has are skipped: Lighter() gives the copies
+  // that differ, each with the names of the parts it lacks ("XMP, IPTC").
+  struct TLighter;
+  std::vector<TLighter> Lighter() const;
   bool Empty() const;
   // One per part not read or not carried; empty when everything was read.
   const std::vector<std::string>& Warnings() const { return warnings_; }
+  // Nothing could be read (the EXIF orientation either): a failure, not a
+  // part that is merely not carried.
+  bool Unread() const { return unread_; }
   // Warnings() joined by "; ", for callers that show one line.
   std::string Warning() const;
 
@@ -76,6 +86,12 @@ class TPhotoMetadata {
   struct TData;
   std::unique_ptr<TData> data_;
   std::vector<std::string> warnings_;
+  bool unread_ = false;
+};
+
+struct TPhotoMetadata::TLighter {
+  TPhotoMetadata metadata;
+  std::string leftOut;
 };
 
 }  // namespace vizuvod

@@ -94,6 +94,32 @@ class TCroppingEncoder : public TPhotoEncoder {
   int left_ = 0, top_ = 0, bottom_ = 0, y_ = 0;
 };
 
+// A JPEG result with the kept metadata written in, so that what the encoder
+// gives (and a size limit measures) is the whole file.
+class TMetadataWriter : public TPhotoEncoder {
+ public:
+  TMetadataWriter(std::unique_ptr<TPhotoEncoder> inner, const TPhotoMetadata& metadata,
+                  bool upright)
+      : inner_(std::move(inner)), metadata_(metadata), upright_(upright) {}
+  bool Takes(int width, int height) const override { return inner_->Takes(width, height); }
+  void Start(int width, int height, TPixelFormat format) override {
+    width_ = width, height_ = height;
+    inner_->Start(width, height, format);
+  }
+  void Write(const std::uint8_t* row) override { inner_->Write(row); }
+  std::vector<std::uint8_t> Finish() override {
+    std::vector<std::uint8_t> bytes = inner_->Finish();
+    warnings = inner_->warnings;
+    return metadata_.WrittenInto(bytes, width_, height_, upright_, warnings);
+  }
+
+ private:
+  std::unique_ptr<TPhotoEncoder> inner_;
+  const TPhotoMetadata& metadata_;
+  bool upright_;
+  int width_ = 0, height_ = 0;
+};
+
 // The decoder's rows; once read, what the library met is checked.
 class TCheckedRows : public TRowSource {
  public:
@@ -128,8 +154,11 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
   metadata_ = std::make_unique<TPhotoMetadata>();
   if (request.keepMetadata || request.autoOrient) {
     *metadata_ = decoder_->Metadata();
-    for (const std::string& w : metadata_->Warnings())
-      plan_.warnings.push_back({TWarningKind::wkMetadata, w});
+    // Only turning upright: what is not carried is no concern, an EXIF not
+    // read (no orientation) is.
+    if (request.keepMetadata || metadata_->Unread())
+      for (const std::string& w : metadata_->Warnings())
+        plan_.warnings.push_back({TWarningKind::wkMetadata, w});
     if (request.stripLocation) metadata_->StripLocation();
   } else {
     carried_ = decoder_->CarriedOrientation();
@@ -140,6 +169,17 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
   if (request.toSrgb || (decoder_->ConvertsColours() && !request.keepMetadata)) {
     if (!request.keepMetadata && !request.autoOrient) *metadata_ = decoder_->Metadata();
     if (!IsSrgbProfile(metadata_->IccProfile())) profile_ = metadata_->IccProfile();
+  }
+  // A CMYK profile describes inks, which the decoder turns into sRGB itself.
+  if (!profile_.empty() && IsInkProfile(profile_) && decoder_->UseInkProfile(profile_)) {
+    profile_.clear();
+    metadata_->DropIccProfile();
+  }
+  // No RGB result may carry a profile of inks.
+  if (request.keepMetadata && IsInkProfile(metadata_->IccProfile())) {
+    metadata_->DropIccProfile();
+    plan_.warnings.push_back({TWarningKind::wkMetadata,
+                              "CMYK colour profile not carried: the result's colours are RGB"});
   }
   if (profile_.empty()) profile_ = decoder_->CodedColourProfile();
   orientation_ =
@@ -209,10 +249,12 @@ std::shared_ptr<TBitmap> TPhotoStep::Held(TPhotoOutcome& outcome) {
     held_ = std::make_shared<TBitmap>(decoder_->Picture());
     TakeWarnings(outcome);
     if (!profile_.empty()) {
-      if (std::string refused = ConvertToSrgb(*held_, profile_); !refused.empty())
+      if (std::string refused = ConvertToSrgb(*held_, profile_); !refused.empty()) {
         outcome.warnings.push_back({TWarningKind::wkMetadata, std::move(refused)});
-      else
+      } else {
         metadata_->DropIccProfile();  // the result is sRGB now, which needs none
+        lighter_.reset();
+      }
     }
     if (orientation_ != UprightOrientation) *held_ = OrientedBitmap(*held_, orientation_);
   }
@@ -226,12 +268,6 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
                          height, 0};
   for (const std::string& w : encoder.warnings)
     outcome.warnings.push_back({TWarningKind::wkMetadata, w});
-  if (request_.keepMetadata && request_.results[i].format == TResultFormat::Jpeg) {
-    std::vector<std::string> warnings;
-    encoded = metadata_->WrittenInto(encoded, width, height,
-                                     request_.autoOrient || decoder_->Upright(), warnings);
-    for (std::string& w : warnings) outcome.warnings.push_back({TWarningKind::wkMetadata, w});
-  }
   ReplaceFileWith(request_.writtenAt ? request_.writtenAt(written.path) : written.path, encoded,
                   decoder_->FileMode(), request_.guard);
   written.bytes = encoded.size();
@@ -240,18 +276,40 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
   outcome.results.push_back(std::move(written));
 }
 
+const std::vector<TPhotoMetadata::TLighter>& TPhotoStep::Lighter() const {
+  if (!lighter_) lighter_ = metadata_->Lighter();
+  return *lighter_;
+}
+
+const TPhotoMetadata& TPhotoStep::MetadataAt(int lighter) const {
+  if (lighter <= 0 || Lighter().empty()) return *metadata_;
+  return Lighter()[std::min(std::size_t(lighter), Lighter().size()) - 1].metadata;
+}
+
 std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t i) const {
   const TResultRequest& result = request_.results[i];
-  auto at = [this, i, &result](int quality) -> std::unique_ptr<TPhotoEncoder> {
+  const bool intoJpeg = request_.keepMetadata && result.format == TResultFormat::Jpeg;
+  auto at = [this, i, &result, intoJpeg](int quality,
+                                         int lighter) -> std::unique_ptr<TPhotoEncoder> {
     TEncoderSettings settings = EncoderSettings(i);
     if (quality > 0) settings.quality = quality;
+    if (settings.metadata) settings.metadata = &MetadataAt(lighter);
     auto encoder = MakeEncoder(settings);
+    if (intoJpeg)
+      encoder = std::make_unique<TMetadataWriter>(std::move(encoder), MetadataAt(lighter),
+                                                  request_.autoOrient || decoder_->Upright());
     if (result.crop) return std::make_unique<TCroppingEncoder>(std::move(encoder), *result.crop);
     return encoder;
   };
-  if (result.maxBytes == 0) return at(0);
+  if (result.maxBytes == 0) return at(0, 0);
+  const int steps = request_.keepMetadata ? int(Lighter().size()) : 0;
   return SizeLimitedEncoder(
-      at, result.quality > 0 ? result.quality : JPEGDefaults().compressionQuality, result.maxBytes);
+      at, result.quality > 0 ? result.quality : JPEGDefaults().compressionQuality, result.maxBytes,
+      steps, [this](int step) {
+        return Lighter().empty()
+                   ? std::string("metadata")
+                   : Lighter()[std::min(std::size_t(step), Lighter().size()) - 1].leftOut;
+      });
 }
 
 TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {

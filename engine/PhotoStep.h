@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "PhotoMetadata.h"
 #include "ResizeSettings.h"
 #include "ResultFormat.h"
 #include "RowHooks.h"
@@ -171,6 +172,8 @@ class TPhotoStep {
   void TakeWarnings(TPhotoOutcome& outcome) const;
   TEncoderSettings EncoderSettings(std::size_t result) const;
   std::unique_ptr<TPhotoEncoder> Encoder(std::size_t i) const;
+  const std::vector<TPhotoMetadata::TLighter>& Lighter() const;
+  const TPhotoMetadata& MetadataAt(int lighter) const;
   std::shared_ptr<TBitmap> Held(TPhotoOutcome& outcome);
   void RunStreamed(const TPlanned& p, TPhotoOutcome& outcome, const TRowHooks& hooks);
   void RunHeld(std::size_t result, const TResizeCase& c, std::shared_ptr<TBitmap>& S,
@@ -181,6 +184,8 @@ class TPhotoStep {
   const TPhotoRequest request_;
   std::unique_ptr<TPhotoDecoder> decoder_;
   std::unique_ptr<TPhotoMetadata> metadata_;
+  // Lighter copies of metadata_ for a size limit, made when first needed.
+  mutable std::optional<std::vector<TPhotoMetadata::TLighter>> lighter_;
   int orientation_ = 1;  // applied to the pixels
   int carried_ = 0;
   std::vector<std::uint8_t> profile_;  // when set, the colours go from it to sRGB

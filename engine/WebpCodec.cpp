@@ -45,6 +45,15 @@ std::vector<std::uint8_t> FirstFrameOnly(const std::vector<std::uint8_t>& b) {
   return b;
 }
 
+// libwebp's lossless decoder works on a whole picture of its own, 4 bytes a
+// pixel (ARGB), besides the output it converts it into.
+std::uint64_t LosslessWorkingMemory(const WebPBitstreamFeatures& features) {
+  constexpr int Lossless = 2;  // WebPBitstreamFeatures::format
+  return features.format == Lossless
+             ? std::uint64_t(features.width) * std::uint64_t(features.height) * 4
+             : 0;
+}
+
 class TWebpDecoder : public TPictureDecoder {
  public:
   explicit TWebpDecoder(const std::string& path) : TPictureDecoder(path) {
@@ -54,7 +63,8 @@ class TWebpDecoder : public TPictureDecoder {
     const std::uint64_t pixels = std::uint64_t(features_.width) * features_.height;
     // The decoded samples are held whole; an animation keeps two canvases.
     TakeSize("WebP", std::uint64_t(features_.width), std::uint64_t(features_.height),
-             features_.has_animation ? pixels * 8 : pixels * (features_.has_alpha ? 4 : 3));
+             (features_.has_animation ? pixels * 8 : pixels * (features_.has_alpha ? 4 : 3)) +
+                 LosslessWorkingMemory(features_));
     if (features_.has_animation) frameNote_ = "an animated WebP: only its first frame is resized";
   }
 

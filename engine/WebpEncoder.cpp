@@ -4,6 +4,7 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
+#include "Abandon.h"
 #include "Errors.h"
 #include "PhotoCodec.h"
 
@@ -35,6 +36,10 @@ std::vector<std::uint8_t> TWebpEncoder::Finish() {
   WebPMemoryWriter memory;
   WebPMemoryWriterInit(&memory);
   picture.writer = WebPMemoryWrite, picture.custom_ptr = &memory;
+  // libwebp asks as it goes whether to carry on: an abandoned photo stops it.
+  picture.progress_hook = [](int, const WebPPicture*) {
+    return AbandonRequested.load(std::memory_order_relaxed) ? 0 : 1;
+  };
   struct TFree {
     WebPPicture* picture;
     WebPMemoryWriter* memory;
@@ -44,7 +49,9 @@ std::vector<std::uint8_t> TWebpEncoder::Finish() {
   const int imported = bytesPerPixel_ == 4 ? WebPPictureImportBGRX(&picture, Rows(), stride)
                                            : WebPPictureImportBGR(&picture, Rows(), stride);
   Release();
-  if (!imported || !WebPEncode(&config, &picture))
+  const bool encoded = imported && WebPEncode(&config, &picture);
+  if (picture.error_code == VP8_ENC_ERROR_USER_ABORT) throw EAbandoned();
+  if (!encoded)
     throw EPhotoData("WebP", "the result could not be encoded (error " +
                                  std::to_string(int(picture.error_code)) + ")");
   return Assembled(std::vector<std::uint8_t>(memory.mem, memory.mem + memory.size));

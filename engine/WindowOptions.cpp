@@ -17,8 +17,6 @@ std::string NameOf(const std::string& path) { return path.substr(path.rfind('/')
 
 // Why a file at a result's path is not written over.
 constexpr const char* PhotoOfTheRun = "it is a photo of this run; it is not written over";
-constexpr const char* NotMadeOfThisPhoto =
-    "it was not made from this photo by an earlier run; it is not overwritten";
 
 // A refusal: the text names the file and the reason, as the error box shows it.
 EFCreateError Refusal(const std::string& path, const std::string& reason) {
@@ -48,7 +46,8 @@ void TOptionsRun::RefuseToReplace(const std::string& photo, const std::string& p
   if (std::binary_search(photoIds_.begin(), photoIds_.end(),
                          std::make_pair(there.st_dev, there.st_ino)))
     throw Refusal(path, PhotoOfTheRun);
-  if (!MadeFrom(path, NameOf(photo))) throw Refusal(path, NotMadeOfThisPhoto);
+  if (const std::string why = WhyNotOwnResult(path, PhotoKeyOf(photo)); !why.empty())
+    throw Refusal(path, why + "; it is not overwritten");
 }
 
 void TOptionsRun::Check(const std::string& photo, const std::string& result) {
@@ -106,7 +105,8 @@ TPhotoOutcome TOptionsRun::Resize(const std::string& photo, const TRunSettings& 
     folder = folder_->Open("", mode & 07777);
   }
   TPhotoOutcome outcome = step.Run(hooks);
-  for (const TResultOutcome& r : outcome.results) MarkMadeFrom(where(r.path), NameOf(photo));
+  const std::string key = PhotoKeyOf(photo);
+  for (const TResultOutcome& r : outcome.results) MarkMadeFrom(where(r.path), key);
   return outcome;
 }
 

@@ -518,3 +518,23 @@ TEST(ArchiveBatch, ShardsOfPhotosWithOneResultFailAsOneRunDoes) {
 }
 
 }  // namespace
+
+// --max-bytes counts as upload forms do: K/KB and M/MB in thousands, KiB and
+// MiB in powers of 1,024, in either letter case; anything else is refused.
+TEST(ArchiveBatch, MaxBytesUnitsCountInThousandsOrKibibytes) {
+  const std::pair<const char*, std::uintmax_t> cases[] = {
+      {"700", 700},   {"500K", 500000},  {"500kb", 500000}, {"2M", 2000000}, {"2MB", 2000000},
+      {"1KiB", 1024}, {"3mib", 3145728}, {"5X", 0},         {"K", 0},        {"0K", 0}};
+  for (const auto& [text, bytes] : cases) {
+    SCOPED_TRACE(text);
+    std::vector<std::string> args = {"vizuvod-batch", "--width", "10", "--max-bytes", text, "."};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    std::uintmax_t parsed = 0;  // stays 0 when refused
+    try {
+      parsed = ParseOptions(int(argv.size()), argv.data()).maxBytes;
+    } catch (const TUsageError&) {
+    }
+    EXPECT_EQ(parsed, bytes);
+  }
+}

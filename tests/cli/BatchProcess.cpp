@@ -11,11 +11,12 @@ extern char** environ;
 namespace vizuvod {
 
 pid_t Start(const std::vector<std::string>& args, const TempDir& logs, const std::string& input) {
-  return Start(args, logs, TSpawn{input, {}, -1});
+  return Start(args, logs, TSpawn{.input = input});
 }
 
 pid_t Start(const std::vector<std::string>& args, const TempDir& logs, const TSpawn& spawn) {
-  std::vector<std::string> all{VIZUVOD_BATCH};
+  std::vector<std::string> all = spawn.as;
+  all.push_back(VIZUVOD_BATCH);
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
@@ -34,7 +35,7 @@ pid_t Start(const std::vector<std::string>& args, const TempDir& logs, const TSp
     posix_spawn_file_actions_addopen(&actions, 0, spawn.input.c_str(), O_RDONLY, 0);
   for (int fd : spawn.closed) posix_spawn_file_actions_addclose(&actions, fd);
   pid_t pid = -1;
-  const int rc = posix_spawn(&pid, VIZUVOD_BATCH, &actions, nullptr, argv.data(), environ);
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   EXPECT_EQ(rc, 0);
   return pid;
@@ -53,7 +54,7 @@ TResult Finish(pid_t pid, const TempDir& logs) {
 }
 
 TResult RunBatch(const std::vector<std::string>& args, const std::string& input) {
-  return RunBatch(args, TSpawn{input, {}, -1});
+  return RunBatch(args, TSpawn{.input = input});
 }
 
 TResult RunBatch(const std::vector<std::string>& args, const TSpawn& spawn) {

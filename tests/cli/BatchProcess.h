@@ -20,9 +20,10 @@ struct TResult {
 
 // How the program is started besides its arguments.
 struct TSpawn {
-  std::string input;        // standard input is read from this file when given
-  std::vector<int> closed;  // standard descriptors it starts without
-  int errFd = -1;           // standard error goes here instead of the log
+  std::string input;                 // standard input is read from this file when given
+  std::vector<int> closed = {};      // standard descriptors it starts without
+  int errFd = -1;                    // standard error goes here instead of the log
+  std::vector<std::string> as = {};  // a command it runs under ("setpriv", its options)
 };
 
 // Starts vizuvod-batch with args, its output going to files in `logs` and

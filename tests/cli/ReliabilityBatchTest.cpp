@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -462,4 +463,49 @@ TEST(ReliabilityBatch, WorkersThatCannotStartAreDoneWithout) {
   const std::size_t said = r.err.find("jobs could start");
   EXPECT_NE(said, std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("jobs could start", said + 1), std::string::npos) << r.err;
+}
+
+// A result is replaced only when it is the run's own. In a shared (1777)
+// folder another user's file at a result's name is left alone, even one
+// bearing the very mark this run would write (made by that user's own run of
+// the same photo, through setpriv); so is a result with a second link; and
+// A/a.jpg never takes B/a.jpg's result for its own.
+TEST(ReliabilityBatch, ResultsOfOthersAndOfOtherPhotosAreNeverReplaced) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as a second user needs root";
+  TempDir dir;
+  fs::permissions(dir.path(), fs::perms(0755));
+  for (const char* sub : {"A", "B", "out"}) fs::create_directory(dir / sub);
+  fs::permissions(dir / "out", fs::perms(01777));
+  WritePhoto(dir / "A/a.jpg", 40, 30, 1);
+  WritePhoto(dir / "B/a.jpg", 40, 30, 2);
+  const std::string result = dir / "out/a.jpg";
+  const auto run = [&](const char* photos, bool nobody = false) {
+    std::vector<std::string> as;
+    if (nobody) as = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    return RunBatch({"--width", "20", "--output", dir / "out", dir / photos},
+                    TSpawn{"", {}, -1, as});
+  };
+  const struct {
+    const char* name;
+    std::function<void()> before;
+    const char* refusal;  // null: replaced
+  } cases[] = {
+      {"own earlier result", [&] { run("A"); }, nullptr},
+      {"another user's", [&] { EXPECT_EQ(run("A", true).exitCode, 0); },
+       "it belongs to another user"},
+      {"a second link", [&] { run("A"), fs::create_hard_link(result, dir / "link"); },
+       "it has other names"},
+      {"another photo's", [&] { run("B"); }, "it was not made from this photo"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(result), fs::remove(dir / "link");
+    c.before();
+    const std::string before = ReadFile(result);
+    const TResult r = run("A");
+    EXPECT_EQ(r.exitCode, c.refusal ? 1 : 0) << r.err;
+    if (!c.refusal) continue;
+    EXPECT_NE(r.err.find(result + ": " + c.refusal), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(result), before);
+  }
 }

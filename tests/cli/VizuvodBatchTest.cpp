@@ -321,3 +321,41 @@ TEST(VizuvodBatch, InterruptFinishesPhotosInFlightAndLeavesNoPartialFiles) {
 }
 
 }  // namespace
+
+// Every message is one short line that names the photo and says what
+// happened in the program's words, never a library's; metadata nobody
+// asked to carry is not warned about; the summary counts the warnings.
+TEST(VizuvodBatch, MessagesAreShortOwnLinesAndCounted) {
+  TempDir dir, out;
+  WritePhoto(dir / "xmp.jpg", 40, 20, 1);
+  std::string photo = ReadFile(dir / "xmp.jpg");
+  const std::string packet = std::string("http://ns.adobe.com/xap/1.0/") + '\0' +
+                             "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><broken></x:xmpmeta>";
+  photo.insert(2, std::string("\xFF\xE1", 2) + char((packet.size() + 2) >> 8) +
+                      char((packet.size() + 2) & 0xFF) + packet);
+  std::ofstream(dir / "xmp.jpg", std::ios::binary | std::ios::trunc) << photo;
+  std::ofstream(dir / "text.png") << "no picture at all";
+  // The options, then what is said ("-": what is not).
+  const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
+      {{"--auto-orient", "--formats", "all"},
+       {"text.png: Not a photo: its first bytes are those of none of JPEG, PNG, WebP", "-XMP",
+        "-JPEG error", "-with warnings"}},
+      {{"--keep-metadata"}, {"xmp.jpg: metadata not read whole: XMP", "; 1 photo with warnings"}},
+      {{"--quality", "5", "--max-bytes", "100", "--output", out.path().string()},
+       {"The result does not fit in 100 bytes: at quality 5 it takes ", "-map::at"}},
+  };
+  for (const auto& [options, said] : cases) {
+    std::vector<std::string> args = {"--width", "10", "--keep-going"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(dir.path().string());
+    SCOPED_TRACE(args[3]);
+    const TResult r = RunBatch(args);
+    for (const std::string& text : said)
+      EXPECT_EQ((r.err + r.out).find(text.substr(text[0] == '-')) == std::string::npos,
+                text[0] == '-')
+          << text << "\n"
+          << r.err << r.out;
+    for (std::size_t at = 0, end; (end = r.err.find('\n', at)) != std::string::npos; at = end + 1)
+      EXPECT_LE(end - at, dir.path().string().size() * 2 + 260) << r.err.substr(at, end - at);
+  }
+}

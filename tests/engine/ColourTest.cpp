@@ -12,10 +12,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "Colour.h"
+#include "JpegCraft.h"
 #include "JpegImage.h"
+#include "PhotoMetadata.h"
 #include "PhotoStep.h"
 #include "TestSupport.h"
 
@@ -236,3 +239,56 @@ TEST(Colour, CodedP3AvifIsConvertedWhateverIsKept) {
   EXPECT_GT(ResultRed(dir / "p3.avif", true), plain + 5);
 }
 #endif
+
+// A CMYK photo's profile turns its inks into sRGB with --to-srgb (here a
+// profile that makes every mixture the grey of L* 50, sRGB 119, which the
+// plain arithmetic of the inks never gives); without it the inks are turned
+// as they always were, and no RGB result carries the CMYK profile.
+TEST(Colour, CmykProfileTurnsTheInksIntoSrgb) {
+  cmsHPROFILE p = cmsCreateProfilePlaceholder(nullptr);
+  cmsSetProfileVersion(p, 4.3);
+  cmsSetDeviceClass(p, cmsSigInputClass);
+  cmsSetColorSpace(p, cmsSigCmykData), cmsSetPCS(p, cmsSigLabData);
+  std::vector<cmsUInt16Number> grid;  // L* 50, a* b* 0 at every corner
+  for (int corner = 0; corner < 16; ++corner) grid.insert(grid.end(), {0x7F80, 0x8080, 0x8080});
+  cmsStage* grey = cmsStageAllocCLut16bit(nullptr, 2, 4, 3, grid.data());
+  cmsToneCurve* same = cmsBuildGamma(nullptr, 1.0);
+  cmsToneCurve* curves[4] = {same, same, same, same};
+  cmsPipeline* lut = cmsPipelineAlloc(nullptr, 4, 3);
+  cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, curves));
+  cmsPipelineInsertStage(lut, cmsAT_END, grey);
+  cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, curves));
+  cmsWriteTag(p, cmsSigAToB0Tag, lut);
+  cmsPipelineFree(lut);
+  cmsFreeToneCurve(same);
+  const Bytes icc = Saved(p);
+  craft::Options o;
+  o.input = JCS_CMYK, o.flat = true, o.width = o.height = 8;
+  TempDir dir;
+  for (const bool ycck : {false, true}) {
+    o.ycck = ycck;
+    Bytes photo = craft::Encode(o);
+    const std::string app2 = std::string("\xFF\xE2") + char((icc.size() + 16) >> 8) +
+                             char(icc.size() + 16) + std::string("ICC_PROFILE\0\1\1", 14);
+    photo.insert(photo.begin() + 2, icc.begin(), icc.end());
+    photo.insert(photo.begin() + 2, app2.begin(), app2.end());
+    craft::WriteFile(dir / "cmyk.jpg", photo);
+    for (const bool toSrgb : {false, true})
+      for (const bool keep : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << ycck << toSrgb << keep);
+        static const TFixedSettings width8 = TFixedSettings::FitWidth(8);
+        TPhotoRequest request;
+        request.photo = dir / "cmyk.jpg", request.toSrgb = toSrgb, request.keepMetadata = keep;
+        request.results = {
+            {&width8, [](const std::string& p, int, int) { return p + ".r"; }, 0, {}}};
+        const TPhotoOutcome done = ProcessPhoto(request);
+        TJPEGImage J;
+        J.LoadFromFile(dir / "cmyk.jpg.r");
+        TBitmap picture;
+        J.AssignTo(picture);
+        EXPECT_EQ(std::abs(RedOf(picture.Pixel(4, 4)) - 119) <= 3, toSrgb);
+        EXPECT_TRUE(TPhotoMetadata::Read(craft::ReadFile(dir / "cmyk.jpg.r")).IccProfile().empty());
+        EXPECT_EQ(done.First(TWarningKind::wkMetadata) != nullptr, keep && !toSrgb);
+      }
+  }
+}

@@ -5,6 +5,7 @@
 #include <webp/encode.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -197,6 +198,23 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
   // After the header, a text chunk that claims 2 GiB: the library would take them.
   std::ofstream(dir / "claims.png")
       << ReadFile(dir / "whole.png").substr(0, 33) + std::string("\x7f\xff\xff\xffzTXtkey", 11);
+  // A lossless WebP whose header says 13000 x 13000: libwebp would take a
+  // second ARGB picture of that size besides the output.
+  const Bytes rgba(16, 7);
+  Bytes lossless = Encoded(WebPEncodeLosslessRGBA(rgba.data(), 2, 2, 8, &out), out);
+  const std::uint32_t sides = 12999 | 12999u << 14;
+  for (int i = 0; i < 4; ++i) lossless[21 + std::size_t(i)] = std::uint8_t(sides >> (8 * i));
+  Save(dir / "lossless.webp", lossless);
+#ifdef VIZUVOD_HEIF
+  // An AVIF coded 256 x 256 whose ispe says 64 x 64.
+  const auto avif = MakeEncoder({.format = TResultFormat::Avif});
+  avif->Start(256, 256, TPixelFormat::pf24bit);
+  for (int y = 0; y < 256; ++y) avif->Write(flat.data());
+  Bytes lying = avif->Finish();
+  const auto ispe = std::search(lying.begin(), lying.end(), "ispe", "ispe" + 4) - lying.begin();
+  for (std::size_t at : {ispe + 10, ispe + 14}) lying[at] = 0, lying[at + 1] = 64;
+  Save(dir / "lying.avif", lying);
+#endif
   WritePng(dir / "giant.png", 100000, 100000, 2, 8, {});
   std::ofstream(dir / "giant.png", std::ios::app).write("\0\0\0\0IDAT\0\0\0\0", 12);
   const struct {
@@ -210,7 +228,10 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
       {"damaged.heic", 24, "HEIF error: "},  // HEIC brands and no meta box after them
 #ifdef VIZUVOD_HEIF
       {"bomb.heic", std::string::npos, "HEIF error: a grid of 5000 tiles has more than the 1024"},
+      {"lying.avif", std::string::npos,
+       "HEIF error: image item 1 is coded as a 256 x 256 picture, while its header says 64 x 64"},
 #endif
+      {"lossless.webp", std::string::npos, "WebP error: decoding this 13000 x 13000 picture needs"},
       {"giant.png", 45, "PNG error: a 100000 x 100000 picture has more than the 268435456 pixels"},
       {"claims.png", std::string::npos, "PNG error: a zTXt chunk claims 2147483647 bytes"},
       {"zlib.png", std::string::npos,

@@ -407,6 +407,13 @@ TEST(PhotoResults, MetadataPartsCarriedApartAndNeverLostSilently) {
     (Exif(*Metadata(withComment(middle)), "Exif.Photo.UserComment").empty() ? high : low) = middle;
   }
   const craft::Bytes big = withComment(low);
+  // Maker notes a camera unknown to exiv2 left as one blob, as large.
+  const craft::Bytes makerNotes = Rewritten(big, [&](Exiv2::Image& image) {
+    image.exifData().erase(image.exifData().findKey(Exiv2::ExifKey("Exif.Photo.UserComment")));
+    Exiv2::DataValue blob(Exiv2::undefined);
+    blob.read(craft::Bytes(std::size_t(low), 'm').data(), long(low));
+    image.exifData().add(Exiv2::ExifKey("Exif.Photo.MakerNote"), &blob);
+  });
   const craft::Bytes icc = LargeProfile(), huge(1100000, 7);
   const std::string notCarried = "ICC profile not carried: ";
   const struct {
@@ -420,7 +427,8 @@ TEST(PhotoResults, MetadataPartsCarriedApartAndNeverLostSilently) {
       {WithIcc(camera, icc, 60000, {1, 3}), {}, notCarried + "its 2 chunks are not numbered 1 to 2 once each"},
       {WithIcc(camera, huge, 65000, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}), {},
        notCarried + "1100000 bytes, more than the 1 MB copied into results"},
-      {big, {}, "EXIF tags left out to keep the EXIF segment within 64 KB: Exif.Photo.UserComment"},
+      {big, {}, "EXIF tag Exif.Photo.UserComment (6"},
+      {makerNotes, {}, "maker notes (6"},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -433,6 +441,7 @@ TEST(PhotoResults, MetadataPartsCarriedApartAndNeverLostSilently) {
     EXPECT_EQ(Exif(*Metadata(result), "Exif.Photo.DateTimeOriginal"), "2024:05:17 10:11:12");
     EXPECT_EQ(warnings.size(), c.warning.empty() ? 0u : 1u);
     for (const std::string& w : warnings) EXPECT_TRUE(w.starts_with(c.warning)) << w;
+    for (const std::string& w : warnings) EXPECT_LE(w.size(), 200u) << w;
   }
 }
 
@@ -563,4 +572,45 @@ TEST(PhotoResults, MaxBytesTakesTheHighestQualityThatFits) {
   }
   EXPECT_THROW(run(300, 0), EResultTooLarge);
   EXPECT_FALSE(fs::exists(path + ".r"));
+}
+
+// --max-bytes bounds the whole file: the metadata carried counts, in every
+// result format. When even the lowest quality is too large with it, parts
+// are left out (the 150 KB profile here) with a warning naming them, and
+// only then does the result fail.
+TEST(PhotoResults, MaxBytesCountsTheMetadataInEveryFormat) {
+  TempDir dir;
+  const std::string path = dir / "camera.jpg";
+  craft::WriteFile(path, CameraPhoto(1));
+  const struct {
+    std::uintmax_t limit;
+    const char* leftOut;  // null: nothing left out; "": the photo fails
+  } cases[] = {{400000, nullptr}, {150000, "XMP, IPTC, EXIF, ICC profile"}, {100, ""}};
+  for (const TResultFormat format : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(::testing::Message() << int(format) << " " << c.limit);
+      TPhotoRequest request;
+      request.photo = path, request.keepMetadata = true;
+      TResultRequest result{nullptr, [](const std::string& p, int, int) { return p + ".r"; },
+                            0,       [](int, int) { return TFixedSettings::FitWidth(60); },
+                            {},      c.limit};
+      result.format = format;
+      request.results = {result};
+      fs::remove(path + ".r");
+      if (c.leftOut && *c.leftOut == 0) {
+        EXPECT_THROW(ProcessPhoto(request), EResultTooLarge);
+        EXPECT_FALSE(fs::exists(path + ".r"));
+        continue;
+      }
+      const TPhotoOutcome done = ProcessPhoto(request);
+      const std::uintmax_t bytes = fs::file_size(path + ".r");
+      EXPECT_EQ(done.results.at(0).bytes, bytes);
+      EXPECT_LE(bytes, c.limit);
+      EXPECT_GT(bytes, c.leftOut ? 0u : 150000u);  // the profile is carried whole
+      std::string lighter;                         // the warning of what was left out
+      for (const TPhotoWarning& w : done.warnings)
+        if (w.text.find(" left out to keep the result") != std::string::npos) lighter = w.text;
+      EXPECT_EQ(lighter.empty(), !c.leftOut) << lighter;
+      EXPECT_TRUE(lighter.starts_with(c.leftOut ? c.leftOut : "")) << lighter;
+    }
 }

@@ -18,6 +18,8 @@
 #include "Errors.h"
 #include "JpegCraft.h"
 #include "JpegImage.h"
+#include "PhotoCodec.h"
+#include "SizeLimit.h"
 #include "TestSupport.h"
 
 using namespace vizuvod;
@@ -146,4 +148,22 @@ TEST(ReliabilityLimits, DamagedDataIsToldBySoundDataIsNot) {
       }
     }
   }
+}
+
+// Every encoder stops once its photo is abandoned, whatever the format,
+// bounded in size or not: libwebp through its progress hook, libavif right
+// before or after its encoding, a size limit between its encodings.
+TEST(ReliabilityLimits, AbandonStopsEveryEncoder) {
+  const TBitmap picture = PhotoPicture(64, 48);
+  for (const TResultFormat format : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
+    for (const bool limited : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << int(format) << " " << limited);
+      const auto at = [format](int quality, int) {
+        return MakeEncoder({.quality = quality, .format = format});
+      };
+      const auto encoder = limited ? SizeLimitedEncoder(at, 90, 100) : at(0, 0);
+      AbandonRequested = true;
+      EXPECT_THROW(encoder->Encode(picture), EAbandoned);
+      AbandonRequested = false;
+    }
 }
