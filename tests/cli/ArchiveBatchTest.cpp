@@ -169,8 +169,12 @@ TEST(ArchiveBatch, FilesFromListsInListOrderKeepingRelativeFolders) {
     std::string list;
     bool null, stdinput;
   };
-  for (const TCase& c : {TCase{"sub/deep/d.jpg\n./a.jpg\n\n", false, false},
-                         TCase{std::string("sub/deep/d.jpg\0./a.jpg\0", 23), true, true}}) {
+  // An entry that climbs ("../<the archive>/sub/c.jpg") keeps no folder: its
+  // result goes directly into --output, never beside it.
+  const std::string climbs = "../" + root.path().filename().string() + "/sub/c.jpg";
+  for (const TCase& c :
+       {TCase{"sub/deep/d.jpg\n./a.jpg\n" + climbs + "\n\n", false, false},
+        TCase{std::string("sub/deep/d.jpg\0./a.jpg\0", 23) + climbs + '\0', true, true}}) {
     fs::remove_all(out.path() / "o");
     std::ofstream(out.path() / "list", std::ios::binary) << c.list;
     std::vector<std::string> args = {
@@ -182,7 +186,8 @@ TEST(ArchiveBatch, FilesFromListsInListOrderKeepingRelativeFolders) {
     const TResult r = RunBatch(args, c.stdinput ? (out.path() / "list").string() : "");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_LT(r.err.find("sub/deep/d.jpg"), r.err.find("./a.jpg")) << "list order";
-    EXPECT_EQ(Names(Files(out.path() / "o")), (std::set<std::string>{"a.jpg", "sub/deep/d.jpg"}));
+    EXPECT_EQ(Names(Files(out.path())),
+              (std::set<std::string>{"list", "o/a.jpg", "o/c.jpg", "o/sub/deep/d.jpg"}));
   }
   fs::current_path(cwd);
 }
