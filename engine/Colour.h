@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,23 @@ std::vector<std::uint8_t> ProfileOfCodedColours(const TCodedColours& colours);
 // perceptual intent (a palette picture through its palette). Returns "" when
 // done, else why the profile was not applied; the picture is then as it was.
 std::string ConvertToSrgb(TBitmap& picture, const std::vector<std::uint8_t>& profile);
+
+// The same conversion made once and applied to rows as they come: pixels of
+// blue, green, red, `step` bytes apart (3, or 4 for pfDevice rows).
+class TSrgbConversion {
+ public:
+  explicit TSrgbConversion(const std::vector<std::uint8_t>& profile);
+  ~TSrgbConversion();
+  TSrgbConversion(const TSrgbConversion&) = delete;
+  TSrgbConversion& operator=(const TSrgbConversion&) = delete;
+  // Why the profile cannot be applied; "" when it can.
+  const std::string& Refusal() const { return refusal_; }
+  void Convert(std::uint8_t* pixels, int width, int step) const;
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> state_;
+  std::string refusal_;
+};
 
 }  // namespace vizuvod

@@ -72,7 +72,9 @@ bool WalkBoxes(const TBytes& b, std::size_t at, std::size_t end, Take take) {
 void Put(TBytes& out, std::uint64_t v, int count) {
   for (int i = count - 1; i >= 0; --i) out.push_back(std::uint8_t(v >> (8 * i)));
 }
-void PutType(TBytes& out, const std::string& type) { out.insert(out.end(), type.begin(), type.end()); }
+void PutType(TBytes& out, const std::string& type) {
+  out.insert(out.end(), type.begin(), type.end());
+}
 
 // A box of that type around body; a full box when version is given.
 TBytes Box(const char* type, const TBytes& body, int version = -1, std::uint32_t flags = 0) {
@@ -106,102 +108,106 @@ const THeifProperty* THeifItems::Property(const THeifItem& item, const char* typ
 std::optional<THeifItems> ReadHeifItems(const TBytes& b) {
   THeifItems file;
   std::size_t metaAt = 0, metaEnd = 0;
-  WalkBoxes(b, 0, b.size(), [&](const std::string& type, std::size_t box, std::size_t at,
-                                std::size_t end) {
-    if (type == "ftyp") file.ftyp.assign(b.begin() + std::ptrdiff_t(box), b.begin() + std::ptrdiff_t(end));
-    if (type == "meta" && metaEnd == 0) metaAt = at + 4, metaEnd = end;
-    return true;
-  });
+  WalkBoxes(b, 0, b.size(),
+            [&](const std::string& type, std::size_t box, std::size_t at, std::size_t end) {
+              if (type == "ftyp")
+                file.ftyp.assign(b.begin() + std::ptrdiff_t(box), b.begin() + std::ptrdiff_t(end));
+              if (type == "meta" && metaEnd == 0) metaAt = at + 4, metaEnd = end;
+              return true;
+            });
   if (metaEnd == 0 || file.ftyp.empty()) return std::nullopt;
   std::map<std::uint32_t, std::pair<int, std::vector<TExtent>>> locations;  // method, extents
   std::size_t idatAt = 0, idatEnd = 0;
-  bool sound = WalkBoxes(b, metaAt, metaEnd, [&](const std::string& type, std::size_t,
-                                                 std::size_t at, std::size_t end) {
-    TReader r(b, at, end);
-    if (type == "idat") idatAt = at, idatEnd = end;
-    if (type == "pitm") file.primary = std::uint32_t(r.Be(4) >> 24 == 0 ? r.Be(2) : r.Be(4));
-    if (type == "iinf") {
-      const int version = int(r.Be(4) >> 24);
-      r.Be(version == 0 ? 2 : 4);
-      if (r.Bad()) return false;
-      return WalkBoxes(b, r.At(), end, [&](const std::string& kind, std::size_t, std::size_t a,
-                                           std::size_t e) {
-        if (kind != "infe") return true;
-        TReader infe(b, a, e);
-        const int v = int(infe.Be(4) >> 24);
-        if (v < 2) return false;
-        THeifItem item;
-        item.id = std::uint32_t(infe.Be(v == 2 ? 2 : 4));
-        infe.Be(2);
-        item.type = infe.Type();
-        file.items.push_back(std::move(item));
-        return !infe.Bad();
-      });
-    }
-    if (type == "iref") {
-      const int idBytes = r.Be(4) >> 24 == 0 ? 2 : 4;
-      if (r.Bad()) return false;
-      return WalkBoxes(b, r.At(), end, [&](const std::string& kind, std::size_t, std::size_t a,
-                                           std::size_t e) {
-        TReader ref(b, a, e);
-        const auto from = std::uint32_t(ref.Be(idBytes));
-        std::vector<std::uint32_t> to(std::size_t(ref.Be(2)));
-        for (std::uint32_t& id : to) id = std::uint32_t(ref.Be(idBytes));
-        if (kind == "dimg") file.tiles.emplace_back(from, std::move(to));
-        return !ref.Bad();
-      });
-    }
-    if (type == "iloc") {
-      const int version = int(r.Be(4) >> 24);
-      const int sizes = int(r.Be(2));
-      const int offsetSize = sizes >> 12, lengthSize = sizes >> 8 & 15, baseSize = sizes >> 4 & 15,
-                indexSize = version >= 1 ? sizes & 15 : 0;
-      for (std::uint64_t n = r.Be(version < 2 ? 2 : 4); n > 0 && !r.Bad(); --n) {
-        const auto id = std::uint32_t(r.Be(version < 2 ? 2 : 4));
-        const int method = version >= 1 ? int(r.Be(2) & 15) : 0;
-        r.Be(2);
-        const std::uint64_t base = r.Be(baseSize);
-        std::vector<TExtent> extents(std::size_t(r.Be(2)));
-        for (TExtent& extent : extents) {
-          r.Be(indexSize);
-          extent.offset = base + r.Be(offsetSize);
-          extent.length = r.Be(lengthSize);
+  bool sound = WalkBoxes(
+      b, metaAt, metaEnd,
+      [&](const std::string& type, std::size_t, std::size_t at, std::size_t end) {
+        TReader r(b, at, end);
+        if (type == "idat") idatAt = at, idatEnd = end;
+        if (type == "pitm") file.primary = std::uint32_t(r.Be(4) >> 24 == 0 ? r.Be(2) : r.Be(4));
+        if (type == "iinf") {
+          const int version = int(r.Be(4) >> 24);
+          r.Be(version == 0 ? 2 : 4);
+          if (r.Bad()) return false;
+          return WalkBoxes(b, r.At(), end,
+                           [&](const std::string& kind, std::size_t, std::size_t a, std::size_t e) {
+                             if (kind != "infe") return true;
+                             TReader infe(b, a, e);
+                             const int v = int(infe.Be(4) >> 24);
+                             if (v < 2) return false;
+                             THeifItem item;
+                             item.id = std::uint32_t(infe.Be(v == 2 ? 2 : 4));
+                             infe.Be(2);
+                             item.type = infe.Type();
+                             file.items.push_back(std::move(item));
+                             return !infe.Bad();
+                           });
         }
-        locations[id] = {method, std::move(extents)};
-      }
-      return !r.Bad();
-    }
-    if (type == "iprp")
-      return WalkBoxes(b, at, end, [&](const std::string& inner, std::size_t, std::size_t a,
-                                       std::size_t e) {
-        if (inner == "ipco")
-          return WalkBoxes(b, a, e, [&](const std::string& property, std::size_t box,
-                                        std::size_t, std::size_t pe) {
-            file.properties.push_back(
-                {property, TBytes(b.begin() + std::ptrdiff_t(box), b.begin() + std::ptrdiff_t(pe))});
-            return true;
-          });
-        if (inner != "ipma") return true;
-        TReader ipma(b, a, e);
-        const std::uint32_t head = std::uint32_t(ipma.Be(4));
-        const int idBytes = head >> 24 >= 1 ? 4 : 2, indexBytes = head & 1 ? 2 : 1;
-        for (std::uint64_t n = ipma.Be(4); n > 0 && !ipma.Bad(); --n) {
-          const auto id = std::uint32_t(ipma.Be(idBytes));
-          std::vector<std::pair<std::uint16_t, bool>> associations(std::size_t(ipma.Be(1)));
-          for (auto& [index, essential] : associations) {
-            const std::uint64_t v = ipma.Be(indexBytes);
-            essential = v >> (indexBytes * 8 - 1) != 0;
-            index = std::uint16_t(v & (indexBytes == 2 ? 0x7fff : 0x7f));
+        if (type == "iref") {
+          const int idBytes = r.Be(4) >> 24 == 0 ? 2 : 4;
+          if (r.Bad()) return false;
+          return WalkBoxes(b, r.At(), end,
+                           [&](const std::string& kind, std::size_t, std::size_t a, std::size_t e) {
+                             TReader ref(b, a, e);
+                             const auto from = std::uint32_t(ref.Be(idBytes));
+                             std::vector<std::uint32_t> to(std::size_t(ref.Be(2)));
+                             for (std::uint32_t& id : to) id = std::uint32_t(ref.Be(idBytes));
+                             if (kind == "dimg") file.tiles.emplace_back(from, std::move(to));
+                             return !ref.Bad();
+                           });
+        }
+        if (type == "iloc") {
+          const int version = int(r.Be(4) >> 24);
+          const int sizes = int(r.Be(2));
+          const int offsetSize = sizes >> 12, lengthSize = sizes >> 8 & 15,
+                    baseSize = sizes >> 4 & 15, indexSize = version >= 1 ? sizes & 15 : 0;
+          for (std::uint64_t n = r.Be(version < 2 ? 2 : 4); n > 0 && !r.Bad(); --n) {
+            const auto id = std::uint32_t(r.Be(version < 2 ? 2 : 4));
+            const int method = version >= 1 ? int(r.Be(2) & 15) : 0;
+            r.Be(2);
+            const std::uint64_t base = r.Be(baseSize);
+            std::vector<TExtent> extents(std::size_t(r.Be(2)));
+            for (TExtent& extent : extents) {
+              r.Be(indexSize);
+              extent.offset = base + r.Be(offsetSize);
+              extent.length = r.Be(lengthSize);
+            }
+            locations[id] = {method, std::move(extents)};
           }
-          for (THeifItem& item : file.items)
-            if (item.id == id)
-              item.properties.insert(item.properties.end(), associations.begin(),
-                                     associations.end());
+          return !r.Bad();
         }
-        return !ipma.Bad();
+        if (type == "iprp")
+          return WalkBoxes(
+              b, at, end, [&](const std::string& inner, std::size_t, std::size_t a, std::size_t e) {
+                if (inner == "ipco")
+                  return WalkBoxes(b, a, e,
+                                   [&](const std::string& property, std::size_t box, std::size_t,
+                                       std::size_t pe) {
+                                     file.properties.push_back(
+                                         {property, TBytes(b.begin() + std::ptrdiff_t(box),
+                                                           b.begin() + std::ptrdiff_t(pe))});
+                                     return true;
+                                   });
+                if (inner != "ipma") return true;
+                TReader ipma(b, a, e);
+                const std::uint32_t head = std::uint32_t(ipma.Be(4));
+                const int idBytes = head >> 24 >= 1 ? 4 : 2, indexBytes = head & 1 ? 2 : 1;
+                for (std::uint64_t n = ipma.Be(4); n > 0 && !ipma.Bad(); --n) {
+                  const auto id = std::uint32_t(ipma.Be(idBytes));
+                  std::vector<std::pair<std::uint16_t, bool>> associations(std::size_t(ipma.Be(1)));
+                  for (auto& [index, essential] : associations) {
+                    const std::uint64_t v = ipma.Be(indexBytes);
+                    essential = v >> (indexBytes * 8 - 1) != 0;
+                    index = std::uint16_t(v & (indexBytes == 2 ? 0x7fff : 0x7f));
+                  }
+                  for (THeifItem& item : file.items)
+                    if (item.id == id)
+                      item.properties.insert(item.properties.end(), associations.begin(),
+                                             associations.end());
+                }
+                return !ipma.Bad();
+              });
+        return !r.Bad();
       });
-    return !r.Bad();
-  });
   if (!sound) return std::nullopt;
   for (THeifItem& item : file.items) {
     const auto found = locations.find(item.id);
@@ -210,7 +216,9 @@ std::optional<THeifItems> ReadHeifItems(const TBytes& b) {
     if (method > 1) return std::nullopt;
     const std::size_t from = method == 1 ? idatAt : 0, end = method == 1 ? idatEnd : b.size();
     for (const TExtent& extent : extents) {
-      const std::uint64_t length = extent.length == 0 ? end - from - std::min<std::uint64_t>(extent.offset, end - from) : extent.length;
+      const std::uint64_t length =
+          extent.length == 0 ? end - from - std::min<std::uint64_t>(extent.offset, end - from)
+                             : extent.length;
       if (extent.offset > end - from || length > end - from - extent.offset) return std::nullopt;
       const auto at = b.begin() + std::ptrdiff_t(from + extent.offset);
       item.data.insert(item.data.end(), at, at + std::ptrdiff_t(length));
@@ -329,9 +337,8 @@ struct TUprightMap {
   // (pa u + pb v + pc, pd u + pe v + pf) of the one before.
   void Then(std::int64_t pa, std::int64_t pb, std::int64_t pc, std::int64_t pd, std::int64_t pe,
             std::int64_t pf, bool swaps) {
-    *this = {a * pa + b * pd, a * pb + b * pe, a * pc + b * pf + c, d * pa + e * pd,
-             d * pb + e * pe, d * pc + e * pf + f, swaps ? height : width,
-             swaps ? width : height};
+    *this = {a * pa + b * pd, a * pb + b * pe,     a * pc + b * pf + c,    d * pa + e * pd,
+             d * pb + e * pe, d * pc + e * pf + f, swaps ? height : width, swaps ? width : height};
   }
   // irot: quarter turns anticlockwise.
   void Rotate(int quarters) {
@@ -393,7 +400,8 @@ std::shared_ptr<const THeifGridPlan> PlanHeifGrid(const TBytes& bytes) {
     if (property.type == "irot" && box.size() >= 9)
       plan->map.Rotate(box[8] & 3);
     else if (property.type == "imir" && box.size() >= 9)
-      plan->map.Mirror((box[8] & 1) != 0);  // as libheif reads its axis, which the whole road follows
+      plan->map.Mirror((box[8] & 1) !=
+                       0);  // as libheif reads its axis, which the whole road follows
     else if (property.type == "colr" || property.type == "pixi" || property.type == "clli" ||
              property.type == "mdcv")
       plan->stripProperties.push_back({index, essential});
@@ -497,8 +505,10 @@ class TGridRows : public TRowSource {
     const TUprightMap& m = plan_->map;
     row_.resize(std::size_t(Width()) * 3);
     for (std::int64_t u = 0; u < Width(); ++u) {
-      const std::int64_t x = m.a * u + m.b * y + m.c - stripX_, v = m.d * u + m.e * y + m.f - stripY_;
-      std::memcpy(&row_[std::size_t(u) * 3], &stored_[std::size_t(v) * storedStride_ + std::size_t(x) * 3], 3);
+      const std::int64_t x = m.a * u + m.b * y + m.c - stripX_,
+                         v = m.d * u + m.e * y + m.f - stripY_;
+      std::memcpy(&row_[std::size_t(u) * 3],
+                  &stored_[std::size_t(v) * storedStride_ + std::size_t(x) * 3], 3);
     }
     return row_.data();
   }
@@ -522,16 +532,22 @@ class TGridRows : public TRowSource {
     THeifGridLayout layout{p.columns ? l.rows : 1, p.columns ? 1 : l.columns, 0, 0};
     stripX_ = p.columns ? std::int64_t(k) * p.tileWidth : 0;
     stripY_ = p.columns ? 0 : std::int64_t(k) * p.tileHeight;
-    layout.width = p.columns ? std::min<std::uint32_t>(p.tileWidth, l.width - std::uint32_t(stripX_)) : l.width;
-    layout.height = p.columns ? l.height : std::min<std::uint32_t>(p.tileHeight, l.height - std::uint32_t(stripY_));
-    strip.properties.push_back({"ispe", PropertyBox("ispe", IspeBody(layout.width, layout.height))});
+    layout.width = p.columns
+                       ? std::min<std::uint32_t>(p.tileWidth, l.width - std::uint32_t(stripX_))
+                       : l.width;
+    layout.height = p.columns
+                        ? l.height
+                        : std::min<std::uint32_t>(p.tileHeight, l.height - std::uint32_t(stripY_));
+    strip.properties.push_back(
+        {"ispe", PropertyBox("ispe", IspeBody(layout.width, layout.height))});
     THeifItem grid{p.grid->id, "grid", p.stripProperties, GridData(layout)};
     grid.properties.push_back({std::uint16_t(strip.properties.size()), false});
     strip.primary = grid.id;
     strip.items.push_back(std::move(grid));
     std::vector<std::uint32_t> tiles;
     for (int i = 0; i < (p.columns ? l.rows : l.columns); ++i) {
-      const std::uint32_t id = p.tiles[std::size_t(p.columns ? i * l.columns + k : k * l.columns + i)];
+      const std::uint32_t id =
+          p.tiles[std::size_t(p.columns ? i * l.columns + k : k * l.columns + i)];
       strip.items.push_back(*p.file.Item(id));
       tiles.push_back(id);
     }
@@ -549,7 +565,8 @@ class TGridRows : public TRowSource {
   void Decode(const TBytes& bytes, int width, int height) {
     std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
     if (!context) throw EOutOfResources();
-    Check(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(), nullptr));
+    Check(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
+                                                     nullptr));
     if (oneThread_) heif_context_set_max_decoding_threads(context.get(), 0);
     heif_image_handle* h = nullptr;
     Check(heif_context_get_primary_image_handle(context.get(), &h));

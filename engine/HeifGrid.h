@@ -96,7 +96,6 @@ THeifGridSize GridSize(const THeifGridPlan& plan);
 // grid to libheif whole, the road the strips are checked against.
 bool& HeifWholeGridHook();
 
-std::unique_ptr<TRowSource> HeifGridRows(std::shared_ptr<const THeifGridPlan> plan,
-                                         bool oneThread);
+std::unique_ptr<TRowSource> HeifGridRows(std::shared_ptr<const THeifGridPlan> plan, bool oneThread);
 
 }  // namespace vizuvod
