@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int width = std::atoi(argv[3]), height = std::atoi(argv[4]);
-  const int tile = argc > 5 ? std::atoi(argv[5]) : 512, quality = argc > 6 ? std::atoi(argv[6]) : 40;
+  const int tile = argc > 5 ? std::atoi(argv[5]) : 512,
+            quality = argc > 6 ? std::atoi(argv[6]) : 40;
   auto decoder = OpenDecoder(argv[1], true);
   const Bytes icc = decoder->Metadata().IccProfile();
   const TBitmap photo = decoder->Picture();

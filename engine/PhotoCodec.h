@@ -62,7 +62,8 @@ class TPhotoDecoder {
   virtual std::vector<std::uint8_t> CodedColourProfile() const { return {}; }
 };
 
-// The decoder for the file at path, which is read whole here: with
+// The decoder for the file at path, which is read whole here (a PNG is read
+// from the file as it is decoded): with
 // anyFormat chosen by the file's first bytes (PNG, WebP, HEIF, else JPEG), never by
 // its name; without it always JPEG. Fails with the codec's exceptions
 // (EFOpenError, EJPEG, EPhotoData, ...). With oneThread the decoder starts
