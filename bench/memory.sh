@@ -7,7 +7,7 @@
 # Each set is resized to JPEG at width 800 (the 200 MP HEIC to width 600):
 # vizuvod-batch with --jobs 1 and with its default jobs; vipsthumbnail
 # given all the set's files in one process, with one thread and with its
-# default. Sets: the corpus JPEG photos; its HEIC, AVIF, PNG and WebP photos
+# default, and the largest peak of one vipsthumbnail a file. Sets: the corpus JPEG photos; its HEIC, AVIF, PNG and WebP photos
 # (COPIES times each, animations and sequences left out); and, when
 # BIG=1, a 48 MP PNG of noise (made with vips) and a 200 MP HEIC grid of
 # 768 tiles (made with make_grid_heic from a corpus iPhone photo; slow: a
@@ -69,8 +69,8 @@ measure() {  # measure COMMAND...: "<peak MB> MB <seconds> s"
 }
 
 echo "load before: $(uptime)"
-printf '%-8s %5s | %-22s %-22s | %-22s %-22s\n' set files "vizuvod --jobs 1" "vizuvod default" \
-  "vipsthumbnail 1 thread" "vipsthumbnail default"
+printf '%-8s %5s | %-22s %-22s | %-22s %-22s %s\n' set files "vizuvod --jobs 1" "vizuvod default" \
+  "vipsthumbnail 1 thread" "vipsthumbnail default" "vips a process a file: peak"
 for s in $sets; do
   width=800; [ "$s" = heic200 ] && width=600
   format=$s; case $s in png48) format=png ;; heic200) format=heic ;; esac
@@ -79,12 +79,20 @@ for s in $sets; do
     --keep-going --output "$work/out" "$work/$s")
   all=$(measure "$build/cli/vizuvod-batch" --formats "$format" --width "$width" --quiet \
     --keep-going --output "$work/out" "$work/$s")
-  v1=-; vall=-
+  v1=-; vall=-; each=-
   if command -v vipsthumbnail >/dev/null; then
     v1=$(measure env VIPS_CONCURRENCY=1 vipsthumbnail "${files[@]}" -s "${width}x" \
       -o "$work/out/%s.jpg[Q=90]")
     vall=$(measure vipsthumbnail "${files[@]}" -s "${width}x" -o "$work/out/%s.jpg[Q=90]")
+    each=0
+    for f in "${files[@]}"; do
+      m=$(measure env VIPS_CONCURRENCY=1 vipsthumbnail "$f" -s "${width}x" \
+        -o "$work/out/%s.jpg[Q=90]")
+      [ "${m%% *}" -gt "$each" ] && each=${m%% *}
+    done
+    each="$each MB"
   fi
-  printf '%-8s %5s | %-22s %-22s | %-22s %-22s\n' "$s" "${#files[@]}" "$one" "$all" "$v1" "$vall"
+  printf '%-8s %5s | %-22s %-22s | %-22s %-22s %s\n' "$s" "${#files[@]}" "$one" "$all" "$v1" "$vall" \
+    "$each"
 done
 echo "load after: $(uptime)"

@@ -453,6 +453,7 @@ TBytes WriteHeifGrid(const std::vector<TBytes>& tileFiles, int columns, std::uin
     if (grid.ftyp.empty()) grid.ftyp = tile->ftyp;
     THeifItem item{std::uint32_t(grid.items.size() + 2), image->type, {}, image->data};
     for (const auto& [index, essential] : image->properties) {
+      if (index < 1 || index > tile->properties.size()) return {};
       grid.properties.push_back(tile->properties[index - 1u]);
       item.properties.push_back({std::uint16_t(grid.properties.size()), essential});
     }
@@ -524,6 +525,7 @@ class TGridRows : public TRowSource {
   void Next() {
     const THeifGridPlan& p = *plan_;
     const THeifGridLayout& l = p.layout;
+    if (next_ >= p.Strips()) throw EPhotoData("HEIF", "the grid's tiles end before its picture");
     const int k = (p.columns ? p.map.b : p.map.e) > 0 ? next_ : p.Strips() - 1 - next_;
     ++next_;
     THeifItems strip;
