@@ -91,8 +91,15 @@ bool ReadInfo(TPngRead& r) {
 
 // Samples as SamplesToBgr takes them: palettes and transparency expanded to
 // colours and alpha, grey below 8 bits to 8. Gives the passes.
-bool SetTransforms(TPngRead& r, int& passes) {
+// With bgr, an 8-bit RGB picture's samples come as blue, green, red
+// already (bgr stays true only then).
+bool SetTransforms(TPngRead& r, int& passes, bool* bgr = nullptr) {
   if (setjmp(png_jmpbuf(r.png))) return false;
+  if (bgr) {
+    *bgr = png_get_color_type(r.png, r.info) == PNG_COLOR_TYPE_RGB &&
+           png_get_bit_depth(r.png, r.info) == 8 && !png_get_valid(r.png, r.info, PNG_INFO_tRNS);
+    if (*bgr) png_set_bgr(r.png);
+  }
   png_set_expand(r.png);
   passes = png_set_interlace_handling(r.png);
   png_read_update_info(r.png, r.info);
@@ -181,7 +188,7 @@ class TPngRows : public TRowSource {
   TPngRows(const TJpegInputFile& file, std::uintmax_t size, int width, int height)
       : r_(file, size), width_(width), height_(height) {
     int passes = 1;
-    if (!ReadInfo(r_) || !SetTransforms(r_, passes)) r_.Fail();
+    if (!ReadInfo(r_) || !SetTransforms(r_, passes, &bgrReady_)) r_.Fail();
     rowBytes_ = png_get_rowbytes(r_.png, r_.info);
     channels_ = png_get_channels(r_.png, r_.info);
     bits_ = png_get_bit_depth(r_.png, r_.info);
@@ -192,6 +199,7 @@ class TPngRows : public TRowSource {
   int Height() const override { return height_; }
   const std::uint8_t* Row(int y) override {
     while (next_ <= y) Next();
+    if (bgrReady_ && channels_ == 3) return samples_.data();
     SamplesToBgr(samples_.data(), channels_, bits_, width_, bgr_.data());
     return bgr_.data();
   }
@@ -208,6 +216,7 @@ class TPngRows : public TRowSource {
 
   TPngRead r_;
   int width_, height_, next_ = 0, channels_ = 3, bits_ = 8;
+  bool bgrReady_ = false;  // the library gives blue, green, red itself
   std::size_t rowBytes_ = 0;
   std::vector<std::uint8_t> samples_, bgr_;
 };
