@@ -502,14 +502,17 @@ class TGridRows : public TRowSource {
     while (y >= end_) Next();
     const bool straight = plan_->map.a == 1 && plan_->map.c == 0 && plan_->map.e == 1;
     if (straight) return stored_.data() + std::size_t(y - start_) * storedStride_;
-    // Gathered from the stored strip, pixel by pixel.
+    // Gathered from the stored strip: the row's first pixel, then a step
+    // along a stored row or column for each next one.
     const TUprightMap& m = plan_->map;
     row_.resize(std::size_t(Width()) * 3);
-    for (std::int64_t u = 0; u < Width(); ++u) {
-      const std::int64_t x = m.a * u + m.b * y + m.c - stripX_,
-                         v = m.d * u + m.e * y + m.f - stripY_;
-      std::memcpy(&row_[std::size_t(u) * 3],
-                  &stored_[std::size_t(v) * storedStride_ + std::size_t(x) * 3], 3);
+    const std::int64_t x = m.b * y + m.c - stripX_, v = m.e * y + m.f - stripY_;
+    const std::int64_t step = m.a * 3 + m.d * std::int64_t(storedStride_);
+    std::int64_t at = v * std::int64_t(storedStride_) + x * 3;
+    std::uint8_t* to = row_.data();
+    for (int u = 0; u < Width(); ++u, at += step, to += 3) {
+      const std::uint8_t* from = stored_.data() + at;
+      to[0] = from[0], to[1] = from[1], to[2] = from[2];
     }
     return row_.data();
   }
