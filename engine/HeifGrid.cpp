@@ -399,9 +399,8 @@ std::shared_ptr<const THeifGridPlan> PlanHeifGrid(const TBytes& bytes) {
     const std::vector<std::uint8_t>& box = property.box;
     if (property.type == "irot" && box.size() >= 9)
       plan->map.Rotate(box[8] & 3);
-    else if (property.type == "imir" && box.size() >= 9)
-      plan->map.Mirror((box[8] & 1) !=
-                       0);  // as libheif reads its axis, which the whole road follows
+    else if (property.type == "imir" && box.size() >= 9)  // its axis as libheif reads it
+      plan->map.Mirror((box[8] & 1) != 0);
     else if (property.type == "colr" || property.type == "pixi" || property.type == "clli" ||
              property.type == "mdcv")
       plan->stripProperties.push_back({index, essential});

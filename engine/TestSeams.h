@@ -8,12 +8,12 @@
 // leaks its stand-in into the next. Set none while a run's threads work.
 //
 //   FileCallsHook()       engine/JpegFiles.h             rename, unlink and linkat of a save
-//   HeifWholeGridHook()   engine/HeifGrid.h              HEIF grids decoded a row of tiles at a
-//   time BeepHook()            app/widgets/WidgetsPlatform.h  the default beep ScreenHook()
-//   app/widgets/WidgetsPlatform.h  the screen's rectangle WorkAreaHook()
-//   app/widgets/WidgetsPlatform.h  the screen's work area RepeatTimerHook()     app/widgets/Spin.h
-//   the maker of arrow repeat timers MessageBoxHook()      app/MessageBoxes.h             the
-//   warning and error boxes
+//   HeifWholeGridHook()   engine/HeifGrid.h              HEIF grids by strips of tiles
+//   BeepHook()            app/widgets/WidgetsPlatform.h  the default beep
+//   ScreenHook()          app/widgets/WidgetsPlatform.h  the screen's rectangle
+//   WorkAreaHook()        app/widgets/WidgetsPlatform.h  the screen's work area
+//   RepeatTimerHook()     app/widgets/Spin.h             the maker of arrow repeat timers
+//   MessageBoxHook()      app/MessageBoxes.h             the warning and error boxes
 //
 // One seam keeps a scoped class of its own, since setting it checks the
 // processor: TScopedKernelPath (engine/Kernels.h), the resamplers' kernels.
