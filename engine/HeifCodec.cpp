@@ -172,8 +172,10 @@ class THeifDecoder : public TPictureDecoder {
       grid_ = PlanHeifGrid(bytes_);
     const THeifGridSize strips = grid_ ? GridSize(*grid_) : THeifGridSize{};
     if (strips.width != width || strips.height != height) grid_.reset();
+    // Two strips at a time when the next is decoded beside the rows of one.
     TakeSize("HEIF", width, height,
-             grid_ ? strips.stripPixels * (perSample * 8 + 6) : width * height * perSample * 8);
+             grid_ ? strips.stripPixels * (perSample * 8 + 6) * (oneThread ? 1 : 2)
+                   : width * height * perSample * 8);
     if (item.tiles > width * height / 4096 + 1)
       throw EPhotoData("HEIF", "a " + PictureSizeText(width, height) + " grid of " +
                                    std::to_string(item.tiles) + " tiles has more than the " +

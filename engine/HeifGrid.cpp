@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <map>
 
 #include "DecodeLimits.h"
@@ -491,26 +492,109 @@ void Check(heif_error error) {
   throw EPhotoData("HEIF", reason.empty() ? "decoding failed" : reason);
 }
 
+// One strip of tiles decoded, in the stored picture's orientation, and the
+// upright rows whose pixels lie in it.
+struct TStrip {
+  std::vector<std::uint8_t> stored;  // blue, green, red
+  std::size_t stride = 0;
+  std::int64_t x = 0, y = 0;  // its place in the stored picture
+  int start = 0, end = 0;     // the upright rows
+};
+
+// Decodes the n-th strip in the upright rows' order.
+TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
+  const THeifGridLayout& l = p.layout;
+  const int k = (p.columns ? p.map.b : p.map.e) > 0 ? n : p.Strips() - 1 - n;
+  TStrip strip;
+  THeifItems file;
+  file.ftyp = p.file.ftyp;
+  file.properties = p.file.properties;
+  THeifGridLayout layout{p.columns ? l.rows : 1, p.columns ? 1 : l.columns, 0, 0};
+  strip.x = p.columns ? std::int64_t(k) * p.tileWidth : 0;
+  strip.y = p.columns ? 0 : std::int64_t(k) * p.tileHeight;
+  layout.width =
+      p.columns ? std::min<std::uint32_t>(p.tileWidth, l.width - std::uint32_t(strip.x)) : l.width;
+  layout.height = p.columns
+                      ? l.height
+                      : std::min<std::uint32_t>(p.tileHeight, l.height - std::uint32_t(strip.y));
+  file.properties.push_back({"ispe", PropertyBox("ispe", IspeBody(layout.width, layout.height))});
+  THeifItem grid{p.grid->id, "grid", p.stripProperties, GridData(layout)};
+  grid.properties.push_back({std::uint16_t(file.properties.size()), false});
+  file.primary = grid.id;
+  file.items.push_back(std::move(grid));
+  std::vector<std::uint32_t> tiles;
+  for (int i = 0; i < (p.columns ? l.rows : l.columns); ++i) {
+    const std::uint32_t id =
+        p.tiles[std::size_t(p.columns ? i * l.columns + k : k * l.columns + i)];
+    file.items.push_back(*p.file.Item(id));
+    tiles.push_back(id);
+  }
+  file.tiles.emplace_back(file.primary, std::move(tiles));
+  const TBytes bytes = WriteHeif(file);
+  const int width = int(layout.width), height = int(layout.height);
+
+  std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
+  if (!context) throw EOutOfResources();
+  Check(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
+                                                   nullptr));
+  if (oneThread) heif_context_set_max_decoding_threads(context.get(), 0);
+  heif_image_handle* h = nullptr;
+  Check(heif_context_get_primary_image_handle(context.get(), &h));
+  std::unique_ptr<heif_image_handle, THandleFree> handle(h);
+  const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+  std::unique_ptr<heif_decoding_options, TOptionsFree> options(heif_decoding_options_alloc());
+  if (!options) throw EOutOfResources();
+  options->convert_hdr_to_8bit = 0;
+  heif_image* decoded = nullptr;
+  Check(heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
+                          deep ? heif_chroma_interleaved_RRGGBB_BE : heif_chroma_interleaved_RGB,
+                          options.get()));
+  std::unique_ptr<heif_image, TImageFree> image(decoded);
+  int stride = 0;
+  const std::uint8_t* samples =
+      heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+  const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
+  if (!samples || heif_image_get_width(image.get(), heif_channel_interleaved) != width ||
+      heif_image_get_height(image.get(), heif_channel_interleaved) != height ||
+      (deep ? bits <= 8 || bits > 16 : bits != 8))
+    throw EPhotoData("HEIF", "a row of the grid's tiles is not the size its layout gives");
+  strip.stride = std::size_t(width) * 3;
+  strip.stored.resize(strip.stride * std::size_t(height));
+  for (int y = 0; y < height; ++y)
+    SamplesToBgr(samples + std::size_t(stride) * std::size_t(y), 3, bits, width,
+                 strip.stored.data() + strip.stride * std::size_t(y));
+  const TUprightMap& m = p.map;
+  const std::int64_t first = p.columns ? strip.x : strip.y,
+                     last = first + (p.columns ? width : height) - 1;
+  const std::int64_t scale = p.columns ? m.b : m.e, offset = p.columns ? m.c : m.f;
+  strip.start = int(std::min((first - offset) / scale, (last - offset) / scale));
+  strip.end = int(std::max((first - offset) / scale, (last - offset) / scale)) + 1;
+  return strip;
+}
+
 class TGridRows : public TRowSource {
  public:
   TGridRows(std::shared_ptr<const THeifGridPlan> plan, bool oneThread)
       : plan_(std::move(plan)), oneThread_(oneThread) {}
+  ~TGridRows() override {
+    if (ahead_.valid()) ahead_.wait();
+  }
   int Width() const override { return int(plan_->map.width); }
   int Height() const override { return int(plan_->map.height); }
   const std::uint8_t* Row(int y) override {
-    while (y >= end_) Next();
+    while (y >= strip_.end) Next();
     const bool straight = plan_->map.a == 1 && plan_->map.c == 0 && plan_->map.e == 1;
-    if (straight) return stored_.data() + std::size_t(y - start_) * storedStride_;
+    if (straight) return strip_.stored.data() + std::size_t(y - strip_.start) * strip_.stride;
     // Gathered from the stored strip: the row's first pixel, then a step
     // along a stored row or column for each next one.
     const TUprightMap& m = plan_->map;
     row_.resize(std::size_t(Width()) * 3);
-    const std::int64_t x = m.b * y + m.c - stripX_, v = m.e * y + m.f - stripY_;
-    const std::int64_t step = m.a * 3 + m.d * std::int64_t(storedStride_);
-    std::int64_t at = v * std::int64_t(storedStride_) + x * 3;
+    const std::int64_t x = m.b * y + m.c - strip_.x, v = m.e * y + m.f - strip_.y;
+    const std::int64_t step = m.a * 3 + m.d * std::int64_t(strip_.stride);
+    std::int64_t at = v * std::int64_t(strip_.stride) + x * 3;
     std::uint8_t* to = row_.data();
     for (int u = 0; u < Width(); ++u, at += step, to += 3) {
-      const std::uint8_t* from = stored_.data() + at;
+      const std::uint8_t* from = strip_.stored.data() + at;
       to[0] = from[0], to[1] = from[1], to[2] = from[2];
     }
     return row_.data();
@@ -518,94 +602,28 @@ class TGridRows : public TRowSource {
   // The strips left are decoded too: a tile that fails, fails the photo as
   // it does decoded whole.
   void Finish() override {
-    while (end_ < Height()) Next();
+    while (strip_.end < Height()) Next();
   }
 
  private:
-  // Decodes the next strip into stored_, in the stored picture's
-  // orientation, and finds the upright rows it holds.
+  // The next strip; with threads to spare, the one after it is decoded
+  // meanwhile on a thread of its own.
   void Next() {
-    const THeifGridPlan& p = *plan_;
-    const THeifGridLayout& l = p.layout;
-    if (next_ >= p.Strips()) throw EPhotoData("HEIF", "the grid's tiles end before its picture");
-    const int k = (p.columns ? p.map.b : p.map.e) > 0 ? next_ : p.Strips() - 1 - next_;
+    const int strips = plan_->Strips();
+    if (next_ >= strips) throw EPhotoData("HEIF", "the grid's tiles end before its picture");
+    strip_ = ahead_.valid() ? ahead_.get() : DecodeStrip(*plan_, next_, oneThread_);
     ++next_;
-    THeifItems strip;
-    strip.ftyp = p.file.ftyp;
-    strip.properties = p.file.properties;
-    THeifGridLayout layout{p.columns ? l.rows : 1, p.columns ? 1 : l.columns, 0, 0};
-    stripX_ = p.columns ? std::int64_t(k) * p.tileWidth : 0;
-    stripY_ = p.columns ? 0 : std::int64_t(k) * p.tileHeight;
-    layout.width = p.columns
-                       ? std::min<std::uint32_t>(p.tileWidth, l.width - std::uint32_t(stripX_))
-                       : l.width;
-    layout.height = p.columns
-                        ? l.height
-                        : std::min<std::uint32_t>(p.tileHeight, l.height - std::uint32_t(stripY_));
-    strip.properties.push_back(
-        {"ispe", PropertyBox("ispe", IspeBody(layout.width, layout.height))});
-    THeifItem grid{p.grid->id, "grid", p.stripProperties, GridData(layout)};
-    grid.properties.push_back({std::uint16_t(strip.properties.size()), false});
-    strip.primary = grid.id;
-    strip.items.push_back(std::move(grid));
-    std::vector<std::uint32_t> tiles;
-    for (int i = 0; i < (p.columns ? l.rows : l.columns); ++i) {
-      const std::uint32_t id =
-          p.tiles[std::size_t(p.columns ? i * l.columns + k : k * l.columns + i)];
-      strip.items.push_back(*p.file.Item(id));
-      tiles.push_back(id);
-    }
-    strip.tiles.emplace_back(strip.primary, std::move(tiles));
-    Decode(WriteHeif(strip), int(layout.width), int(layout.height));
-    // The upright rows whose pixels lie in this strip.
-    const TUprightMap& m = p.map;
-    const std::int64_t first = p.columns ? stripX_ : stripY_,
-                       last = first + (p.columns ? layout.width : layout.height) - 1;
-    const std::int64_t scale = p.columns ? m.b : m.e, offset = p.columns ? m.c : m.f;
-    start_ = int(std::min((first - offset) / scale, (last - offset) / scale));
-    end_ = int(std::max((first - offset) / scale, (last - offset) / scale)) + 1;
-  }
-
-  void Decode(const TBytes& bytes, int width, int height) {
-    std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
-    if (!context) throw EOutOfResources();
-    Check(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
-                                                     nullptr));
-    if (oneThread_) heif_context_set_max_decoding_threads(context.get(), 0);
-    heif_image_handle* h = nullptr;
-    Check(heif_context_get_primary_image_handle(context.get(), &h));
-    std::unique_ptr<heif_image_handle, THandleFree> handle(h);
-    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
-    std::unique_ptr<heif_decoding_options, TOptionsFree> options(heif_decoding_options_alloc());
-    if (!options) throw EOutOfResources();
-    options->convert_hdr_to_8bit = 0;
-    heif_image* decoded = nullptr;
-    Check(heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
-                            deep ? heif_chroma_interleaved_RRGGBB_BE : heif_chroma_interleaved_RGB,
-                            options.get()));
-    std::unique_ptr<heif_image, TImageFree> image(decoded);
-    int stride = 0;
-    const std::uint8_t* samples =
-        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-    const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
-    if (!samples || heif_image_get_width(image.get(), heif_channel_interleaved) != width ||
-        heif_image_get_height(image.get(), heif_channel_interleaved) != height ||
-        (deep ? bits <= 8 || bits > 16 : bits != 8))
-      throw EPhotoData("HEIF", "a row of the grid's tiles is not the size its layout gives");
-    storedStride_ = std::size_t(width) * 3;
-    stored_.resize(storedStride_ * std::size_t(height));
-    for (int y = 0; y < height; ++y)
-      SamplesToBgr(samples + std::size_t(stride) * std::size_t(y), 3, bits, width,
-                   stored_.data() + storedStride_ * std::size_t(y));
+    if (!oneThread_ && next_ < strips)
+      ahead_ = std::async(std::launch::async,
+                          [plan = plan_, n = next_] { return DecodeStrip(*plan, n, false); });
   }
 
   std::shared_ptr<const THeifGridPlan> plan_;
   bool oneThread_;
-  int next_ = 0;             // strips decoded
-  int start_ = 0, end_ = 0;  // the upright rows of the strip held
-  std::int64_t stripX_ = 0, stripY_ = 0;
-  std::vector<std::uint8_t> stored_, row_;
-  std::size_t storedStride_ = 0;
+  int next_ = 0;  // strips decoded
+  TStrip strip_;
+  std::future<TStrip> ahead_;
+  std::vector<std::uint8_t> row_;
 };
 
 }  // namespace

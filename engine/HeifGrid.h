@@ -90,8 +90,9 @@ struct THeifGridSize {
 };
 THeifGridSize GridSize(const THeifGridPlan& plan);
 // The upright rows, each strip decoded by libheif when its first row is
-// asked for (in threads of libheif's own unless oneThread) and dropped
-// with the strip's last row. Fails with EPhotoData.
+// asked for and dropped with the strip's last row; unless oneThread, libheif
+// decodes a strip's tiles in threads of its own and the next strip is
+// decoded on a thread while the rows of one are read. Fails with EPhotoData.
 // The test seam (engine/TestSeams.h): true makes the decoder leave every
 // grid to libheif whole, the road the strips are checked against.
 bool& HeifWholeGridHook();

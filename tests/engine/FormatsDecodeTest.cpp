@@ -125,8 +125,8 @@ std::string GridMeta(unsigned side, unsigned tiles) {
              v0);
 }
 
-Bytes PictureBytes(const std::string& path) {
-  TBitmap picture = OpenDecoder(path, true)->Picture();
+Bytes PictureBytes(const std::string& path, bool oneThread = false) {
+  TBitmap picture = OpenDecoder(path, true, oneThread)->Picture();
   Bytes out;
   TPictureRows rows(picture);
   for (int y = 0; y < picture.Height(); ++y)
@@ -386,6 +386,7 @@ TEST(FormatsDecodeTest, HeifGridByStripsGivesTheWholeGrid) {
     TPhotoRequest r;
     r.photo = photo, r.results = {{&third, {}, 0, {}}}, r.anyFormat = true;
     const Bytes strips = PictureBytes(photo);
+    EXPECT_EQ(PictureBytes(photo, true), strips) << photo;  // no strip decoded ahead
     ProcessPhoto(r);
     const std::string streamed = ReadFile(ResizedPhotoPath(photo));
     TScopedHook whole(HeifWholeGridHook(), true);
