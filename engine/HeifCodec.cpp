@@ -194,6 +194,17 @@ class THeifDecoder : public TPictureDecoder {
     return grid_ ? HeifGridRows(grid_, oneThread_) : TPictureDecoder::Rows();
   }
 
+  bool HighDynamicRange() const override {
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_color_profile_type(handle_.get()) != heif_color_profile_type_nclx ||
+        heif_image_handle_get_nclx_color_profile(handle_.get(), &nclx).code != heif_error_Ok ||
+        !nclx)
+      return false;
+    const int transfer = int(nclx->transfer_characteristics);
+    heif_nclx_color_profile_free(nclx);
+    return transfer == 16 || transfer == 18;
+  }
+
   // Colours told by numbers (nclx) in place of an ICC profile.
   std::vector<std::uint8_t> CodedColourProfile() const override {
     if (heif_image_handle_get_color_profile_type(handle_.get()) != heif_color_profile_type_nclx)

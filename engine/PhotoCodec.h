@@ -60,6 +60,10 @@ class TPhotoDecoder {
   // (HEIF's nclx) when they are not sRGB; empty for the rest. No result
   // carries such a description, so these colours are always turned into sRGB.
   virtual std::vector<std::uint8_t> CodedColourProfile() const { return {}; }
+  // Those colours are of a high dynamic range (PQ, HLG), whose steep curve
+  // is brought down before resizing rather than after: averaged first, its
+  // edges would come out far from the picture seen whole.
+  virtual bool HighDynamicRange() const { return false; }
 };
 
 // The decoder for the file at path, which is read whole here (a PNG is read

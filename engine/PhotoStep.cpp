@@ -175,8 +175,9 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
   }
   if (profile_.empty()) profile_ = decoder_->CodedColourProfile();
   // Every format but JPEG (whose results keep their bytes) has its colours
-  // converted where it costs least: on each result's rows once resampled.
-  if (!profile_.empty() && decoder_->ConvertsColours()) {
+  // converted where it costs least: on each result's rows once resampled;
+  // those of a high dynamic range on the decoded picture, as JPEG's are.
+  if (!profile_.empty() && decoder_->ConvertsColours() && !decoder_->HighDynamicRange()) {
     auto colours = std::make_shared<TSrgbConversion>(profile_);
     if (!colours->Refusal().empty()) {
       plan_.warnings.push_back({TWarningKind::wkMetadata, colours->Refusal()});
