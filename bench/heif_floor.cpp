@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "HeifGrid.h"
 #include "PhotoCodec.h"
+#include "TestSeams.h"
 
 using namespace vizuvod;
 
@@ -21,6 +23,8 @@ int main(int argc, char** argv) {
   }
   const bool byWidth = std::string(argv[1]) == "--width";
   const int value = std::atoi(argv[2]);
+  // libheif decodes each grid whole, as it does by itself.
+  TScopedHook whole(HeifWholeGridHook(), true);
   const auto start = std::chrono::steady_clock::now();
   std::size_t bytes = 0;
   for (int i = 3; i < argc; ++i) {

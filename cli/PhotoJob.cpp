@@ -188,7 +188,9 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
   request.optimize = options_.optimize;
   request.refuseDamaged = options_.strict;
   request.anyFormat = options_.formats.Any();
-  request.oneThread = true;  // --jobs photos at a time, a thread each
+  // --jobs photos at a time, a thread each; a run of fewer photos than jobs
+  // leaves cores idle, which the decoder's own threads (a grid's tiles) use.
+  request.oneThread = photos_.paths.size() >= options_.jobs;
   for (const TSizeRequest& size : options_.sizes) {
     // Resolved against each photo's (upright) size: a fit or a long edge
     // becomes that photo's width or height run.

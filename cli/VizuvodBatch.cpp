@@ -113,10 +113,12 @@ void MakeOutputFolder(const TOptions& options) {
   const bool made = !std::filesystem::exists(*options.output, ec);
   std::filesystem::create_directories(*options.output, ec);
   // A private album's results stay private: a folder the run makes takes
-  // the mode of the photos' folder, less the umask.
+  // the mode of the photos' folder, less the umask (never a file's mode,
+  // which would leave a folder nobody can enter).
   struct stat folder;
   if (const int umask = CurrentUmask(); made && !ec && umask >= 0 && !options.filesFrom &&
-                                        ::stat(options.folder.c_str(), &folder) == 0)
+                                        ::stat(options.folder.c_str(), &folder) == 0 &&
+                                        S_ISDIR(folder.st_mode))
     ::chmod(options.output->c_str(), folder.st_mode & 07777 & ~mode_t(umask));
   if (ec || !std::filesystem::is_directory(*options.output))
     throw TCannotStart{"vizuvod-batch: cannot create the folder " + *options.output + ": " +

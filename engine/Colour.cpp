@@ -175,6 +175,46 @@ bool IsSrgbProfile(const std::vector<std::uint8_t>& profile) {
          std::string(description).find("sRGB") != std::string::npos;
 }
 
+struct TSrgbConversion::TState {
+  TProfile from, srgb;
+  std::unique_ptr<void, TTransformCloser> transform[2];  // 3 and 4 bytes a pixel
+  std::unique_ptr<TMatrixShaper> shaper;
+};
+
+TSrgbConversion::TSrgbConversion(const std::vector<std::uint8_t>& profile)
+    : state_(std::make_unique<TState>()) {
+  TState& s = *state_;
+  s.from = Open(profile);
+  if (!s.from) {
+    refusal_ = "colour profile not applied: lcms2 cannot read it";
+    return;
+  }
+  if (cmsGetColorSpace(s.from.get()) != cmsSigRgbData) {
+    refusal_ = "colour profile not applied: it does not describe RGB colours";
+    return;
+  }
+  s.srgb.reset(cmsCreate_sRGBProfile());
+  s.shaper = std::make_unique<TMatrixShaper>();
+  if (s.shaper->Take(s.from.get(), s.srgb.get())) return;
+  s.shaper.reset();
+  for (int i = 0; i < 2; ++i) {
+    const cmsUInt32Number type = i ? TYPE_BGRA_8 : TYPE_BGR_8;
+    s.transform[i].reset(cmsCreateTransform(s.from.get(), type, s.srgb.get(), type,
+                                            INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE));
+    if (!s.transform[i]) refusal_ = "colour profile not applied: lcms2 cannot convert from it";
+  }
+}
+
+TSrgbConversion::~TSrgbConversion() = default;
+
+void TSrgbConversion::Convert(std::uint8_t* pixels, int width, int step) const {
+  if (!refusal_.empty()) return;
+  if (state_->shaper)
+    state_->shaper->Convert(pixels, width, step);
+  else
+    cmsDoTransform(state_->transform[step == 4].get(), pixels, pixels, cmsUInt32Number(width));
+}
+
 std::string ConvertToSrgb(TBitmap& picture, const std::vector<std::uint8_t>& profile) {
   const TProfile from = Open(profile);
   if (!from) return "colour profile not applied: lcms2 cannot read it";

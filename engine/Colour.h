@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,23 @@ using TInkRows =
     std::function<void(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool inverted)>;
 // Null when lcms2 cannot read the profile or it is not a CMYK one.
 TInkRows InkToSrgb(const std::vector<std::uint8_t>& profile);
+
+// The same conversion made once and applied to rows as they come: pixels of
+// blue, green, red, `step` bytes apart (3, or 4 for pfDevice rows).
+class TSrgbConversion {
+ public:
+  explicit TSrgbConversion(const std::vector<std::uint8_t>& profile);
+  ~TSrgbConversion();
+  TSrgbConversion(const TSrgbConversion&) = delete;
+  TSrgbConversion& operator=(const TSrgbConversion&) = delete;
+  // Why the profile cannot be applied; "" when it can.
+  const std::string& Refusal() const { return refusal_; }
+  void Convert(std::uint8_t* pixels, int width, int step) const;
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> state_;
+  std::string refusal_;
+};
 
 }  // namespace vizuvod

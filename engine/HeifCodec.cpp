@@ -6,13 +6,16 @@
 // the header first. Built without libheif (VIZUVOD_HEIF off), such a file is
 // refused with a reason that says so.
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 
 #include "Colour.h"
 #include "DecodeLimits.h"
 #include "Errors.h"
+#include "HeifGrid.h"
 #include "PictureDecoder.h"
+#include "RowSource.h"
 
 #ifdef VIZUVOD_HEIF
 #include <libheif/heif.h>
@@ -380,7 +383,8 @@ constexpr std::uint64_t MaxGridTiles = 1024;
 
 class THeifDecoder : public TPictureDecoder {
  public:
-  THeifDecoder(const std::string& path, bool oneThread) : TPictureDecoder(path) {
+  THeifDecoder(const std::string& path, bool oneThread)
+      : TPictureDecoder(path), oneThread_(oneThread) {
     const TPrimaryItem item = ReadPrimaryItem(bytes_);
     CheckCodedSizes(bytes_);
     if (item.tiles > MaxGridTiles)
@@ -400,7 +404,16 @@ class THeifDecoder : public TPictureDecoder {
     // past 8 bits.
     const int bits = heif_image_handle_get_luma_bits_per_pixel(handle_.get());
     const std::uint64_t perSample = bits > 8 ? 2 : 1;
-    TakeSize("HEIF", width, height, width * height * perSample * 8);
+    // A grid without alpha is decoded a strip of tiles at a time
+    // (HeifGrid.h): the same, strip by strip, plus the strip's pixels held.
+    if (item.tiles > 0 && !heif_image_handle_has_alpha_channel(handle_.get()))
+      grid_ = PlanHeifGrid(bytes_);
+    const THeifGridSize strips = grid_ ? GridSize(*grid_) : THeifGridSize{};
+    if (strips.width != width || strips.height != height) grid_.reset();
+    // Two strips at a time when the next is decoded beside the rows of one.
+    TakeSize("HEIF", width, height,
+             grid_ ? strips.stripPixels * (perSample * 8 + 6) * (oneThread ? 1 : 2)
+                   : width * height * perSample * 8);
     if (item.tiles > width * height / 4096 + 1)
       throw EPhotoData("HEIF", "a " + PictureSizeText(width, height) + " grid of " +
                                    std::to_string(item.tiles) + " tiles has more than the " +
@@ -413,6 +426,22 @@ class THeifDecoder : public TPictureDecoder {
   // libheif applies the file's rotation and mirror; an EXIF orientation
   // inside describes the same turn and is not applied again.
   bool Upright() const override { return true; }
+
+  bool StreamsRows() const override { return grid_ != nullptr; }
+  std::unique_ptr<TRowSource> Rows() override {
+    return grid_ ? HeifGridRows(grid_, oneThread_) : TPictureDecoder::Rows();
+  }
+
+  bool HighDynamicRange() const override {
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_color_profile_type(handle_.get()) != heif_color_profile_type_nclx ||
+        heif_image_handle_get_nclx_color_profile(handle_.get(), &nclx).code != heif_error_Ok ||
+        !nclx)
+      return false;
+    const int transfer = int(nclx->transfer_characteristics);
+    heif_nclx_color_profile_free(nclx);
+    return transfer == 16 || transfer == 18;
+  }
 
   // Colours told by numbers (nclx) in place of an ICC profile.
   std::vector<std::uint8_t> CodedColourProfile() const override {
@@ -443,6 +472,13 @@ class THeifDecoder : public TPictureDecoder {
   }
 
   void Decode(TBitmap& picture) override {
+    if (grid_) {
+      const auto rows = HeifGridRows(grid_, oneThread_);
+      for (int y = 0; y < Height(); ++y)
+        std::memcpy(picture.ScanLine(y), rows->Row(y), std::size_t(Width()) * 3);
+      rows->Finish();
+      return;
+    }
     const bool alpha = heif_image_handle_has_alpha_channel(handle_.get()) != 0;
     const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle_.get()) > 8;
     const heif_chroma chroma =
@@ -471,6 +507,8 @@ class THeifDecoder : public TPictureDecoder {
 
   std::unique_ptr<heif_context, TContextFree> context_;
   std::unique_ptr<heif_image_handle, THandleFree> handle_;
+  bool oneThread_ = false;
+  std::shared_ptr<const THeifGridPlan> grid_;  // when decoded by strips of tiles
 };
 
 }  // namespace

@@ -50,6 +50,20 @@ TJpegInputFile::TJpegInputFile(const std::string& path) : path_(path) {
     throw EFOpenError(path, refusal);
   }
   mode_ = unsigned(st.st_mode & 07777);
+  size_ = std::uintmax_t(st.st_size);
+}
+
+std::size_t TJpegInputFile::ReadAt(std::uint8_t* to, std::size_t count,
+                                   std::uintmax_t offset) const {
+  std::size_t got = 0;
+  while (got < count) {
+    const ssize_t n = ::pread(fd_, to + got, count - got, off_t(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EReadError();
+    if (n == 0) break;
+    got += std::size_t(n);
+  }
+  return got;
 }
 
 TJpegInputFile::~TJpegInputFile() { ::close(fd_); }

@@ -31,10 +31,16 @@ class TJpegInputFile {
 
   // The file's permission bits.
   unsigned Mode() const { return mode_; }
+  // Its size as it was opened.
+  std::uintmax_t Size() const { return size_; }
+  // Up to count bytes from offset, fewer only at the file's end; EReadError
+  // when the system fails.
+  std::size_t ReadAt(std::uint8_t* to, std::size_t count, std::uintmax_t offset) const;
 
  private:
   int fd_ = -1;
   unsigned mode_ = 0;
+  std::uintmax_t size_ = 0;
   std::string path_;
 };
 

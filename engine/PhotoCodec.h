@@ -64,9 +64,14 @@ class TPhotoDecoder {
   // CMYK profile as it is decoded; false when it cannot (no inks to turn,
   // or the profile is not a CMYK one lcms2 reads).
   virtual bool UseInkProfile(const std::vector<std::uint8_t>&) { return false; }
+  // Those colours are of a high dynamic range (PQ, HLG), whose steep curve
+  // is brought down before resizing rather than after: averaged first, its
+  // edges would come out far from the picture seen whole.
+  virtual bool HighDynamicRange() const { return false; }
 };
 
-// The decoder for the file at path, which is read whole here: with
+// The decoder for the file at path, which is read whole here (a PNG is read
+// from the file as it is decoded): with
 // anyFormat chosen by the file's first bytes (PNG, WebP, HEIF, else JPEG), never by
 // its name; without it always JPEG. Fails with the codec's exceptions
 // (EFOpenError, EJPEG, EPhotoData, ...). With oneThread the decoder starts

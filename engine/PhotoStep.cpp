@@ -120,6 +120,38 @@ class TMetadataWriter : public TPhotoEncoder {
   int width_ = 0, height_ = 0;
 };
 
+// An encoder whose rows' colours are turned into sRGB on their way in: the
+// conversion costs the result's pixels, not the photo's.
+class TColouringEncoder : public TPhotoEncoder {
+ public:
+  TColouringEncoder(std::unique_ptr<TPhotoEncoder> inner,
+                    std::shared_ptr<const TSrgbConversion> colours)
+      : inner_(std::move(inner)), colours_(std::move(colours)) {}
+  bool Takes(int width, int height) const override { return inner_->Takes(width, height); }
+  void Start(int width, int height, TPixelFormat format) override {
+    step_ = format == TPixelFormat::pfDevice ? 4 : 3;
+    width_ = width;
+    row_.resize(std::size_t(width) * std::size_t(step_));
+    inner_->Start(width, height, format);
+  }
+  void Write(const std::uint8_t* row) override {
+    std::copy(row, row + row_.size(), row_.begin());
+    colours_->Convert(row_.data(), width_, step_);
+    inner_->Write(row_.data());
+  }
+  std::vector<std::uint8_t> Finish() override {
+    std::vector<std::uint8_t> bytes = inner_->Finish();
+    warnings = inner_->warnings;
+    return bytes;
+  }
+
+ private:
+  std::unique_ptr<TPhotoEncoder> inner_;
+  std::shared_ptr<const TSrgbConversion> colours_;
+  std::vector<std::uint8_t> row_;
+  int width_ = 0, step_ = 3;
+};
+
 // The decoder's rows; once read, what the library met is checked.
 class TCheckedRows : public TRowSource {
  public:
@@ -182,6 +214,19 @@ TPhotoStep::TPhotoStep(const TPhotoRequest& request) : request_(request) {
                               "CMYK colour profile not carried: the result's colours are RGB"});
   }
   if (profile_.empty()) profile_ = decoder_->CodedColourProfile();
+  // Every format but JPEG (whose results keep their bytes) has its colours
+  // converted where it costs least: on each result's rows once resampled;
+  // those of a high dynamic range on the decoded picture, as JPEG's are.
+  if (!profile_.empty() && decoder_->ConvertsColours() && !decoder_->HighDynamicRange()) {
+    auto colours = std::make_shared<TSrgbConversion>(profile_);
+    if (!colours->Refusal().empty()) {
+      plan_.warnings.push_back({TWarningKind::wkMetadata, colours->Refusal()});
+    } else {
+      resultColours_ = std::move(colours);
+      metadata_->DropIccProfile();  // the results are sRGB, which needs none
+    }
+    profile_.clear();
+  }
   orientation_ =
       request.autoOrient && !decoder_->Upright() ? metadata_->Orientation() : UprightOrientation;
   uprightWidth_ = SwapsSides(orientation_) ? plan_.height : plan_.width;
@@ -295,6 +340,8 @@ std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t i) const {
     if (quality > 0) settings.quality = quality;
     if (settings.metadata) settings.metadata = &MetadataAt(lighter);
     auto encoder = MakeEncoder(settings);
+    if (resultColours_)
+      encoder = std::make_unique<TColouringEncoder>(std::move(encoder), resultColours_);
     if (intoJpeg)
       encoder = std::make_unique<TMetadataWriter>(std::move(encoder), MetadataAt(lighter),
                                                   request_.autoOrient || decoder_->Upright());

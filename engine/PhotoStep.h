@@ -34,6 +34,7 @@ struct TEncoderSettings;
 class TPhotoEncoder;
 class TPhotoDecoder;
 class TPhotoMetadata;
+class TSrgbConversion;
 
 // The path of one result, given the photo's path and the result's size.
 using TResultNamer = std::function<std::string(const std::string& photo, int width, int height)>;
@@ -188,7 +189,9 @@ class TPhotoStep {
   mutable std::optional<std::vector<TPhotoMetadata::TLighter>> lighter_;
   int orientation_ = 1;  // applied to the pixels
   int carried_ = 0;
-  std::vector<std::uint8_t> profile_;  // when set, the colours go from it to sRGB
+  std::vector<std::uint8_t> profile_;  // when set, the held picture's colours go from it to sRGB
+  // When set, each result's colours go to sRGB once it is resampled.
+  std::shared_ptr<const TSrgbConversion> resultColours_;
   int uprightWidth_ = 0, uprightHeight_ = 0;
   std::vector<TFixedSettings> resolved_;
   std::vector<TPlanned> planned_;

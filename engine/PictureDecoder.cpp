@@ -26,11 +26,19 @@ class THeldRows : public TRowSource {
 
 }  // namespace
 
-TPictureDecoder::TPictureDecoder(const std::string& path) {
-  TJpegInputFile file(path);
-  mode_ = file.Mode() & 0777;
-  file.ReadAll(bytes_);
+TPictureDecoder::TPictureDecoder(const std::string& path, bool wholeFile)
+    : file_(std::make_unique<TJpegInputFile>(path)) {
+  mode_ = file_->Mode() & 0777;
+  if (!wholeFile) {
+    fileBytes_ = file_->Size();
+    return;
+  }
+  file_->ReadAll(bytes_);
+  fileBytes_ = bytes_.size();
+  file_.reset();
 }
+
+TPictureDecoder::~TPictureDecoder() = default;
 
 void TPictureDecoder::TakeSize(const char* format, std::uint64_t width, std::uint64_t height,
                                std::uint64_t workingMemory) {

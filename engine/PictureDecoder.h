@@ -1,6 +1,7 @@
 // What the decoders of formats other than JPEG share: the file is read whole
-// and its header at opening, the picture is decoded whole on first use, and
-// its rows are handed out from the held picture. Every decoder gives 8-bit
+// (or, for a decoder that reads from the file itself, kept open) and its
+// header at opening, the picture is decoded whole on first use, and its rows
+// are handed out from the held picture unless the decoder streams them. Every decoder gives 8-bit
 // blue-green-red pixels: grey is spread over the three, samples of more
 // bits are rounded to 8, and alpha is laid over white.
 #pragma once
@@ -15,11 +16,13 @@
 
 namespace vizuvod {
 
+class TJpegInputFile;
+
 class TPictureDecoder : public TPhotoDecoder {
  public:
   int Width() const override { return width_; }
   int Height() const override { return height_; }
-  std::uintmax_t FileBytes() const override { return bytes_.size(); }
+  std::uintmax_t FileBytes() const override { return fileBytes_; }
   unsigned FileMode() const override { return mode_; }
   TPhotoMetadata Metadata() const override;
   bool Progressive() const override { return false; }
@@ -32,8 +35,10 @@ class TPictureDecoder : public TPhotoDecoder {
   std::string FrameNote() const override { return frameNote_; }
 
  protected:
-  // Reads the file whole (the JPEG road's file errors).
-  explicit TPictureDecoder(const std::string& path);
+  // Reads the file whole (the JPEG road's file errors); with wholeFile
+  // false keeps it open instead, for file_ to be read from.
+  explicit TPictureDecoder(const std::string& path, bool wholeFile = true);
+  ~TPictureDecoder() override;
   // Refuses a header size past MaxDecodedPixels, or a decode whose working
   // memory (bytes) passes MaxLibraryMemory, with format's error; then takes
   // the size.
@@ -42,7 +47,9 @@ class TPictureDecoder : public TPhotoDecoder {
   // Fills picture (pf24bit, at the header's size) from the bytes.
   virtual void Decode(TBitmap& picture) = 0;
 
-  std::vector<std::uint8_t> bytes_;
+  std::vector<std::uint8_t> bytes_;  // the file, when read whole
+  std::unique_ptr<TJpegInputFile> file_;
+  std::uintmax_t fileBytes_ = 0;
   std::string frameNote_;  // set for an animated photo, of which the first frame is read
 
  private:

@@ -8,6 +8,7 @@
 // leaks its stand-in into the next. Set none while a run's threads work.
 //
 //   FileCallsHook()       engine/JpegFiles.h             rename, unlink and linkat of a save
+//   HeifWholeGridHook()   engine/HeifGrid.h              HEIF grids by strips of tiles
 //   BeepHook()            app/widgets/WidgetsPlatform.h  the default beep
 //   ScreenHook()          app/widgets/WidgetsPlatform.h  the screen's rectangle
 //   WorkAreaHook()        app/widgets/WidgetsPlatform.h  the screen's work area

@@ -493,6 +493,14 @@ TEST(ArchiveBatch, PlantedLinksAreNotFollowedAndPrivateStaysPrivate) {
             fs::perms::owner_all);
   EXPECT_EQ(fs::status(jsonl).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
+  // A photo named where the folder goes: the run cannot start, and the
+  // folder it made does not take the file's mode (no one could enter it).
+  EXPECT_EQ(RunBatch({"--width", "20", "--output", (root.path() / "o4").string(),
+                      (in / "sub" / "a.jpg").string()})
+                .exitCode,
+            1);
+  EXPECT_EQ(fs::status(root.path() / "o4").permissions() & fs::perms::owner_exec,
+            fs::perms::owner_exec);
 }
 
 }  // namespace
