@@ -232,6 +232,7 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
   const std::string heic = Box("ftyp", std::string("heic\0\0\0\0mif1heic", 16));
   std::ofstream(dir / "damaged.heic") << heic;
   std::ofstream(dir / "bomb.heic") << heic + GridMeta(64, 5000);
+  std::ofstream(dir / "crowded.heic") << heic + GridMeta(256, 100);  // few tiles, yet too many
   // A 100000 x 100000 header and an empty IDAT: refused before any pixel.
   std::ofstream(dir / "zlib.png") << PngInflatingTo(std::size_t(256) << 20);
   // After the header, a text chunk that claims 2 GiB: the library would take them.
@@ -267,6 +268,7 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
       {"damaged.heic", 24, "HEIF error: "},  // HEIC brands and no meta box after them
 #ifdef VIZUVOD_HEIF
       {"bomb.heic", std::string::npos, "HEIF error: a grid of 5000 tiles has more than the 1024"},
+      {"crowded.heic", std::string::npos, "HEIF error: a 256 x 256 grid of 100 tiles has more"},
       {"lying.avif", std::string::npos,
        "HEIF error: image item 1 is coded as a 256 x 256 picture, while its header says 64 x 64"},
 #endif
