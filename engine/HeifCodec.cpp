@@ -18,7 +18,7 @@
 #include "RowSource.h"
 
 #ifdef VIZUVOD_HEIF
-#include <libheif/heif.h>
+#include "HeifLibrary.h"
 #endif
 
 namespace vizuvod {
@@ -26,28 +26,6 @@ namespace vizuvod {
 #ifdef VIZUVOD_HEIF
 
 namespace {
-
-// Owners of libheif's objects.
-struct TContextFree {
-  void operator()(heif_context* c) const { heif_context_free(c); }
-};
-struct THandleFree {
-  void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
-};
-struct TImageFree {
-  void operator()(heif_image* i) const { heif_image_release(i); }
-};
-struct TOptionsFree {
-  void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
-};
-
-// libheif's reason, without the line end some of its messages carry.
-void Check(heif_error error) {
-  if (error.code == heif_error_Ok) return;
-  std::string reason = error.message ? error.message : "";
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
-  throw EPhotoData("HEIF", reason.empty() ? "decoding failed" : reason);
-}
 
 bool HasBrand(const std::vector<std::uint8_t>& b, const char* brand) {
   return heif_has_compatible_brand(b.data(), int(std::min<std::size_t>(b.size(), 1 << 16)),
@@ -464,10 +442,10 @@ class THeifDecoder : public TPictureDecoder {
   void Open() {
     context_.reset(heif_context_alloc());
     if (!context_) throw EOutOfResources();
-    Check(heif_context_read_from_memory_without_copy(context_.get(), bytes_.data(), bytes_.size(),
-                                                     nullptr));
+    CheckHeif(heif_context_read_from_memory_without_copy(context_.get(), bytes_.data(),
+                                                         bytes_.size(), nullptr));
     heif_image_handle* handle = nullptr;
-    Check(heif_context_get_primary_image_handle(context_.get(), &handle));
+    CheckHeif(heif_context_get_primary_image_handle(context_.get(), &handle));
     handle_.reset(handle);
   }
 
@@ -488,7 +466,8 @@ class THeifDecoder : public TPictureDecoder {
     if (!options) throw EOutOfResources();
     options->convert_hdr_to_8bit = 0;
     heif_image* decoded = nullptr;
-    Check(heif_decode_image(handle_.get(), &decoded, heif_colorspace_RGB, chroma, options.get()));
+    CheckHeif(
+        heif_decode_image(handle_.get(), &decoded, heif_colorspace_RGB, chroma, options.get()));
     std::unique_ptr<heif_image, TImageFree> image(decoded);
     int stride = 0;
     const std::uint8_t* samples =

@@ -11,7 +11,7 @@
 #include "RowSource.h"
 
 #ifdef VIZUVOD_HEIF
-#include <libheif/heif.h>
+#include "HeifLibrary.h"
 #endif
 
 namespace vizuvod {
@@ -472,26 +472,6 @@ TBytes WriteHeifGrid(const std::vector<TBytes>& tileFiles, int columns, std::uin
 
 namespace {
 
-struct TContextFree {
-  void operator()(heif_context* c) const { heif_context_free(c); }
-};
-struct THandleFree {
-  void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
-};
-struct TImageFree {
-  void operator()(heif_image* i) const { heif_image_release(i); }
-};
-struct TOptionsFree {
-  void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
-};
-
-void Check(heif_error error) {
-  if (error.code == heif_error_Ok) return;
-  std::string reason = error.message ? error.message : "";
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
-  throw EPhotoData("HEIF", reason.empty() ? "decoding failed" : reason);
-}
-
 // One strip of tiles decoded, in the stored picture's orientation, and the
 // upright rows whose pixels lie in it.
 struct TStrip {
@@ -535,20 +515,20 @@ TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
 
   std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
   if (!context) throw EOutOfResources();
-  Check(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
-                                                   nullptr));
+  CheckHeif(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
+                                                       nullptr));
   if (oneThread) heif_context_set_max_decoding_threads(context.get(), 0);
   heif_image_handle* h = nullptr;
-  Check(heif_context_get_primary_image_handle(context.get(), &h));
+  CheckHeif(heif_context_get_primary_image_handle(context.get(), &h));
   std::unique_ptr<heif_image_handle, THandleFree> handle(h);
   const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
   std::unique_ptr<heif_decoding_options, TOptionsFree> options(heif_decoding_options_alloc());
   if (!options) throw EOutOfResources();
   options->convert_hdr_to_8bit = 0;
   heif_image* decoded = nullptr;
-  Check(heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
-                          deep ? heif_chroma_interleaved_RRGGBB_BE : heif_chroma_interleaved_RGB,
-                          options.get()));
+  CheckHeif(heif_decode_image(
+      handle.get(), &decoded, heif_colorspace_RGB,
+      deep ? heif_chroma_interleaved_RRGGBB_BE : heif_chroma_interleaved_RGB, options.get()));
   std::unique_ptr<heif_image, TImageFree> image(decoded);
   int stride = 0;
   const std::uint8_t* samples =
