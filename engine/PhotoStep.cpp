@@ -313,8 +313,25 @@ void TPhotoStep::Save(std::size_t i, int width, int height, std::vector<std::uin
                          height, 0};
   for (const std::string& w : encoder.warnings)
     outcome.warnings.push_back({TWarningKind::wkMetadata, w});
-  ReplaceFileWith(request_.writtenAt ? request_.writtenAt(written.path) : written.path, encoded,
-                  decoder_->FileMode(), request_.guard);
+  const std::string at = request_.writtenAt ? request_.writtenAt(written.path) : written.path;
+  try {
+    ReplaceFileWith(at, encoded, decoder_->FileMode(), request_.guard);
+  } catch (const EAbandoned&) {
+    throw;
+  } catch (const Exception& failure) {
+    if (at == written.path) throw;
+    // Written through its folder's descriptor: the message names the folder
+    // the user gave, not the descriptor's place in /proc.
+    const std::string through = at.substr(0, at.rfind('/') + 1),
+                      folder = written.path.substr(0, written.path.rfind('/') + 1);
+    auto named = [&](std::string text) {
+      for (std::size_t p = text.find(through); p != std::string::npos;
+           p = text.find(through, p + folder.size()))
+        text.replace(p, through.size(), folder);
+      return text;
+    };
+    throw Exception(named(failure.what()), named(failure.Reason()), named(failure.Detailed()));
+  }
   written.bytes = encoded.size();
   written.quality = encoder.ChosenQuality();
   written.encodes = encoder.Encodings();

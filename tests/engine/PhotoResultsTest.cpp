@@ -574,6 +574,31 @@ TEST(PhotoResults, MaxBytesTakesTheHighestQualityThatFits) {
   EXPECT_FALSE(fs::exists(path + ".r"));
 }
 
+// A result written through another place (vizuvod-batch's output folder
+// descriptor) that cannot be written is named as the user sees it.
+TEST(PhotoResults, FailureAtTheWriteNamesTheResultNotWhereItWentThrough) {
+  TempDir dir;
+  const std::string photo = dir / "photo.jpg";
+  craft::WriteFile(photo, EncodedPicture(Pattern(64, 48)));
+  fs::create_directories(dir.path() / "through" / "photo.jpg.r");  // no file can go there
+  TPhotoRequest request;
+  request.photo = photo;
+  request.results = {{nullptr, [](const std::string& p, int, int) { return p + ".r"; }, 0,
+                      [](int w, int h) {
+                        return WizardSettingsFor({TSizeKind::skPercent, 50}, w, h, false);
+                      },
+                      std::nullopt, 0}};
+  request.writtenAt = [&](const std::string& p) {
+    return dir / ("through/" + fs::path(p).filename().string());
+  };
+  try {
+    ProcessPhoto(request);
+    ADD_FAILURE();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Detailed(), "Cannot create file " + photo + ".r: Is a directory");
+  }
+}
+
 // --max-bytes bounds the whole file: the metadata carried counts, in every
 // result format. When even the lowest quality is too large with it, parts
 // are left out (the 150 KB profile here) with a warning naming them, and
