@@ -379,7 +379,7 @@ void TForm2::RetranslateOptions() {
   if (v.StripsLocation()) on << tr("без геоданных");
   if (v.autoOrient) on << tr("поворот по EXIF");
   if (v.moreFormats) on << tr("также HEIC, AVIF, PNG и WebP");
-  if (v.format != TResultFormat::Jpeg) on << formatNames[int(v.format)];
+  if (v.format != TResultFormat::Jpeg) on << tr("результаты в %1").arg(formatNames[int(v.format)]);
   if (v.quality != TRunOptions::DefaultQuality) on << tr("качество %1").arg(v.quality);
   if (v.maxKilobytes > 0) on << tr("не больше %1 КБ").arg(v.maxKilobytes);
   if (v.toSrgb) on << tr("цвета в sRGB");

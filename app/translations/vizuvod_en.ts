@@ -279,6 +279,10 @@
         <translation>Options: %1</translation>
     </message>
     <message>
+        <source>результаты в %1</source>
+        <translation>results in %1</translation>
+    </message>
+    <message>
         <source>По длинной стороне</source>
         <translation>By long edge</translation>
     </message>

@@ -809,16 +809,16 @@ class TWindowTest : public QObject {
     QTest::newRow("metadata, webp")
         << QStringList{"KeepMetadataItem", "WebpItem"}
         << QStringList{"--keep-metadata", "--format", "webp"}
-        << QStringList{"Resize of turned.webp"} << "Параметры: дата и камера, WebP";
+        << QStringList{"Resize of turned.webp"} << "Параметры: дата и камера, результаты в WebP";
     QTest::newRow("upright") << QStringList{"AutoOrientItem"} << QStringList{"--auto-orient"}
                              << QStringList{jpg} << "Параметры: поворот по EXIF";
     QTest::newRow("webp, quality 80")
         << QStringList{"WebpItem", "QualityItem=80"}
         << QStringList{"--format", "webp", "--quality", "80"}
-        << QStringList{"Resize of turned.webp"} << "Параметры: WebP, качество 80";
+        << QStringList{"Resize of turned.webp"} << "Параметры: результаты в WebP, качество 80";
 #ifdef VIZUVOD_HEIF
     QTest::newRow("avif") << QStringList{"AvifItem"} << QStringList{"--format", "avif"}
-                          << QStringList{"Resize of turned.avif"} << "Параметры: AVIF";
+                          << QStringList{"Resize of turned.avif"} << "Параметры: результаты в AVIF";
 #endif
     QTest::newRow("size limit") << QStringList{"SizeLimitItem=1"}
                                 << QStringList{"--max-bytes", "1K"} << QStringList{jpg}
