@@ -1,8 +1,9 @@
-// One photo's work in vizuvod-batch: where its result goes and what it is
-// called, the checks before anything is written (a result another photo
-// already claims, a result that would replace its own photo, one that is
-// already there), the engine's per-photo step, and the photo's line of the
-// report.
+// vizuvod-batch's per-photo jobs: where each result goes and what it is
+// called (TResultPlace), the photos of the run by identity (TPhotoIds), and
+// TPhotoJobs, which makes each photo's TPhotoRequest, runs the engine's
+// TPhotoStep with its checks between plan and run (claims, refusals, skipped
+// and dry-run results) and the guard at the write, and gives its status and
+// the lines of the report (DamageLine, MetadataLines).
 #pragma once
 
 #include <sys/stat.h>

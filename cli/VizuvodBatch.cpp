@@ -1,8 +1,8 @@
-// vizuvod-batch: the wizard's resize run without a window. It scans the
-// folder the way page 1 does (or as PhotoSources is asked to) and runs each
-// photo through the same per-photo step as the wizard (PhotoJob), several
-// photos at a time (ParallelRun); the options are read in BatchOptions, the
-// progress, summary and report written by Progress.
+// vizuvod-batch's main and its run: the options are read (BatchOptions), the
+// photos found (PhotoScan, or PhotoSources for --recursive and --files-from),
+// the --output folder made, each photo's job run several at a time
+// (PhotoJob over ParallelRun), and the progress, summary, dry-run lines and
+// report written (Progress and the report lines here).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

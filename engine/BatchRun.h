@@ -1,10 +1,11 @@
-// The batch resize run: every photo of the scanned list is loaded, decoded,
-// shrunk or enlarged to the size page 2 asks for, encoded and saved beside
-// itself as "Resize of <name>".
-//
-// The run reaches the window only through TBatchWindow, so a test can drive
-// it with a fake window. Each photo goes through the per-photo step
-// (PhotoStep.h) that vizuvod-batch drives too, so both write the same bytes.
+// The wizard's run over the scanned list (BatchResizeRun), reaching the
+// window only through TBatchWindow so a test can drive it with a fake one.
+// Without options each photo is the design's step, ResizePhoto: one result
+// beside the photo, named "Resize of <name>". With the "Параметры" menu's
+// options (TWindowOptions) each photo's request is made as vizuvod-batch
+// would make it and run through the same per-photo step (PhotoStep.h), its
+// failures and outcomes reported to the window. Also the error box's text
+// rule both programs share (ErrorBoxText).
 #pragma once
 
 #include <atomic>
