@@ -192,7 +192,7 @@ TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
 // link planted at its name is not followed.
 class TReportFile {
  public:
-  TReportFile(const std::optional<std::string>& path, const TPhotoIds& photos,
+  TReportFile(const std::optional<std::string>& path, const TResultGuard& photos,
               const std::vector<std::string>& results)
       : path_(path) {
     if (!path) return;
@@ -278,7 +278,7 @@ int Run(const TOptions& options) {
   }
   const int found = photos.problems.empty() ? ExitOk : ExitFailed;
   // Every photo found, those of other shards too, is kept from being written over.
-  const TPhotoIds ids(photos.paths);
+  TResultGuard guard(photos.paths, " (remove it, or use --skip-existing)");
   if (options.shardCount > 1) {
     // Photos that would share a result share a shard, so that one of the
     // shards sees both and refuses the second, as a single run does.
@@ -298,7 +298,7 @@ int Run(const TOptions& options) {
   }
   std::optional<TPhotoJobs> opened;
   try {
-    opened.emplace(options, photos, ids);
+    opened.emplace(options, photos, guard);
   } catch (const std::exception& e) {
     throw TCannotStart{"vizuvod-batch: " + PrintableText(e.what())};
   }
@@ -306,7 +306,7 @@ int Run(const TOptions& options) {
   std::vector<std::string> results(photos.paths.size());
   for (std::size_t i = 0; options.report && i < results.size(); ++i)
     results[i] = jobs.KnownResultPath(i);
-  TReportFile reportFile(options.report, ids, results);
+  TReportFile reportFile(options.report, guard, results);
   TOrderedLines report(reportFile.File());
   const TSummary summary = RunPhotos(options, photos, jobs, report);
   PrintSummary(summary, options.quiet);

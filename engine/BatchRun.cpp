@@ -37,12 +37,13 @@ TFixedSettings SettingsNow(const TRunSettings& window) {
 }
 
 // One photo under options; false when it failed.
-bool RunOptionsPhoto(TBatchWindow& window, TOptionsRun& run, const std::string& photo) {
+bool RunOptionsPhoto(TBatchWindow& window, TOptionsRun& run, std::size_t i,
+                     const std::string& photo) {
   const TFixedSettings settings = SettingsNow(window);
   std::string failure;
   try {
     TPhotoOutcome outcome;
-    window.RunPhoto([&](const TRowHooks& hooks) { outcome = run.Resize(photo, settings, hooks); });
+    window.RunPhoto([&](const TRowHooks& hooks) { outcome = run.Resize(i, settings, hooks); });
     window.PhotoDone(photo, outcome);
     return true;
   } catch (const std::bad_alloc&) {
@@ -98,7 +99,7 @@ TRunResult BatchResizeRun(TBatchWindow& window) {
     if (CancelRequested) return TRunResult::rrCancelled;
 
     if (optioned) {
-      if (!RunOptionsPhoto(window, *optioned, photos[i - 1]) && !options.keepGoing)
+      if (!RunOptionsPhoto(window, *optioned, i - 1, photos[i - 1]) && !options.keepGoing)
         return TRunResult::rrFailed;
     } else
       ResizePhoto(photos[i - 1], window, hooks);

@@ -12,14 +12,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "OutputFolder.h"
 #include "PhotoStep.h"
 #include "ResizeSettings.h"
 #include "ResultFormat.h"
+#include "ResultGuard.h"
 #include "RowHooks.h"
 
 namespace vizuvod {
@@ -55,25 +54,20 @@ class TOptionsRun {
   // Opens the result folder; throws std::runtime_error when it cannot.
   TOptionsRun(const TWindowOptions& options, const std::vector<std::string>& photos);
 
-  // "Resize of <name>" of one photo, in the result's format, in its place.
-  // Throws the engine's exceptions; a refusal is an EFCreateError whose text
-  // says why, and nothing is written then. With the long-edge option, a fit
+  // "Resize of <name>" of photo i of the list, in the result's format, in
+  // its place. Throws the engine's exceptions; a refusal (TResultGuard's) says
+  // why, and nothing is written then. With the long-edge option, a fit
   // side of LongEdgeItem in pixel mode makes the photo's width or height run.
-  TPhotoOutcome Resize(const std::string& photo, const TRunSettings& settings,
-                       const TRowHooks& hooks);
+  TPhotoOutcome Resize(std::size_t i, const TRunSettings& settings, const TRowHooks& hooks);
 
   // Where a photo's result goes.
   std::string ResultPath(const std::string& photo) const;
 
  private:
-  void Check(const std::string& photo, const std::string& result);
-  void RefuseToReplace(const std::string& photo, const std::string& path,
-                       const struct stat& there) const;
-
   const TWindowOptions options_;
+  const std::vector<std::string> photos_;
+  TResultGuard guard_;
   std::optional<TOutputFolder> folder_;
-  std::vector<std::pair<dev_t, ino_t>> photoIds_;        // sorted
-  std::unordered_map<std::string, std::string> claims_;  // result path → its photo
 };
 
 }  // namespace vizuvod
