@@ -37,7 +37,7 @@ TFixedSettings SettingsNow(const TRunSettings& window) {
 }
 
 // One photo under options; false when it failed.
-bool RunOptionsPhoto(TBatchWindow& window, TOptionsRun& run, std::size_t i,
+bool RunOptionsPhoto(TBatchWindow& window, TOptionedRun& run, std::size_t i,
                      const std::string& photo) {
   const TFixedSettings settings = SettingsNow(window);
   std::string failure;
@@ -86,9 +86,7 @@ TRunResult BatchResizeRun(TBatchWindow& window) {
 
   // Options other than none go their own way; with none the run is the
   // design's, photo for photo.
-  const TWindowOptions options = window.Options();
-  std::optional<TOptionsRun> optioned;
-  if (options != TWindowOptions{}) optioned.emplace(options, photos);
+  const std::unique_ptr<TOptionedRun> optioned = window.OptionsRun(photos);
 
   const TRowHooks hooks{[&window](int position) { window.SetPhotoProgress(position); },
                         [&window] { window.ProcessMessages(); }};
@@ -99,7 +97,7 @@ TRunResult BatchResizeRun(TBatchWindow& window) {
     if (CancelRequested) return TRunResult::rrCancelled;
 
     if (optioned) {
-      if (!RunOptionsPhoto(window, *optioned, i - 1, photos[i - 1]) && !options.keepGoing)
+      if (!RunOptionsPhoto(window, *optioned, i - 1, photos[i - 1]) && !optioned->KeepGoing())
         return TRunResult::rrFailed;
     } else
       ResizePhoto(photos[i - 1], window, hooks);
