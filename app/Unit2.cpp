@@ -103,7 +103,11 @@ class TWindowBatch : public TBatchWindow {
   }
   void SetPhotoProgress(int position) override { form_.ProgressBar2->setValue(position); }
   void ProcessMessages() override { QCoreApplication::processEvents(); }
-  TWindowOptions Options() const override { return form_.RunOptions().EngineOptions(); }
+  std::unique_ptr<TOptionedRun> OptionsRun(const std::vector<std::string>& photos) override {
+    const TWindowOptions options = form_.RunOptions().EngineOptions();
+    if (options == TWindowOptions{}) return nullptr;
+    return std::make_unique<TOptionsRun>(options, photos);
+  }
   void PhotoDone(const std::string& photo, const TPhotoOutcome& outcome) override {
     form_.NotePhoto(photo, outcome);
   }

@@ -50,20 +50,7 @@ bool NotOlder(const struct stat& result, const struct stat& photo) {
   return result.st_mtim.tv_nsec >= photo.st_mtim.tv_nsec;
 }
 
-// A refusal of the photo before anything is written.
-struct TRefusal : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-constexpr std::size_t None = static_cast<std::size_t>(-1);
-
-// Why a file at a result's path is not written over.
-constexpr const char* PhotoOfTheRun = "it is a photo of this run; it is not written over";
-// Why a file found at a result's path is not replaced: it is not the run's
-// own result of this photo (see WhyNotOwnResult).
-std::string NotOurs(const std::string& why) {
-  return why + "; it is not overwritten (remove it, or use --skip-existing)";
-}
+constexpr std::size_t None = TResultGuard::None;
 
 }  // namespace
 
@@ -79,25 +66,10 @@ std::string TResultPlace::Path(const std::string& photo, const std::string& rela
   return folder + pattern_.Apply(name, width, height);
 }
 
-TPhotoIds::TPhotoIds(const std::vector<std::string>& paths) {
-  ids_.reserve(paths.size());
-  for (const std::string& path : paths) {
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0) continue;
-    ids_.emplace_back(info.st_dev, info.st_ino);
-    anyPrivate_ = anyPrivate_ || (info.st_mode & 0044) == 0;
-  }
-  std::sort(ids_.begin(), ids_.end());
-}
-
-bool TPhotoIds::Holds(const struct stat& file) const {
-  return std::binary_search(ids_.begin(), ids_.end(), std::make_pair(file.st_dev, file.st_ino));
-}
-
-TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos, const TPhotoIds& ids)
+TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos, TResultGuard& guard)
     : options_(options),
       photos_(photos),
-      ids_(ids),
+      guard_(guard),
       place_(options),
       newNaming_(options.NewNaming() || options.filesFrom) {
   if (options.output && !options.dryRun) outputFolder_.emplace(*options.output);
@@ -130,21 +102,6 @@ std::string TPhotoJobs::KnownResultPath(std::size_t i) const {
   return place_.Path(photos_.paths[i], photos_.Relative(i), 0, 0);
 }
 
-void TPhotoJobs::Claim(std::size_t i, const std::string& result) {
-  std::size_t other = None;
-  if (const auto lost = sameResultAs_.find(i); lost != sameResultAs_.end()) other = lost->second;
-  if (place_.Pattern().UsesSize()) {
-    std::lock_guard lock(claimsMutex_);
-    const std::uint64_t hash = StableHash(result);
-    // A 64-bit hash: equal hashes are taken for equal paths.
-    const auto [claim, fresh] = claims_.emplace(hash, i);
-    if (!fresh) other = claim->second;
-  }
-  if (other != None && other != i)
-    throw TRefusal(result + " is also the result of " + photos_.paths[other] +
-                   "; it is not overwritten");
-}
-
 TJobStatus TPhotoJobs::Check(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan) {
   bool allThere = !plan.results.empty();
   std::string notMadeHere;  // a result there that is not this run's own of this photo
@@ -155,25 +112,26 @@ TJobStatus TPhotoJobs::Check(std::size_t i, const struct stat& photo, const TPho
     // (--width 800 and --height 600 of a 4:3 photo) would overwrite each other.
     for (std::size_t j = 0; j < k; ++j)
       if (plan.results[j].path == r.path)
-        throw TRefusal(r.path + " is the result of two of the sizes; it is written by neither");
-    Claim(i, r.path);
+        throw EResultRefused(r.path +
+                             " is the result of two of the sizes; it is written by neither");
+    const auto lost = sameResultAs_.find(i);
+    guard_.Claim(i, r.path, lost == sameResultAs_.end() ? None : lost->second,
+                 place_.Pattern().UsesSize());
     struct stat there;
     if (::stat(r.path.c_str(), &there) != 0) {
       allThere = false;
       continue;
     }
     if (there.st_dev == photo.st_dev && there.st_ino == photo.st_ino)
-      throw TRefusal(r.path + " would replace the photo itself");
-    if (ids_.Holds(there)) throw TRefusal(r.path + ": " + PhotoOfTheRun);
+      throw EResultRefused(r.path + " would replace the photo itself");
+    guard_.RefusePhotoOfTheRun(r.path, there);
     // Only a file is a result: a folder or a device at its name is not skipped.
     allThere = allThere && S_ISREG(there.st_mode) && NotOlder(there, photo);
-    if (newNaming_ && notMadeHere.empty())
-      if (const std::string why = WhyNotOwnResult(r.path, key); !why.empty())
-        notMadeHere = r.path + ": " + NotOurs(why);
+    if (newNaming_ && notMadeHere.empty()) notMadeHere = guard_.NotOurs(r.path, key);
   }
   if (options_.dryRun) return TJobStatus::jsPlanned;
   if (options_.skipExisting && allThere) return TJobStatus::jsSkipped;
-  if (!notMadeHere.empty()) throw TRefusal(notMadeHere);
+  if (!notMadeHere.empty()) throw EResultRefused(notMadeHere);
   return TJobStatus::jsWritten;
 }
 
@@ -210,13 +168,6 @@ TPhotoRequest TPhotoJobs::Request(std::size_t i) const {
   return request;
 }
 
-void TPhotoJobs::RefuseToReplace(std::size_t i, const std::string& path,
-                                 const struct stat& there) const {
-  if (ids_.Holds(there)) throw EFCreateError(path, PhotoOfTheRun);
-  if (const std::string why = WhyNotOwnResult(path, PhotoKeyOf(photos_.paths[i])); !why.empty())
-    throw EFCreateError(path, NotOurs(why));
-}
-
 // Leaves by the exception that failed the photo; the caller says how it reads.
 TJobStatus TPhotoJobs::Make(std::size_t i, TJobResult& job) {
   const std::string& photo = photos_.paths[i];
@@ -228,7 +179,7 @@ TJobStatus TPhotoJobs::Make(std::size_t i, TJobResult& job) {
   // Checked again at the moment of the write: the folder may have changed.
   if (newNaming_)
     request.guard = [this, i](const std::string& path, const struct stat& there) {
-      RefuseToReplace(i, path, there);
+      guard_.RefuseToReplace(i, path, there);
     };
   // Results under --output are written through their folder, opened level
   // by level from the output folder without following a link.

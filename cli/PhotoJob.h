@@ -1,13 +1,14 @@
-// One photo's work in vizuvod-batch: where its result goes and what it is
-// called, the checks before anything is written (a result another photo
-// already claims, a result that would replace its own photo, one that is
-// already there), the engine's per-photo step, and the photo's line of the
-// report.
+// vizuvod-batch's per-photo jobs: where each result goes and what it is
+// called (TResultPlace), and TPhotoJobs, which makes each photo's
+// TPhotoRequest and runs the engine's TPhotoStep with the checks between
+// plan and run (two sizes alike, a result over its own photo, skipped and
+// dry-run results; claims and refusals by the engine's TResultGuard, which
+// also guards the write), and gives its status and the lines of the report
+// (DamageLine, MetadataLines).
 #pragma once
 
 #include <sys/stat.h>
 
-#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -18,6 +19,7 @@
 #include "OutputFolder.h"
 #include "PhotoSources.h"
 #include "PhotoStep.h"
+#include "ResultGuard.h"
 #include "ResultNames.h"
 
 namespace vizuvod {
@@ -58,23 +60,9 @@ class TResultPlace {
   TNamePattern pattern_;
 };
 
-// The photos of a run by device and inode, links followed: no result and no
-// report is ever written over one of them, whatever its name or case.
-class TPhotoIds {
- public:
-  explicit TPhotoIds(const std::vector<std::string>& paths);
-  bool Holds(const struct stat& file) const;
-  // A photo that no one but its owner may read: the report is private then.
-  bool AnyPrivate() const { return anyPrivate_; }
-
- private:
-  std::vector<std::pair<dev_t, ino_t>> ids_;
-  bool anyPrivate_ = false;
-};
-
 class TPhotoJobs {
  public:
-  TPhotoJobs(const TOptions& options, const TPhotoList& photos, const TPhotoIds& ids);
+  TPhotoJobs(const TOptions& options, const TPhotoList& photos, TResultGuard& guard);
 
   // The result path of photo i when it does not depend on the result's size,
   // else empty: what the scheduler pairs photos by.
@@ -88,22 +76,14 @@ class TPhotoJobs {
   // jsSkipped to stop there. Throws to refuse the photo.
   TJobStatus Check(std::size_t i, const struct stat& photo, const TPhotoOutcome& plan);
   TJobStatus Make(std::size_t i, TJobResult& job);
-  void Claim(std::size_t i, const std::string& result);
-
-  // Throws when the file at a result's path may not be written over.
-  void RefuseToReplace(std::size_t i, const std::string& path, const struct stat& there) const;
 
   const TOptions& options_;
   const TPhotoList& photos_;
-  const TPhotoIds& ids_;
+  TResultGuard& guard_;
   std::optional<TOutputFolder> outputFolder_;  // --output, open while the run writes
   const TResultPlace place_;
   const bool newNaming_;
 
-  // Result paths in use, when they depend on the size: claimed as photos
-  // reach them, keyed by a 64-bit hash.
-  std::mutex claimsMutex_;
-  std::unordered_map<std::uint64_t, std::size_t> claims_;
   // Photos whose result an earlier photo of the list has, and that photo.
   std::unordered_map<std::size_t, std::size_t> sameResultAs_;
 };

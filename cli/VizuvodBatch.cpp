@@ -1,8 +1,8 @@
-// vizuvod-batch: the wizard's resize run without a window. It scans the
-// folder the way page 1 does (or as PhotoSources is asked to) and runs each
-// photo through the same per-photo step as the wizard (PhotoJob), several
-// photos at a time (ParallelRun); the options are read in BatchOptions, the
-// progress, summary and report written by Progress.
+// vizuvod-batch's main and its run: the options are read (BatchOptions), the
+// photos found (PhotoScan, or PhotoSources for --recursive and --files-from),
+// the --output folder made, each photo's job run several at a time
+// (PhotoJob over ParallelRun), and the progress, summary, dry-run lines and
+// report written (Progress and the report lines here).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -192,7 +192,7 @@ TPhotoList FindPhotos(const TOptions& options, const TResultPlace& place) {
 // link planted at its name is not followed.
 class TReportFile {
  public:
-  TReportFile(const std::optional<std::string>& path, const TPhotoIds& photos,
+  TReportFile(const std::optional<std::string>& path, const TResultGuard& photos,
               const std::vector<std::string>& results)
       : path_(path) {
     if (!path) return;
@@ -278,7 +278,7 @@ int Run(const TOptions& options) {
   }
   const int found = photos.problems.empty() ? ExitOk : ExitFailed;
   // Every photo found, those of other shards too, is kept from being written over.
-  const TPhotoIds ids(photos.paths);
+  TResultGuard guard(photos.paths, " (remove it, or use --skip-existing)");
   if (options.shardCount > 1) {
     // Photos that would share a result share a shard, so that one of the
     // shards sees both and refuses the second, as a single run does.
@@ -298,7 +298,7 @@ int Run(const TOptions& options) {
   }
   std::optional<TPhotoJobs> opened;
   try {
-    opened.emplace(options, photos, ids);
+    opened.emplace(options, photos, guard);
   } catch (const std::exception& e) {
     throw TCannotStart{"vizuvod-batch: " + PrintableText(e.what())};
   }
@@ -306,7 +306,7 @@ int Run(const TOptions& options) {
   std::vector<std::string> results(photos.paths.size());
   for (std::size_t i = 0; options.report && i < results.size(); ++i)
     results[i] = jobs.KnownResultPath(i);
-  TReportFile reportFile(options.report, ids, results);
+  TReportFile reportFile(options.report, guard, results);
   TOrderedLines report(reportFile.File());
   const TSummary summary = RunPhotos(options, photos, jobs, report);
   PrintSummary(summary, options.quiet);

@@ -37,12 +37,13 @@ TFixedSettings SettingsNow(const TRunSettings& window) {
 }
 
 // One photo under options; false when it failed.
-bool RunOptionsPhoto(TBatchWindow& window, TOptionsRun& run, const std::string& photo) {
+bool RunOptionsPhoto(TBatchWindow& window, TOptionedRun& run, std::size_t i,
+                     const std::string& photo) {
   const TFixedSettings settings = SettingsNow(window);
   std::string failure;
   try {
     TPhotoOutcome outcome;
-    window.RunPhoto([&](const TRowHooks& hooks) { outcome = run.Resize(photo, settings, hooks); });
+    window.RunPhoto([&](const TRowHooks& hooks) { outcome = run.Resize(i, settings, hooks); });
     window.PhotoDone(photo, outcome);
     return true;
   } catch (const std::bad_alloc&) {
@@ -85,9 +86,7 @@ TRunResult BatchResizeRun(TBatchWindow& window) {
 
   // Options other than none go their own way; with none the run is the
   // design's, photo for photo.
-  const TWindowOptions options = window.Options();
-  std::optional<TOptionsRun> optioned;
-  if (options != TWindowOptions{}) optioned.emplace(options, photos);
+  const std::unique_ptr<TOptionedRun> optioned = window.OptionsRun(photos);
 
   const TRowHooks hooks{[&window](int position) { window.SetPhotoProgress(position); },
                         [&window] { window.ProcessMessages(); }};
@@ -98,7 +97,7 @@ TRunResult BatchResizeRun(TBatchWindow& window) {
     if (CancelRequested) return TRunResult::rrCancelled;
 
     if (optioned) {
-      if (!RunOptionsPhoto(window, *optioned, photos[i - 1]) && !options.keepGoing)
+      if (!RunOptionsPhoto(window, *optioned, i - 1, photos[i - 1]) && !optioned->KeepGoing())
         return TRunResult::rrFailed;
     } else
       ResizePhoto(photos[i - 1], window, hooks);

@@ -1,28 +1,43 @@
-// The batch resize run: every photo of the scanned list is loaded, decoded,
-// shrunk or enlarged to the size page 2 asks for, encoded and saved beside
-// itself as "Resize of <name>".
-//
-// The run reaches the window only through TBatchWindow, so a test can drive
-// it with a fake window. Each photo goes through the per-photo step
-// (PhotoStep.h) that vizuvod-batch drives too, so both write the same bytes.
+// The wizard's run over the scanned list (BatchResizeRun), reaching the
+// window only through TBatchWindow so a test can drive it with a fake one.
+// Without options each photo is the design's step, ResizePhoto: one result
+// beside the photo, named "Resize of <name>". With the "Параметры" menu's
+// options the window gives a TOptionedRun, which makes each photo's request
+// as vizuvod-batch would and runs it through the same per-photo step
+// (PhotoStep.h); its failures and outcomes are reported to the window. Also the error box's text
+// rule both programs share (ErrorBoxText).
 #pragma once
 
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "PhotoScan.h"
 #include "PhotoStep.h"
 #include "ResizeSettings.h"
 #include "RowHooks.h"
-#include "WindowOptions.h"
 
 namespace vizuvod {
 
 // Set by "Отменить процесс" (or Ctrl-C in vizuvod-batch), cleared when a run
 // starts, read before each photo. Lock-free, so a signal handler may set it.
 extern std::atomic<bool> CancelRequested;
+
+// A run under the window's options (app/WindowOptions makes it of the
+// "Параметры" menu): each photo's work beyond page 2's settings.
+class TOptionedRun {
+ public:
+  virtual ~TOptionedRun() = default;
+  // Photo i of the run's list, by the page as it read when the photo
+  // started. Throws the engine's exceptions to fail the photo.
+  virtual TPhotoOutcome Resize(std::size_t i, const TRunSettings& settings,
+                               const TRowHooks& hooks) = 0;
+  // A failing photo is listed and the run goes on.
+  virtual bool KeepGoing() const = 0;
+};
 
 // What the run needs of the window besides the settings.
 class TBatchWindow : public TRunSettings {
@@ -34,9 +49,12 @@ class TBatchWindow : public TRunSettings {
   // ProgressBar2, 0-100; the resamplers move it once per row.
   virtual void SetPhotoProgress(int position) = 0;
   virtual void ProcessMessages() = 0;
-  // The options of the "Параметры" menu, read once as the run starts; the
-  // default asks for nothing beyond the design.
-  virtual TWindowOptions Options() const { return {}; }
+  // The run under the options of the "Параметры" menu, made once as the run
+  // starts, over its list; none (the default) for the design's run. Its
+  // exceptions (a result folder that cannot be opened) end the run.
+  virtual std::unique_ptr<TOptionedRun> OptionsRun(const std::vector<std::string>& /*photos*/) {
+    return nullptr;
+  }
   // What a photo written under options did not carry or had to complete.
   virtual void PhotoWarnings(const std::string& /*photo*/,
                              const std::vector<TPhotoWarning>& /*warnings*/) {}

@@ -1,5 +1,8 @@
 // The JPEG decoder and encoder of the per-photo step, over TJPEGImage and its
-// row reader and writer.
+// row reader and writer; and the registry of every format: FormatOfFile
+// tells a file's format by its first bytes, OpenDecoder opens that format's
+// decoder, MakeEncoder and ExtensionOf give a result format's encoder and
+// file extension.
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -1,6 +1,8 @@
-// The photo folder scan: the "*.jpg" files directly inside the folder typed
-// on page 1 become the photo list (PhotoFiles / PhotoCount) the batch run
-// works through.
+// The photo folder scan: the files directly inside a folder whose names end
+// in the extensions of the chosen formats (TFormats; none chosen: "*.jpg",
+// as page 1 does) become the photo list, sorted by PhotoNameLess. The
+// wizard's list is PhotoFiles / PhotoCount (ScanPhotoFolder); vizuvod-batch's
+// photo sources use ListPhotoFiles and, walking subfolders, ReadPhotoFolder.
 #pragma once
 
 #include <cstdint>

@@ -33,6 +33,10 @@ class TRunSettings {
 inline constexpr const char* FitWidthItem = "По ширине";
 inline constexpr const char* FitHeightItem = "По высоте";
 
+// The fit side the window offers with the long-edge option: the longer side
+// of each photo becomes page 2's size, as vizuvod-batch's --long-edge makes it.
+inline constexpr const char* LongEdgeItem = "По длинной стороне";
+
 // Settings fixed once, for vizuvod-batch and tests.
 class TFixedSettings : public TRunSettings {
  public:

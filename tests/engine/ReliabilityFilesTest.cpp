@@ -20,6 +20,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <string>
@@ -31,7 +32,9 @@
 #include "JpegCraft.h"
 #include "JpegFiles.h"
 #include "JpegImage.h"
+#include "OutputFolder.h"
 #include "PhotoScan.h"
+#include "ResultGuard.h"
 #include "TestSeams.h"
 #include "TestSupport.h"
 
@@ -595,4 +598,43 @@ TEST(ReliabilityFiles, NewResultsAreNamedOnlyOnceWhole) {
       },
       testing::KilledBySignal(SIGKILL), "");
   EXPECT_TRUE(Names(killed.path()).empty());
+}
+
+// The guard both programs share refuses before the write and at its moment
+// for the same reason: a photo of the run, a file the run did not make of
+// this photo, a result another photo has claimed; the run's own result goes.
+TEST(ReliabilityFiles, ResultGuardRefusesAlikeBeforeAndAtTheWrite) {
+  TempDir dir;
+  const std::vector<std::string> photos{dir / "a.jpg", dir / "b.jpg"};
+  for (const std::string& photo : photos) WritePhoto(photo, 8, 6);
+  TResultGuard guard(photos, " (hint)");
+  std::filesystem::create_symlink(photos[1], dir / "photo");
+  std::ofstream(dir / "other") << "x";
+  std::ofstream(dir / "own") << "x";
+  MarkMadeFrom(dir / "own", PhotoKeyOf(photos[0]));
+  for (const auto& [name, why] : std::vector<std::pair<std::string, std::string>>{
+           {"photo", "it is a photo of this run; it is not written over"},
+           {"other",
+            "it was not made from this photo by an earlier run; it is not overwritten (hint)"},
+           {"own", ""}}) {
+    struct stat there;
+    ASSERT_EQ(::stat((dir / name).c_str(), &there), 0);
+    std::string before, atWrite;
+    try {
+      guard.RefusePhotoOfTheRun(dir / name, there);
+      before = guard.NotOurs(dir / name, PhotoKeyOf(photos[0]));
+    } catch (const EResultRefused& e) {
+      before = e.what();
+    }
+    try {
+      guard.RefuseToReplace(0, dir / name, there);
+    } catch (const EResultRefusedAtWrite& e) {
+      atWrite = e.what();
+    }
+    EXPECT_EQ(before, why.empty() ? "" : dir / name + ": " + why) << name;
+    EXPECT_EQ(atWrite, why.empty() ? "" : "Cannot create file " + dir / name + ": " + why) << name;
+  }
+  guard.Claim(0, dir / "r.jpg");
+  guard.Claim(0, dir / "r.jpg");
+  EXPECT_THROW(guard.Claim(1, dir / "r.jpg"), EResultRefused);
 }

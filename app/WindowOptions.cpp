@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -15,24 +14,11 @@ namespace {
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
-// Why a file at a result's path is not written over.
-constexpr const char* PhotoOfTheRun = "it is a photo of this run; it is not written over";
-
-// A refusal: the text names the file and the reason, as the error box shows it.
-EFCreateError Refusal(const std::string& path, const std::string& reason) {
-  return EFCreateError(path + ": " + reason, reason);
-}
-
 }  // namespace
 
 TOptionsRun::TOptionsRun(const TWindowOptions& options, const std::vector<std::string>& photos)
-    : options_(options) {
+    : options_(options), photos_(photos), guard_(photos_, "") {
   if (!options_.resultFolder.empty()) folder_.emplace(options_.resultFolder);
-  for (const std::string& path : photos) {
-    struct stat info;
-    if (::stat(path.c_str(), &info) == 0) photoIds_.emplace_back(info.st_dev, info.st_ino);
-  }
-  std::sort(photoIds_.begin(), photoIds_.end());
 }
 
 std::string TOptionsRun::ResultPath(const std::string& photo) const {
@@ -41,25 +27,9 @@ std::string TOptionsRun::ResultPath(const std::string& photo) const {
   return options_.resultFolder + "/" + name;
 }
 
-void TOptionsRun::RefuseToReplace(const std::string& photo, const std::string& path,
-                                  const struct stat& there) const {
-  if (std::binary_search(photoIds_.begin(), photoIds_.end(),
-                         std::make_pair(there.st_dev, there.st_ino)))
-    throw Refusal(path, PhotoOfTheRun);
-  if (const std::string why = WhyNotOwnResult(path, PhotoKeyOf(photo)); !why.empty())
-    throw Refusal(path, why + "; it is not overwritten");
-}
-
-void TOptionsRun::Check(const std::string& photo, const std::string& result) {
-  const auto [claim, fresh] = claims_.emplace(result, photo);
-  if (!fresh && claim->second != photo)
-    throw Refusal(result, "it is also the result of " + claim->second + "; it is not overwritten");
-  struct stat there;
-  if (::stat(result.c_str(), &there) == 0) RefuseToReplace(photo, result, there);
-}
-
-TPhotoOutcome TOptionsRun::Resize(const std::string& photo, const TRunSettings& settings,
+TPhotoOutcome TOptionsRun::Resize(std::size_t i, const TRunSettings& settings,
                                   const TRowHooks& hooks) {
+  const std::string& photo = photos_[i];
   TPhotoRequest request;
   request.photo = photo;
   request.keepMetadata = options_.keepMetadata;
@@ -87,8 +57,8 @@ TPhotoOutcome TOptionsRun::Resize(const std::string& photo, const TRunSettings& 
   result.path = [path](const std::string&, int, int) { return path; };
   request.results.push_back(std::move(result));
   // Checked again at the moment of the write: the folder may have changed.
-  request.guard = [this, photo](const std::string& at, const struct stat& there) {
-    RefuseToReplace(photo, at, there);
+  request.guard = [this, i](const std::string& at, const struct stat& there) {
+    guard_.RefuseToReplace(i, at, there);
   };
   TFolderFd folder;
   const auto where = [&folder](const std::string& p) {
@@ -98,7 +68,12 @@ TPhotoOutcome TOptionsRun::Resize(const std::string& photo, const TRunSettings& 
 
   TPhotoStep step(request);
   if (step.Plan().results.empty()) return step.Run(hooks);  // a percentage of 100
-  Check(photo, path);
+  guard_.Claim(i, path);
+  if (struct stat there; ::stat(path.c_str(), &there) == 0) {
+    guard_.RefusePhotoOfTheRun(path, there);
+    if (const std::string refusal = guard_.NotOurs(path, PhotoKeyOf(photo)); !refusal.empty())
+      throw EResultRefused(refusal);
+  }
   if (folder_) {
     struct stat info;
     const mode_t mode = ::stat(options_.resultFolder.c_str(), &info) == 0 ? info.st_mode : 0777;

@@ -1,10 +1,12 @@
-// The window's options (its "Параметры" menu): what each photo of a run asks
-// of the engine beyond page 2's settings, as vizuvod-batch's options of the
-// same names ask it. Results written in another format or into another
-// folder go the way vizuvod-batch writes them under new names: no photo of
-// the run and no file an earlier run did not make of that photo is ever
-// replaced, two photos never share a result, and a result folder is reached
-// through its descriptor, so no link planted in it is followed.
+// The window's options (its "Параметры" menu) as the engine is asked for
+// them, and their run (TOptionsRun, the TOptionedRun the window gives
+// BatchResizeRun): each photo's TPhotoRequest is made as vizuvod-batch's
+// options of the same names make it. Results written in another format or
+// into another folder go the way vizuvod-batch writes them under new names,
+// checked by the same TResultGuard: no photo of the run and no file an
+// earlier run did not make of that photo is ever replaced, two photos never
+// share a result, and a result folder is reached through its descriptor, so
+// no link planted in it is followed.
 #pragma once
 
 #include <sys/types.h>
@@ -12,14 +14,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
+#include "BatchRun.h"
 #include "OutputFolder.h"
 #include "PhotoStep.h"
 #include "ResizeSettings.h"
 #include "ResultFormat.h"
+#include "ResultGuard.h"
 #include "RowHooks.h"
 
 namespace vizuvod {
@@ -45,35 +47,29 @@ struct TWindowOptions {
   }
 };
 
-// The fit side the window offers with the long-edge option: the longer side
-// of each photo becomes page 2's size, as vizuvod-batch's --long-edge makes it.
-inline constexpr const char* LongEdgeItem = "По длинной стороне";
-
-// One run's photos under the options.
-class TOptionsRun {
+// One run's photos under the options: the run BatchResizeRun is given by
+// the window (TBatchWindow::OptionsRun).
+class TOptionsRun : public TOptionedRun {
  public:
   // Opens the result folder; throws std::runtime_error when it cannot.
   TOptionsRun(const TWindowOptions& options, const std::vector<std::string>& photos);
 
-  // "Resize of <name>" of one photo, in the result's format, in its place.
-  // Throws the engine's exceptions; a refusal is an EFCreateError whose text
-  // says why, and nothing is written then. With the long-edge option, a fit
+  // "Resize of <name>" of photo i of the list, in the result's format, in
+  // its place. Throws the engine's exceptions; a refusal (TResultGuard's) says
+  // why, and nothing is written then. With the long-edge option, a fit
   // side of LongEdgeItem in pixel mode makes the photo's width or height run.
-  TPhotoOutcome Resize(const std::string& photo, const TRunSettings& settings,
-                       const TRowHooks& hooks);
+  TPhotoOutcome Resize(std::size_t i, const TRunSettings& settings,
+                       const TRowHooks& hooks) override;
+  bool KeepGoing() const override { return options_.keepGoing; }
 
   // Where a photo's result goes.
   std::string ResultPath(const std::string& photo) const;
 
  private:
-  void Check(const std::string& photo, const std::string& result);
-  void RefuseToReplace(const std::string& photo, const std::string& path,
-                       const struct stat& there) const;
-
   const TWindowOptions options_;
+  const std::vector<std::string> photos_;
+  TResultGuard guard_;
   std::optional<TOutputFolder> folder_;
-  std::vector<std::pair<dev_t, ino_t>> photoIds_;        // sorted
-  std::unordered_map<std::string, std::string> claims_;  // result path → its photo
 };
 
 }  // namespace vizuvod
