@@ -60,13 +60,33 @@ std::pair<int, int> CroppedSize(const TResultRequest& result, int width, int hei
   return {std::min(width, result.crop->width), std::min(height, result.crop->height)};
 }
 
+// An encoder that hands its rows on to another: what it does not change
+// passes through, and Finish takes the inner encoder's warnings along.
+class TWrappingEncoder : public TPhotoEncoder {
+ public:
+  explicit TWrappingEncoder(std::unique_ptr<TPhotoEncoder> inner) : inner_(std::move(inner)) {}
+  bool Takes(int width, int height) const override { return inner_->Takes(width, height); }
+  void Start(int width, int height, TPixelFormat format) override {
+    inner_->Start(width, height, format);
+  }
+  void Write(const std::uint8_t* row) override { inner_->Write(row); }
+  std::vector<std::uint8_t> Finish() override {
+    std::vector<std::uint8_t> bytes = inner_->Finish();
+    warnings = inner_->warnings;
+    return bytes;
+  }
+
+ protected:
+  std::unique_ptr<TPhotoEncoder> inner_;
+};
+
 // An encoder that keeps only a box of the rows it is given: the crop is the
 // last step before the encoding, on every road, so the kept pixels are
 // those of the resampled picture.
-class TCroppingEncoder : public TPhotoEncoder {
+class TCroppingEncoder : public TWrappingEncoder {
  public:
   TCroppingEncoder(std::unique_ptr<TPhotoEncoder> inner, const TCrop& crop)
-      : inner_(std::move(inner)), crop_(crop) {}
+      : TWrappingEncoder(std::move(inner)), crop_(crop) {}
   bool Takes(int width, int height) const override {
     return inner_->Takes(std::min(width, crop_.width), std::min(height, crop_.height));
   }
@@ -82,39 +102,29 @@ class TCroppingEncoder : public TPhotoEncoder {
     if (y_ >= top_ && y_ < bottom_) inner_->Write(row + left_);
     ++y_;
   }
-  std::vector<std::uint8_t> Finish() override {
-    std::vector<std::uint8_t> bytes = inner_->Finish();
-    warnings = inner_->warnings;
-    return bytes;
-  }
 
  private:
-  std::unique_ptr<TPhotoEncoder> inner_;
   TCrop crop_;
   int left_ = 0, top_ = 0, bottom_ = 0, y_ = 0;
 };
 
 // A JPEG result with the kept metadata written in, so that what the encoder
 // gives (and a size limit measures) is the whole file.
-class TMetadataWriter : public TPhotoEncoder {
+class TMetadataWriter : public TWrappingEncoder {
  public:
   TMetadataWriter(std::unique_ptr<TPhotoEncoder> inner, const TPhotoMetadata& metadata,
                   bool upright)
-      : inner_(std::move(inner)), metadata_(metadata), upright_(upright) {}
-  bool Takes(int width, int height) const override { return inner_->Takes(width, height); }
+      : TWrappingEncoder(std::move(inner)), metadata_(metadata), upright_(upright) {}
   void Start(int width, int height, TPixelFormat format) override {
     width_ = width, height_ = height;
     inner_->Start(width, height, format);
   }
-  void Write(const std::uint8_t* row) override { inner_->Write(row); }
   std::vector<std::uint8_t> Finish() override {
-    std::vector<std::uint8_t> bytes = inner_->Finish();
-    warnings = inner_->warnings;
+    const std::vector<std::uint8_t> bytes = TWrappingEncoder::Finish();
     return metadata_.WrittenInto(bytes, width_, height_, upright_, warnings);
   }
 
  private:
-  std::unique_ptr<TPhotoEncoder> inner_;
   const TPhotoMetadata& metadata_;
   bool upright_;
   int width_ = 0, height_ = 0;
@@ -122,12 +132,11 @@ class TMetadataWriter : public TPhotoEncoder {
 
 // An encoder whose rows' colours are turned into sRGB on their way in: the
 // conversion costs the result's pixels, not the photo's.
-class TColouringEncoder : public TPhotoEncoder {
+class TColouringEncoder : public TWrappingEncoder {
  public:
   TColouringEncoder(std::unique_ptr<TPhotoEncoder> inner,
                     std::shared_ptr<const TSrgbConversion> colours)
-      : inner_(std::move(inner)), colours_(std::move(colours)) {}
-  bool Takes(int width, int height) const override { return inner_->Takes(width, height); }
+      : TWrappingEncoder(std::move(inner)), colours_(std::move(colours)) {}
   void Start(int width, int height, TPixelFormat format) override {
     step_ = format == TPixelFormat::pfDevice ? 4 : 3;
     width_ = width;
@@ -139,14 +148,8 @@ class TColouringEncoder : public TPhotoEncoder {
     colours_->Convert(row_.data(), width_, step_);
     inner_->Write(row_.data());
   }
-  std::vector<std::uint8_t> Finish() override {
-    std::vector<std::uint8_t> bytes = inner_->Finish();
-    warnings = inner_->warnings;
-    return bytes;
-  }
 
  private:
-  std::unique_ptr<TPhotoEncoder> inner_;
   std::shared_ptr<const TSrgbConversion> colours_;
   std::vector<std::uint8_t> row_;
   int width_ = 0, step_ = 3;
