@@ -30,6 +30,7 @@
 
 #include "BatchRun.h"
 #include "BrowseDlg.h"
+#include "Formats.h"
 #include "MessageBoxes.h"
 #include "Spin.h"
 #include "Unit2.h"
@@ -63,6 +64,13 @@ QString KindName(int kind) {
 
 QString FileName(const std::string& path) {
   return QFileInfo(QString::fromStdString(path)).fileName();
+}
+
+// A result format's label in its row: "WebP".
+QString ResultLabel(TResultFormat format) {
+  for (const TFormatRow& row : FormatRows())
+    if (row.resultExtension && row.result == format) return QString::fromLatin1(row.label);
+  return QString();
 }
 
 QAction* NewItem(QMenu* menu, const char* name, bool checkable) {
@@ -205,10 +213,13 @@ void TForm2::CreateOptions() {
   o.formatMenu = o.menu->addMenu(QString());
   o.formatMenu->setObjectName(QStringLiteral("FormatMenu"));
   auto* formats = new QActionGroup(o.formatMenu);
-  const char* const formatNames[3] = {"JpegItem", "WebpItem", "AvifItem"};
-  for (int i = 0; i < 3; ++i)
-    if (TRunOptions::Offered(TResultFormat(i)))
-      o.formats[i] = formats->addAction(NewItem(o.formatMenu, formatNames[i], true));
+  // One item a result format, named after its row: "JpegItem", "WebpItem".
+  for (const TFormatRow& row : FormatRows()) {
+    if (!row.resultExtension || !TRunOptions::Offered(row.result)) continue;
+    std::string name = std::string(row.name) + "Item";
+    name[0] = char(name[0] - 'a' + 'A');
+    o.formats[int(row.result)] = formats->addAction(NewItem(o.formatMenu, name.c_str(), true));
+  }
   o.quality = NewItem(o.menu, "QualityItem", false);
   o.sizeLimit = NewItem(o.menu, "SizeLimitItem", true);
   o.menu->addSeparator();
@@ -356,10 +367,9 @@ void TForm2::RetranslateOptions() {
   o.resultFolder->setToolTip(v.resultFolder);
   o.moreFormats->setText(tr("Также HEIC, AVIF, PNG и WebP"));
   o.formatMenu->setTitle(tr("Формат результата"));
-  const QString formatNames[3] = {QStringLiteral("JPEG"), QStringLiteral("WebP"),
-                                  QStringLiteral("AVIF")};
-  for (int i = 0; i < 3; ++i)
-    if (o.formats[i]) o.formats[i]->setText(formatNames[i]);
+  for (const TFormatRow& row : FormatRows())
+    if (row.resultExtension && o.formats[int(row.result)])
+      o.formats[int(row.result)]->setText(ResultLabel(row.result));
   o.quality->setText(v.quality == TRunOptions::DefaultQuality ? tr("Качество…")
                                                               : tr("Качество: %1…").arg(v.quality));
   o.sizeLimit->setText(v.maxKilobytes > 0 ? tr("Не больше %1 КБ").arg(v.maxKilobytes)
@@ -379,7 +389,7 @@ void TForm2::RetranslateOptions() {
   if (v.StripsLocation()) on << tr("без геоданных");
   if (v.autoOrient) on << tr("поворот по EXIF");
   if (v.moreFormats) on << tr("также HEIC, AVIF, PNG и WebP");
-  if (v.format != TResultFormat::Jpeg) on << tr("результаты в %1").arg(formatNames[int(v.format)]);
+  if (v.format != TResultFormat::Jpeg) on << tr("результаты в %1").arg(ResultLabel(v.format));
   if (v.quality != TRunOptions::DefaultQuality) on << tr("качество %1").arg(v.quality);
   if (v.maxKilobytes > 0) on << tr("не больше %1 КБ").arg(v.maxKilobytes);
   if (v.toSrgb) on << tr("цвета в sRGB");

@@ -2,13 +2,9 @@
 
 #include <QSettings>
 
+#include "Formats.h"
+
 namespace vizuvod {
-
-namespace {
-
-const char* const FormatNames[] = {"jpeg", "webp", "avif"};
-
-}  // namespace
 
 bool TRunOptions::Offered(TResultFormat format) {
 #ifdef VIZUVOD_HEIF
@@ -51,9 +47,10 @@ TRunOptions LoadRunOptions(QSettings& settings) {
   o.moreFormats = settings.value(QStringLiteral("moreFormats"), false).toBool();
   o.resultFolder = settings.value(QStringLiteral("resultFolder")).toString();
   const QString format = settings.value(QStringLiteral("format")).toString();
-  for (int i = 0; i < 3; ++i)
-    if (format == QLatin1String(FormatNames[i]) && TRunOptions::Offered(TResultFormat(i)))
-      o.format = TResultFormat(i);
+  for (const TFormatRow& row : FormatRows())
+    if (row.resultExtension && format == QLatin1String(row.name) &&
+        TRunOptions::Offered(row.result))
+      o.format = row.result;
   const int quality = settings.value(QStringLiteral("quality"), o.quality).toInt();
   if (quality >= 1 && quality <= 100) o.quality = quality;
   const int limit = settings.value(QStringLiteral("maxKilobytes"), 0).toInt();
@@ -72,7 +69,9 @@ void SaveRunOptions(QSettings& settings, const TRunOptions& o) {
   settings.setValue(QStringLiteral("autoOrient"), o.autoOrient);
   settings.setValue(QStringLiteral("moreFormats"), o.moreFormats);
   settings.setValue(QStringLiteral("resultFolder"), o.resultFolder);
-  settings.setValue(QStringLiteral("format"), QLatin1String(FormatNames[int(o.format)]));
+  for (const TFormatRow& row : FormatRows())
+    if (row.resultExtension && row.result == o.format)
+      settings.setValue(QStringLiteral("format"), QLatin1String(row.name));
   settings.setValue(QStringLiteral("quality"), o.quality);
   settings.setValue(QStringLiteral("maxKilobytes"), o.maxKilobytes);
   settings.setValue(QStringLiteral("keepGoing"), o.keepGoing);

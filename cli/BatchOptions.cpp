@@ -11,6 +11,7 @@
 #include <cstring>
 #include <thread>
 
+#include "Formats.h"
 #include "ResultNames.h"
 #include "Warnings.h"
 
@@ -178,14 +179,19 @@ WebP's chunks or the AVIF's items (IPTC has no place there: a warning says
 so). Without it a photo's orientation goes into the result as its one EXIF
 tag, as a JPEG's does; an AVIF holds it as its rotation and mirror)",
      [](O o, S, S v) {
-       if (v == "jpeg")
-         o.format = TResultFormat::Jpeg;
-       else if (v == "webp")
-         o.format = TResultFormat::Webp;
-       else if (v == "avif")
-         o.format = TResultFormat::Avif;
-       else
-         throw TUsageError{"--format knows jpeg, webp and avif, not \"" + v + "\""};
+       std::vector<std::string> known;
+       for (const TFormatRow& row : FormatRows()) {
+         if (!row.resultExtension) continue;
+         if (v == row.name) {
+           o.format = row.result;
+           return;
+         }
+         known.push_back(row.name);
+       }
+       std::string list;
+       for (std::size_t i = 0; i < known.size(); ++i)
+         list += (i == 0 ? "" : i + 1 == known.size() ? " and " : ", ") + known[i];
+       throw TUsageError{"--format knows " + list + ", not \"" + v + "\""};
      }},
     {"quality", "Q", 0, "quality of the results in any format, 1 to 100 (default 90, the wizard's)",
      [](O o, S n, S v) {

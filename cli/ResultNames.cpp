@@ -1,6 +1,7 @@
 #include "ResultNames.h"
 
 #include "BatchOptions.h"
+#include "Formats.h"
 
 namespace vizuvod {
 
@@ -34,24 +35,20 @@ TFormats ParseFormats(const std::string& list) {
     const std::size_t comma = list.find(',', at);
     const std::string word = list.substr(at, comma - at);
     at = comma == std::string::npos ? comma : comma + 1;
-    if (word == "jpeg")
-      formats.jpeg = true;
-    else if (word == "png")
-      formats.png = true;
-    else if (word == "webp")
-      formats.webp = true;
-    else if (word == "all")
+    const TFormatRow* row = FormatRowNamed(word);
+    if (word == "all")
       formats = TFormats::All();
-    else if ((word == "heic" || word == "avif") && !TFormats::All().heic)
+    else if (row && !row->readable)
       throw TUsageError{"--formats: " + word +
                         " photos cannot be read: this vizuvod-batch was built without libheif"};
-    else if (word == "heic")
-      formats.heic = true;
-    else if (word == "avif")
-      formats.avif = true;
-    else
-      throw TUsageError{"--formats knows jpeg, png, webp, heic, avif and all, not \"" + word +
-                        "\""};
+    else if (row)
+      formats.*row->chosen = true;
+    else {
+      std::string known;
+      for (const TFormatRow& r : FormatRows())
+        known += (known.empty() ? "" : ", ") + std::string(r.name);
+      throw TUsageError{"--formats knows " + known + " and all, not \"" + word + "\""};
+    }
   } while (at != std::string::npos);
   return formats;
 }

@@ -21,6 +21,7 @@
 #include "BatchOptions.h"
 #include "BatchRun.h"
 #include "Bitmap.h"
+#include "Formats.h"
 #include "JpegFiles.h"
 #include "ParallelRun.h"
 #include "PhotoJob.h"
@@ -129,30 +130,24 @@ void MakeOutputFolder(const TOptions& options) {
 // not take ("no photos found; 12 PNG files here: add --formats png"), or "".
 std::string OtherFormatsHint(const TOptions& options) {
   if (options.filesFrom) return "";
-  const struct {
-    const char *word, *label;
-    TFormats only;
-  } kinds[] = {{"jpeg", "JPEG", {true, false, false}},
-               {"png", "PNG", {false, true, false}},
-               {"webp", "WebP", {false, false, true}},
-               {"heic", "HEIC", {false, false, false, true, false}},
-               {"avif", "AVIF", {false, false, false, false, true}}};
   TScan all;
   all.recursive = options.recursive;
   all.formats = {true, true, true, true, true};
   const TPhotoList found = ScanPhotos(options.folder, all);
   std::string counts, words;
-  for (const auto& kind : kinds) {
-    if ((kind.only.heic || kind.only.avif) && !TFormats::All().heic) continue;
+  for (const TFormatRow& kind : FormatRows()) {
+    if (!kind.readable) continue;
+    TFormats only;
+    only.*kind.chosen = true;
     std::size_t n = 0;
     for (const std::string& path : found.paths)
-      n += IsFormatName(path.substr(path.rfind('/') + 1), kind.only) &&
+      n += IsFormatName(path.substr(path.rfind('/') + 1), only) &&
            !IsFormatName(path.substr(path.rfind('/') + 1), options.formats) &&
            !(!options.formats.Any() && IsPhotoName(path.substr(path.rfind('/') + 1)));
     if (n == 0) continue;
     counts += (counts.empty() ? "" : ", ") + std::to_string(n) + " " + kind.label +
               (n == 1 ? " file" : " files");
-    words += (words.empty() ? "" : ",") + std::string(kind.word);
+    words += (words.empty() ? "" : ",") + std::string(kind.name);
   }
   return counts.empty() ? "" : "\nno photos found; " + counts + " here: add --formats " + words;
 }

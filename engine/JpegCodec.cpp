@@ -10,6 +10,7 @@
 
 #include "Colour.h"
 #include "Errors.h"
+#include "Formats.h"
 #include "JpegImage.h"
 #include "Orientation.h"
 #include "PhotoCodec.h"
@@ -142,11 +143,8 @@ std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& s) {
 }
 
 const char* ExtensionOf(TResultFormat format) {
-  switch (format) {
-    case TResultFormat::Webp: return "webp";
-    case TResultFormat::Avif: return "avif";
-    case TResultFormat::Jpeg: break;
-  }
+  for (const TFormatRow& row : FormatRows())
+    if (row.resultExtension && row.result == format) return row.resultExtension;
   return "jpg";
 }
 

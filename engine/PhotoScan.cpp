@@ -14,6 +14,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "Formats.h"
 #include "ResultFormat.h"
 #include "Utf8.h"
 
@@ -44,20 +45,17 @@ bool IsPhotoName(const std::string& name) {
 }
 
 TFormats TFormats::All() {
-#ifdef VIZUVOD_HEIF
-  return {true, true, true, true, true};
-#else
-  return {true, true, true, false, false};
-#endif
+  TFormats all;
+  for (const TFormatRow& row : FormatRows()) all.*row.chosen = row.readable;
+  return all;
 }
 
 bool IsFormatName(const std::string& name, const TFormats& formats) {
   if (name.empty() || name[0] == '.' || name.find('.') == std::string::npos) return false;
   const std::string ext = LowerExtOf(name);
-  return (formats.jpeg && (ext == "jpg" || ext == "jpeg" || ext == "jpe")) ||
-         (formats.png && ext == "png") || (formats.webp && ext == "webp") ||
-         (formats.heic && (ext == "heic" || ext == "heif" || ext == "hif")) ||
-         (formats.avif && ext == "avif");
+  for (const TFormatRow& row : FormatRows())
+    if (formats.*row.chosen && HasExtension(row, ext)) return true;
+  return false;
 }
 
 int ReadPhotoFolder(int folder, std::vector<std::string>& photos,

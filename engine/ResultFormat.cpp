@@ -1,6 +1,8 @@
 // Result names by format, shared by the window and vizuvod-batch.
 #include "ResultFormat.h"
 
+#include "Formats.h"
+
 namespace vizuvod {
 
 std::string LowerExtOf(const std::string& name) {
@@ -13,16 +15,17 @@ std::string LowerExtOf(const std::string& name) {
 std::string ResultNameOf(const std::string& name, TResultFormat format) {
   if (format != TResultFormat::Jpeg) return StemOf(name) + "." + ExtensionOf(format);
   const std::string ext = LowerExtOf(name);
-  const bool other = ext == "png" || ext == "webp" || ext == "heic" || ext == "heif" ||
-                     ext == "hif" || ext == "avif";
+  bool other = false;
+  for (const TFormatRow& row : FormatRows())
+    other = other || (row.chosen != &TFormats::jpeg && HasExtension(row, ext));
   return other && name.find('.') != std::string::npos ? StemOf(name) + ".jpg" : name;
 }
 
 std::unordered_set<std::string> PhotoAndResultNames(const std::vector<std::string>& photos) {
   std::unordered_set<std::string> names(photos.begin(), photos.end());
   for (const std::string& n : photos)
-    for (TResultFormat f : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
-      names.insert(ResultNameOf(n, f));
+    for (const TFormatRow& row : FormatRows())
+      if (row.resultExtension) names.insert(ResultNameOf(n, row.result));
   return names;
 }
 

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "Formats.h"
 #include "PhotoScan.h"
 #include "TestSupport.h"
 
@@ -143,3 +145,23 @@ TEST(PhotoScan, ScanReplacesTheWholeList) {
 }
 
 }  // namespace
+
+// Each row's switch takes its own extensions, in any case, and no other row's;
+// a result row's format gives back its extension.
+TEST(PhotoScan, EachFormatRowTakesItsOwnExtensionsAlone) {
+  for (const vizuvod::TFormatRow& row : vizuvod::FormatRows()) {
+    vizuvod::TFormats only;
+    only.*row.chosen = true;
+    for (const vizuvod::TFormatRow& other : vizuvod::FormatRows())
+      for (const char* ext : other.extensions)
+        if (ext) {
+          std::string upper = std::string("A.") + ext;
+          for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+          EXPECT_EQ(vizuvod::IsFormatName(std::string("a.") + ext, only), &row == &other) << ext;
+          EXPECT_EQ(vizuvod::IsFormatName(upper, only), &row == &other) << upper;
+        }
+    if (row.resultExtension) {
+      EXPECT_STREQ(vizuvod::ExtensionOf(row.result), row.resultExtension) << row.name;
+    }
+  }
+}
