@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Formats.h"
 #include "PhotoCodec.h"
 
 using namespace vizuvod;

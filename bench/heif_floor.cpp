@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "Formats.h"
 #include "HeifGrid.h"
 #include "PhotoCodec.h"
 #include "TestSeams.h"

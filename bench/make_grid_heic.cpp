@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Formats.h"
 #include "HeifGrid.h"
 #include "PhotoCodec.h"
 #include "TestSeams.h"

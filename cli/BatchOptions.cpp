@@ -188,10 +188,7 @@ tag, as a JPEG's does; an AVIF holds it as its rotation and mirror)",
          }
          known.push_back(row.name);
        }
-       std::string list;
-       for (std::size_t i = 0; i < known.size(); ++i)
-         list += (i == 0 ? "" : i + 1 == known.size() ? " and " : ", ") + known[i];
-       throw TUsageError{"--format knows " + list + ", not \"" + v + "\""};
+       throw TUsageError{"--format knows " + ListText(known) + ", not \"" + v + "\""};
      }},
     {"quality", "Q", 0, "quality of the results in any format, 1 to 100 (default 90, the wizard's)",
      [](O o, S n, S v) {

@@ -65,10 +65,10 @@ class EPhotoData : public Exception {
 // A file told by its first bytes that begins none of the formats read.
 class EUnknownFormat : public Exception {
  public:
-  explicit EUnknownFormat(bool empty)
+  // formats: the formats' labels, as "JPEG, PNG and WebP".
+  EUnknownFormat(bool empty, const std::string& formats)
       : Exception(empty ? "Not a photo: the file is empty"
-                        : "Not a photo: its first bytes are those of none of JPEG, PNG, WebP, "
-                          "HEIC and AVIF") {}
+                        : "Not a photo: its first bytes are those of none of " + formats) {}
 };
 
 // A result that does not fit the size asked for, even at the lowest quality.

@@ -1,20 +1,12 @@
 // The JPEG decoder and encoder of the per-photo step, over TJPEGImage and its
-// row reader and writer; and the registry of every format: FormatOfFile
-// tells a file's format by its first bytes, OpenDecoder opens that format's
-// decoder, MakeEncoder and ExtensionOf give a result format's encoder and
-// file extension.
-#include <fcntl.h>
-#include <unistd.h>
-
+// row reader and writer.
 #include <optional>
 
 #include "Colour.h"
 #include "Errors.h"
-#include "Formats.h"
 #include "JpegImage.h"
 #include "Orientation.h"
 #include "PhotoCodec.h"
-#include "PictureDecoder.h"
 
 namespace vizuvod {
 
@@ -97,55 +89,19 @@ class TJpegEncoder : public TPhotoEncoder {
   std::optional<TJPEGRowWriter> writer_;
 };
 
-// The format by the file's first bytes; a file that cannot be read here is
-// left to the JPEG road, which fails with the system's reason. `known` is
-// false for bytes that begin no format read here, JPEG's included.
-TPhotoFormat FormatOfFile(const std::string& path, bool& known, bool& empty) {
-  std::uint8_t head[64] = {};  // a HEIF's brands follow its first 12 bytes
-  known = true;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return TPhotoFormat::Jpeg;
-  const ssize_t got = ::read(fd, head, sizeof head);
-  ::close(fd);
-  if (got < 0) return TPhotoFormat::Jpeg;
-  empty = got == 0;
-  const TPhotoFormat format = FormatOfBytes(head, std::size_t(got));
-  known = format != TPhotoFormat::Jpeg || (got >= 2 && head[0] == 0xFF && head[1] == 0xD8);
-  return format;
-}
-
 }  // namespace
 
-std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat,
-                                           bool oneThread) {
-  bool known = true, empty = false;
-  switch (anyFormat ? FormatOfFile(path, known, empty) : TPhotoFormat::Jpeg) {
-    case TPhotoFormat::Png: return OpenPngDecoder(path);
-    case TPhotoFormat::Webp: return OpenWebpDecoder(path);
-    case TPhotoFormat::Heif: return OpenHeifDecoder(path, oneThread);
-    case TPhotoFormat::Jpeg: break;
-  }
-  // Told by its bytes, a file of none of the formats is named as such, not
-  // by the error the JPEG library would give it.
-  if (!known) throw EUnknownFormat(empty);
+std::unique_ptr<TPhotoDecoder> OpenJpegDecoder(const std::string& path) {
   return std::make_unique<TJpegDecoder>(path);
 }
 
-std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& s) {
-  if (s.format == TResultFormat::Webp) return MakeWebpEncoder(s);
-  if (s.format == TResultFormat::Avif) return MakeAvifEncoder(s);
+std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TEncoderSettings& s) {
   TJPEGDefaults settings = JPEGDefaults();
   if (s.quality > 0) settings.compressionQuality = s.quality;
   settings.progressiveEncoding = s.progressive;
   settings.carriedOrientation = s.orientation;
   settings.optimizeCoding = s.optimize;
   return MakeJpegEncoder(settings);
-}
-
-const char* ExtensionOf(TResultFormat format) {
-  for (const TFormatRow& row : FormatRows())
-    if (row.resultExtension && row.result == format) return row.resultExtension;
-  return "jpg";
 }
 
 std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TJPEGDefaults& settings) {

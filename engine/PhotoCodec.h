@@ -2,8 +2,7 @@
 // file, its header and its metadata once, then gives the pixels either row
 // by row or as one picture; an encoder takes a result's rows and gives its
 // file's bytes. The per-photo step (PhotoStep) knows only these, so a new
-// format is one decoder or encoder here and its line in OpenDecoder or
-// MakeEncoder.
+// format is one decoder or encoder and its row in Formats.
 #pragma once
 
 #include <cstdint>
@@ -70,15 +69,8 @@ class TPhotoDecoder {
   virtual bool HighDynamicRange() const { return false; }
 };
 
-// The decoder for the file at path, which is read whole here (a PNG is read
-// from the file as it is decoded): with
-// anyFormat chosen by the file's first bytes (PNG, WebP, HEIF, else JPEG), never by
-// its name; without it always JPEG. Fails with the codec's exceptions
-// (EFOpenError, EJPEG, EPhotoData, ...). With oneThread the decoder starts
-// no threads of its own (libheif decodes a grid's tiles in several unless
-// told not to): for callers that keep the cores busy with a photo each.
-std::unique_ptr<TPhotoDecoder> OpenDecoder(const std::string& path, bool anyFormat = false,
-                                           bool oneThread = false);
+// JPEG's decoder for the file at path, read whole here.
+std::unique_ptr<TPhotoDecoder> OpenJpegDecoder(const std::string& path);
 
 struct TEncoderSettings {
   int quality = 0;           // 0: the codec's default (90 for every format)
@@ -140,7 +132,8 @@ class THeldPictureEncoder : public TPhotoEncoder {
   std::vector<std::uint8_t> rows_;
 };
 
-std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& settings);
+// Each result format's encoder; Formats' MakeEncoder picks one by format.
+std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TEncoderSettings& settings);
 std::unique_ptr<TPhotoEncoder> MakeWebpEncoder(const TEncoderSettings& settings);
 std::unique_ptr<TPhotoEncoder> MakeAvifEncoder(const TEncoderSettings& settings);
 // The JPEG encoder with a TJPEGImage's own settings.

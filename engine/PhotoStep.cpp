@@ -15,6 +15,7 @@
 #include "Colour.h"
 #include "EnlargeBitmap.h"
 #include "Errors.h"
+#include "Formats.h"
 #include "JpegFiles.h"
 #include "JpegImage.h"
 #include "Orientation.h"

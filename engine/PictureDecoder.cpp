@@ -1,7 +1,5 @@
 #include "PictureDecoder.h"
 
-#include <cstring>
-
 #include "DecodeLimits.h"
 #include "Errors.h"
 #include "JpegFiles.h"
@@ -118,16 +116,6 @@ void SamplesToBgr(const std::uint8_t* in, int channels, int bits, int width, std
     case 16: return ToBgr<16>(in, channels, bits, width, bgr);
     default: return ToBgr<0>(in, channels, bits, width, bgr);
   }
-}
-
-TPhotoFormat FormatOfBytes(const std::uint8_t* b, std::size_t size) {
-  static constexpr std::uint8_t Png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (size >= 8 && std::memcmp(b, Png, 8) == 0) return TPhotoFormat::Png;
-  if (size >= 12 && std::memcmp(b, "RIFF", 4) == 0 && std::memcmp(b + 8, "WEBP", 4) == 0)
-    return TPhotoFormat::Webp;
-  if (size >= 12 && std::memcmp(b + 4, "ftyp", 4) == 0 && IsHeifBytes(b, size))
-    return TPhotoFormat::Heif;
-  return TPhotoFormat::Jpeg;
 }
 
 }  // namespace vizuvod

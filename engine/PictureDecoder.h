@@ -66,11 +66,6 @@ class TPictureDecoder : public TPhotoDecoder {
 void SamplesToBgr(const std::uint8_t* samples, int channels, int bits, int width,
                   std::uint8_t* bgr);
 
-// The format of a file's first bytes; Jpeg for anything not known, whose
-// decoding then fails with the JPEG library's reason as it always has.
-enum class TPhotoFormat { Jpeg, Png, Webp, Heif };
-TPhotoFormat FormatOfBytes(const std::uint8_t* bytes, std::size_t size);
-
 std::unique_ptr<TPhotoDecoder> OpenPngDecoder(const std::string& path);
 std::unique_ptr<TPhotoDecoder> OpenWebpDecoder(const std::string& path);
 // HEIC and AVIF; without libheif in the build, refuses every file.

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "Errors.h"
+#include "Formats.h"
 #include "PhotoCodec.h"
 
 using namespace vizuvod;

@@ -16,6 +16,7 @@
 
 #include "BatchRun.h"
 #include "Errors.h"
+#include "Formats.h"
 #include "HeifGrid.h"
 #include "PhotoCodec.h"
 #include "PhotoStep.h"

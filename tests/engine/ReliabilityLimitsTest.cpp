@@ -16,6 +16,7 @@
 #include "Abandon.h"
 #include "BatchRun.h"
 #include "Errors.h"
+#include "Formats.h"
 #include "JpegCraft.h"
 #include "JpegImage.h"
 #include "PhotoCodec.h"
