@@ -107,6 +107,12 @@ std::optional<std::vector<std::uint8_t>> FirstBytes(const std::string& path) {
 
 std::span<const TFormatRow> FormatRows() { return Rows; }
 
+TFormats TFormats::All() {
+  TFormats all;
+  for (const TFormatRow& row : FormatRows()) all.*row.chosen = row.readable;
+  return all;
+}
+
 const TFormatRow* FormatRowNamed(const std::string& name) {
   for (const TFormatRow& row : FormatRows())
     if (name == row.name) return &row;

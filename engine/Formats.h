@@ -16,10 +16,18 @@
 #include <vector>
 
 #include "PhotoCodec.h"
-#include "PhotoScan.h"
 #include "ResultFormat.h"
 
 namespace vizuvod {
+
+// The formats a scan may be widened to (vizuvod-batch --formats, the
+// window's "Также HEIC, AVIF, PNG и WebP"); none set: the wizard's *.jpg alone.
+struct TFormats {
+  bool jpeg = false, png = false, webp = false, heic = false, avif = false;
+  bool Any() const { return jpeg || png || webp || heic || avif; }
+  // Every format this build reads: HEIC and AVIF only with libheif.
+  static TFormats All();
+};
 
 struct TFormatRow {
   const char* name;           // "webp", as --formats and --format spell it

@@ -44,12 +44,6 @@ bool IsPhotoName(const std::string& name) {
          lower(tail[3]) == 'g';
 }
 
-TFormats TFormats::All() {
-  TFormats all;
-  for (const TFormatRow& row : FormatRows()) all.*row.chosen = row.readable;
-  return all;
-}
-
 bool IsFormatName(const std::string& name, const TFormats& formats) {
   if (name.empty() || name[0] == '.' || name.find('.') == std::string::npos) return false;
   const std::string ext = LowerExtOf(name);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Formats.h"
 #include "Warnings.h"
 
 namespace vizuvod {
@@ -18,15 +19,6 @@ namespace vizuvod {
 // full paths in the order the scan found them. It grows as needed.
 extern std::vector<std::string> PhotoFiles;
 extern std::int32_t PhotoCount;
-
-// The formats a scan may be widened to (vizuvod-batch --formats, the
-// window's "Также HEIC, AVIF, PNG и WebP"); none set: the wizard's *.jpg alone.
-struct TFormats {
-  bool jpeg = false, png = false, webp = false, heic = false, avif = false;
-  bool Any() const { return jpeg || png || webp || heic || avif; }
-  // Every format this build reads: HEIC and AVIF only with libheif.
-  static TFormats All();
-};
 
 // The photos of folderText: every entry whose name ends in ".jpg" in any
 // case, that does not start with '.', and that is a file (a link to a file
