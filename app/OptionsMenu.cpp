@@ -193,7 +193,7 @@ void TForm2::CreateOptions() {
   Options = std::make_unique<TOptionsMenu>();
   TOptionsMenu& o = *Options;
   o.values = LoadRunOptions(*WindowSettings());
-  if (!TRunOptions::Offered(o.values.format)) o.values.format = TResultFormat::Jpeg;
+  if (!TRunOptions::Offered(o.values.format)) o.values.format = TResultFormat::rfJpeg;
 
   // Between "Файл" and the hidden "Вид", so it stands before "Помощь".
   o.menu = new QMenu(this);
@@ -389,7 +389,7 @@ void TForm2::RetranslateOptions() {
   if (v.StripsLocation()) on << tr("без геоданных");
   if (v.autoOrient) on << tr("поворот по EXIF");
   if (v.moreFormats) on << tr("также HEIC, AVIF, PNG и WebP");
-  if (v.format != TResultFormat::Jpeg) on << tr("результаты в %1").arg(ResultLabel(v.format));
+  if (v.format != TResultFormat::rfJpeg) on << tr("результаты в %1").arg(ResultLabel(v.format));
   if (v.quality != TRunOptions::DefaultQuality) on << tr("качество %1").arg(v.quality);
   if (v.maxKilobytes > 0) on << tr("не больше %1 КБ").arg(v.maxKilobytes);
   if (v.toSrgb) on << tr("цвета в sRGB");

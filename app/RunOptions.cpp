@@ -11,7 +11,7 @@ bool TRunOptions::Offered(TResultFormat format) {
   (void)format;
   return true;
 #else
-  return format != TResultFormat::Avif;
+  return format != TResultFormat::rfAvif;
 #endif
 }
 

@@ -20,7 +20,7 @@ struct TRunOptions {
   bool autoOrient = false;     // "Поворачивать снимки по EXIF"
   bool moreFormats = false;    // "Также HEIC, AVIF, PNG и WebP"
   QString resultFolder;        // empty: "Рядом с фотографиями"
-  TResultFormat format = TResultFormat::Jpeg;
+  TResultFormat format = TResultFormat::rfJpeg;
   int quality = DefaultQuality;  // 1 to 100
   int maxKilobytes = 0;          // 0: no size limit; a kilobyte is 1000 bytes
   bool keepGoing = false;        // "Не останавливаться на ошибках"

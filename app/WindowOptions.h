@@ -27,15 +27,15 @@
 namespace vizuvod {
 
 struct TWindowOptions {
-  bool keepMetadata = false;                   // --keep-metadata
-  bool stripLocation = false;                  // --strip-location, with keepMetadata
-  bool autoOrient = false;                     // --auto-orient
-  bool anyFormat = false;                      // --formats all: photos told by their first bytes
-  TResultFormat format = TResultFormat::Jpeg;  // --format
-  int quality = 0;                             // --quality; 0 keeps the codec's 90
-  std::uintmax_t maxBytes = 0;                 // --max-bytes; 0: no limit
-  std::string resultFolder;                    // --output; empty: beside each photo
-  bool toSrgb = false;                         // --to-srgb
+  bool keepMetadata = false;                     // --keep-metadata
+  bool stripLocation = false;                    // --strip-location, with keepMetadata
+  bool autoOrient = false;                       // --auto-orient
+  bool anyFormat = false;                        // --formats all: photos told by their first bytes
+  TResultFormat format = TResultFormat::rfJpeg;  // --format
+  int quality = 0;                               // --quality; 0 keeps the codec's 90
+  std::uintmax_t maxBytes = 0;                   // --max-bytes; 0: no limit
+  std::string resultFolder;                      // --output; empty: beside each photo
+  bool toSrgb = false;                           // --to-srgb
   bool longEdge = false;   // the fit side may be LongEdgeItem: --long-edge of page 2's size
   bool keepGoing = false;  // --keep-going: a failing photo is listed, the run goes on
 
@@ -43,7 +43,7 @@ struct TWindowOptions {
   // Results under new names or in another folder, checked as vizuvod-batch
   // checks them.
   bool Checked() const {
-    return anyFormat || format != TResultFormat::Jpeg || !resultFolder.empty();
+    return anyFormat || format != TResultFormat::rfJpeg || !resultFolder.empty();
   }
 };
 

@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
             std::uint8_t(std::clamp(int(light * (180 + 30 * c)) + texture + edge, 0, 255));
     }
   }
-  for (TResultFormat format : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif}) {
+  for (TResultFormat format :
+       {TResultFormat::rfJpeg, TResultFormat::rfWebp, TResultFormat::rfAvif}) {
     std::vector<double> ms;
     std::size_t bytes = 0;
     for (int i = 0; i < runs; ++i) {

@@ -17,7 +17,7 @@ namespace vizuvod {
 struct TOptions {
   std::vector<TSizeRequest> sizes;  // at least one once parsed; each a result of every photo
   int quality = 0;                  // 1-100; 0 keeps the codec's 90
-  TResultFormat format = TResultFormat::Jpeg;  // --format FORMAT
+  TResultFormat format = TResultFormat::rfJpeg;  // --format FORMAT
   bool keepMetadata = false;
   bool autoOrient = false;
   bool toSrgb = false;                // --to-srgb
@@ -49,7 +49,7 @@ struct TOptions {
   // then earlier results are told apart from photos, and result paths are
   // checked against each other.
   bool NewNaming() const {
-    return output || name || recursive || formats.Any() || format != TResultFormat::Jpeg;
+    return output || name || recursive || formats.Any() || format != TResultFormat::rfJpeg;
   }
 };
 

@@ -18,7 +18,7 @@ class TNamePattern {
   // Throws TUsageError for a '/' in the pattern, an unknown {field}, an
   // empty pattern or one that makes "." or "..". Results are written in
   // format, which gives {name} and {ext} their extension.
-  explicit TNamePattern(const std::string& text, TResultFormat format = TResultFormat::Jpeg);
+  explicit TNamePattern(const std::string& text, TResultFormat format = TResultFormat::rfJpeg);
 
   // The result's file name for a photo's file name and the result's size:
   // {name} and {ext} are the result's (ResultNameOf), {srcext} the photo's.

@@ -83,19 +83,19 @@ long double FloatGrid(float v) {
 // every I is a multiple of g and at most bI; sV is at most 2 bI / scaleY.
 // |I0| / |sV| stays below 2^25 scaleY (I1 - I0 is at least about 2^-24 |I0|
 // when not 0), which bounds the sums with I0 from below.
-enum class TPath { Literal, Ties, Exact };
+enum class TEnlargePath { epLiteral, epTies, epExact };
 
-TPath ChoosePath(const TAxis& cols, const TAxis& rows, float scaleX, float scaleY,
-                 const float* slope, int EW, int EH) {
+TEnlargePath ChoosePath(const TAxis& cols, const TAxis& rows, float scaleX, float scaleY,
+                        const float* slope, int EW, int EH) {
   const float limitLow = 1.0f / (1 << 20), limitHigh = 8192.0f;
   if (!(scaleX >= limitLow && scaleX <= limitHigh && scaleY >= limitLow && scaleY <= limitHigh))
-    return TPath::Literal;
+    return TEnlargePath::epLiteral;
   if (cols.minOffset < 0 || rows.minOffset < 0 || cols.maxOffset > (1 << 20) ||
       rows.maxOffset > (1 << 20))
-    return TPath::Literal;
+    return TEnlargePath::epLiteral;
   const long double g = FloatGrid(slope[255 + 1]);
   const long double maxSlope = std::fabs(slope[255 + 255]);
-  if (g > 1) return TPath::Literal;
+  if (g > 1) return TEnlargePath::epLiteral;
   const long double bI = (255 + cols.maxOffset * maxSlope) * (1 + 0x1p-20L);
   const long double maxSV = 2 * bI / scaleY * (1 + 0x1p-20L);
   // Exact in long double: x*sT + p00 and y*sV + I0 (the literal's steps);
@@ -103,10 +103,10 @@ TPath ChoosePath(const TAxis& cols, const TAxis& rows, float scaleX, float scale
   // rounding it first to 53 bits is harmless.
   if (!(2 * std::max<long double>((long double)(EW - 1) * maxSlope, 256) / g < 0x1p62L &&
         2 * bI / g < 0x1p51L && 2 * (long double)(EH - 1) * maxSV / g < 0x1p62L))
-    return TPath::Literal;
+    return TEnlargePath::epLiteral;
   // Exact in double: k'*sV + I0, for vertical scales below 16.
   const bool exactSum = scaleY <= 15.99f && 2 * (long double)rows.maxOffset * maxSV / g < 0x1p52L;
-  return exactSum ? TPath::Exact : TPath::Ties;
+  return exactSum ? TEnlargePath::epExact : TEnlargePath::epTies;
 }
 
 // Source row r as blue, green, red bytes, white past the last row or column
@@ -162,8 +162,8 @@ void Enlarge(TRowSource& from, const TEnlargeGeometry& g, TBitmap* E, const TEnl
   for (int d = -255; d <= 255; ++d) slope[d + 255] = float((long double)d / g.scaleX);
   const TAxis cols = MakeAxis(EW, g.scaleX);
   const TAxis rows = MakeAxis(EH, g.scaleY);
-  const TPath path = ChoosePath(cols, rows, g.scaleX, g.scaleY, slope, EW, EH);
-  if (path == TPath::Literal) return EnlargeLiteral(from, g, E, sink, hooks);
+  const TEnlargePath path = ChoosePath(cols, rows, g.scaleX, g.scaleY, slope, EW, EH);
+  if (path == TEnlargePath::epLiteral) return EnlargeLiteral(from, g, E, sink, hooks);
   // Every byte of every row is composed below (device rows have no
   // padding), so the white fill would only be overwritten.
   if (E) E->AllocateForOverwrite();
@@ -208,7 +208,7 @@ void Enlarge(TRowSource& from, const TEnlargeGeometry& g, TBitmap* E, const TEnl
     std::uint8_t* out = E ? E->ScanLine(y) : streamed.data();
     if (atOrigin)
       kernels.composeRowAtOrigin(I0s.data(), out, lanes);
-    else if (path == TPath::Exact)
+    else if (path == TEnlargePath::epExact)
       kernels.composeRowExact(I0s.data(), sVs.data(), rows.offset[y], out, lanes);
     else
       scalar_kernels::ComposeRowTies(I0s.data(), sVs.data(), rows.offset[y], out, lanes);

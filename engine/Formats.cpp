@@ -47,48 +47,18 @@ std::unique_ptr<TPhotoDecoder> OpenWebp(const std::string& path, bool) {
   return OpenWebpDecoder(path);
 }
 
+// One format a line: name, label, extensions, switch, whether this build
+// reads it, its first-bytes test, decoder, result extension and format, and
+// encoder.
+// clang-format off
 constexpr TFormatRow Rows[] = {
-    {"jpeg",
-     "JPEG",
-     {"jpg", "jpeg", "jpe"},
-     &TFormats::jpeg,
-     true,
-     IsJpeg,
-     OpenJpeg,
-     "jpg",
-     TResultFormat::Jpeg,
-     MakeJpegEncoder},
-    {"png", "PNG", {"png"}, &TFormats::png, true, IsPng, OpenPng, nullptr, {}, nullptr},
-    {"webp",
-     "WebP",
-     {"webp"},
-     &TFormats::webp,
-     true,
-     IsWebp,
-     OpenWebp,
-     "webp",
-     TResultFormat::Webp,
-     MakeWebpEncoder},
-    {"heic",
-     "HEIC",
-     {"heic", "heif", "hif"},
-     &TFormats::heic,
-     HeifRead,
-     IsHeif,
-     OpenHeifDecoder,
-     nullptr,
-     {},
-     nullptr},
-    {"avif",
-     "AVIF",
-     {"avif"},
-     &TFormats::avif,
-     HeifRead,
-     IsHeif,
-     OpenHeifDecoder,
-     "avif",
-     TResultFormat::Avif,
-     MakeAvifEncoder}};
+    {"jpeg", "JPEG", {"jpg", "jpeg", "jpe"},  &TFormats::jpeg, true,     IsJpeg, OpenJpeg,        "jpg",   TResultFormat::rfJpeg, MakeJpegEncoder},
+    {"png",  "PNG",  {"png"},                 &TFormats::png,  true,     IsPng,  OpenPng,         nullptr, {},                    nullptr},
+    {"webp", "WebP", {"webp"},                &TFormats::webp, true,     IsWebp, OpenWebp,        "webp",  TResultFormat::rfWebp, MakeWebpEncoder},
+    {"heic", "HEIC", {"heic", "heif", "hif"}, &TFormats::heic, HeifRead, IsHeif, OpenHeifDecoder, nullptr, {},                    nullptr},
+    {"avif", "AVIF", {"avif"},                &TFormats::avif, HeifRead, IsHeif, OpenHeifDecoder, "avif",  TResultFormat::rfAvif, MakeAvifEncoder},
+};
+// clang-format on
 
 // The first bytes of the file at path (up to 64: a HEIF's brands follow its
 // first 12), or nullopt when it cannot be read here.

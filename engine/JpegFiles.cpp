@@ -267,7 +267,7 @@ void WriteAndSync(int fd, const std::string& path, const std::vector<std::uint8_
     throw EFWriteError(path, ReasonOf(errno));
 }
 
-enum class TNaming { named, notOffered };
+enum class TNaming { nmNamed, nmNotOffered };
 
 // A new file's road: written unnamed in the folder and linked to its name
 // only once complete, so that nothing named exists before then. notOffered
@@ -277,13 +277,13 @@ TNaming CreateThroughUnnamedFile(const std::string& folder, const std::string& p
                                  const std::vector<std::uint8_t>& bytes, unsigned newFileMode) {
   const TFileCalls calls = FileCallsHook();
   const int umask = CurrentUmask();
-  if (!calls.linkat || umask < 0) return TNaming::notOffered;
+  if (!calls.linkat || umask < 0) return TNaming::nmNotOffered;
   const mode_t mode = mode_t(newFileMode & 0777 & ~unsigned(umask));
   TFd file{::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)};
-  if (file.fd < 0) return TNaming::notOffered;
+  if (file.fd < 0) return TNaming::nmNotOffered;
   // Some kernels leave the umask out for unnamed files: the bits are set
   // here as a named file would have them.
-  if (::fchmod(file.fd, mode) != 0) return TNaming::notOffered;
+  if (::fchmod(file.fd, mode) != 0) return TNaming::nmNotOffered;
   WriteAndSync(file.fd, path, bytes);
   ThrowIfAbandoned();
   // Through /proc, as any user may; AT_EMPTY_PATH where /proc is missing
@@ -291,10 +291,10 @@ TNaming CreateThroughUnnamedFile(const std::string& folder, const std::string& p
   char self[40];
   std::snprintf(self, sizeof self, "/proc/self/fd/%d", file.fd);
   if (calls.linkat(AT_FDCWD, self, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
-    return TNaming::named;
+    return TNaming::nmNamed;
   if (errno == ENOENT && calls.linkat(file.fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
-    return TNaming::named;
-  return TNaming::notOffered;
+    return TNaming::nmNamed;
+  return TNaming::nmNotOffered;
 }
 
 }  // namespace
@@ -307,7 +307,7 @@ void ReplaceFileWith(const std::string& path, const std::vector<std::uint8_t>& b
 
   struct stat earlier {};
   if (::lstat(path.c_str(), &earlier) != 0 && errno == ENOENT &&
-      CreateThroughUnnamedFile(folder, path, bytes, newFileMode) == TNaming::named)
+      CreateThroughUnnamedFile(folder, path, bytes, newFileMode) == TNaming::nmNamed)
     return;
 
   // Keep the old refusal to empty a write-protected file: renaming would

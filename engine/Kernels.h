@@ -8,7 +8,7 @@
 
 namespace vizuvod {
 
-enum class TKernelPath { Scalar, Sse2, Avx2 };
+enum class TKernelPath { kpScalar, kpSse2, kpAvx2 };
 
 struct TResampleKernels {
   // Shrink: sets (first row of a run) or adds n bytes into 16-bit column sums.

@@ -77,7 +77,7 @@ struct TEncoderSettings {
   bool progressive = false;  // JPEG only
   int orientation = 0;       // 2-8: written as the result's only EXIF tag
   bool optimize = false;     // JPEG: Huffman tables made for the picture
-  TResultFormat format = TResultFormat::Jpeg;
+  TResultFormat format = TResultFormat::rfJpeg;
   // WebP and AVIF: this metadata goes into the result as the format holds
   // it (EXIF, XMP, ICC; see TPhotoMetadata::Blocks), the orientation set to
   // 1 when upright. A JPEG gets it written in afterwards (WrittenInto).

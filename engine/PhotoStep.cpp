@@ -354,7 +354,7 @@ const TPhotoMetadata& TPhotoStep::MetadataAt(int lighter) const {
 
 std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t i) const {
   const TResultRequest& result = request_.results[i];
-  const bool intoJpeg = request_.keepMetadata && result.format == TResultFormat::Jpeg;
+  const bool intoJpeg = request_.keepMetadata && result.format == TResultFormat::rfJpeg;
   auto at = [this, i, &result, intoJpeg](int quality,
                                          int lighter) -> std::unique_ptr<TPhotoEncoder> {
     TEncoderSettings settings = EncoderSettings(i);
@@ -382,7 +382,7 @@ std::unique_ptr<TPhotoEncoder> TPhotoStep::Encoder(std::size_t i) const {
 
 TEncoderSettings TPhotoStep::EncoderSettings(std::size_t result) const {
   const TResultFormat format = request_.results[result].format;
-  const bool inContainer = request_.keepMetadata && format != TResultFormat::Jpeg;
+  const bool inContainer = request_.keepMetadata && format != TResultFormat::rfJpeg;
   return {request_.results[result].quality,
           decoder_->Progressive() || request_.progressive,
           carried_ > UprightOrientation ? carried_ : 0,

@@ -71,7 +71,7 @@ struct TResultRequest {
   // repeated. A result that does not fit even at quality 10 fails the photo.
   std::uintmax_t maxBytes = 0;
   // WebP and AVIF results carry kept metadata in their own containers.
-  TResultFormat format = TResultFormat::Jpeg;
+  TResultFormat format = TResultFormat::rfJpeg;
 };
 
 // One photo and the results to make of it: each result starts from the

@@ -13,7 +13,7 @@ std::string LowerExtOf(const std::string& name) {
 }
 
 std::string ResultNameOf(const std::string& name, TResultFormat format) {
-  if (format != TResultFormat::Jpeg) return StemOf(name) + "." + ExtensionOf(format);
+  if (format != TResultFormat::rfJpeg) return StemOf(name) + "." + ExtensionOf(format);
   const std::string ext = LowerExtOf(name);
   bool other = false;
   for (const TFormatRow& row : FormatRows())

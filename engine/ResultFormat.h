@@ -7,7 +7,7 @@
 
 namespace vizuvod {
 
-enum class TResultFormat { Jpeg, Webp, Avif };
+enum class TResultFormat { rfJpeg, rfWebp, rfAvif };
 
 // The extension of a result in that format, without the dot: jpg, webp, avif.
 const char* ExtensionOf(TResultFormat format);
@@ -16,7 +16,7 @@ const char* ExtensionOf(TResultFormat format);
 // HEIC or AVIF photo is "<stem>.jpg", and every other name stays as it is; a
 // WebP or AVIF result is "<stem>.webp" or "<stem>.avif" whatever the photo's
 // format.
-std::string ResultNameOf(const std::string& name, TResultFormat format = TResultFormat::Jpeg);
+std::string ResultNameOf(const std::string& name, TResultFormat format = TResultFormat::rfJpeg);
 
 // The photos' names and the names of their results in every format: what
 // an earlier run may have written beside them, to be told apart from photos.

@@ -188,17 +188,19 @@ int TBrowseDlg::BrowseCallbackProc(TBrowseDialogWindow* dialog, TBrowseMessage m
   auto* self = qobject_cast<TBrowseDlg*>(context);
   if (!self) return 0;
   switch (message) {
-    case TBrowseMessage::Initialized:
+    case TBrowseMessage::bmInitialized:
       self->dialog_ = dialog;
       self->DialogInitialized();
       return 0;
-    case TBrowseMessage::SelChanged: self->SelectionChanged(item ? *item : TBrowseItem{}); return 0;
-    case TBrowseMessage::ValidateFailed: {
+    case TBrowseMessage::bmSelChanged:
+      self->SelectionChanged(item ? *item : TBrowseItem{});
+      return 0;
+    case TBrowseMessage::bmValidateFailed: {
       bool cancel = false;
       if (self->OnValidate) self->OnValidate(self, text, cancel);
       return cancel ? 1 : 0;
     }
-    case TBrowseMessage::Other: break;
+    case TBrowseMessage::bmOther: break;
   }
   return 0;
 }

@@ -65,7 +65,7 @@ class TBrowseDialogWindow {
   virtual QWidget* Widget() { return nullptr; }
 };
 
-enum class TBrowseMessage { Initialized, SelChanged, ValidateFailed, Other };
+enum class TBrowseMessage { bmInitialized, bmSelChanged, bmValidateFailed, bmOther };
 
 // Every notification of the open picker. `item` is the newly selected item
 // (SelChanged), `text` the rejected typed name (ValidateFailed). The answer to

@@ -154,7 +154,7 @@ void TFolderPickerDialog::showEvent(QShowEvent* e) {
   scrollTimer_->start();
 }
 
-void TFolderPickerDialog::Initialize() { Notify(TBrowseMessage::Initialized, nullptr, {}); }
+void TFolderPickerDialog::Initialize() { Notify(TBrowseMessage::bmInitialized, nullptr, {}); }
 
 int TFolderPickerDialog::Notify(TBrowseMessage message, const TBrowseItem* item,
                                 const QString& text) {
@@ -178,7 +178,7 @@ void TFolderPickerDialog::CurrentChanged(const QModelIndex& current) {
   const TBrowseItem item = ItemAt(current);
   buttons_->button(QDialogButtonBox::Ok)->setEnabled(current.isValid() && MayReturn(item.Path));
   if (edit_) edit_->setText(item.DisplayName);
-  Notify(TBrowseMessage::SelChanged, &item, {});
+  Notify(TBrowseMessage::bmSelChanged, &item, {});
 }
 
 void TFolderPickerDialog::SetSelection(const QString& path) {
@@ -256,7 +256,7 @@ void TFolderPickerDialog::accept() {
     return;
   }
   if (request_.Flags & BIF_VALIDATE) {
-    if (Notify(TBrowseMessage::ValidateFailed, nullptr, edit_->text()) != 0) return;
+    if (Notify(TBrowseMessage::bmValidateFailed, nullptr, edit_->text()) != 0) return;
     // Let go without a folder: the typed name named none.
     QDialog::reject();
     return;

@@ -282,7 +282,7 @@ void TTimerSpeedButton::mousePressEvent(QMouseEvent* e) {
     dragging_ = true;
     SetDown(true);
   }
-  if (HasState(TTimeBtnState::AutoRepeat)) {
+  if (HasState(TTimeBtnState::tbAutoRepeat)) {
     if (!timer_) {
       timer_ = MakeRepeatTimer();
       timer_->OnTimer = [this] { TimerExpired(); };
@@ -352,7 +352,7 @@ void TTimerSpeedButton::paintEvent(QPaintEvent*) {
     }
   }
 
-  if (HasState(TTimeBtnState::FocusMark)) {
+  if (HasState(TTimeBtnState::tbFocusMark)) {
     QRect f = r.adjusted(3, 3, -3, -3).translated(shift, shift);
     p.setPen(QPen(pal.color(QPalette::WindowText), 1, Qt::DotLine));
     p.setBrush(Qt::NoBrush);
@@ -366,7 +366,7 @@ TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::NoFocus);
   auto make = [this] {
     auto* b = new TTimerSpeedButton(this);
-    b->IncludeState(TTimeBtnState::AutoRepeat);
+    b->IncludeState(TTimeBtnState::tbAutoRepeat);
     b->OnClick = [this](TTimerSpeedButton* btn) {
       if (btn == upButton_) {
         if (OnUpClick) OnUpClick(this);
@@ -417,9 +417,9 @@ bool TSpinButton::CanTakeFocus(const QWidget* w) const {
 
 void TSpinButton::SetFocusBtn(TTimerSpeedButton* btn) {
   if (!TabStop() || !CanTakeFocus(this) || btn == focusedButton_) return;
-  focusedButton_->ExcludeState(TTimeBtnState::FocusMark);
+  focusedButton_->ExcludeState(TTimeBtnState::tbFocusMark);
   focusedButton_ = btn;
-  if (hasFocus()) focusedButton_->IncludeState(TTimeBtnState::FocusMark);
+  if (hasFocus()) focusedButton_->IncludeState(TTimeBtnState::tbFocusMark);
 }
 
 void TSpinButton::BtnMouseDown(TTimerSpeedButton* btn, Qt::MouseButton button) {
@@ -450,12 +450,12 @@ void TSpinButton::resizeEvent(QResizeEvent* e) {
 }
 
 void TSpinButton::focusInEvent(QFocusEvent* e) {
-  focusedButton_->IncludeState(TTimeBtnState::FocusMark);
+  focusedButton_->IncludeState(TTimeBtnState::tbFocusMark);
   QWidget::focusInEvent(e);
 }
 
 void TSpinButton::focusOutEvent(QFocusEvent* e) {
-  focusedButton_->ExcludeState(TTimeBtnState::FocusMark);
+  focusedButton_->ExcludeState(TTimeBtnState::tbFocusMark);
   QWidget::focusOutEvent(e);
 }
 

@@ -51,7 +51,7 @@ TRepeatTimerFactory& RepeatTimerHook();
 
 // ---- One arrow ---------------------------------------------------------------
 
-enum class TTimeBtnState : std::uint8_t { FocusMark = 1, AutoRepeat = 2 };
+enum class TTimeBtnState : std::uint8_t { tbFocusMark = 1, tbAutoRepeat = 2 };
 
 class TTimerSpeedButton : public QWidget {
   Q_OBJECT

@@ -10,9 +10,9 @@ namespace {
 
 bool Runs(TKernelPath path) {
   switch (path) {
-    case TKernelPath::Scalar: return true;
-    case TKernelPath::Sse2: return Sse2Kernels != nullptr;
-    case TKernelPath::Avx2:
+    case TKernelPath::kpScalar: return true;
+    case TKernelPath::kpSse2: return Sse2Kernels != nullptr;
+    case TKernelPath::kpAvx2:
 #if defined(__x86_64__) || defined(__i386__)
       __builtin_cpu_init();  // may be reached before the library's own constructor
       return Avx2Kernels != nullptr && Sse2Kernels != nullptr && __builtin_cpu_supports("avx2");
@@ -37,11 +37,11 @@ TResampleKernels Completed(const TResampleKernels& wide, const TResampleKernels&
 
 const TResampleKernels& SetFor(TKernelPath path) {
   static const TResampleKernels avx2 =
-      Runs(TKernelPath::Avx2) ? Completed(*Avx2Kernels, *Sse2Kernels) : ScalarKernels;
+      Runs(TKernelPath::kpAvx2) ? Completed(*Avx2Kernels, *Sse2Kernels) : ScalarKernels;
   switch (path) {
-    case TKernelPath::Scalar: break;
-    case TKernelPath::Sse2: return *Sse2Kernels;
-    case TKernelPath::Avx2: return avx2;
+    case TKernelPath::kpScalar: break;
+    case TKernelPath::kpSse2: return *Sse2Kernels;
+    case TKernelPath::kpAvx2: return avx2;
   }
   return ScalarKernels;
 }
@@ -58,7 +58,7 @@ std::atomic<int> forced{-1};
 
 std::vector<TKernelPath> AvailableKernelPaths() {
   std::vector<TKernelPath> paths;
-  for (TKernelPath p : {TKernelPath::Scalar, TKernelPath::Sse2, TKernelPath::Avx2})
+  for (TKernelPath p : {TKernelPath::kpScalar, TKernelPath::kpSse2, TKernelPath::kpAvx2})
     if (Runs(p)) paths.push_back(p);
   return paths;
 }
@@ -72,9 +72,9 @@ const TResampleKernels& Kernels() { return SetFor(ActiveKernelPath()); }
 
 const char* KernelPathName(TKernelPath path) {
   switch (path) {
-    case TKernelPath::Scalar: return "scalar";
-    case TKernelPath::Sse2: return "SSE2";
-    case TKernelPath::Avx2: return "AVX2";
+    case TKernelPath::kpScalar: return "scalar";
+    case TKernelPath::kpSse2: return "SSE2";
+    case TKernelPath::kpAvx2: return "AVX2";
   }
   return "?";
 }

@@ -919,7 +919,7 @@ class TWindowTest : public QObject {
     form.reset();
     form = ShowNewWindow(true);
     QCOMPARE(form->RunOptions(),
-             (TRunOptions{true, true, false, false, "/tmp/x", TResultFormat::Webp, 75, 300}));
+             (TRunOptions{true, true, false, false, "/tmp/x", TResultFormat::rfWebp, 75, 300}));
     QVERIFY(form->Options->resultFolder->isChecked() && form->Options->formats[1]->isChecked());
     // A second click on the limit changes it; "Рядом с фотографиями" and the
     // limit dialog's own button put them back.
@@ -928,7 +928,7 @@ class TWindowTest : public QObject {
     ChooseOptions({"BesidePhotosItem", "SizeLimitItem=off", "KeepMetadataItem"});
     QVERIFY(!form->Options->noLocation->isEnabled());
     QCOMPARE(form->RunOptions(),
-             (TRunOptions{false, true, false, false, {}, TResultFormat::Webp, 75, 0}));
+             (TRunOptions{false, true, false, false, {}, TResultFormat::rfWebp, 75, 0}));
   }
 
   // What stands in the result folder is replaced only when this photo's

@@ -248,7 +248,7 @@ TEST(FormatsDecodeTest, DamagedOrGiantFilesFailClearly) {
   Save(dir / "lossless.webp", lossless);
 #ifdef VIZUVOD_HEIF
   // An AVIF coded 256 x 256 whose ispe says 64 x 64.
-  const auto avif = MakeEncoder({.format = TResultFormat::Avif});
+  const auto avif = MakeEncoder({.format = TResultFormat::rfAvif});
   avif->Start(256, 256, TPixelFormat::pf24bit);
   for (int y = 0; y < 256; ++y) avif->Write(flat.data());
   Bytes lying = avif->Finish();

@@ -611,7 +611,8 @@ TEST(PhotoResults, MaxBytesCountsTheMetadataInEveryFormat) {
     std::uintmax_t limit;
     const char* leftOut;  // null: nothing left out; "": the photo fails
   } cases[] = {{400000, nullptr}, {150000, "XMP, IPTC, EXIF, ICC profile"}, {100, ""}};
-  for (const TResultFormat format : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
+  for (const TResultFormat format :
+       {TResultFormat::rfJpeg, TResultFormat::rfWebp, TResultFormat::rfAvif})
     for (const auto& c : cases) {
       SCOPED_TRACE(::testing::Message() << int(format) << " " << c.limit);
       TPhotoRequest request;

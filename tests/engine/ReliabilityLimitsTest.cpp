@@ -156,7 +156,8 @@ TEST(ReliabilityLimits, DamagedDataIsToldBySoundDataIsNot) {
 // before or after its encoding, a size limit between its encodings.
 TEST(ReliabilityLimits, AbandonStopsEveryEncoder) {
   const TBitmap picture = PhotoPicture(64, 48);
-  for (const TResultFormat format : {TResultFormat::Jpeg, TResultFormat::Webp, TResultFormat::Avif})
+  for (const TResultFormat format :
+       {TResultFormat::rfJpeg, TResultFormat::rfWebp, TResultFormat::rfAvif})
     for (const bool limited : {false, true}) {
       SCOPED_TRACE(::testing::Message() << int(format) << " " << limited);
       const auto at = [format](int quality, int) {

@@ -130,7 +130,7 @@ TEST(ShrinkSameness, TypicalRatiosAndLargeBlocks) {
 TEST(KernelPaths, EveryPathAvailableCanBeForcedAndTheWidestIsTheDefault) {
   const std::vector<TKernelPath> paths = AvailableKernelPaths();
   ASSERT_FALSE(paths.empty());
-  EXPECT_EQ(paths.front(), TKernelPath::Scalar);
+  EXPECT_EQ(paths.front(), TKernelPath::kpScalar);
   EXPECT_EQ(ActiveKernelPath(), paths.back());
   for (TKernelPath path : paths) {
     const TScopedKernelPath forced(path);

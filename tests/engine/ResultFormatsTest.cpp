@@ -27,7 +27,7 @@ struct TDecoded {
 TDecoded DecodedBack(const std::string& bytes, TResultFormat format) {
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
   TDecoded d;
-  if (format == TResultFormat::Webp) {
+  if (format == TResultFormat::rfWebp) {
     int w = 0, h = 0;
     std::uint8_t* rgb = WebPDecodeRGB(data, bytes.size(), &w, &h);
     d.rgb.assign(rgb, rgb + std::size_t(w) * h * 3), WebPFree(rgb);
@@ -88,7 +88,7 @@ TEST(ResultFormats, DecodeBackToTheJpegRoadsPictureWithTheKeptMetadata) {
     image->writeMetadata();
   }
   for (bool keep : {true, false})  // not kept: the orientation alone, as into a JPEG
-    for (TResultFormat format : {TResultFormat::Webp, TResultFormat::Avif})
+    for (TResultFormat format : {TResultFormat::rfWebp, TResultFormat::rfAvif})
       for (int percent : {50, 150}) {
         SCOPED_TRACE(std::string(ExtensionOf(format)) + " " + std::to_string(percent) + "% " +
                      (keep ? "kept" : "not kept"));

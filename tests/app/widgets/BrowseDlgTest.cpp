@@ -44,11 +44,11 @@ class ScriptedBrowser : public TFolderBrowser {
   std::optional<TBrowseItem> BrowseForFolder(const TBrowseRequest& r) override {
     request = r;
     dialog = FakeDialog{};
-    Notify(TBrowseMessage::Initialized);
+    Notify(TBrowseMessage::bmInitialized);
     if (during) during(*this);
     for (const QString& path : selections) {
       const TBrowseItem item{path, QFileInfo(path).fileName()};
-      Notify(TBrowseMessage::SelChanged, &item);
+      Notify(TBrowseMessage::bmSelChanged, &item);
     }
     if (!confirm) return std::nullopt;
     return TBrowseItem{chosen, QFileInfo(chosen).fileName()};
@@ -346,14 +346,14 @@ class BrowseDlgTest : public QObject {
     int answerWithout = -1, answerKeep = -1, answerLet = -1;
     QString typed;
     browser.during = [&](ScriptedBrowser& b) {
-      answerWithout = b.Notify(TBrowseMessage::ValidateFailed, nullptr, "nope");
+      answerWithout = b.Notify(TBrowseMessage::bmValidateFailed, nullptr, "nope");
       dlg.OnValidate = [&](QObject*, const QString& path, bool& cancel) {
         QVERIFY(!cancel);
         typed = path;
         cancel = path == "keep";
       };
-      answerKeep = b.Notify(TBrowseMessage::ValidateFailed, nullptr, "keep");
-      answerLet = b.Notify(TBrowseMessage::ValidateFailed, nullptr, "let");
+      answerKeep = b.Notify(TBrowseMessage::bmValidateFailed, nullptr, "keep");
+      answerLet = b.Notify(TBrowseMessage::bmValidateFailed, nullptr, "let");
     };
     dlg.Browse();
     QCOMPARE(browser.request.Flags, BIF_EDITBOX | BIF_VALIDATE);
@@ -367,10 +367,10 @@ class BrowseDlgTest : public QObject {
     FakeDialog d;
     QObject notADialog;
     QCOMPARE(
-        TBrowseDlg::BrowseCallbackProc(&d, TBrowseMessage::Initialized, nullptr, {}, &notADialog),
+        TBrowseDlg::BrowseCallbackProc(&d, TBrowseMessage::bmInitialized, nullptr, {}, &notADialog),
         0);
-    QCOMPARE(TBrowseDlg::BrowseCallbackProc(&d, TBrowseMessage::Initialized, nullptr, {}, nullptr),
-             0);
+    QCOMPARE(
+        TBrowseDlg::BrowseCallbackProc(&d, TBrowseMessage::bmInitialized, nullptr, {}, nullptr), 0);
     QVERIFY(d.log.isEmpty());
   }
 

@@ -589,7 +589,7 @@ class SpinEditTest : public QObject {
     pair.resize(4, 9);
     QCOMPARE(pair.width(), 15);
     QCOMPARE(pair.DownButton()->geometry(), QRect(0, 3, 15, 6));
-    QVERIFY(pair.UpButton()->HasState(TTimeBtnState::AutoRepeat));
+    QVERIFY(pair.UpButton()->HasState(TTimeBtnState::tbAutoRepeat));
     QCOMPARE(pair.FocusedButton(), pair.UpButton());
   }
 
@@ -643,17 +643,17 @@ class SpinEditTest : public QObject {
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
     pair->setFocus();
-    QVERIFY(pair->UpButton()->HasState(TTimeBtnState::FocusMark));
+    QVERIFY(pair->UpButton()->HasState(TTimeBtnState::tbFocusMark));
     QTest::keyClick(pair, Qt::Key_Down);
     QCOMPARE(downs, 1);
-    QVERIFY(pair->DownButton()->HasState(TTimeBtnState::FocusMark));
-    QVERIFY(!pair->UpButton()->HasState(TTimeBtnState::FocusMark));
+    QVERIFY(pair->DownButton()->HasState(TTimeBtnState::tbFocusMark));
+    QVERIFY(!pair->UpButton()->HasState(TTimeBtnState::tbFocusMark));
     QTest::keyClick(pair, Qt::Key_Space);
     QCOMPARE(downs, 2);
     QTest::keyClick(pair, Qt::Key_Up);
     QCOMPARE(ups, 1);
     pair->clearFocus();
-    QVERIFY(!pair->UpButton()->HasState(TTimeBtnState::FocusMark));
+    QVERIFY(!pair->UpButton()->HasState(TTimeBtnState::tbFocusMark));
   }
 
   void disabledFieldTakesNoInput() {
