@@ -69,7 +69,7 @@ class TPhotoDecoder {
   virtual bool HighDynamicRange() const { return false; }
 };
 
-// JPEG's decoder for the file at path, read whole here.
+// JPEG's decoder (JpegReader) for the file at path, read whole here.
 std::unique_ptr<TPhotoDecoder> OpenJpegDecoder(const std::string& path);
 
 struct TEncoderSettings {
@@ -136,7 +136,7 @@ class THeldPictureEncoder : public TPhotoEncoder {
 std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TEncoderSettings& settings);
 std::unique_ptr<TPhotoEncoder> MakeWebpEncoder(const TEncoderSettings& settings);
 std::unique_ptr<TPhotoEncoder> MakeAvifEncoder(const TEncoderSettings& settings);
-// The JPEG encoder with a TJPEGImage's own settings.
+// The JPEG encoder (JpegWriter) with a TJPEGImage's own settings.
 struct TJPEGDefaults;
 std::unique_ptr<TPhotoEncoder> MakeJpegEncoder(const TJPEGDefaults& settings);
 

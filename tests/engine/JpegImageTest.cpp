@@ -20,6 +20,8 @@
 #include "Errors.h"
 #include "JpegCraft.h"
 #include "JpegImage.h"
+#include "JpegReader.h"
+#include "JpegWriter.h"
 #include "Orientation.h"
 #include "TestSupport.h"
 
@@ -466,7 +468,7 @@ TEST(JpegDecode, FailsOnlyBeforeItsRowsUnlessAMarkerFollowsTheOneScan) {
     EXPECT_EQ(J.FailsOnlyBeforeItsRows(), c.early) << c.name;
     bool late = false;
     try {
-      TJPEGRowReader rows(J);
+      TJPEGRowReader rows(J.Data()->bytes, J.settings, J.inkToBgr);
       try {
         for (int y = 0; y < rows.Height(); ++y) rows.ReadBgr();
         rows.Finish();
