@@ -219,9 +219,9 @@ void ApplySettings(TJpegDecompressor& d, const TJPEGDefaults& settings) {
 
 // How decoded rows reach the bitmap.
 enum class TRowLayout {
-  Indexed,  // quantised: one palette index a pixel, pf8bit
-  Bgr,      // three components delivered blue, green, red: pf24bit
-  Cmyk,     // four components, converted per row into pf24bit
+  rlIndexed,  // quantised: one palette index a pixel, pf8bit
+  rlBgr,      // three components delivered blue, green, red: pf24bit
+  rlCmyk,     // four components, converted per row into pf24bit
 };
 
 // The layout of the rows for the components of d and the pixel format
@@ -235,17 +235,17 @@ TRowLayout ChooseLayout(TJpegDecompressor& d, TPixelFormat pixelFormat) {
     if (d->out_color_space != JCS_GRAYSCALE) d->out_color_space = JCS_RGB;
     d->quantize_colors = TRUE;
     d->desired_number_of_colors = QuantisedColours;
-    return TRowLayout::Indexed;
+    return TRowLayout::rlIndexed;
   }
   if (d->num_components == 3) {
     d->out_color_space = JCS_EXT_BGR;
-    return TRowLayout::Bgr;
+    return TRowLayout::rlBgr;
   }
   if (d->num_components == 4 &&
       (d->jpeg_color_space == JCS_CMYK || d->jpeg_color_space == JCS_YCCK)) {
     // A palette of CMYK colours is not on offer; these always give 24 bits.
     d->out_color_space = JCS_CMYK;
-    return TRowLayout::Cmyk;
+    return TRowLayout::rlCmyk;
   }
   throw EJPEG(JERR_CONVERSION_NOTIMPL);
 }
@@ -312,7 +312,7 @@ bool JpegFailsOnlyBeforeItsRows(const std::vector<std::uint8_t>& b) {
 struct TJPEGRowReader::TState {
   jpeg_progress_mgr progress{};  // outlives d, which points at it
   TJpegDecompressor d;
-  TRowLayout layout = TRowLayout::Bgr;
+  TRowLayout layout = TRowLayout::rlBgr;
   bool invertedInk = false;
   const TJPEGInkRows* inkToBgr = nullptr;
   std::vector<TPaletteEntry> palette;
@@ -335,7 +335,7 @@ TJPEGRowReader::TJPEGRowReader(const std::vector<std::uint8_t>& bytes,
   s.layout = ChooseLayout(d, settings.pixelFormat);
   s.invertedInk = d->saw_Adobe_marker;
   d([](j_decompress_ptr c) { jpeg_start_decompress(c); });
-  if (s.layout == TRowLayout::Indexed) s.palette = PaletteOf(d.get());
+  if (s.layout == TRowLayout::rlIndexed) s.palette = PaletteOf(d.get());
 }
 
 TJPEGRowReader::~TJPEGRowReader() = default;
@@ -344,14 +344,14 @@ int TJPEGRowReader::Width() const { return int(state_->d->output_width); }
 int TJPEGRowReader::Height() const { return int(state_->d->output_height); }
 
 TPixelFormat TJPEGRowReader::PixelFormat() const {
-  return state_->layout == TRowLayout::Indexed ? TPixelFormat::pf8bit : TPixelFormat::pf24bit;
+  return state_->layout == TRowLayout::rlIndexed ? TPixelFormat::pf8bit : TPixelFormat::pf24bit;
 }
 
 const std::vector<TPaletteEntry>& TJPEGRowReader::Palette() const { return state_->palette; }
 
 void TJPEGRowReader::Read(std::uint8_t* row) {
   TState& s = *state_;
-  const bool ink = s.layout == TRowLayout::Cmyk;
+  const bool ink = s.layout == TRowLayout::rlCmyk;
   if (ink) s.inkRow.resize(std::size_t(Width()) * 4);
   JSAMPROW target = ink ? s.inkRow.data() : row;
   const JDIMENSION got =
@@ -368,12 +368,12 @@ const std::uint8_t* TJPEGRowReader::ReadBgr() {
   const int width = Width();
   if (s.bgrRow.empty()) {
     s.bgrRow.resize(std::size_t(width) * 3);
-    if (s.layout == TRowLayout::Indexed) {
+    if (s.layout == TRowLayout::rlIndexed) {
       s.bgrPalette = BgrPalette(s.palette);
       s.inkRow.resize(std::size_t(width));
     }
   }
-  if (s.layout != TRowLayout::Indexed) {
+  if (s.layout != TRowLayout::rlIndexed) {
     Read(s.bgrRow.data());
     return s.bgrRow.data();
   }
