@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "RunOptions.h"
-#include "Warnings.h"
+#include "core/Warnings.h"
 
 namespace vizuvod {
 

@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "BatchRun.h"
+#include "photo/BatchRun.h"
 
 namespace vizuvod {
 

@@ -28,13 +28,13 @@
 #include <QWidget>
 #include <string_view>
 
-#include "BatchRun.h"
 #include "BrowseDlg.h"
-#include "Formats.h"
 #include "MessageBoxes.h"
 #include "Spin.h"
 #include "Unit2.h"
+#include "formats/Formats.h"
 #include "glWizardHeader.h"
+#include "photo/BatchRun.h"
 
 namespace vizuvod {
 

@@ -2,7 +2,7 @@
 
 #include <QSettings>
 
-#include "Formats.h"
+#include "formats/Formats.h"
 
 namespace vizuvod {
 

@@ -6,9 +6,9 @@
 #include <QString>
 #include <memory>
 
-#include "PhotoScan.h"
-#include "ResultFormat.h"
 #include "WindowOptions.h"
+#include "formats/ResultFormat.h"
+#include "photo/PhotoScan.h"
 
 class QSettings;
 

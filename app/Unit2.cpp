@@ -31,7 +31,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "BatchRun.h"
 #include "BrowseDlg.h"
 #include "DesktopFolders.h"
 #include "Fonts.h"
@@ -39,12 +38,13 @@
 #include "Language.h"
 #include "MessageBoxes.h"
 #include "OptionsMenu.h"
-#include "PhotoScan.h"
 #include "Spin.h"
 #include "StoredPicture.h"
-#include "Warnings.h"
 #include "WidgetsPlatform.h"
+#include "core/Warnings.h"
 #include "glWizardHeader.h"
+#include "photo/BatchRun.h"
+#include "photo/PhotoScan.h"
 
 // The site's address has its one default in app/CMakeLists.txt.
 #ifndef VIZUVOD_SITE_URL

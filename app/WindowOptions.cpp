@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Errors.h"
-#include "TargetSize.h"
+#include "core/Errors.h"
+#include "photo/TargetSize.h"
 
 namespace vizuvod {
 

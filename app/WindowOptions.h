@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "BatchRun.h"
-#include "OutputFolder.h"
-#include "PhotoStep.h"
-#include "ResizeSettings.h"
-#include "ResultFormat.h"
-#include "ResultGuard.h"
-#include "RowHooks.h"
+#include "core/RowHooks.h"
+#include "files/OutputFolder.h"
+#include "files/ResultGuard.h"
+#include "formats/ResultFormat.h"
+#include "photo/BatchRun.h"
+#include "photo/PhotoStep.h"
+#include "photo/ResizeSettings.h"
 
 namespace vizuvod {
 

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Bitmap.h"
 #include "DesktopFolders.h"
 #include "MessageBoxes.h"
 #include "Unit2.h"
+#include "core/Bitmap.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "JpegFiles.h"
-#include "JpegImage.h"
+#include "core/Errors.h"
+#include "files/SafeFiles.h"
+#include "formats/jpeg/JpegImage.h"
 
 using namespace vizuvod;
 

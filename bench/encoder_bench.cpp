@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "Formats.h"
-#include "PhotoCodec.h"
+#include "formats/Formats.h"
+#include "formats/PhotoCodec.h"
 
 using namespace vizuvod;
 

@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "Formats.h"
-#include "HeifGrid.h"
-#include "PhotoCodec.h"
-#include "TestSeams.h"
+#include "core/TestSeams.h"
+#include "formats/Formats.h"
+#include "formats/PhotoCodec.h"
+#include "formats/heif/HeifGrid.h"
 
 using namespace vizuvod;
 

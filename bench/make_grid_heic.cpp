@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "Formats.h"
-#include "HeifGrid.h"
-#include "PhotoCodec.h"
-#include "TestSeams.h"
+#include "core/TestSeams.h"
+#include "formats/Formats.h"
+#include "formats/PhotoCodec.h"
+#include "formats/heif/HeifGrid.h"
 
 using namespace vizuvod;
 using Bytes = std::vector<std::uint8_t>;

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "BatchRun.h"
-#include "TargetSize.h"
+#include "photo/BatchRun.h"
+#include "photo/TargetSize.h"
 
 using namespace vizuvod;
 

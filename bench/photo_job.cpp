@@ -10,8 +10,8 @@
 #include <exception>
 #include <string>
 
-#include "BatchRun.h"
-#include "Bitmap.h"
+#include "core/Bitmap.h"
+#include "photo/BatchRun.h"
 
 using namespace vizuvod;
 

@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "EnlargeBitmap.h"
-#include "EnlargeBitmapLiteral.h"
-#include "JpegImage.h"
-#include "Kernels.h"
-#include "ShrinkBitmap.h"
-#include "ShrinkBitmapLiteral.h"
+#include "formats/jpeg/JpegImage.h"
+#include "resample/EnlargeBitmap.h"
+#include "resample/Kernels.h"
+#include "resample/ShrinkBitmap.h"
+#include "resample/literal/EnlargeBitmapLiteral.h"
+#include "resample/literal/ShrinkBitmapLiteral.h"
 
 using namespace vizuvod;
 

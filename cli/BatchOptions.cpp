@@ -11,9 +11,9 @@
 #include <cstring>
 #include <thread>
 
-#include "Formats.h"
 #include "ResultNames.h"
-#include "Warnings.h"
+#include "core/Warnings.h"
+#include "formats/Formats.h"
 
 namespace vizuvod {
 

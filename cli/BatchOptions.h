@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "BatchRun.h"
 #include "ResultNames.h"
-#include "TargetSize.h"
+#include "photo/BatchRun.h"
+#include "photo/TargetSize.h"
 
 namespace vizuvod {
 

@@ -10,8 +10,8 @@
 #include <thread>
 #include <tuple>
 
-#include "BatchRun.h"
 #include "PrintableText.h"
+#include "photo/BatchRun.h"
 
 namespace vizuvod {
 

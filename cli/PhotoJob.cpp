@@ -12,8 +12,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "Errors.h"
-#include "OutputFolder.h"
+#include "core/Errors.h"
+#include "files/OutputFolder.h"
 
 namespace vizuvod {
 

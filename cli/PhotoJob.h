@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "BatchOptions.h"
-#include "BatchRun.h"
-#include "OutputFolder.h"
 #include "PhotoSources.h"
-#include "PhotoStep.h"
-#include "ResultGuard.h"
 #include "ResultNames.h"
+#include "files/OutputFolder.h"
+#include "files/ResultGuard.h"
+#include "photo/BatchRun.h"
+#include "photo/PhotoStep.h"
 
 namespace vizuvod {
 

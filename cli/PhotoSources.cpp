@@ -15,8 +15,8 @@
 #include <unordered_set>
 #include <utility>
 
-#include "PhotoScan.h"
 #include "ProcessSetup.h"
+#include "photo/PhotoScan.h"
 
 namespace vizuvod {
 

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Abandon.h"
-#include "BatchRun.h"
+#include "core/Abandon.h"
+#include "photo/BatchRun.h"
 
 namespace vizuvod {
 

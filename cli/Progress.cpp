@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "PrintableText.h"
-#include "Utf8.h"
+#include "core/Utf8.h"
 
 namespace vizuvod {
 

@@ -1,7 +1,7 @@
 #include "ResultNames.h"
 
 #include "BatchOptions.h"
-#include "Formats.h"
+#include "formats/Formats.h"
 
 namespace vizuvod {
 

@@ -8,8 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "PhotoScan.h"
-#include "ResultFormat.h"
+#include "formats/ResultFormat.h"
+#include "photo/PhotoScan.h"
 
 namespace vizuvod {
 

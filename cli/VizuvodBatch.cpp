@@ -19,17 +19,17 @@
 #include <vector>
 
 #include "BatchOptions.h"
-#include "BatchRun.h"
-#include "Bitmap.h"
-#include "Formats.h"
-#include "JpegFiles.h"
 #include "ParallelRun.h"
 #include "PhotoJob.h"
-#include "PhotoScan.h"
 #include "PhotoSources.h"
 #include "PrintableText.h"
 #include "ProcessSetup.h"
 #include "Progress.h"
+#include "core/Bitmap.h"
+#include "files/SafeFiles.h"
+#include "formats/Formats.h"
+#include "photo/BatchRun.h"
+#include "photo/PhotoScan.h"
 
 namespace vizuvod {
 

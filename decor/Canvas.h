@@ -19,10 +19,10 @@
 #include <QString>
 #include <optional>
 
-#include "Bitmap.h"
 #include "Colors.h"
 #include "Fonts.h"
 #include "Geometry.h"
+#include "core/Bitmap.h"
 
 namespace vizuvod {
 

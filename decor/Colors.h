@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "Bitmap.h"  // TColorValue, RGBColor, RedOf, GreenOf, BlueOf
+#include "core/Bitmap.h"  // TColorValue, RGBColor, RedOf, GreenOf, BlueOf
 
 namespace vizuvod {
 

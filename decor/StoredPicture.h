@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <span>
 
-#include "Bitmap.h"
-#include "Errors.h"
+#include "core/Bitmap.h"
+#include "core/Errors.h"
 
 namespace vizuvod {
 

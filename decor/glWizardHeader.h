@@ -14,11 +14,11 @@
 #include <exception>
 #include <memory>
 
-#include "Bitmap.h"
 #include "Canvas.h"
-#include "Errors.h"
 #include "Fonts.h"
 #include "Gradient.h"
+#include "core/Bitmap.h"
+#include "core/Errors.h"
 
 namespace vizuvod {
 

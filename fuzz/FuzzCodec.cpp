@@ -17,11 +17,11 @@
 #include <memory>
 #include <string>
 
-#include "Bitmap.h"
-#include "EnlargeBitmap.h"
-#include "Errors.h"
-#include "JpegImage.h"
-#include "ShrinkBitmap.h"
+#include "core/Bitmap.h"
+#include "core/Errors.h"
+#include "formats/jpeg/JpegImage.h"
+#include "resample/EnlargeBitmap.h"
+#include "resample/ShrinkBitmap.h"
 
 using namespace vizuvod;
 

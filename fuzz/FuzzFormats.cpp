@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <string>
 
-#include "Errors.h"
-#include "Formats.h"
-#include "PhotoCodec.h"
+#include "core/Errors.h"
+#include "formats/Formats.h"
+#include "formats/PhotoCodec.h"
 
 using namespace vizuvod;
 

@@ -11,13 +11,13 @@
 #include <QTabWidget>
 #include <QtTest>
 
-#include "Errors.h"
 #include "FolderPicker.h"
 #include "Language.h"
 #include "MessageBoxes.h"
 #include "Spin.h"
-#include "TestSeams.h"
 #include "WindowTestSupport.h"
+#include "core/Errors.h"
+#include "core/TestSeams.h"
 #include "glWizardHeader.h"
 
 using namespace vizuvod;

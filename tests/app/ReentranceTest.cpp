@@ -17,14 +17,14 @@
 #include <functional>
 #include <memory>
 
-#include "BatchRun.h"
-#include "JpegImage.h"
 #include "MessageBoxes.h"
-#include "PhotoScan.h"
 #include "Spin.h"
-#include "TestSeams.h"
 #include "Unit2.h"
 #include "WindowTestSupport.h"
+#include "core/TestSeams.h"
+#include "formats/jpeg/JpegImage.h"
+#include "photo/BatchRun.h"
+#include "photo/PhotoScan.h"
 
 using namespace vizuvod;
 

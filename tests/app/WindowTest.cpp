@@ -34,18 +34,18 @@
 #include <thread>
 #include <vector>
 
-#include "BatchRun.h"
 #include "BrowseDlg.h"
 #include "DesktopFolders.h"
-#include "JpegFiles.h"
 #include "MessageBoxes.h"
 #include "OptionsMenu.h"
 #include "Spin.h"
-#include "TestSeams.h"
 #include "Unit2.h"
-#include "Warnings.h"
 #include "WindowTestSupport.h"
+#include "core/TestSeams.h"
+#include "core/Warnings.h"
+#include "files/SafeFiles.h"
 #include "glWizardHeader.h"
+#include "photo/BatchRun.h"
 
 using namespace vizuvod;
 

@@ -7,10 +7,10 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "PhotoScan.h"
 #include "RunOptions.h"
 #include "TestSupport.h"
 #include "Unit2.h"
+#include "photo/PhotoScan.h"
 
 namespace vizuvod {
 

@@ -18,9 +18,9 @@
 
 #include "BatchOptions.h"
 #include "BatchProcess.h"
-#include "BatchRun.h"
-#include "JpegImage.h"
 #include "TestSupport.h"
+#include "formats/jpeg/JpegImage.h"
+#include "photo/BatchRun.h"
 
 using namespace vizuvod;
 

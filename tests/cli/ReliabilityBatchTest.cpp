@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "BatchProcess.h"
-#include "BatchRun.h"
 #include "JpegCraft.h"
 #include "TestSupport.h"
+#include "photo/BatchRun.h"
 
 using namespace vizuvod;
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "BatchProcess.h"
-#include "BatchRun.h"
-#include "JpegImage.h"
 #include "TestSupport.h"
+#include "formats/jpeg/JpegImage.h"
+#include "photo/BatchRun.h"
 
 using namespace vizuvod;
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "BatchRun.h"
-#include "Errors.h"
-#include "JpegImage.h"
 #include "TestSupport.h"
+#include "core/Errors.h"
+#include "formats/jpeg/JpegImage.h"
+#include "photo/BatchRun.h"
 
 using namespace vizuvod;
 

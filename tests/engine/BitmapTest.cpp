@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include "Bitmap.h"
-#include "Errors.h"
+#include "core/Bitmap.h"
+#include "core/Errors.h"
 
 using namespace vizuvod;
 

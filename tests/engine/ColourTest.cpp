@@ -15,12 +15,12 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "Colour.h"
 #include "JpegCraft.h"
-#include "JpegImage.h"
-#include "PhotoMetadata.h"
-#include "PhotoStep.h"
 #include "TestSupport.h"
+#include "colour/Colour.h"
+#include "formats/jpeg/JpegImage.h"
+#include "metadata/PhotoMetadata.h"
+#include "photo/PhotoStep.h"
 
 using namespace vizuvod;
 using Bytes = std::vector<std::uint8_t>;

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "EnlargeBitmap.h"
-#include "EnlargeBitmapLiteral.h"
-#include "Errors.h"
 #include "TestSupport.h"
+#include "core/Errors.h"
+#include "resample/EnlargeBitmap.h"
+#include "resample/literal/EnlargeBitmapLiteral.h"
 
 using namespace vizuvod;
 

@@ -14,14 +14,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "BatchRun.h"
-#include "Errors.h"
-#include "Formats.h"
-#include "HeifGrid.h"
-#include "PhotoCodec.h"
-#include "PhotoStep.h"
-#include "TestSeams.h"
 #include "TestSupport.h"
+#include "core/Errors.h"
+#include "core/TestSeams.h"
+#include "formats/Formats.h"
+#include "formats/PhotoCodec.h"
+#include "formats/heif/HeifGrid.h"
+#include "photo/BatchRun.h"
+#include "photo/PhotoStep.h"
 
 using namespace vizuvod;
 using Bytes = std::vector<std::uint8_t>;

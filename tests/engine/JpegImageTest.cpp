@@ -17,13 +17,13 @@
 #include <jerror.h>
 // clang-format on
 
-#include "Errors.h"
 #include "JpegCraft.h"
-#include "JpegImage.h"
-#include "JpegReader.h"
-#include "JpegWriter.h"
-#include "Orientation.h"
 #include "TestSupport.h"
+#include "core/Errors.h"
+#include "formats/jpeg/JpegImage.h"
+#include "formats/jpeg/JpegReader.h"
+#include "formats/jpeg/JpegWriter.h"
+#include "metadata/Orientation.h"
 
 using namespace vizuvod;
 

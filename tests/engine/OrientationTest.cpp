@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "BatchRun.h"
 #include "JpegCraft.h"
-#include "Orientation.h"
 #include "TestSupport.h"
+#include "metadata/Orientation.h"
+#include "photo/BatchRun.h"
 
 using namespace vizuvod;
 

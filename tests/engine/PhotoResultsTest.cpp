@@ -8,15 +8,15 @@
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
 
-#include "BatchRun.h"
-#include "EnlargeBitmap.h"
-#include "Errors.h"
 #include "JpegCraft.h"
-#include "JpegImage.h"
-#include "PhotoMetadata.h"
-#include "ShrinkBitmap.h"
-#include "TargetSize.h"
 #include "TestSupport.h"
+#include "core/Errors.h"
+#include "formats/jpeg/JpegImage.h"
+#include "metadata/PhotoMetadata.h"
+#include "photo/BatchRun.h"
+#include "photo/TargetSize.h"
+#include "resample/EnlargeBitmap.h"
+#include "resample/ShrinkBitmap.h"
 
 using namespace vizuvod;
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "Formats.h"
-#include "PhotoScan.h"
 #include "TestSupport.h"
+#include "formats/Formats.h"
+#include "photo/PhotoScan.h"
 
 using namespace vizuvod;
 

@@ -10,11 +10,11 @@
 #include <map>
 #include <string>
 
-#include "BatchRun.h"
-#include "Errors.h"
 #include "JpegCraft.h"
-#include "JpegImage.h"
 #include "TestSupport.h"
+#include "core/Errors.h"
+#include "formats/jpeg/JpegImage.h"
+#include "photo/BatchRun.h"
 
 using namespace vizuvod;
 

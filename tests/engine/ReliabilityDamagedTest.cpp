@@ -16,11 +16,11 @@
 
 #include <jerror.h>
 
-#include "BatchRun.h"
-#include "Errors.h"
 #include "JpegCraft.h"
-#include "JpegImage.h"
 #include "TestSupport.h"
+#include "core/Errors.h"
+#include "formats/jpeg/JpegImage.h"
+#include "photo/BatchRun.h"
 
 using namespace vizuvod;
 

@@ -26,17 +26,17 @@
 #include <string>
 #include <vector>
 
-#include "Abandon.h"
-#include "BatchRun.h"
-#include "Errors.h"
 #include "JpegCraft.h"
-#include "JpegFiles.h"
-#include "JpegImage.h"
-#include "OutputFolder.h"
-#include "PhotoScan.h"
-#include "ResultGuard.h"
-#include "TestSeams.h"
 #include "TestSupport.h"
+#include "core/Abandon.h"
+#include "core/Errors.h"
+#include "core/TestSeams.h"
+#include "files/OutputFolder.h"
+#include "files/ResultGuard.h"
+#include "files/SafeFiles.h"
+#include "formats/jpeg/JpegImage.h"
+#include "photo/BatchRun.h"
+#include "photo/PhotoScan.h"
 
 using namespace vizuvod;
 

@@ -13,15 +13,15 @@
 
 #include <jerror.h>
 
-#include "Abandon.h"
-#include "BatchRun.h"
-#include "Errors.h"
-#include "Formats.h"
 #include "JpegCraft.h"
-#include "JpegImage.h"
-#include "PhotoCodec.h"
-#include "SizeLimit.h"
 #include "TestSupport.h"
+#include "core/Abandon.h"
+#include "core/Errors.h"
+#include "formats/Formats.h"
+#include "formats/PhotoCodec.h"
+#include "formats/SizeLimit.h"
+#include "formats/jpeg/JpegImage.h"
+#include "photo/BatchRun.h"
 
 using namespace vizuvod;
 

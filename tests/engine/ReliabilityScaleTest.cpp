@@ -13,10 +13,10 @@
 #include <random>
 #include <string>
 
-#include "BatchRun.h"
 #include "JpegCraft.h"
-#include "PhotoScan.h"
 #include "TestSupport.h"
+#include "photo/BatchRun.h"
+#include "photo/PhotoScan.h"
 
 using namespace vizuvod;
 

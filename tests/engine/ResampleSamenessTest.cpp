@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "EnlargeBitmap.h"
-#include "EnlargeBitmapLiteral.h"
-#include "Errors.h"
-#include "JpegImage.h"
-#include "Kernels.h"
-#include "ShrinkBitmap.h"
-#include "ShrinkBitmapLiteral.h"
 #include "TestSupport.h"
+#include "core/Errors.h"
+#include "formats/jpeg/JpegImage.h"
+#include "resample/EnlargeBitmap.h"
+#include "resample/Kernels.h"
+#include "resample/ShrinkBitmap.h"
+#include "resample/literal/EnlargeBitmapLiteral.h"
+#include "resample/literal/ShrinkBitmapLiteral.h"
 
 using namespace vizuvod;
 

@@ -9,12 +9,12 @@
 #include <cmath>
 #include <exiv2/exiv2.hpp>
 
-#include "EnlargeBitmap.h"
-#include "JpegImage.h"
-#include "PhotoStep.h"
-#include "ShrinkBitmap.h"
-#include "TargetSize.h"
 #include "TestSupport.h"
+#include "formats/jpeg/JpegImage.h"
+#include "photo/PhotoStep.h"
+#include "photo/TargetSize.h"
+#include "resample/EnlargeBitmap.h"
+#include "resample/ShrinkBitmap.h"
 
 using namespace vizuvod;
 

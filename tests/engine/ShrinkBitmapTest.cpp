@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "ShrinkBitmap.h"
-#include "ShrinkBitmapLiteral.h"
 #include "TestSupport.h"
+#include "core/Errors.h"
+#include "resample/ShrinkBitmap.h"
+#include "resample/literal/ShrinkBitmapLiteral.h"
 
 using namespace vizuvod;
 

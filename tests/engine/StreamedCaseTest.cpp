@@ -6,13 +6,13 @@
 
 #include <memory>
 
-#include "BatchRun.h"
-#include "EnlargeBitmap.h"
-#include "Errors.h"
 #include "JpegCraft.h"
-#include "JpegImage.h"
-#include "ShrinkBitmap.h"
 #include "TestSupport.h"
+#include "core/Errors.h"
+#include "formats/jpeg/JpegImage.h"
+#include "photo/BatchRun.h"
+#include "resample/EnlargeBitmap.h"
+#include "resample/ShrinkBitmap.h"
 
 using namespace vizuvod;
 

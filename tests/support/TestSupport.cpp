@@ -7,8 +7,8 @@
 #include <iterator>
 #include <random>
 
-#include "Errors.h"
-#include "JpegImage.h"
+#include "core/Errors.h"
+#include "formats/jpeg/JpegImage.h"
 
 namespace vizuvod {
 

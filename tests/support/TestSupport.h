@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Bitmap.h"
+#include "core/Bitmap.h"
 
 namespace vizuvod {
 

@@ -15,8 +15,8 @@
 
 #include "BrowseDlg.h"
 #include "FolderPicker.h"
-#include "TestSeams.h"
 #include "WidgetsPlatform.h"
+#include "core/TestSeams.h"
 
 using namespace vizuvod;
 

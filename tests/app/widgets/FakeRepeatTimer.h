@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Spin.h"
-#include "TestSeams.h"
+#include "core/TestSeams.h"
 
 namespace vizuvod {
 

@@ -12,8 +12,8 @@
 
 #include "FakeRepeatTimer.h"
 #include "Spin.h"
-#include "TestSeams.h"
 #include "WidgetsPlatform.h"
+#include "core/TestSeams.h"
 
 using namespace vizuvod;
 
