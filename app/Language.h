@@ -22,7 +22,7 @@ void StoreLanguage(TLanguage language);
 void ApplyLanguage(TLanguage language);
 TLanguage CurrentLanguage();
 
-// A warning of the engine (engine/Warnings.h, written in Russian) in the
+// A warning of the engine (engine/core/Warnings.h, written in Russian) in the
 // language in use; any other text comes back as it is.
 QString WarningText(const char* text);
 

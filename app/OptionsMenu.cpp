@@ -218,7 +218,8 @@ void TForm2::CreateOptions() {
     if (!row.resultExtension || !TRunOptions::Offered(row.result)) continue;
     std::string name = std::string(row.name) + "Item";
     name[0] = char(name[0] - 'a' + 'A');
-    o.formats[int(row.result)] = formats->addAction(NewItem(o.formatMenu, name.c_str(), true));
+    o.formats.emplace_back(row.result,
+                           formats->addAction(NewItem(o.formatMenu, name.c_str(), true)));
   }
   o.quality = NewItem(o.menu, "QualityItem", false);
   o.sizeLimit = NewItem(o.menu, "SizeLimitItem", true);
@@ -278,13 +279,12 @@ void TForm2::CreateOptions() {
       changed.resultFolder = Options->folderDialog->SelectedFolder();
     SetOptions(changed);  // a cancelled choice puts the checks back as they were
   });
-  for (int i = 0; i < 3; ++i)
-    if (o.formats[i])
-      on(o.formats[i], [this, i] {
-        TRunOptions changed = Options->values;
-        changed.format = TResultFormat(i);
-        SetOptions(changed);
-      });
+  for (const auto& [format, item] : o.formats)
+    on(item, [this, format] {
+      TRunOptions changed = Options->values;
+      changed.format = format;
+      SetOptions(changed);
+    });
   on(o.quality, [this] {
     TRunOptions changed = Options->values;
     if (AskNumber(this, Options->texts.qualityTitle, Options->texts.qualityLabel, 1, 100,
@@ -322,8 +322,7 @@ void TForm2::ShowOptions() {
   o.besidePhotos->setChecked(v.resultFolder.isEmpty());
   o.resultFolder->setChecked(!v.resultFolder.isEmpty());
   o.moreFormats->setChecked(v.moreFormats);
-  for (int i = 0; i < 3; ++i)
-    if (o.formats[i]) o.formats[i]->setChecked(int(v.format) == i);
+  for (const auto& [format, item] : o.formats) item->setChecked(v.format == format);
   o.sizeLimit->setChecked(v.maxKilobytes > 0);
   o.toSrgb->setChecked(v.toSrgb);
   o.longEdge->setChecked(v.longEdge);
@@ -367,9 +366,7 @@ void TForm2::RetranslateOptions() {
   o.resultFolder->setToolTip(v.resultFolder);
   o.moreFormats->setText(tr("Также HEIC, AVIF, PNG и WebP"));
   o.formatMenu->setTitle(tr("Формат результата"));
-  for (const TFormatRow& row : FormatRows())
-    if (row.resultExtension && o.formats[int(row.result)])
-      o.formats[int(row.result)]->setText(ResultLabel(row.result));
+  for (const auto& [format, item] : o.formats) item->setText(ResultLabel(format));
   o.quality->setText(v.quality == TRunOptions::DefaultQuality ? tr("Качество…")
                                                               : tr("Качество: %1…").arg(v.quality));
   o.sizeLimit->setText(v.maxKilobytes > 0 ? tr("Не больше %1 КБ").arg(v.maxKilobytes)

@@ -6,6 +6,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <utility>
+#include <vector>
 
 #include "RunOptions.h"
 
@@ -49,7 +51,8 @@ struct TOptionsMenu {
   QAction* resultFolder = nullptr;  // opens folderDialog
   QAction* moreFormats = nullptr;
   QMenu* formatMenu = nullptr;
-  QAction* formats[3] = {};  // JPEG, WebP, AVIF (null when not offered)
+  // One item a result format offered, in the rows' order.
+  std::vector<std::pair<TResultFormat, QAction*>> formats;
   QAction* quality = nullptr;
   QAction* sizeLimit = nullptr;
   QAction* keepGoing = nullptr;

@@ -7,8 +7,8 @@
 // which puts the previous value back when it goes out of scope, so no test
 // leaks its stand-in into the next. Set none while a run's threads work.
 //
-//   FileCallsHook()       engine/JpegFiles.h             rename, unlink and linkat of a save
-//   HeifWholeGridHook()   engine/HeifGrid.h              HEIF grids by strips of tiles
+//   FileCallsHook()       engine/files/SafeFiles.h       rename, unlink and linkat of a save
+//   HeifWholeGridHook()   engine/formats/heif/HeifGrid.h HEIF grids by strips of tiles
 //   BeepHook()            app/widgets/WidgetsPlatform.h  the default beep
 //   ScreenHook()          app/widgets/WidgetsPlatform.h  the screen's rectangle
 //   WorkAreaHook()        app/widgets/WidgetsPlatform.h  the screen's work area
@@ -16,7 +16,7 @@
 //   MessageBoxHook()      app/MessageBoxes.h             the warning and error boxes
 //
 // One seam keeps a scoped class of its own, since setting it checks the
-// processor: TScopedKernelPath (engine/Kernels.h), the resamplers' kernels.
+// processor: TScopedKernelPath (engine/resample/Kernels.h), the resamplers' kernels.
 #pragma once
 
 #include <type_traits>

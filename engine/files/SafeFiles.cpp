@@ -1,4 +1,4 @@
-// Whole-file read and crash-safe replace for the JPEG codec (POSIX).
+// Whole-file reads and crash-safe replaces, for every format (POSIX).
 #include "files/SafeFiles.h"
 
 #include <dirent.h>

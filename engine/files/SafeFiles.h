@@ -1,6 +1,7 @@
-// The file side of the JPEG codec: a photo is read with one read of its whole
-// length, and an encoded photo replaces its target file only once all of its
-// bytes are safely on disk, so a failed save never destroys an earlier file.
+// Safe reading and saving, for every format: a photo is read with one read
+// of its whole length (or kept open for a decoder that reads as it goes),
+// and a result replaces its target file only once all of its bytes are
+// safely on disk, so a failed save never destroys an earlier file.
 #pragma once
 
 #include <sys/stat.h>

@@ -908,9 +908,9 @@ class TWindowTest : public QObject {
   void optionsRememberedAndNoneAtFirstStart() {
     const TOptionsMenu* o = form->Options.get();
     for (QAction* item : {o->keepMetadata, o->noLocation, o->autoOrient, o->resultFolder,
-                          o->moreFormats, o->formats[1], o->sizeLimit})
+                          o->moreFormats, o->formats[1].second, o->sizeLimit})
       QVERIFY2(!item->isChecked(), qPrintable(item->objectName()));
-    QVERIFY(o->besidePhotos->isChecked() && o->formats[0]->isChecked());
+    QVERIFY(o->besidePhotos->isChecked() && o->formats[0].second->isChecked());
     QVERIFY(!o->noLocation->isEnabled());
     QVERIFY(o->line->isHidden());
 
@@ -920,7 +920,8 @@ class TWindowTest : public QObject {
     form = ShowNewWindow(true);
     QCOMPARE(form->RunOptions(),
              (TRunOptions{true, true, false, false, "/tmp/x", TResultFormat::rfWebp, 75, 300}));
-    QVERIFY(form->Options->resultFolder->isChecked() && form->Options->formats[1]->isChecked());
+    QVERIFY(form->Options->resultFolder->isChecked() &&
+            form->Options->formats[1].second->isChecked());
     // A second click on the limit changes it; "Рядом с фотографиями" and the
     // limit dialog's own button put them back.
     ChooseOptions({"SizeLimitItem=200"});

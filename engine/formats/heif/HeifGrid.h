@@ -93,7 +93,7 @@ THeifGridSize GridSize(const THeifGridPlan& plan);
 // asked for and dropped with the strip's last row; unless oneThread, libheif
 // decodes a strip's tiles in threads of its own and the next strip is
 // decoded on a thread while the rows of one are read. Fails with EPhotoData.
-// The test seam (engine/TestSeams.h): true makes the decoder leave every
+// The test seam (engine/core/TestSeams.h): true makes the decoder leave every
 // grid to libheif whole, the road the strips are checked against.
 bool& HeifWholeGridHook();
 
