@@ -132,7 +132,7 @@ std::unique_ptr<TPhotoEncoder> MakeEncoder(const TEncoderSettings& settings) {
 const char* ExtensionOf(TResultFormat format) {
   for (const TFormatRow& row : FormatRows())
     if (row.resultExtension && row.result == format) return row.resultExtension;
-  return "jpg";
+  return Rows[0].resultExtension;
 }
 
 }  // namespace vizuvod

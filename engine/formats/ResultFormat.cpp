@@ -18,7 +18,9 @@ std::string ResultNameOf(const std::string& name, TResultFormat format) {
   bool other = false;
   for (const TFormatRow& row : FormatRows())
     other = other || (row.chosen != &TFormats::jpeg && HasExtension(row, ext));
-  return other && name.find('.') != std::string::npos ? StemOf(name) + ".jpg" : name;
+  return other && name.find('.') != std::string::npos
+             ? StemOf(name) + "." + ExtensionOf(TResultFormat::rfJpeg)
+             : name;
 }
 
 std::unordered_set<std::string> PhotoAndResultNames(const std::vector<std::string>& photos) {
