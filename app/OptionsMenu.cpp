@@ -80,6 +80,12 @@ QAction* NewItem(QMenu* menu, const char* name, bool checkable) {
   return item;
 }
 
+// The item, chosen, runs handler through RunHandler: a failure goes to the error box.
+template <class Handler>
+void OnChosen(TForm2* form, QAction* item, Handler handler) {
+  QObject::connect(item, &QAction::triggered, form, [form, handler] { RunHandler(form, handler); });
+}
+
 }  // namespace
 
 // Enter in the number field is the dialog's OK, as in any dialog; the
@@ -194,7 +200,15 @@ void TForm2::CreateOptions() {
   TOptionsMenu& o = *Options;
   o.values = LoadRunOptions(*WindowSettings());
   if (!TRunOptions::Offered(o.values.format)) o.values.format = TResultFormat::rfJpeg;
+  CreateOptionsMenu();
+  CreateOptionsLines();
+  ShowOptions();
+  ConnectOptionToggles();
+  ConnectOptionChoices();
+}
 
+void TForm2::CreateOptionsMenu() {
+  TOptionsMenu& o = *Options;
   // Between "Файл" and the hidden "Вид", so it stands before "Помощь".
   o.menu = new QMenu(this);
   o.menu->setObjectName(QStringLiteral("OptionsMenu"));
@@ -225,7 +239,10 @@ void TForm2::CreateOptions() {
   o.sizeLimit = NewItem(o.menu, "SizeLimitItem", true);
   o.menu->addSeparator();
   o.keepGoing = NewItem(o.menu, "KeepGoingItem", true);
+}
 
+void TForm2::CreateOptionsLines() {
+  TOptionsMenu& o = *Options;
   // Beside the count and the start button, where page 3 is empty.
   o.sizeLine = new QLabel(TabSheet3);
   o.sizeLine->setObjectName(QStringLiteral("SizeLine"));
@@ -247,18 +264,17 @@ void TForm2::CreateOptions() {
   o.folderDialog->SetOptions({doReturnFileSysDirs, doShowPath, doAllowEdit});
   o.folderDialog->SetNewFolderButton(true);
   o.folderDialog->OnValidate = [](QObject*, const QString&, bool& keepOpen) { keepOpen = true; };
+}
 
-  ShowOptions();
-  const auto on = [this](QAction* item, auto handler) {
-    connect(item, &QAction::triggered, this, [this, handler] { RunHandler(this, handler); });
-  };
-  const auto toggle = [this, on](QAction* item, bool TRunOptions::*field) {
-    on(item, [this, item, field] {
+void TForm2::ConnectOptionToggles() {
+  const auto toggle = [this](QAction* item, bool TRunOptions::*field) {
+    OnChosen(this, item, [this, item, field] {
       TRunOptions changed = Options->values;
       changed.*field = item->isChecked();
       SetOptions(changed);
     });
   };
+  TOptionsMenu& o = *Options;
   toggle(o.keepMetadata, &TRunOptions::keepMetadata);
   toggle(o.noLocation, &TRunOptions::stripLocation);
   toggle(o.autoOrient, &TRunOptions::autoOrient);
@@ -266,12 +282,16 @@ void TForm2::CreateOptions() {
   toggle(o.toSrgb, &TRunOptions::toSrgb);
   toggle(o.longEdge, &TRunOptions::longEdge);
   toggle(o.keepGoing, &TRunOptions::keepGoing);
-  on(o.besidePhotos, [this] {
+}
+
+void TForm2::ConnectOptionChoices() {
+  TOptionsMenu& o = *Options;
+  OnChosen(this, o.besidePhotos, [this] {
     TRunOptions changed = Options->values;
     changed.resultFolder.clear();
     SetOptions(changed);
   });
-  on(o.resultFolder, [this] {
+  OnChosen(this, o.resultFolder, [this] {
     TRunOptions changed = Options->values;
     if (!changed.resultFolder.isEmpty())
       Options->folderDialog->SetSelectedFolder(changed.resultFolder);
@@ -280,18 +300,18 @@ void TForm2::CreateOptions() {
     SetOptions(changed);  // a cancelled choice puts the checks back as they were
   });
   for (const auto& [format, item] : o.formats)
-    on(item, [this, format] {
+    OnChosen(this, item, [this, format] {
       TRunOptions changed = Options->values;
       changed.format = format;
       SetOptions(changed);
     });
-  on(o.quality, [this] {
+  OnChosen(this, o.quality, [this] {
     TRunOptions changed = Options->values;
     if (AskNumber(this, Options->texts.qualityTitle, Options->texts.qualityLabel, 1, 100,
                   changed.quality, Options->texts.ok, Options->texts.cancel))
       SetOptions(changed);
   });
-  on(o.sizeLimit, [this] {
+  OnChosen(this, o.sizeLimit, [this] {
     TRunOptions changed = Options->values;
     int limit = changed.maxKilobytes > 0 ? changed.maxKilobytes : 500;
     // A click on the checked limit changes it; its dialog can turn it off.

@@ -156,6 +156,12 @@ class TForm2 : public QMainWindow {
   void CreateMenu();
   void ConnectHandlers();
   void CreateOptions();
+  // CreateOptions' steps: the menu's items; the lines on page 3 and in its
+  // report, and the result folder's chooser; what each item does.
+  void CreateOptionsMenu();
+  void CreateOptionsLines();
+  void ConnectOptionToggles();
+  void ConnectOptionChoices();
   void SetOptions(const TRunOptions& options);
   void ShowOptions();
   // Page 3's line for the size page 2 asks for, and its report of a run

@@ -73,12 +73,15 @@ TPhotoJobs::TPhotoJobs(const TOptions& options, const TPhotoList& photos, TResul
       place_(options),
       newNaming_(options.NewNaming() || options.filesFrom) {
   if (options.output && !options.dryRun) outputFolder_.emplace(*options.output);
-  if (!newNaming_ || place_.Pattern().UsesSize()) return;
-  // Results known before the run are claimed in list order: sorted by the
-  // hash of the path (16 bytes a photo, only while this runs), the first of
-  // each equal path keeps it. Only the photos that lose are remembered.
-  std::vector<std::pair<std::uint64_t, std::size_t>> byHash(photos.paths.size());
-  for (std::size_t i = 0; i < photos.paths.size(); ++i)
+  if (newNaming_ && !place_.Pattern().UsesSize()) FindSameResults();
+}
+
+// Results known before the run are claimed in list order: sorted by the
+// hash of the path (16 bytes a photo, only while this runs), the first of
+// each equal path keeps it. Only the photos that lose are remembered.
+void TPhotoJobs::FindSameResults() {
+  std::vector<std::pair<std::uint64_t, std::size_t>> byHash(photos_.paths.size());
+  for (std::size_t i = 0; i < photos_.paths.size(); ++i)
     byHash[i] = {StableHash(KnownResultPath(i)), i};
   std::sort(byHash.begin(), byHash.end());
   for (std::size_t k = 0; k < byHash.size();) {

@@ -71,6 +71,8 @@ class TPhotoJobs {
   TJobResult Run(std::size_t i);
 
  private:
+  // Fills sameResultAs_ from the results known before the run.
+  void FindSameResults();
   TPhotoRequest Request(std::size_t i) const;
   // The checks between plan and run: jsWritten to go on, jsPlanned or
   // jsSkipped to stop there. Throws to refuse the photo.

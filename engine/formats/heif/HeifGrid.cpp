@@ -91,6 +91,133 @@ struct TExtent {
   std::uint64_t offset = 0, length = 0;
 };
 
+// Each item's construction method (0 in the file, 1 in the idat) and extents.
+using TLocations = std::map<std::uint32_t, std::pair<int, std::vector<TExtent>>>;
+
+// The iinf box's body [at, end): each infe's item, its id and type.
+bool ReadItemInfos(const TBytes& b, std::size_t at, std::size_t end, THeifItems& file) {
+  TReader r(b, at, end);
+  const int version = int(r.Be(4) >> 24);
+  r.Be(version == 0 ? 2 : 4);
+  if (r.Bad()) return false;
+  return WalkBoxes(b, r.At(), end,
+                   [&](const std::string& kind, std::size_t, std::size_t a, std::size_t e) {
+                     if (kind != "infe") return true;
+                     TReader infe(b, a, e);
+                     const int v = int(infe.Be(4) >> 24);
+                     if (v < 2) return false;
+                     THeifItem item;
+                     item.id = std::uint32_t(infe.Be(v == 2 ? 2 : 4));
+                     infe.Be(2);
+                     item.type = infe.Type();
+                     file.items.push_back(std::move(item));
+                     return !infe.Bad();
+                   });
+}
+
+// The iref box's body: each grid's tiles (its dimg references); the other
+// references are read past.
+bool ReadReferences(const TBytes& b, std::size_t at, std::size_t end, THeifItems& file) {
+  TReader r(b, at, end);
+  const int idBytes = r.Be(4) >> 24 == 0 ? 2 : 4;
+  if (r.Bad()) return false;
+  return WalkBoxes(b, r.At(), end,
+                   [&](const std::string& kind, std::size_t, std::size_t a, std::size_t e) {
+                     TReader ref(b, a, e);
+                     const auto from = std::uint32_t(ref.Be(idBytes));
+                     std::vector<std::uint32_t> to(std::size_t(ref.Be(2)));
+                     for (std::uint32_t& id : to) id = std::uint32_t(ref.Be(idBytes));
+                     if (kind == "dimg") file.tiles.emplace_back(from, std::move(to));
+                     return !ref.Bad();
+                   });
+}
+
+// The iloc box's body: where each item's data lies.
+bool ReadLocations(const TBytes& b, std::size_t at, std::size_t end, TLocations& locations) {
+  TReader r(b, at, end);
+  const int version = int(r.Be(4) >> 24);
+  const int sizes = int(r.Be(2));
+  const int offsetSize = sizes >> 12, lengthSize = sizes >> 8 & 15, baseSize = sizes >> 4 & 15,
+            indexSize = version >= 1 ? sizes & 15 : 0;
+  for (std::uint64_t n = r.Be(version < 2 ? 2 : 4); n > 0 && !r.Bad(); --n) {
+    const auto id = std::uint32_t(r.Be(version < 2 ? 2 : 4));
+    const int method = version >= 1 ? int(r.Be(2) & 15) : 0;
+    r.Be(2);
+    const std::uint64_t base = r.Be(baseSize);
+    std::vector<TExtent> extents(std::size_t(r.Be(2)));
+    for (TExtent& extent : extents) {
+      r.Be(indexSize);
+      extent.offset = base + r.Be(offsetSize);
+      extent.length = r.Be(lengthSize);
+    }
+    locations[id] = {method, std::move(extents)};
+  }
+  return !r.Bad();
+}
+
+// The ipma box's body: the properties of each item read so far.
+bool ReadAssociations(const TBytes& b, std::size_t at, std::size_t end, THeifItems& file) {
+  TReader ipma(b, at, end);
+  const std::uint32_t head = std::uint32_t(ipma.Be(4));
+  const int idBytes = head >> 24 >= 1 ? 4 : 2, indexBytes = head & 1 ? 2 : 1;
+  for (std::uint64_t n = ipma.Be(4); n > 0 && !ipma.Bad(); --n) {
+    const auto id = std::uint32_t(ipma.Be(idBytes));
+    std::vector<std::pair<std::uint16_t, bool>> associations(std::size_t(ipma.Be(1)));
+    for (auto& [index, essential] : associations) {
+      const std::uint64_t v = ipma.Be(indexBytes);
+      essential = v >> (indexBytes * 8 - 1) != 0;
+      index = std::uint16_t(v & (indexBytes == 2 ? 0x7fff : 0x7f));
+    }
+    for (THeifItem& item : file.items)
+      if (item.id == id)
+        item.properties.insert(item.properties.end(), associations.begin(), associations.end());
+  }
+  return !ipma.Bad();
+}
+
+// The ipco box's body: its property boxes, whole, in order.
+bool ReadPropertyBoxes(const TBytes& b, std::size_t at, std::size_t end, THeifItems& file) {
+  return WalkBoxes(
+      b, at, end, [&](const std::string& type, std::size_t box, std::size_t, std::size_t boxEnd) {
+        file.properties.push_back(
+            {type, TBytes(b.begin() + std::ptrdiff_t(box), b.begin() + std::ptrdiff_t(boxEnd))});
+        return true;
+      });
+}
+
+// The iprp box [at, end): its ipco's properties and its ipma's associations.
+bool ReadItemProperties(const TBytes& b, std::size_t at, std::size_t end, THeifItems& file) {
+  return WalkBoxes(b, at, end,
+                   [&](const std::string& inner, std::size_t, std::size_t a, std::size_t e) {
+                     if (inner == "ipco") return ReadPropertyBoxes(b, a, e, file);
+                     if (inner != "ipma") return true;
+                     return ReadAssociations(b, a, e, file);
+                   });
+}
+
+// Each located item's extents joined into its data, from the file or from the
+// idat [idatAt, idatEnd); false when a method is another or an extent lies
+// outside.
+bool JoinItemData(const TBytes& b, const TLocations& locations, std::size_t idatAt,
+                  std::size_t idatEnd, THeifItems& file) {
+  for (THeifItem& item : file.items) {
+    const auto found = locations.find(item.id);
+    if (found == locations.end()) continue;
+    const auto& [method, extents] = found->second;
+    if (method > 1) return false;
+    const std::size_t from = method == 1 ? idatAt : 0, end = method == 1 ? idatEnd : b.size();
+    for (const TExtent& extent : extents) {
+      const std::uint64_t length =
+          extent.length == 0 ? end - from - std::min<std::uint64_t>(extent.offset, end - from)
+                             : extent.length;
+      if (extent.offset > end - from || length > end - from - extent.offset) return false;
+      const auto at = b.begin() + std::ptrdiff_t(from + extent.offset);
+      item.data.insert(item.data.end(), at, at + std::ptrdiff_t(length));
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 const THeifItem* THeifItems::Item(std::uint32_t id) const {
@@ -117,114 +244,22 @@ std::optional<THeifItems> ReadHeifItems(const TBytes& b) {
               return true;
             });
   if (metaEnd == 0 || file.ftyp.empty()) return std::nullopt;
-  std::map<std::uint32_t, std::pair<int, std::vector<TExtent>>> locations;  // method, extents
+  TLocations locations;
   std::size_t idatAt = 0, idatEnd = 0;
-  bool sound = WalkBoxes(
-      b, metaAt, metaEnd,
-      [&](const std::string& type, std::size_t, std::size_t at, std::size_t end) {
-        TReader r(b, at, end);
-        if (type == "idat") idatAt = at, idatEnd = end;
-        if (type == "pitm") file.primary = std::uint32_t(r.Be(4) >> 24 == 0 ? r.Be(2) : r.Be(4));
-        if (type == "iinf") {
-          const int version = int(r.Be(4) >> 24);
-          r.Be(version == 0 ? 2 : 4);
-          if (r.Bad()) return false;
-          return WalkBoxes(b, r.At(), end,
-                           [&](const std::string& kind, std::size_t, std::size_t a, std::size_t e) {
-                             if (kind != "infe") return true;
-                             TReader infe(b, a, e);
-                             const int v = int(infe.Be(4) >> 24);
-                             if (v < 2) return false;
-                             THeifItem item;
-                             item.id = std::uint32_t(infe.Be(v == 2 ? 2 : 4));
-                             infe.Be(2);
-                             item.type = infe.Type();
-                             file.items.push_back(std::move(item));
-                             return !infe.Bad();
-                           });
-        }
-        if (type == "iref") {
-          const int idBytes = r.Be(4) >> 24 == 0 ? 2 : 4;
-          if (r.Bad()) return false;
-          return WalkBoxes(b, r.At(), end,
-                           [&](const std::string& kind, std::size_t, std::size_t a, std::size_t e) {
-                             TReader ref(b, a, e);
-                             const auto from = std::uint32_t(ref.Be(idBytes));
-                             std::vector<std::uint32_t> to(std::size_t(ref.Be(2)));
-                             for (std::uint32_t& id : to) id = std::uint32_t(ref.Be(idBytes));
-                             if (kind == "dimg") file.tiles.emplace_back(from, std::move(to));
-                             return !ref.Bad();
-                           });
-        }
-        if (type == "iloc") {
-          const int version = int(r.Be(4) >> 24);
-          const int sizes = int(r.Be(2));
-          const int offsetSize = sizes >> 12, lengthSize = sizes >> 8 & 15,
-                    baseSize = sizes >> 4 & 15, indexSize = version >= 1 ? sizes & 15 : 0;
-          for (std::uint64_t n = r.Be(version < 2 ? 2 : 4); n > 0 && !r.Bad(); --n) {
-            const auto id = std::uint32_t(r.Be(version < 2 ? 2 : 4));
-            const int method = version >= 1 ? int(r.Be(2) & 15) : 0;
-            r.Be(2);
-            const std::uint64_t base = r.Be(baseSize);
-            std::vector<TExtent> extents(std::size_t(r.Be(2)));
-            for (TExtent& extent : extents) {
-              r.Be(indexSize);
-              extent.offset = base + r.Be(offsetSize);
-              extent.length = r.Be(lengthSize);
-            }
-            locations[id] = {method, std::move(extents)};
-          }
-          return !r.Bad();
-        }
-        if (type == "iprp")
-          return WalkBoxes(
-              b, at, end, [&](const std::string& inner, std::size_t, std::size_t a, std::size_t e) {
-                if (inner == "ipco")
-                  return WalkBoxes(b, a, e,
-                                   [&](const std::string& property, std::size_t box, std::size_t,
-                                       std::size_t pe) {
-                                     file.properties.push_back(
-                                         {property, TBytes(b.begin() + std::ptrdiff_t(box),
-                                                           b.begin() + std::ptrdiff_t(pe))});
-                                     return true;
-                                   });
-                if (inner != "ipma") return true;
-                TReader ipma(b, a, e);
-                const std::uint32_t head = std::uint32_t(ipma.Be(4));
-                const int idBytes = head >> 24 >= 1 ? 4 : 2, indexBytes = head & 1 ? 2 : 1;
-                for (std::uint64_t n = ipma.Be(4); n > 0 && !ipma.Bad(); --n) {
-                  const auto id = std::uint32_t(ipma.Be(idBytes));
-                  std::vector<std::pair<std::uint16_t, bool>> associations(std::size_t(ipma.Be(1)));
-                  for (auto& [index, essential] : associations) {
-                    const std::uint64_t v = ipma.Be(indexBytes);
-                    essential = v >> (indexBytes * 8 - 1) != 0;
-                    index = std::uint16_t(v & (indexBytes == 2 ? 0x7fff : 0x7f));
-                  }
-                  for (THeifItem& item : file.items)
-                    if (item.id == id)
-                      item.properties.insert(item.properties.end(), associations.begin(),
-                                             associations.end());
-                }
-                return !ipma.Bad();
-              });
-        return !r.Bad();
-      });
-  if (!sound) return std::nullopt;
-  for (THeifItem& item : file.items) {
-    const auto found = locations.find(item.id);
-    if (found == locations.end()) continue;
-    const auto& [method, extents] = found->second;
-    if (method > 1) return std::nullopt;
-    const std::size_t from = method == 1 ? idatAt : 0, end = method == 1 ? idatEnd : b.size();
-    for (const TExtent& extent : extents) {
-      const std::uint64_t length =
-          extent.length == 0 ? end - from - std::min<std::uint64_t>(extent.offset, end - from)
-                             : extent.length;
-      if (extent.offset > end - from || length > end - from - extent.offset) return std::nullopt;
-      const auto at = b.begin() + std::ptrdiff_t(from + extent.offset);
-      item.data.insert(item.data.end(), at, at + std::ptrdiff_t(length));
-    }
-  }
+  bool sound =
+      WalkBoxes(b, metaAt, metaEnd,
+                [&](const std::string& type, std::size_t, std::size_t at, std::size_t end) {
+                  TReader r(b, at, end);
+                  if (type == "idat") idatAt = at, idatEnd = end;
+                  if (type == "pitm")
+                    file.primary = std::uint32_t(r.Be(4) >> 24 == 0 ? r.Be(2) : r.Be(4));
+                  if (type == "iinf") return ReadItemInfos(b, at, end, file);
+                  if (type == "iref") return ReadReferences(b, at, end, file);
+                  if (type == "iloc") return ReadLocations(b, at, end, locations);
+                  if (type == "iprp") return ReadItemProperties(b, at, end, file);
+                  return !r.Bad();
+                });
+  if (!sound || !JoinItemData(b, locations, idatAt, idatEnd, file)) return std::nullopt;
   return file;
 }
 
