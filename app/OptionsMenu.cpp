@@ -299,8 +299,8 @@ void TForm2::ConnectOptionChoices() {
       changed.resultFolder = Options->folderDialog->SelectedFolder();
     SetOptions(changed);  // a cancelled choice puts the checks back as they were
   });
-  for (const auto& [format, item] : o.formats)
-    OnChosen(this, item, [this, format] {
+  for (const auto& choice : o.formats)
+    OnChosen(this, choice.second, [this, format = choice.first] {
       TRunOptions changed = Options->values;
       changed.format = format;
       SetOptions(changed);
