@@ -263,66 +263,96 @@ std::optional<THeifItems> ReadHeifItems(const TBytes& b) {
   return file;
 }
 
-TBytes WriteHeif(const THeifItems& file) {
-  // Numbers anew, the primary first.
+namespace {
+
+// The number each item is written under (from 1, the primary first).
+using TItemNumbers = std::map<std::uint32_t, std::uint16_t>;
+
+// The items in the order they are written: the primary first.
+std::vector<const THeifItem*> PrimaryFirst(const THeifItems& file) {
   std::vector<const THeifItem*> order;
   for (const THeifItem& item : file.items)
     if (item.id == file.primary) order.push_back(&item);
   for (const THeifItem& item : file.items)
     if (item.id != file.primary) order.push_back(&item);
-  std::map<std::uint32_t, std::uint16_t> number;
+  return order;
+}
+
+// The iinf, ipma and iloc bodies: each item's type, its properties and
+// where its data lies, the first item's at dataAt and each next one's after it.
+void PutItemEntries(const std::vector<const THeifItem*>& order, TItemNumbers& number,
+                    std::uint64_t dataAt, TBytes& iinf, TBytes& ipma, TBytes& iloc) {
+  Put(iinf, order.size(), 2);
+  Put(ipma, order.size(), 4);
+  iloc = {0x44, 0x00};
+  Put(iloc, order.size(), 2);
+  for (const THeifItem* item : order) {
+    TBytes infe;
+    Put(infe, number[item->id], 2);
+    Put(infe, 0, 2);
+    PutType(infe, item->type);
+    infe.push_back(0);
+    const TBytes box = Box("infe", infe, 2);
+    iinf.insert(iinf.end(), box.begin(), box.end());
+    Put(ipma, number[item->id], 2);
+    Put(ipma, item->properties.size(), 1);
+    for (const auto& [index, essential] : item->properties)
+      Put(ipma, (essential ? 0x8000u : 0u) | index, 2);
+    Put(iloc, number[item->id], 2);
+    Put(iloc, 0, 2);
+    Put(iloc, 1, 2);
+    Put(iloc, dataAt, 4);
+    Put(iloc, item->data.size(), 4);
+    dataAt += item->data.size();
+  }
+}
+
+// The iref body: a dimg box for each grid, its tiles in order.
+TBytes GridReferences(const THeifItems& file, TItemNumbers& number) {
+  TBytes iref;
+  for (const auto& [grid, tiles] : file.tiles) {
+    TBytes dimg;
+    Put(dimg, number[grid], 2);
+    Put(dimg, tiles.size(), 2);
+    for (std::uint32_t tile : tiles) Put(dimg, number[tile], 2);
+    const TBytes box = Box("dimg", dimg);
+    iref.insert(iref.end(), box.begin(), box.end());
+  }
+  return iref;
+}
+
+// The meta box, the items' data placed from dataAt on.
+TBytes MetaBox(const THeifItems& file, const std::vector<const THeifItem*>& order,
+               TItemNumbers& number, std::uint64_t dataAt) {
+  TBytes hdlr(4, 0), pitm, iinf, ipco, ipma, iloc;
+  PutType(hdlr, "pict");
+  hdlr.resize(hdlr.size() + 13, 0);
+  Put(pitm, 1, 2);
+  PutItemEntries(order, number, dataAt, iinf, ipma, iloc);
+  const TBytes iref = GridReferences(file, number);
+  for (const THeifProperty& property : file.properties)
+    ipco.insert(ipco.end(), property.box.begin(), property.box.end());
+  TBytes iprp = Box("ipco", ipco), body;
+  const TBytes ipmaBox = Box("ipma", ipma, 0, 1);
+  iprp.insert(iprp.end(), ipmaBox.begin(), ipmaBox.end());
+  for (const TBytes& box : {Box("hdlr", hdlr, 0), Box("pitm", pitm, 0), Box("iinf", iinf, 0),
+                            file.tiles.empty() ? TBytes() : Box("iref", iref, 0), Box("iprp", iprp),
+                            Box("iloc", iloc, 0)})
+    body.insert(body.end(), box.begin(), box.end());
+  return Box("meta", body, 0);
+}
+
+}  // namespace
+
+TBytes WriteHeif(const THeifItems& file) {
+  // Numbers anew, the primary first.
+  const std::vector<const THeifItem*> order = PrimaryFirst(file);
+  TItemNumbers number;
   for (std::size_t i = 0; i < order.size(); ++i) number[order[i]->id] = std::uint16_t(i + 1);
 
-  auto meta = [&](std::uint64_t dataAt) {
-    TBytes hdlr(4, 0), pitm, iinf, iref, ipco, ipma, iloc;
-    PutType(hdlr, "pict");
-    hdlr.resize(hdlr.size() + 13, 0);
-    Put(pitm, 1, 2);
-    Put(iinf, order.size(), 2);
-    Put(ipma, order.size(), 4);
-    iloc = {0x44, 0x00};
-    Put(iloc, order.size(), 2);
-    for (const THeifItem* item : order) {
-      TBytes infe;
-      Put(infe, number[item->id], 2);
-      Put(infe, 0, 2);
-      PutType(infe, item->type);
-      infe.push_back(0);
-      const TBytes box = Box("infe", infe, 2);
-      iinf.insert(iinf.end(), box.begin(), box.end());
-      Put(ipma, number[item->id], 2);
-      Put(ipma, item->properties.size(), 1);
-      for (const auto& [index, essential] : item->properties)
-        Put(ipma, (essential ? 0x8000u : 0u) | index, 2);
-      Put(iloc, number[item->id], 2);
-      Put(iloc, 0, 2);
-      Put(iloc, 1, 2);
-      Put(iloc, dataAt, 4);
-      Put(iloc, item->data.size(), 4);
-      dataAt += item->data.size();
-    }
-    for (const auto& [grid, tiles] : file.tiles) {
-      TBytes dimg;
-      Put(dimg, number[grid], 2);
-      Put(dimg, tiles.size(), 2);
-      for (std::uint32_t tile : tiles) Put(dimg, number[tile], 2);
-      const TBytes box = Box("dimg", dimg);
-      iref.insert(iref.end(), box.begin(), box.end());
-    }
-    for (const THeifProperty& property : file.properties)
-      ipco.insert(ipco.end(), property.box.begin(), property.box.end());
-    TBytes iprp = Box("ipco", ipco), body;
-    const TBytes ipmaBox = Box("ipma", ipma, 0, 1);
-    iprp.insert(iprp.end(), ipmaBox.begin(), ipmaBox.end());
-    for (const TBytes& box : {Box("hdlr", hdlr, 0), Box("pitm", pitm, 0), Box("iinf", iinf, 0),
-                              file.tiles.empty() ? TBytes() : Box("iref", iref, 0),
-                              Box("iprp", iprp), Box("iloc", iloc, 0)})
-      body.insert(body.end(), box.begin(), box.end());
-    return Box("meta", body, 0);
-  };
-  const std::size_t metaBytes = meta(0).size();
+  const std::size_t metaBytes = MetaBox(file, order, number, 0).size();
   TBytes out = file.ftyp;
-  const TBytes metaBox = meta(out.size() + metaBytes + 8);
+  const TBytes metaBox = MetaBox(file, order, number, out.size() + metaBytes + 8);
   out.insert(out.end(), metaBox.begin(), metaBox.end());
   std::uint64_t dataBytes = 0;
   for (const THeifItem* item : order) dataBytes += item->data.size();
