@@ -546,14 +546,10 @@ struct TStrip {
   int start = 0, end = 0;     // the upright rows
 };
 
-// Decodes the n-th strip in the upright rows' order.
-TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
+// The k-th strip's size, a grid of one row (or column) of tiles, cut to the
+// picture; its place in the stored picture goes to strip.
+THeifGridLayout StripLayout(const THeifGridPlan& p, int k, TStrip& strip) {
   const THeifGridLayout& l = p.layout;
-  const int k = (p.columns ? p.map.b : p.map.e) > 0 ? n : p.Strips() - 1 - n;
-  TStrip strip;
-  THeifItems file;
-  file.ftyp = p.file.ftyp;
-  file.properties = p.file.properties;
   THeifGridLayout layout{p.columns ? l.rows : 1, p.columns ? 1 : l.columns, 0, 0};
   strip.x = p.columns ? std::int64_t(k) * p.tileWidth : 0;
   strip.y = p.columns ? 0 : std::int64_t(k) * p.tileHeight;
@@ -562,6 +558,16 @@ TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
   layout.height = p.columns
                       ? l.height
                       : std::min<std::uint32_t>(p.tileHeight, l.height - std::uint32_t(strip.y));
+  return layout;
+}
+
+// A file of the k-th strip alone: a grid of that layout over the same coded
+// tiles, with the grid's properties kept for each strip.
+TBytes StripFile(const THeifGridPlan& p, int k, const THeifGridLayout& layout) {
+  const THeifGridLayout& l = p.layout;
+  THeifItems file;
+  file.ftyp = p.file.ftyp;
+  file.properties = p.file.properties;
   file.properties.push_back({"ispe", PropertyBox("ispe", IspeBody(layout.width, layout.height))});
   THeifItem grid{p.grid->id, "grid", p.stripProperties, GridData(layout)};
   grid.properties.push_back({std::uint16_t(file.properties.size()), false});
@@ -575,9 +581,12 @@ TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
     tiles.push_back(id);
   }
   file.tiles.emplace_back(file.primary, std::move(tiles));
-  const TBytes bytes = WriteHeif(file);
-  const int width = int(layout.width), height = int(layout.height);
+  return WriteHeif(file);
+}
 
+// Decodes a strip's file with libheif into strip's stored pixels, which must
+// be width x height.
+void DecodeStripPixels(const TBytes& bytes, int width, int height, bool oneThread, TStrip& strip) {
   std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
   if (!context) throw EOutOfResources();
   CheckHeif(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
@@ -608,6 +617,18 @@ TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
   for (int y = 0; y < height; ++y)
     SamplesToBgr(samples + std::size_t(stride) * std::size_t(y), 3, bits, width,
                  strip.stored.data() + strip.stride * std::size_t(y));
+}
+
+// Decodes the n-th strip in the upright rows' order.
+TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
+  const int k = (p.columns ? p.map.b : p.map.e) > 0 ? n : p.Strips() - 1 - n;
+  TStrip strip;
+  const THeifGridLayout layout = StripLayout(p, k, strip);
+  const TBytes bytes = StripFile(p, k, layout);
+  const int width = int(layout.width), height = int(layout.height);
+  DecodeStripPixels(bytes, width, height, oneThread, strip);
+  // The upright rows whose pixels lie in it: between those of its first and
+  // last stored row (or column).
   const TUprightMap& m = p.map;
   const std::int64_t first = p.columns ? strip.x : strip.y,
                      last = first + (p.columns ? width : height) - 1;
