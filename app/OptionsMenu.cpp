@@ -363,6 +363,13 @@ void TForm2::ShowOptions() {
 
 void TForm2::RetranslateOptions() {
   if (!Options) return;  // the window's own texts come first, before the options exist
+  RetranslateOptionsMenu();
+  RetranslateOptionDialogs();
+  ShowOptionsLine();
+  ShowReport();
+}
+
+void TForm2::RetranslateOptionsMenu() {
   TOptionsMenu& o = *Options;
   const TRunOptions& v = o.values;
   o.menu->setTitle(tr("Параметры"));
@@ -391,6 +398,10 @@ void TForm2::RetranslateOptions() {
                                                               : tr("Качество: %1…").arg(v.quality));
   o.sizeLimit->setText(v.maxKilobytes > 0 ? tr("Не больше %1 КБ").arg(v.maxKilobytes)
                                           : tr("Не больше … КБ"));
+}
+
+void TForm2::RetranslateOptionDialogs() {
+  TOptionsMenu& o = *Options;
   o.folderDialog->SetCaption(tr("Папка для результатов:"));
   o.texts.qualityTitle = tr("Качество");
   o.texts.qualityLabel = tr("Качество результатов, от 1 до 100:");
@@ -399,8 +410,11 @@ void TForm2::RetranslateOptions() {
   o.texts.ok = tr("OK");
   o.texts.cancel = tr("Отмена");
   o.texts.noLimit = tr("Без ограничения");
+}
 
-  // The line on page 3: the options that are on.
+// The options that are on, as the line on page 3 names them.
+QStringList TForm2::OptionsOn() const {
+  const TRunOptions& v = Options->values;
   QStringList on;
   if (v.keepMetadata) on << tr("дата и камера");
   if (v.StripsLocation()) on << tr("без геоданных");
@@ -412,6 +426,13 @@ void TForm2::RetranslateOptions() {
   if (v.toSrgb) on << tr("цвета в sRGB");
   if (v.longEdge) on << tr("по длинной стороне");
   if (v.keepGoing) on << tr("не останавливаться на ошибках");
+  return on;
+}
+
+void TForm2::ShowOptionsLine() {
+  TOptionsMenu& o = *Options;
+  const TRunOptions& v = o.values;
+  QStringList on = OptionsOn();
   // The folder last, its path cut in its middle when long.
   const QFontMetrics metrics = o.line->fontMetrics();
   QStringList shown = on;
@@ -428,7 +449,6 @@ void TForm2::RetranslateOptions() {
   o.line->setVisible(!on.isEmpty());
   o.sizeLine->setText(SizeText());
   o.sizeLine->setVisible(!on.isEmpty() && !o.sizeLine->text().isEmpty());
-  ShowReport();
 }
 
 QString TForm2::SizeText() const {

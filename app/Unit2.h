@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QSize>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <vector>
@@ -162,6 +163,12 @@ class TForm2 : public QMainWindow {
   void CreateOptionsLines();
   void ConnectOptionToggles();
   void ConnectOptionChoices();
+  // RetranslateOptions' steps: the menu's items, the texts of the options'
+  // dialogs, and the line on page 3 of the options that are on.
+  void RetranslateOptionsMenu();
+  void RetranslateOptionDialogs();
+  QStringList OptionsOn() const;
+  void ShowOptionsLine();
   void SetOptions(const TRunOptions& options);
   void ShowOptions();
   // Page 3's line for the size page 2 asks for, and its report of a run

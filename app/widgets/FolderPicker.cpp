@@ -31,12 +31,29 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
   caption_->setWordWrap(true);
   caption_->setVisible(!request.Title.isEmpty());
 
+  CreateTree();
+  FollowSelectionWhileLoading();
+
+  status_ = new QLabel(this);
+  status_->setVisible(request.Flags & BIF_STATUSTEXT);
+
+  if (request.Flags & BIF_EDITBOX) {
+    edit_ = new QLineEdit(this);
+    edit_->setObjectName(QStringLiteral("folderEdit"));
+  }
+
+  CreateButtons();
+  LayOut();
+  resize(320, 400);
+}
+
+void TFolderPickerDialog::CreateTree() {
   model_ = new QFileSystemModel(this);
   QDir::Filters filter = QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives;
-  if (request.Flags & BIF_BROWSEINCLUDEFILES) filter |= QDir::Files;
+  if (request_.Flags & BIF_BROWSEINCLUDEFILES) filter |= QDir::Files;
   model_->setFilter(filter);
   model_->setReadOnly(true);
-  const QString rootPath = request.Root.value_or(QDir::rootPath());
+  const QString rootPath = request_.Root.value_or(QDir::rootPath());
   model_->setRootPath(rootPath);
 
   tree_ = new QTreeView(this);
@@ -44,7 +61,7 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
   for (int c = 1; c < model_->columnCount(); ++c) tree_->hideColumn(c);
   tree_->header()->hide();
   tree_->setSelectionMode(QAbstractItemView::SingleSelection);
-  if (request.Root) {
+  if (request_.Root) {
     tree_->setRootIndex(model_->index(rootPath));
   } else {
     // The whole file system from its top, opened down to the user's home.
@@ -59,6 +76,9 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
     const QModelIndexList rows = tree_->selectionModel()->selectedRows();
     CurrentChanged(rows.isEmpty() ? QModelIndex() : rows.first());
   });
+}
+
+void TFolderPickerDialog::FollowSelectionWhileLoading() {
   // Folders are listed and sorted in the background, and every batch moves the
   // rows: the selection is brought back into view once they settle.
   scrollTimer_ = new QTimer(this);
@@ -75,21 +95,15 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
   connect(model_, &QFileSystemModel::directoryLoaded, this, later);
   connect(model_, &QAbstractItemModel::layoutChanged, this, later);
   connect(model_, &QAbstractItemModel::rowsInserted, this, later);
+}
 
-  status_ = new QLabel(this);
-  status_->setVisible(request.Flags & BIF_STATUSTEXT);
-
-  if (request.Flags & BIF_EDITBOX) {
-    edit_ = new QLineEdit(this);
-    edit_->setObjectName(QStringLiteral("folderEdit"));
-  }
-
+void TFolderPickerDialog::CreateButtons() {
   buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons_->button(QDialogButtonBox::Cancel)->setText(tr("Отмена"));
   buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
   connect(buttons_, &QDialogButtonBox::accepted, this, &TFolderPickerDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  if (request.Flags & BIF_NEWDIALOGSTYLE) {
+  if (request_.Flags & BIF_NEWDIALOGSTYLE) {
     QPushButton* make = buttons_->addButton(tr("Новая папка"), QDialogButtonBox::ActionRole);
     make->setObjectName(QStringLiteral("newFolderButton"));
     connect(make, &QPushButton::clicked, this, &TFolderPickerDialog::MakeFolder);
@@ -101,7 +115,9 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
               SetSelection(path + QLatin1Char('/') + name);
             });
   }
+}
 
+void TFolderPickerDialog::LayOut() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(caption_);
   layout->addWidget(tree_, 1);
@@ -113,7 +129,6 @@ TFolderPickerDialog::TFolderPickerDialog(const TBrowseRequest& request)
     layout->addWidget(edit_);
   }
   layout->addWidget(buttons_);
-  resize(320, 400);
 }
 
 void TFolderPickerDialog::MakeFolder() {

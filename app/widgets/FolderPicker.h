@@ -55,6 +55,12 @@ class TFolderPickerDialog : public QDialog, public TBrowseDialogWindow {
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
+  // The constructor's steps: the folders' model and tree; the selection kept
+  // in view while folders load; the buttons; the dialog's layout.
+  void CreateTree();
+  void FollowSelectionWhileLoading();
+  void CreateButtons();
+  void LayOut();
   void ScrollToSelection();
   void PlaceIfFramed();
   // "Новая папка": a new folder in the selected one, selected and its name

@@ -263,66 +263,96 @@ std::optional<THeifItems> ReadHeifItems(const TBytes& b) {
   return file;
 }
 
-TBytes WriteHeif(const THeifItems& file) {
-  // Numbers anew, the primary first.
+namespace {
+
+// The number each item is written under (from 1, the primary first).
+using TItemNumbers = std::map<std::uint32_t, std::uint16_t>;
+
+// The items in the order they are written: the primary first.
+std::vector<const THeifItem*> PrimaryFirst(const THeifItems& file) {
   std::vector<const THeifItem*> order;
   for (const THeifItem& item : file.items)
     if (item.id == file.primary) order.push_back(&item);
   for (const THeifItem& item : file.items)
     if (item.id != file.primary) order.push_back(&item);
-  std::map<std::uint32_t, std::uint16_t> number;
+  return order;
+}
+
+// The iinf, ipma and iloc bodies: each item's type, its properties and
+// where its data lies, the first item's at dataAt and each next one's after it.
+void PutItemEntries(const std::vector<const THeifItem*>& order, TItemNumbers& number,
+                    std::uint64_t dataAt, TBytes& iinf, TBytes& ipma, TBytes& iloc) {
+  Put(iinf, order.size(), 2);
+  Put(ipma, order.size(), 4);
+  iloc = {0x44, 0x00};
+  Put(iloc, order.size(), 2);
+  for (const THeifItem* item : order) {
+    TBytes infe;
+    Put(infe, number[item->id], 2);
+    Put(infe, 0, 2);
+    PutType(infe, item->type);
+    infe.push_back(0);
+    const TBytes box = Box("infe", infe, 2);
+    iinf.insert(iinf.end(), box.begin(), box.end());
+    Put(ipma, number[item->id], 2);
+    Put(ipma, item->properties.size(), 1);
+    for (const auto& [index, essential] : item->properties)
+      Put(ipma, (essential ? 0x8000u : 0u) | index, 2);
+    Put(iloc, number[item->id], 2);
+    Put(iloc, 0, 2);
+    Put(iloc, 1, 2);
+    Put(iloc, dataAt, 4);
+    Put(iloc, item->data.size(), 4);
+    dataAt += item->data.size();
+  }
+}
+
+// The iref body: a dimg box for each grid, its tiles in order.
+TBytes GridReferences(const THeifItems& file, TItemNumbers& number) {
+  TBytes iref;
+  for (const auto& [grid, tiles] : file.tiles) {
+    TBytes dimg;
+    Put(dimg, number[grid], 2);
+    Put(dimg, tiles.size(), 2);
+    for (std::uint32_t tile : tiles) Put(dimg, number[tile], 2);
+    const TBytes box = Box("dimg", dimg);
+    iref.insert(iref.end(), box.begin(), box.end());
+  }
+  return iref;
+}
+
+// The meta box, the items' data placed from dataAt on.
+TBytes MetaBox(const THeifItems& file, const std::vector<const THeifItem*>& order,
+               TItemNumbers& number, std::uint64_t dataAt) {
+  TBytes hdlr(4, 0), pitm, iinf, ipco, ipma, iloc;
+  PutType(hdlr, "pict");
+  hdlr.resize(hdlr.size() + 13, 0);
+  Put(pitm, 1, 2);
+  PutItemEntries(order, number, dataAt, iinf, ipma, iloc);
+  const TBytes iref = GridReferences(file, number);
+  for (const THeifProperty& property : file.properties)
+    ipco.insert(ipco.end(), property.box.begin(), property.box.end());
+  TBytes iprp = Box("ipco", ipco), body;
+  const TBytes ipmaBox = Box("ipma", ipma, 0, 1);
+  iprp.insert(iprp.end(), ipmaBox.begin(), ipmaBox.end());
+  for (const TBytes& box : {Box("hdlr", hdlr, 0), Box("pitm", pitm, 0), Box("iinf", iinf, 0),
+                            file.tiles.empty() ? TBytes() : Box("iref", iref, 0), Box("iprp", iprp),
+                            Box("iloc", iloc, 0)})
+    body.insert(body.end(), box.begin(), box.end());
+  return Box("meta", body, 0);
+}
+
+}  // namespace
+
+TBytes WriteHeif(const THeifItems& file) {
+  // Numbers anew, the primary first.
+  const std::vector<const THeifItem*> order = PrimaryFirst(file);
+  TItemNumbers number;
   for (std::size_t i = 0; i < order.size(); ++i) number[order[i]->id] = std::uint16_t(i + 1);
 
-  auto meta = [&](std::uint64_t dataAt) {
-    TBytes hdlr(4, 0), pitm, iinf, iref, ipco, ipma, iloc;
-    PutType(hdlr, "pict");
-    hdlr.resize(hdlr.size() + 13, 0);
-    Put(pitm, 1, 2);
-    Put(iinf, order.size(), 2);
-    Put(ipma, order.size(), 4);
-    iloc = {0x44, 0x00};
-    Put(iloc, order.size(), 2);
-    for (const THeifItem* item : order) {
-      TBytes infe;
-      Put(infe, number[item->id], 2);
-      Put(infe, 0, 2);
-      PutType(infe, item->type);
-      infe.push_back(0);
-      const TBytes box = Box("infe", infe, 2);
-      iinf.insert(iinf.end(), box.begin(), box.end());
-      Put(ipma, number[item->id], 2);
-      Put(ipma, item->properties.size(), 1);
-      for (const auto& [index, essential] : item->properties)
-        Put(ipma, (essential ? 0x8000u : 0u) | index, 2);
-      Put(iloc, number[item->id], 2);
-      Put(iloc, 0, 2);
-      Put(iloc, 1, 2);
-      Put(iloc, dataAt, 4);
-      Put(iloc, item->data.size(), 4);
-      dataAt += item->data.size();
-    }
-    for (const auto& [grid, tiles] : file.tiles) {
-      TBytes dimg;
-      Put(dimg, number[grid], 2);
-      Put(dimg, tiles.size(), 2);
-      for (std::uint32_t tile : tiles) Put(dimg, number[tile], 2);
-      const TBytes box = Box("dimg", dimg);
-      iref.insert(iref.end(), box.begin(), box.end());
-    }
-    for (const THeifProperty& property : file.properties)
-      ipco.insert(ipco.end(), property.box.begin(), property.box.end());
-    TBytes iprp = Box("ipco", ipco), body;
-    const TBytes ipmaBox = Box("ipma", ipma, 0, 1);
-    iprp.insert(iprp.end(), ipmaBox.begin(), ipmaBox.end());
-    for (const TBytes& box : {Box("hdlr", hdlr, 0), Box("pitm", pitm, 0), Box("iinf", iinf, 0),
-                              file.tiles.empty() ? TBytes() : Box("iref", iref, 0),
-                              Box("iprp", iprp), Box("iloc", iloc, 0)})
-      body.insert(body.end(), box.begin(), box.end());
-    return Box("meta", body, 0);
-  };
-  const std::size_t metaBytes = meta(0).size();
+  const std::size_t metaBytes = MetaBox(file, order, number, 0).size();
   TBytes out = file.ftyp;
-  const TBytes metaBox = meta(out.size() + metaBytes + 8);
+  const TBytes metaBox = MetaBox(file, order, number, out.size() + metaBytes + 8);
   out.insert(out.end(), metaBox.begin(), metaBox.end());
   std::uint64_t dataBytes = 0;
   for (const THeifItem* item : order) dataBytes += item->data.size();
@@ -516,14 +546,10 @@ struct TStrip {
   int start = 0, end = 0;     // the upright rows
 };
 
-// Decodes the n-th strip in the upright rows' order.
-TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
+// The k-th strip's size, a grid of one row (or column) of tiles, cut to the
+// picture; its place in the stored picture goes to strip.
+THeifGridLayout StripLayout(const THeifGridPlan& p, int k, TStrip& strip) {
   const THeifGridLayout& l = p.layout;
-  const int k = (p.columns ? p.map.b : p.map.e) > 0 ? n : p.Strips() - 1 - n;
-  TStrip strip;
-  THeifItems file;
-  file.ftyp = p.file.ftyp;
-  file.properties = p.file.properties;
   THeifGridLayout layout{p.columns ? l.rows : 1, p.columns ? 1 : l.columns, 0, 0};
   strip.x = p.columns ? std::int64_t(k) * p.tileWidth : 0;
   strip.y = p.columns ? 0 : std::int64_t(k) * p.tileHeight;
@@ -532,6 +558,16 @@ TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
   layout.height = p.columns
                       ? l.height
                       : std::min<std::uint32_t>(p.tileHeight, l.height - std::uint32_t(strip.y));
+  return layout;
+}
+
+// A file of the k-th strip alone: a grid of that layout over the same coded
+// tiles, with the grid's properties kept for each strip.
+TBytes StripFile(const THeifGridPlan& p, int k, const THeifGridLayout& layout) {
+  const THeifGridLayout& l = p.layout;
+  THeifItems file;
+  file.ftyp = p.file.ftyp;
+  file.properties = p.file.properties;
   file.properties.push_back({"ispe", PropertyBox("ispe", IspeBody(layout.width, layout.height))});
   THeifItem grid{p.grid->id, "grid", p.stripProperties, GridData(layout)};
   grid.properties.push_back({std::uint16_t(file.properties.size()), false});
@@ -545,9 +581,12 @@ TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
     tiles.push_back(id);
   }
   file.tiles.emplace_back(file.primary, std::move(tiles));
-  const TBytes bytes = WriteHeif(file);
-  const int width = int(layout.width), height = int(layout.height);
+  return WriteHeif(file);
+}
 
+// Decodes a strip's file with libheif into strip's stored pixels, which must
+// be width x height.
+void DecodeStripPixels(const TBytes& bytes, int width, int height, bool oneThread, TStrip& strip) {
   std::unique_ptr<heif_context, TContextFree> context(heif_context_alloc());
   if (!context) throw EOutOfResources();
   CheckHeif(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
@@ -578,6 +617,18 @@ TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
   for (int y = 0; y < height; ++y)
     SamplesToBgr(samples + std::size_t(stride) * std::size_t(y), 3, bits, width,
                  strip.stored.data() + strip.stride * std::size_t(y));
+}
+
+// Decodes the n-th strip in the upright rows' order.
+TStrip DecodeStrip(const THeifGridPlan& p, int n, bool oneThread) {
+  const int k = (p.columns ? p.map.b : p.map.e) > 0 ? n : p.Strips() - 1 - n;
+  TStrip strip;
+  const THeifGridLayout layout = StripLayout(p, k, strip);
+  const TBytes bytes = StripFile(p, k, layout);
+  const int width = int(layout.width), height = int(layout.height);
+  DecodeStripPixels(bytes, width, height, oneThread, strip);
+  // The upright rows whose pixels lie in it: between those of its first and
+  // last stored row (or column).
   const TUprightMap& m = p.map;
   const std::int64_t first = p.columns ? strip.x : strip.y,
                      last = first + (p.columns ? width : height) - 1;
